@@ -1,0 +1,98 @@
+// core/atom.h: atoms, literals and conjunctions of the non-ground program.
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "core/predicatetable.h"
+#include "core/term.h"
+
+namespace veltra {
+
+struct AGGREGATEATOM;
+
+constexpr int MAXVARIABLES = 60;  // distinct variables of one statement
+
+// A predicate applied to argument terms, or, when the predicate is an
+// aggregate (kind 4), an aggregate atom. The atom owns its payload; copies are
+// deep. Which payload it holds follows from the predicate's kind alone.
+class ATOM {
+public:
+    int32_t predicate = 0;  // index into predicateTable
+
+    ATOM() = default;
+    // Registers the predicate (arity = number of terms) with kind; an arity
+    // clash ends the run with status 1, a kind clash is an internal error.
+    ATOM(const char* name, const std::vector<TERM>* terms, int32_t kind);
+    // An ordinary atom of a known predicate; terms copied, no registration.
+    ATOM(int32_t predicate, const std::vector<TERM>& terms);
+    // An aggregate atom of a registered aggregate predicate; takes ownership.
+    ATOM(int32_t predicate, AGGREGATEATOM* aggregate);
+    // Instantiating copy: bound variables replaced by their bindings.
+    ATOM(const ATOM& pattern, const TERM* bindings);
+    ATOM(const ATOM& other);
+    ATOM(ATOM&& other) noexcept : predicate(other.predicate), payload_(other.payload_) { other.payload_ = nullptr; }
+    ATOM& operator=(const ATOM& other);
+    ATOM& operator=(ATOM&& other) noexcept;
+    ~ATOM();
+
+    bool isAggregate() const { return predicateTable.kinds[predicate] == KIND_AGGREGATE; }
+    // Arguments, or null for an atom without an argument vector or an aggregate.
+    const std::vector<TERM>* terms() const { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
+    std::vector<TERM>* terms() { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
+    size_t arity() const { const auto* t = terms(); return t ? t->size() : 0; }
+    const TERM& term(size_t i) const { return (*terms())[i]; }
+    TERM& term(size_t i) { return (*terms())[i]; }
+    const AGGREGATEATOM* aggregate() const { return isAggregate() ? static_cast<AGGREGATEATOM*>(payload_) : nullptr; }
+    AGGREGATEATOM* aggregate() { return isAggregate() ? static_cast<AGGREGATEATOM*>(payload_) : nullptr; }
+    // Replaces the argument vector (predicate must not be an aggregate).
+    void setTerms(const std::vector<TERM>* terms);
+    bool isGround() const;
+
+private:
+    void release();
+    void* payload_ = nullptr;  // std::vector<TERM>* or AGGREGATEATOM*
+};
+
+struct LITERAL : ATOM {
+    uint8_t negated = 0;  // set for "not"
+
+    LITERAL() = default;
+    LITERAL(const ATOM& atom, bool neg) : ATOM(atom), negated(neg) {}
+    LITERAL(ATOM&& atom, bool neg) : ATOM(std::move(atom)), negated(neg) {}
+};
+
+// Positive literals come first; firstNegative is the position of the first
+// negative literal, literals.size() when there is none.
+struct CONJUNCTION {
+    std::vector<LITERAL> literals;
+    size_t firstNegative = 0;
+
+    CONJUNCTION() = default;
+    CONJUNCTION(const CONJUNCTION& other);
+    CONJUNCTION(CONJUNCTION&&) noexcept = default;
+    CONJUNCTION& operator=(const CONJUNCTION& other);
+    CONJUNCTION& operator=(CONJUNCTION&&) noexcept = default;
+
+    void addLiteral(const LITERAL& literal);
+    void recomputeFirstNegative();
+    size_t size() const { return literals.size(); }
+    bool empty() const { return literals.empty(); }
+};
+
+// Looks name up without registering it; false when absent.
+bool atomFromName(const char* name, const std::vector<TERM>* terms, ATOM& target);
+
+// Three-way order of atoms: the order of every atom set and the equality test.
+int compareAtoms(const ATOM& a, const ATOM& b);
+struct ATOMLESS {
+    bool operator()(const ATOM& a, const ATOM& b) const { return compareAtoms(a, b) < 0; }
+};
+
+std::ostream& printAtom(std::ostream& out, const ATOM& atom);
+// An atom of an answer set when the input defines objects.
+std::ostream& printOutputAtom(std::ostream& out, const ATOM& atom);
+// Literals joined by separator, "not " before negative ones.
+std::ostream& printLiterals(std::ostream& out, const CONJUNCTION& body, const char* separator);
+
+}  // namespace veltra

@@ -1,0 +1,40 @@
+// core/predicatetable.cpp: predicate registration.
+#include "core/predicatetable.h"
+
+#include <cstring>
+
+namespace veltra {
+
+PREDICATETABLE predicateTable;
+
+bool isInternalName(const char* name) {
+    return (name[0] == '"' && name[1] == '_') || std::strncmp(name, "aux#", 4) == 0 || name[0] == '#' ||
+           (name[0] == '_' && name[1] == '_');
+}
+
+std::pair<int32_t, bool> addPredicate(PREDICATETABLE& table, const NAME& name, int32_t arity, int32_t kind) {
+    int32_t before = table.count;
+    int32_t i = table.insert(name);
+    if (i == before) {
+        table.arities.push_back(arity);
+        table.kinds.push_back(kind);
+        table.internal.push_back(kind != KIND_BUILTIN && isInternalName(name.text()));
+        return {i, true};
+    }
+    if (table.arities[i] != arity) return {i, false};
+    if (kind == KIND_UNKNOWN || table.kinds[i] == kind) return {i, true};
+    if (table.kinds[i] == KIND_UNKNOWN) {
+        table.kinds[i] = kind;
+        return {i, true};
+    }
+    return {i, false};
+}
+
+bool renamePredicate(PREDICATETABLE& table, int32_t p, const NAME& newName) {
+    auto [it, isNew] = table.indexOf.emplace(newName, p);
+    if (!isNew) return false;
+    table.byIndex[p] = &*it;
+    return true;
+}
+
+}  // namespace veltra

@@ -1,0 +1,169 @@
+// driver/output.cpp: models, costs, query verdicts and answers.
+#include "driver/output.h"
+
+#include <iostream>
+
+#include "core/rule.h"
+#include "driver/options.h"
+
+namespace veltra {
+
+bool queryWitnessFound = false;
+std::unique_ptr<INTERPRETATION> queryAnswers;
+
+void exportModel() {}
+
+// Whether an atom of a model is printed: internal predicates never, and with
+// "-filter="/"-pfilter=" only the named predicates.
+static bool printable(const ATOM& atom) {
+    if (predicateTable.internal[atom.predicate]) return false;
+    if (outputFilter.empty() && positiveOutputFilter.empty()) return true;
+    const std::string& name = predicateTable.name(atom.predicate).str();
+    bool strong = !name.empty() && name[0] == '-';
+    if (outputFilter.count(strong ? name.substr(1) : name)) return true;
+    return !strong && positiveOutputFilter.count(name);
+}
+
+void printInterpretation(std::ostream& out, const ATOMSET* set, const INTERPRETATION* model) {
+    bool first = true;
+    auto write = [&](const ATOM& atom) {
+        if (!printable(atom)) return;
+        if (!first) out << ", ";
+        first = false;
+        if (objectsUsed)
+            printOutputAtom(out, atom);
+        else
+            printAtom(out, atom);
+    };
+    out << '{';
+    if (OPTIONS.printFacts) edbFacts.forEach(write);
+    if (set) set->forEach(write);
+    if (model)
+        for (int32_t i = 0; i < groundAtomCount; ++i)
+            if (isTrueValue(model->values[i])) write(groundAtom(i));
+    out << '}';
+    if (OPTIONS.exportPending) {
+        exportModel();
+        OPTIONS.exportPending = false;
+    }
+}
+
+// Counts a reported answer set; stops the search when -n= is reached.
+static void countPrinted(MODELGENERATOR* generator) {
+    ++generator->answerSetsPrinted;
+    if (generator->answerSetsPrinted == 1) generator->searchTimer.stop();
+    if (generator->maxModels != 0 && generator->maxModels == generator->answerSetsPrinted) generator->searchState = 1;
+}
+
+bool printModelWithCost(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model) {
+    if (!silent && generator && generator->answerSetsPrinted > 0) std::cout << '\n';
+    bool weak = generator && (generator->weakConstraintsPresent || generator->inputWeakConstraintsPresent);
+    if (weak) {
+        if (generator->optimumKnown && !generator->costBoundGiven)
+            std::cout << "Best model: ";
+        else if (generator->wcTrace)
+            std::cout << "Current model [maybe not optimal]: ";
+    }
+    printInterpretation(std::cout, &trueAtoms, model);
+    std::cout << '\n';
+    if (generator && generator->optimumKnown) countPrinted(generator);
+    if (weak) {
+        std::cout << "Cost ([Weight:Level]): ";
+        if (model)
+            printCostLine(std::cout, model->cost, maxWeakConstraintLevel);
+        else
+            std::cout << "<0>";
+        std::cout << '\n';
+    }
+    return true;
+}
+
+static void printQuery(std::ostream& out) {
+    if (query) printLiterals(out, *query, ", ");
+}
+
+// A ground query decided by this answer set: print the witness and stop.
+static bool reportWitness(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model,
+                          const char* verdict, bool blankLine) {
+    printQuery(std::cout);
+    std::cout << verdict;
+    printInterpretation(std::cout, &trueAtoms, model);
+    std::cout << '\n';
+    if (blankLine && !silent) std::cout << '\n';
+    queryWitnessFound = true;
+    if (generator) countPrinted(generator);
+    return false;
+}
+
+static std::unique_ptr<INTERPRETATION> newAnswers(int32_t value) {
+    auto answers = std::make_unique<INTERPRETATION>();
+    answers->values.assign(groundAtomCount, value);
+    return answers;
+}
+
+bool braveModelHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model) {
+    if (OPTIONS.queryGround) return reportWitness(generator, trueAtoms, model, " is bravely true, evidenced by ", true);
+    if (!generator || !model) {
+        queryAnswers = newAnswers(TV_FALSE);
+        return true;
+    }
+    if (generator->answerSetsComputed == 1 || !queryAnswers) queryAnswers = newAnswers(TV_FALSE);
+    for (int32_t i = 0; i < groundAtomCount; ++i)
+        if (isTrueValue(model->values[i])) queryAnswers->values[i] = TV_ASSUMED;
+    return true;
+}
+
+bool cautiousModelHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model) {
+    if (OPTIONS.queryGround)
+        return reportWitness(generator, trueAtoms, model, " is cautiously false, evidenced by ", false);
+    if (!generator || !model) {
+        queryAnswers = newAnswers(TV_FALSE);
+        return true;
+    }
+    if (generator->answerSetsComputed == 1 || !queryAnswers) queryAnswers = newAnswers(TV_ASSUMED);
+    int32_t queryPredicate = predicateTable.find(NAME("#query"));
+    bool candidateLeft = false;
+    for (int32_t i = 0; i < groundAtomCount; ++i) {
+        if (groundAtom(i).predicate != queryPredicate) continue;
+        if (!isTrueValue(model->values[i]))
+            queryAnswers->values[i] = TV_FALSE;
+        else if (isTrueValue(queryAnswers->values[i]))
+            candidateLeft = true;
+    }
+    return candidateLeft;
+}
+
+static void printArguments(std::ostream& out, const ATOM& atom) {
+    const char* sep = "";
+    if (const std::vector<TERM>* t = atom.terms())
+        for (const TERM& x : *t) {
+            out << sep;
+            printTerm(out, x);
+            sep = ", ";
+        }
+    out << '\n';
+}
+
+void printQueryAnswers(std::ostream& out, const ATOMSET& set, const INTERPRETATION& answers) {
+    int32_t queryPredicate = addPredicate(predicateTable, NAME("#query"), 0, KIND_LOOKUP).first;
+    for (const ATOM& a : set.atomsOfPredicate(queryPredicate)) printArguments(out, a);
+    for (int32_t i = 0; i < groundAtomCount && size_t(i) < answers.values.size(); ++i) {
+        const ATOM& a = groundAtom(i);
+        if (predicateTable.name(a.predicate).str() == "#query" && isTrueValue(answers.values[i])) printArguments(out, a);
+    }
+}
+
+void printQueryVerdict(std::ostream& out) {
+    if (queryWitnessFound) return;
+    if (OPTIONS.queryGround) {
+        if (!query) return;
+        printQuery(out);
+        out << (frontend == 1 ? " is bravely false." : " is cautiously true.") << '\n';
+    } else if (queryAnswers) {
+        printQueryAnswers(out, trueAtoms, *queryAnswers);
+    } else {
+        out << "No stable model found.\n";
+    }
+}
+
+}  // namespace veltra
