@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs what building and testing Veltra needs (when missing), then builds it twice and
+# runs every unit and end-to-end test in both builds:
+#   build/           Release
+#   build-sanitize/  Release with AddressSanitizer and UndefinedBehaviorSanitizer
+# Stops at the first failing build or test run; exits non-zero on any failure. The last
+# lines are those of ctest, ending with its summary.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# gringo ships clingo, the reference system of the differential tests; clang and
+# libclang-rt-dev bring libFuzzer for the fuzz targets.
+ensure_packages cmake make g++ flex bison libgtest-dev gringo clang libclang-rt-dev
+
+jobs=$(nproc)
+# A sanitizer report ends the process with status 86, so it can never pass as an
+# expected exit status (the end-to-end runner sets the same for the binary it runs).
+ASAN_OPTIONS=exitcode=86
+UBSAN_OPTIONS=halt_on_error=1:exitcode=86
+export ASAN_OPTIONS UBSAN_OPTIONS
+
+run_build() {  # directory, sanitize (ON/OFF)
+  echo "== $1: configure and build (VELTRA_SANITIZE=$2)"
+  cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=Release -DVELTRA_SANITIZE="$2" -DVELTRA_TESTS=ON
+  cmake --build "$1" -j"$jobs"
+  echo "== $1: tests"
+  ctest --test-dir "$1" -j"$jobs" --output-on-failure --no-label-summary --timeout 600
+}
+
+run_build build OFF
+run_build build-sanitize ON
