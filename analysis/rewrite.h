@@ -1,0 +1,48 @@
+// analysis/rewrite.h: the rewriting passes that edit the non-ground program in
+// place before grounding: basic rewriting, projection and subsumption.
+#pragma once
+#include <cstddef>
+#include <vector>
+
+#include "core/rule.h"
+
+namespace veltra {
+
+// Facts about the program found by basicRewriting, for the driver: a positive
+// built-in literal occurs (rules out the propositional grounder), an aggregate
+// literal occurs (handed to the model generator). False until the pass runs.
+extern bool builtinsPresent;
+extern bool aggregatesPresent;
+
+// Set once a rule or constraint qualified for projection, whether or not it
+// was then changed; read by the model generator's printer of atom sets.
+extern bool projectionApplied;
+
+// Under "-ORb" drops negative literals over undefined predicates (kind still
+// 0), and under "-ORb -ORdr" whole rules and constraints with a positive
+// literal over one; removes head atoms that the rule's own body denies and
+// turns a rule whose head became empty into a constraint. Sets both flags
+// (first cleared) under any options. A constraint whose body becomes empty
+// ends the run through finish(0). Weak constraints are only read.
+void basicRewriting(std::vector<RULE>& rules, std::vector<CONSTRAINT>& constraints,
+                    const std::vector<WEAKCONSTRAINT>& weakConstraints, bool& builtinsPresent,
+                    bool& aggregatesPresent);
+
+// Projection of the rules present at the call; the defining rules of the
+// auxiliary predicates are appended to rules and not rewritten themselves.
+void projectRules(std::vector<RULE>& rules);
+// The same over the constraints present at the call; defining rules go to rules.
+void projectConstraints(std::vector<CONSTRAINT>& constraints, std::vector<RULE>& rules);
+// Projects one rule (isRule) or constraint of the containers in place.
+void projectionRewriting(std::vector<RULE>& rules, std::vector<CONSTRAINT>& constraints, size_t index,
+                         bool isRule);
+
+// Deletes every rule that another rule subsumes (the subsuming one stays; of
+// two rules equal up to variable names the later stays). Constraints are not
+// looked at. Returns true.
+bool removeSubsumedRules(std::vector<RULE>& rules);
+// Greedy test whether one substitution maps r1's head into r2's head and r1's
+// body into r2's body. It may miss a subsumption; a true answer is sound.
+bool subsumes(const RULE& r1, const RULE& r2);
+
+}  // namespace veltra
