@@ -1,0 +1,17 @@
+// driver/timers.cpp: the stage stopwatches; zero, hence stopped, at start.
+#include "driver/timers.h"
+
+namespace veltra {
+
+TIMER preprocessingTimer;
+TIMER parsingTimer;
+TIMER rewritingBasicTimer;
+TIMER rewritingProjectionTimer;
+TIMER subsumptionTimer;
+TIMER instantiationTimer;
+TIMER depgraphTimer;
+TIMER postprocessingTimer;
+TIMER constraintsTimer;
+TIMER ruleInstantiationTimer;
+
+}  // namespace veltra
