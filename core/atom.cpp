@@ -25,9 +25,9 @@ ATOM::ATOM(const char* name, const std::vector<TERM>* terms, int32_t kind) {
 
 ATOM::ATOM(int32_t p, const std::vector<TERM>& terms) : predicate(p), payload_(new std::vector<TERM>(terms)) {}
 
-ATOM::ATOM(int32_t p, AGGREGATEATOM* aggregate) : predicate(p), payload_(aggregate) {}
+ATOM::ATOM(int32_t p, AGGREGATEATOM* aggregate) : predicate(p), isAggregate_(true), payload_(aggregate) {}
 
-ATOM::ATOM(const ATOM& pattern, const TERM* bindings) : predicate(pattern.predicate) {
+ATOM::ATOM(const ATOM& pattern, const TERM* bindings) : predicate(pattern.predicate), isAggregate_(pattern.isAggregate_) {
     if (pattern.isAggregate()) {
         payload_ = new AGGREGATEATOM(*pattern.aggregate(), bindings);
         return;
@@ -40,7 +40,7 @@ ATOM::ATOM(const ATOM& pattern, const TERM* bindings) : predicate(pattern.predic
     payload_ = dst;
 }
 
-ATOM::ATOM(const ATOM& other) : predicate(other.predicate) {
+ATOM::ATOM(const ATOM& other) : predicate(other.predicate), isAggregate_(other.isAggregate_) {
     if (!other.payload_) return;
     if (other.isAggregate())
         payload_ = new AGGREGATEATOM(*other.aggregate());
@@ -58,6 +58,7 @@ ATOM& ATOM::operator=(ATOM&& other) noexcept {
     if (this == &other) return *this;
     release();
     predicate = other.predicate;
+    isAggregate_ = other.isAggregate_;
     payload_ = other.payload_;
     other.payload_ = nullptr;
     return *this;
@@ -67,11 +68,12 @@ ATOM::~ATOM() { release(); }
 
 void ATOM::release() {
     if (!payload_) return;
-    if (isAggregate())
+    if (isAggregate_)
         delete static_cast<AGGREGATEATOM*>(payload_);
     else
         delete static_cast<std::vector<TERM>*>(payload_);
     payload_ = nullptr;
+    isAggregate_ = false;
 }
 
 void ATOM::setTerms(const std::vector<TERM>* terms) {

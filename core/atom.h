@@ -15,7 +15,9 @@ constexpr int MAXVARIABLES = 60;  // distinct variables of one statement
 
 // A predicate applied to argument terms, or, when the predicate is an
 // aggregate (kind 4), an aggregate atom. The atom owns its payload; copies are
-// deep. Which payload it holds follows from the predicate's kind alone.
+// deep. The atom records which payload it holds itself, so that no operation,
+// the destructor included, depends on predicateTable still existing (atoms
+// live in tables destroyed at process exit in unspecified order).
 class ATOM {
 public:
     int32_t predicate = 0;  // index into predicateTable
@@ -31,12 +33,14 @@ public:
     // Instantiating copy: bound variables replaced by their bindings.
     ATOM(const ATOM& pattern, const TERM* bindings);
     ATOM(const ATOM& other);
-    ATOM(ATOM&& other) noexcept : predicate(other.predicate), payload_(other.payload_) { other.payload_ = nullptr; }
+    ATOM(ATOM&& other) noexcept : predicate(other.predicate), isAggregate_(other.isAggregate_), payload_(other.payload_) {
+        other.payload_ = nullptr;
+    }
     ATOM& operator=(const ATOM& other);
     ATOM& operator=(ATOM&& other) noexcept;
     ~ATOM();
 
-    bool isAggregate() const { return predicateTable.kinds[predicate] == KIND_AGGREGATE; }
+    bool isAggregate() const { return isAggregate_; }
     // Arguments, or null for an atom without an argument vector or an aggregate.
     const std::vector<TERM>* terms() const { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
     std::vector<TERM>* terms() { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
@@ -51,8 +55,11 @@ public:
 
 private:
     void release();
-    void* payload_ = nullptr;  // std::vector<TERM>* or AGGREGATEATOM*
+    bool isAggregate_ = false;  // payload_ is an AGGREGATEATOM*
+    void* payload_ = nullptr;   // std::vector<TERM>* or AGGREGATEATOM*
 };
+
+static_assert(sizeof(void*) != 8 || sizeof(ATOM) == 16, "ATOM stays two words");
 
 struct LITERAL : ATOM {
     uint8_t negated = 0;  // set for "not"
