@@ -5,13 +5,12 @@
 
 #include "core/rule.h"
 #include "driver/options.h"
+#include "input/dbstatement.h"
 
 namespace veltra {
 
 bool queryWitnessFound = false;
 std::unique_ptr<INTERPRETATION> queryAnswers;
-
-void exportModel() {}
 
 // Whether an atom of a model is printed: internal predicates never, and with
 // "-filter="/"-pfilter=" only the named predicates.

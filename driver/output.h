@@ -26,8 +26,4 @@ void printQueryAnswers(std::ostream& out, const ATOMSET& set, const INTERPRETATI
 // The verdict printed at the end of a brave or cautious run without witness.
 void printQueryVerdict(std::ostream& out);
 
-// Called once after the first printed model; connections to external
-// databases are not supported, so it has no effect.
-void exportModel();
-
 }  // namespace veltra

@@ -1,0 +1,260 @@
+// driver/run.cpp: the road of one run: input, frontend, query, rewriting,
+// grounding, search and the end through finish().
+#include "driver/run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "core/rule.h"
+#include "driver/finish.h"
+#include "driver/output.h"
+#include "analysis/rewrite.h"
+#include "driver/query.h"
+#include "driver/statistics.h"
+#include "driver/timers.h"
+#include "input/dbstatement.h"
+#include "input/parse.h"
+
+namespace veltra {
+
+// A stage this build does not have: the run cannot go on.
+[[noreturn]] static void missingStage(const char* what) {
+    std::cerr << "This build of Veltra cannot " << what << " yet.\n";
+    finish(1);
+}
+
+// Reads one input file with the reader its suffix selects.
+static void readInputFile(const char* name) {
+    currentFileName = name;
+    lineNumber = 0;
+    FILE* file = std::fopen(name, "r");
+    if (!file) {
+        // Counted like a parse error: a run must not go on as if the file
+        // were empty.
+        reportParseError("can't open input");
+        ++parseErrorCount;
+        return;
+    }
+    if (verbose) std::cout << "Reading \"" << name << "\"";
+    lineNumber = 1;
+    if (endsWith(name, ".hyp") || endsWith(name, ".obs")) {
+        std::fclose(file);
+        missingStage("read diagnosis files");
+    } else if (endsWith(name, ".sql")) {
+        if (frontend != 5) {
+            std::cerr << "SQL frontend not selected.\n";
+            std::exit(1);
+        }
+        std::fclose(file);
+        missingStage("read SQL files");
+    } else if (endsWith(name, ".plan")) {
+        if (frontend != 6 && frontend != 7) {
+            std::cerr << "No planning frontend selected.\n";
+            std::exit(1);
+        }
+        std::fclose(file);
+        missingStage("read planning files");
+    } else {
+        parseMainLanguage(file);
+    }
+    std::fclose(file);
+    if (verbose) std::cout << '\n';
+}
+
+// Adds ":- p(X..), -p(X..)." for every strongly negated predicate -p whose
+// positive counterpart is known; arity clashes end the run after all of them.
+static void addConsistencyConstraints() {
+    bool arityError = false;
+    for (int32_t negated : trueNegatedPredicates) {
+        const std::string& negName = predicateTable.name(negated).str();
+        std::string posName = negName.substr(1);
+        int32_t positive = predicateTable.find(NAME(posName));
+        int32_t arity = predicateTable.arities[negated];
+        if (positive >= 0 && predicateTable.arities[positive] != arity) {
+            std::cerr << posName << " and " << negName << " seen with different arities ("
+                      << predicateTable.arities[positive] << " and " << arity << ", respectively).\n";
+            arityError = true;
+            continue;
+        }
+        std::vector<TERM> args;
+        if (arity > 0) {
+            OPTIONS.constraintsGround = false;
+            for (int32_t i = 0; i < arity; ++i) args.push_back(variableTerm(i));
+        }
+        if (predicateTable.kinds[negated] == KIND_UNKNOWN || positive < 0 ||
+            predicateTable.kinds[positive] == KIND_UNKNOWN)
+            continue;
+        CONJUNCTION body;
+        body.addLiteral(LITERAL(ATOM(positive, args), false));
+        body.addLiteral(LITERAL(ATOM(negated, args), false));
+        constraints.emplace_back(body, true);
+    }
+    if (arityError) finish(1);
+}
+
+// The "--print-" options of the non-ground program, in their fixed order.
+static void printProgramParts(uint32_t mask) {
+    if (mask & printMaskEdb) {
+        std::cout << '{';
+        edbFacts.forEach([](const ATOM& a) { printAtom(std::cout, a) << ' '; });
+        std::cout << "}\n";
+    }
+    if (mask & printMaskIdb) {
+        for (size_t i = 0; i < rules.size(); ++i) printProgramRule(std::cout << (i ? "\n" : ""), rules[i]);
+        std::cout << '\n';
+    }
+    if (mask & printMaskConstraints) {
+        for (size_t i = 0; i < constraints.size(); ++i) printProgramConstraint(std::cout << (i ? "\n" : ""), constraints[i]);
+        std::cout << '\n';
+    }
+    if (mask & printMaskWconstraints) {
+        for (size_t i = 0; i < weakConstraints.size(); ++i)
+            printProgramWeakConstraint(std::cout << (i ? "\n" : ""), weakConstraints[i]);
+        std::cout << '\n';
+    }
+}
+
+// Renames every internal predicate but the aggregates and "#query" to
+// "pred" and a number, so that program dumps show no quoted names; the
+// predicate stays internal and so stays out of printed models.
+static void renameHiddenPredicates() {
+    static uint32_t hiddenPredicateCounter = 0;
+    for (int32_t i = 0; i < predicateTable.count; ++i) {
+        if (!predicateTable.internal[i] || predicateTable.kinds[i] == KIND_AGGREGATE ||
+            predicateTable.name(i).str() == "#query")
+            continue;
+        while (!renamePredicate(predicateTable, i, NAME("pred" + std::to_string(hiddenPredicateCounter++)))) {
+        }
+    }
+}
+
+// The checks before magic sets: a ground query over derived predicates.
+static void checkMagicSetsQuery() {
+    if (!query) {
+        std::cerr << "No query supplied. Cannot apply Magic Sets Optimization.\n";
+        finish(1);
+    }
+    for (const LITERAL& l : query->literals) {
+        if (!l.isGround()) {
+            std::cerr << "Non-ground queries are not supported yet for the Magic Sets Technique.\n";
+            finish(1);
+        }
+        if (predicateTable.kinds[l.predicate] == KIND_EDB) {
+            std::cerr << "EDB predicates are not allowed in queries (" << (l.negated ? "not " : "");
+            printAtom(std::cerr, l) << ").\n";
+            finish(1);
+        }
+    }
+}
+
+int runDriver(RUNSETTINGS& run) {
+    // 1. Banner.
+    if (run.instantiate)
+        printBanner("% Instantiation generated by\n% ");
+    else if (!silent)
+        printBanner("");
+
+    // 2. No input.
+    if (run.inputFiles.empty() && !run.readStdin) {
+        if (verbose) return 0;
+        printUsage(std::cerr, false);
+        return -1;
+    }
+
+    // 3. Options that exclude each other.
+    if (run.deterministicOnly && frontend != 0) {
+        std::cerr << "Option -det is not applicable for front-ends.\n";
+        finish(1);
+    }
+    if (wcTrace && costBoundGiven) {
+        std::cerr << "Options -costbound and -wctrace are not applicable together.\n";
+        finish(1);
+    }
+
+    // 4.
+    preprocessingTimer.start();
+    parsingTimer.start();
+
+    // 5, 6. Built-in predicates and object 0.
+    registerBuiltins();
+
+    // 7, 8. Input files in command-line order, then standard input.
+    OPTIONS.internalParse = false;
+    for (const char* name : run.inputFiles) readInputFile(name);
+    if (run.readStdin) {
+        currentFileName = "";
+        lineNumber = 1;
+        parseMainLanguage(stdin);
+    }
+
+    // 9.
+    OPTIONS.internalParse = true;
+    if (parseErrorCount > 0) {
+        std::cerr << "Aborting due to parser errors.\n";
+        finish(1);
+    }
+
+    // 10, 11.
+    objectsUsed = objects.size() > 1;
+    if (strictRulesUsed && !objectsUsed) {
+        std::cerr << "Error: Strict rules used without objects.\n";
+        finish(1);
+    }
+    if (frontend > 2 || objectsUsed) OPTIONS.rulesGround = OPTIONS.constraintsGround = OPTIONS.weakConstraintsGround = false;
+
+    // 12. The frontend joins.
+    if (frontend == 3 || frontend == 4) missingStage("run the diagnosis frontend");
+    if (frontend == 6 || frontend == 7) missingStage("run the planning frontend");
+
+    // 13, 14, 15.
+    addConsistencyConstraints();
+    if (!setupQuery()) finish(1);
+    if (objectsUsed) missingStage("rewrite object programs");
+
+    // 17. "#import" and "#export" are read but have no effect.
+    if (!importStatements.empty() || !exportStatements.empty()) {
+        std::cerr << "This build of Veltra does not support ODBC.\n";
+        if (!importStatements.empty()) std::cerr << "Ignoring #import statements.\n";
+        if (!exportStatements.empty()) std::cerr << "Ignoring #export statements.\n";
+        if (!silent) std::cerr << '\n';
+    }
+
+    // 16.
+    parsingTimer.stop();
+
+    // 18. Basic rewriting, always.
+    rewritingBasicTimer.start();
+    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
+    rewritingBasicTimer.stop();
+
+    // 19. Projection.
+    if (OPTIONS.rewriteProjection) {
+        rewritingProjectionTimer.start();
+        if (!OPTIONS.rulesGround) projectRules(rules);
+        if (!OPTIONS.constraintsGround) projectConstraints(constraints, rules);
+        renameHiddenPredicates();
+        rewritingProjectionTimer.stop();
+    }
+
+    // 20. Subsumption.
+    if (useSubsumption) {
+        subsumptionTimer.start();
+        removeSubsumedRules(rules);
+        subsumptionTimer.stop();
+    }
+
+    // 21. Magic sets.
+    if (useMagicSets) {
+        checkMagicSetsQuery();
+        missingStage("apply the magic sets rewriting");
+    }
+
+    // 22. The "--print-" options of the non-ground program.
+    printProgramParts(run.printMask);
+
+    // 23. Grounding.
+    missingStage("ground programs");
+}
+
+}  // namespace veltra
