@@ -11,10 +11,10 @@ namespace veltra {
 // "Answer sets printed       : ", one line each.
 void printSearchStatistics(const MODELGENERATOR& generator, std::ostream& out);
 
-// The time report: "Model Generator time      : " (with its sub-timers at
-// statistics level 2) and, when model checking is on, "Model Checker time
-// : " with its parts. A null generator stands for one that never searched:
-// every figure prints as zero.
+// The time report: the "Model Generator time" line (with its sub-timers at
+// statistics level 2) and, when model checking is on, the "Model Checker
+// time" line with its parts. A null generator stands for one that never
+// searched: every figure prints as zero.
 void printGeneratorTimes(const MODELGENERATOR* generator, std::ostream& out);
 
 }  // namespace veltra

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "core/groundprogram.h"
 #include "core/rule.h"
 #include "driver/options.h"
+#include "input/parse.h"
 
 using namespace veltra;
 
@@ -536,6 +538,71 @@ TEST_F(Rewrite, SubsumptionWithAggregates) {
     EXPECT_FALSE(subsumes(withAggregate, withAggregate)) << "but never subsumes";
     EXPECT_TRUE(subsumes(rules[0], rules[1]));
     EXPECT_FALSE(subsumes(rules[1], rules[0]));
+}
+
+// ---------------------------------------------------------------- from program text
+
+// Reads text as a user file through the main-language parser.
+void parseProgram(std::string text) {
+    int errorsBefore = parseErrorCount;
+    currentFileName = "program.dl";
+    lineNumber = 1;
+    OPTIONS.internalParse = false;
+    FILE* file = fmemopen(text.data(), text.size(), "r");
+    ASSERT_NE(file, nullptr);
+    parseMainLanguage(file);
+    std::fclose(file);
+    OPTIONS.internalParse = true;
+    ASSERT_EQ(parseErrorCount, errorsBefore) << text;
+}
+
+// The passes in the driver's order over parsed programs; every case has
+// predicate names of its own.
+TEST_F(Rewrite, PassesOverParsedPrograms) {
+    struct CASE {
+        const char* title;
+        const char* program;
+        bool subsumption;
+        const char* rulesAfter;
+        const char* constraintsAfter;
+        bool builtins, aggregates, projected;
+    } cases[] = {
+        {"undefined literals, then projection, then subsumption",
+         "b2(1). c2(1,2). a2(X) :- b2(X), c2(X,Y). a2(X) :- b2(X), c2(X,Y), not e2(Y). f2 :- not a2(3), g2.", true,
+         "a2(_0) :- \"_c2,2\"(_0), b2(_0).\n\"_c2,2\"(_0) :- c2(_0,_1).\n", "", false, false, true},
+        {"without subsumption both rules stay",
+         "b4(1). c4(1,2). a4(X) :- b4(X), c4(X,Y). a4(X) :- b4(X), c4(X,Y), not e4(Y).", false,
+         "a4(_0) :- \"_c4,2\"(_0), b4(_0).\na4(_0) :- \"_c4,2\"(_0), b4(_0).\n\"_c4,2\"(_0) :- c4(_0,_1).\n", "",
+         false, false, true},
+        {"a constraint with a built-in", "b3(1). c3(1,2). :- b3(X), c3(X,Y), X > 1.", false,
+         "\"_c3,2>,1,[2=int[1]]\"(_0) :- >(_0,1), c3(_0,_1).\n", ":- \"_c3,2>,1,[2=int[1]]\"(_0), b3(_0).\n", true,
+         false, true},
+        {"a rule turned into a constraint is projected as one", "b5(1). c5(1,2). a5 :- b5(X), c5(X,Y), not a5.",
+         false, "\"_c5,2\"(_0) :- c5(_0,_1).\n", ":- \"_c5,2\"(_0), b5(_0), not a5.\n", false, false, true},
+        {"an aggregate from text", "b6(1). c6(1,2). a6(X) :- b6(X), #count{Y : c6(X,Y)} > 0.", false, nullptr,
+         nullptr, false, true, true},
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.title);
+        rules.clear();
+        constraints.clear();
+        weakConstraints.clear();
+        projectionApplied = false;
+        parseProgram(c.program);
+        basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
+        projectRules(rules);
+        projectConstraints(constraints, rules);
+        if (c.subsumption) removeSubsumedRules(rules);
+        if (c.rulesAfter) {
+            EXPECT_EQ(printedRules(), c.rulesAfter);
+        }
+        if (c.constraintsAfter) {
+            EXPECT_EQ(printedConstraints(), c.constraintsAfter);
+        }
+        EXPECT_EQ(builtinsPresent, c.builtins);
+        EXPECT_EQ(aggregatesPresent, c.aggregates);
+        EXPECT_EQ(projectionApplied, c.projected);
+    }
 }
 
 }  // namespace
