@@ -1,6 +1,8 @@
 // driver/statistics.cpp: the figures and the layout of the "-stats" report.
 #include "driver/statistics.h"
 
+#include <cassert>
+
 #include "core/aggregate.h"
 #include "core/predicatetable.h"
 #include "core/timer.h"
@@ -24,7 +26,10 @@ uint32_t power(uint32_t base, size_t exponent) {
 void collectVariables(const ATOM& atom, uint64_t& variables) {
     if (const std::vector<TERM>* terms = atom.terms())
         for (const TERM& t : *terms)
-            if (t.isVariable()) variables |= uint64_t(1) << t.index;
+            if (t.isVariable()) {
+                assert(t.index >= 0 && t.index < MAXVARIABLES);
+                variables |= uint64_t(1) << t.index;
+            }
 }
 
 void collectVariables(const CONJUNCTION& body, uint64_t& variables) {
