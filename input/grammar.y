@@ -8,6 +8,7 @@
 #include "core/rule.h"
 #include "core/term.h"
 #include "input/bodyaggregates.h"
+#include "input/statements.h"
 }
 
 %code {
@@ -21,7 +22,6 @@
 #include "input/parse.h"
 #include "input/program.h"
 #include "input/scan.h"
-#include "input/statements.h"
 
 using namespace veltra;
 
@@ -52,7 +52,8 @@ static char* quotedArgument(char* text, const char* what) {
     return text;
 }
 
-static AGGREGATEDESCRIPTION* aggregateDescription(int32_t kind, std::vector<TERM>* terms, CONJUNCTION* body) {
+static AGGREGATEDESCRIPTION* aggregateDescription(int32_t kind, std::vector<TERM>* terms, BODYBUILDER* builder) {
+    CONJUNCTION* body = &builder->body;
     auto* d = new AGGREGATEDESCRIPTION;
     d->kind = kind;
     d->elementTerms = std::move(*terms);
@@ -70,7 +71,7 @@ static AGGREGATEDESCRIPTION* aggregateDescription(int32_t kind, std::vector<TERM
         d->body = std::move(*body);
     }
     delete terms;
-    delete body;
+    delete builder;
     return d;
 }
 
@@ -99,7 +100,7 @@ static LITERAL* literal(ATOM* atom, bool negated) {
     std::vector<veltra::TERM>* terms;
     veltra::ATOM* atom;
     veltra::LITERAL* literal;
-    veltra::CONJUNCTION* body;
+    veltra::BODYBUILDER* body;
     std::vector<veltra::ATOM>* head;
     std::vector<veltra::RULE>* rules;
     std::pair<veltra::TERM, veltra::TERM>* weightLevel;
@@ -273,9 +274,9 @@ ruleParts
     | head ":-"             { $$ = new std::vector<RULE>; $$->emplace_back($1, nullptr); delete $1; }
     | head ":-" body
                             {
-                                processBodyAggregates(*$3);
+                                processBodyAggregates($3->body);
                                 $$ = new std::vector<RULE>;
-                                $$->emplace_back($1, $3);
+                                $$->emplace_back($1, &$3->body);
                                 delete $1;
                                 delete $3;
                             }
@@ -284,12 +285,17 @@ ruleParts
     ;
 
 constraint
-    : ":-" body "."         { processBodyAggregates(*$2); makeConstraint(*$2); delete $2; }
+    : ":-" body "."         { processBodyAggregates($2->body); makeConstraint($2->body); delete $2; }
     ;
 
 weakConstraint
     : ":~" body "." weightLevel
-                            { processBodyAggregates(*$2); makeWeakConstraint(*$2, $4); delete $2; delete $4; }
+                            {
+                                processBodyAggregates($2->body);
+                                makeWeakConstraint($2->body, $4);
+                                delete $2;
+                                delete $4;
+                            }
     ;
 
 weightLevel
@@ -320,7 +326,7 @@ number
     ;
 
 queryStatement
-    : body "?"              { queryStatement($1); }
+    : body "?"              { queryStatement(new CONJUNCTION(std::move($1->body))); delete $1; }
     ;
 
 head
@@ -336,8 +342,8 @@ headSeparator
     ;
 
 body
-    : literal               { $$ = new CONJUNCTION; addToBody(*$$, *$1); delete $1; }
-    | body "," literal      { $$ = $1; addToBody(*$$, *$3); delete $3; }
+    : literal               { $$ = new BODYBUILDER; $$->add(*$1); delete $1; }
+    | body "," literal      { $$ = $1; $$->add(*$3); delete $3; }
     ;
 
 literal

@@ -27,6 +27,24 @@ bool maxIntSet() { return OPTIONS.maxInt != -1; }
 
 }  // namespace
 
+// Equal literals have equal signatures.
+static uint64_t signature(const LITERAL& literal) {
+    uint64_t h = (uint64_t(uint32_t(literal.predicate)) << 1) | literal.negated;
+    auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL; };
+    if (const std::vector<TERM>* terms = literal.terms()) {
+        mix(terms->size());
+        for (const TERM& t : *terms) mix((uint64_t(uint32_t(t.kind)) << 32) | uint32_t(t.index));
+    }
+    return h;
+}
+
+void BODYBUILDER::add(const LITERAL& literal) {
+    if (signatures.insert(signature(literal)).second)
+        body.addLiteral(literal);
+    else
+        addToBody(body, literal);
+}
+
 TERM termFromName(const char* name) {
     TERM value;
     if (lookupNamedConstant(name, value)) return value;

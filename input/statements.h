@@ -2,6 +2,7 @@
 // more than moving values: statements, terms, built-ins and weights.
 #pragma once
 #include <cstdint>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,15 @@
 #include "core/term.h"
 
 namespace veltra {
+
+// A body being read: the signatures of its literals spare most of the
+// comparisons that keep a repeated literal out.
+struct BODYBUILDER {
+    CONJUNCTION body;
+    std::unordered_set<uint64_t> signatures;
+
+    void add(const LITERAL& literal);
+};
 
 // A term written as a name: a named constant's value, else termFromIdentifier.
 TERM termFromName(const char* name);
