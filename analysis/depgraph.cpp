@@ -33,7 +33,7 @@ struct NODETRAITS<RULE> {
         return r ? r->predicate : -1;
     }
     static const ATOM& atomOf(const LITERAL& l) { return l; }
-    static bool isAggregate(const LITERAL& l) { return l.isAggregate(); }
+    static bool isAggregate(const LITERAL& l, bool) { return l.isAggregate(); }
     static const std::vector<LITERAL>& literals(const CONJUNCTION& body) { return body.literals; }
     static const CONJUNCTION& constraintBody(const CONSTRAINT& c) { return c.body; }
     // Same predicate, or (without predicate level) the same atom.
@@ -45,7 +45,7 @@ struct NODETRAITS<RULE> {
     // A negated aggregate literal still gives a plain edge.
     static constexpr bool negatedAggregateEdge = true;
     template <class F>
-    static void forEachSetElement(const LITERAL&, F&&) {}
+    static void forEachSetElement(int32_t, F&&) {}
 };
 
 template <>
@@ -54,7 +54,11 @@ struct NODETRAITS<GROUNDRULE> {
     static const ATOMID* reference(const ATOMID& a) { return &a; }
     static int32_t node(const ATOMID& a) { return a; }
     static const ATOMID& atomOf(const GROUNDLITERAL& l) { return l.atom; }
-    static bool isAggregate(const GROUNDLITERAL& l) { return groundAtom(l.atom).isAggregate(); }
+    // anyAggregate: some predicate is an aggregate; when none is, no atom
+    // needs to be looked at.
+    static bool isAggregate(const GROUNDLITERAL& l, bool anyAggregate) {
+        return anyAggregate && groundAtom(l.atom).isAggregate();
+    }
     static const std::vector<GROUNDLITERAL>& literals(const GROUNDCONJUNCTION& body) { return body.literals; }
     static const GROUNDCONJUNCTION& constraintBody(const GROUNDCONSTRAINT& c) { return c.body; }
     static bool related(const GROUNDLITERAL& l, const ATOMID& h, bool predicateLevel) {
@@ -62,12 +66,10 @@ struct NODETRAITS<GROUNDRULE> {
     }
     static bool relatedByNode(bool predicateLevel) { return !predicateLevel; }
     static constexpr bool negatedAggregateEdge = false;
-    // Calls f on every element atom of a ground aggregate literal's set.
+    // Calls f on every element atom of the ground set of an aggregate atom.
     template <class F>
-    static void forEachSetElement(const GROUNDLITERAL& l, F&& f) {
-        const ATOM& a = groundAtom(l.atom);
-        if (!a.isAggregate()) return;
-        for (const GROUNDSETELEMENT& e : a.aggregate()->fn().set()) f(e.atom);
+    static void forEachSetElement(int32_t aggregate, F&& f) {
+        for (const GROUNDSETELEMENT& e : groundAtom(aggregate).aggregate()->fn().set()) f(e.atom);
     }
 };
 
@@ -163,40 +165,96 @@ int32_t findRoot(std::vector<int32_t>& parent, int32_t x) {
     return x;
 }
 
+// The rules reduced to node indices: read once from the rule records, then
+// walked sequentially by every later step.
+struct FLATLITERAL {
+    int32_t node;
+    uint8_t negated;
+    uint8_t positive;   // before the body's first negative literal
+    uint8_t aggregate;  // an aggregate literal
+};
+
+struct FLATRULES {
+    std::vector<size_t> headStart{0}, bodyStart{0};  // per rule, and one past the last
+    std::vector<int32_t> heads;
+    std::vector<FLATLITERAL> body;
+
+    LISTVIEW<int32_t> head(size_t r) const {
+        return LISTVIEW<int32_t>{heads.data() + headStart[r], heads.data() + headStart[r + 1]};
+    }
+    LISTVIEW<FLATLITERAL> literals(size_t r) const {
+        return LISTVIEW<FLATLITERAL>{body.data() + bodyStart[r], body.data() + bodyStart[r + 1]};
+    }
+};
+
+bool anyAggregatePredicate() {
+    return std::find(predicateTable.kinds.begin(), predicateTable.kinds.end(), KIND_AGGREGATE) !=
+           predicateTable.kinds.end();
+}
+
+// Collects the nodes, walking each rule's head atoms and then its body
+// literals, and flattens the rules on the way.
 template <class GRAPH, class RULETYPE>
-void collectNodes(GRAPH& g, const std::vector<RULETYPE>& rules) {
+void collectNodes(GRAPH& g, const std::vector<RULETYPE>& rules, FLATRULES& flat) {
     using T = NODETRAITS<RULETYPE>;
+    const bool anyAggregate = anyAggregatePredicate();
     auto add = [&g](const typename T::ELEMENT& e) {
         int32_t v = T::node(e);
-        if (v < 0) return;
+        if (v < 0) return v;
         if (size_t(v) >= g.nodes.size()) g.nodes.resize(size_t(v) + 1, nullptr);
         if (!g.nodes[v]) g.nodes[v] = T::reference(e);
+        return v;
     };
+    flat.headStart.reserve(rules.size() + 1);
+    flat.bodyStart.reserve(rules.size() + 1);
     for (const RULETYPE& r : rules) {
         if (r.head)
-            for (const auto& h : *r.head) add(h);
-        if (r.body)
-            for (const auto& l : T::literals(*r.body)) add(T::atomOf(l));
+            for (const auto& h : *r.head) {
+                int32_t v = add(h);
+                if (v >= 0) flat.heads.push_back(v);
+            }
+        flat.headStart.push_back(flat.heads.size());
+        if (r.body) {
+            const auto& literals = T::literals(*r.body);
+            for (size_t i = 0; i < literals.size(); ++i) {
+                int32_t v = add(T::atomOf(literals[i]));
+                if (v < 0) continue;
+                flat.body.push_back(FLATLITERAL{v, literals[i].negated, i < r.body->firstNegative,
+                                                T::isAggregate(literals[i], anyAggregate)});
+            }
+        }
+        flat.bodyStart.push_back(flat.body.size());
     }
+}
+
+// Whether a body literal and a head atom of r are related, pair by pair.
+template <class RULETYPE>
+bool relatedPair(const RULETYPE& r, bool predicateLevel) {
+    using T = NODETRAITS<RULETYPE>;
+    if (!r.head || !r.body) return false;
+    for (const auto& l : T::literals(*r.body))
+        for (const auto& h : *r.head)
+            if (T::related(l, h, predicateLevel)) return true;
+    return false;
 }
 
 // Walks every edge in the order of addition and hands it to emit(from, to).
 // The first walk (record) also fills recursiveRule and typedEdges and makes
 // the element atoms of ground sets nodes; the second only repeats the edges.
 template <class GRAPH, class RULETYPE, class CONSTRAINTTYPE, class EMIT>
-void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const std::vector<CONSTRAINTTYPE>& constraints,
-               int32_t flags, bool record, std::vector<size_t>& marks, EMIT&& emit) {
+void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& flat,
+               const std::vector<CONSTRAINTTYPE>& constraints, int32_t flags, bool record,
+               std::vector<size_t>& marks, EMIT&& emit) {
     using T = NODETRAITS<RULETYPE>;
     const bool both = (flags & DEPGRAPH_NEGATION_AND_DISJUNCTION) != 0;
     const bool markByNode = T::relatedByNode(g.predicateLevel);
     for (size_t ri = 0; ri < rules.size(); ++ri) {
-        const RULETYPE& r = rules[ri];
-        static const std::vector<typename T::ELEMENT> noHead;
-        const auto& head = r.head ? *r.head : noHead;
+        LISTVIEW<int32_t> head = flat.head(ri);
+        LISTVIEW<FLATLITERAL> body = flat.literals(ri);
         // Head pairs.
         for (size_t i = 0; i < head.size(); ++i)
             for (size_t j = i + 1; j < head.size(); ++j) {
-                int32_t a = T::node(head[i]), b = T::node(head[j]);
+                int32_t a = head[i], b = head[j];
                 if (record) {
                     g.typedEdges.push_back(TYPEDEDGE{a, b, EDGE_DISJUNCTIVE});
                     g.typedEdges.push_back(TYPEDEDGE{b, a, EDGE_DISJUNCTIVE});
@@ -206,41 +264,34 @@ void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const std::vector<C
                     emit(a, b);
                 }
             }
-        if (!r.body) continue;
-        const auto& body = T::literals(*r.body);
         // Recursion: a body literal related to a head atom, whatever its sign.
-        if (record && !head.empty()) {
+        if (record && !head.empty() && !body.empty()) {
             bool recursive = false;
-            if (markByNode) {
-                for (const auto& h : head)
-                    if (T::node(h) >= 0) marks[size_t(T::node(h))] = ri + 1;
-                for (const auto& l : body) {
-                    int32_t v = T::node(T::atomOf(l));
-                    if (v >= 0 && marks[size_t(v)] == ri + 1) recursive = true;
-                }
+            if (markByNode && head.size() * body.size() <= 64) {
+                // Small rules: comparing in registers beats a random access to marks.
+                for (const FLATLITERAL& l : body)
+                    for (int32_t h : head) recursive = recursive || l.node == h;
+            } else if (markByNode) {
+                for (int32_t h : head) marks[size_t(h)] = ri + 1;
+                for (const FLATLITERAL& l : body) recursive = recursive || marks[size_t(l.node)] == ri + 1;
             } else {
-                for (const auto& l : body)
-                    for (const auto& h : head) recursive = recursive || T::related(l, h, g.predicateLevel);
+                recursive = relatedPair(rules[ri], g.predicateLevel);
             }
             g.recursiveRule[ri] = recursive;
         }
         // Body against head.
-        for (const auto& l : body) {
-            int32_t lv = T::node(T::atomOf(l));
-            if (lv < 0) continue;
-            bool aggregate = T::isAggregate(l);
-            bool plain = !l.negated || both || (T::negatedAggregateEdge && aggregate);
-            for (const auto& h : head) {
-                int32_t hv = T::node(h);
-                if (plain) emit(lv, hv);
-                if (l.negated && record) g.typedEdges.push_back(TYPEDEDGE{lv, hv, EDGE_NEGATIVE});
-                if (aggregate)
-                    T::forEachSetElement(l, [&](const auto& e) {
+        for (const FLATLITERAL& l : body) {
+            bool plain = !l.negated || both || (T::negatedAggregateEdge && l.aggregate);
+            for (int32_t h : head) {
+                if (plain) emit(l.node, h);
+                if (l.negated && record) g.typedEdges.push_back(TYPEDEDGE{l.node, h, EDGE_NEGATIVE});
+                if (l.aggregate)
+                    T::forEachSetElement(l.node, [&](const auto& e) {
                         if (record && !g.isNode(e)) {
                             if (size_t(e) >= g.nodes.size()) g.nodes.resize(size_t(e) + 1, nullptr);
                             g.nodes[e] = T::reference(e);
                         }
-                        emit(int32_t(e), lv);
+                        emit(int32_t(e), l.node);
                     });
             }
         }
@@ -328,34 +379,26 @@ bool orderByNegation(int32_t m, const std::vector<TYPEDEDGE>& typedEdges, const 
 // recursive in a component when a positive, non-aggregate body literal has
 // its node there.
 template <class GRAPH, class RULETYPE>
-void buildComponentRules(GRAPH& g, const std::vector<RULETYPE>& rules) {
-    using T = NODETRAITS<RULETYPE>;
+void buildComponentRules(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& flat) {
     size_t m = g.componentCount();
     g.selfLoop.assign(m, 0);
     std::vector<size_t> headMark(m, 0), bodyMark(m, 0);
     std::vector<size_t> exitCount(m, 0), recursiveCount(m, 0);
     size_t stamp = 0;
-    // Calls f(component, recursive) for each distinct head component of r.
-    auto forEachHeadComponent = [&](const RULETYPE& r, auto&& f) {
+    // Calls f(component, recursive) for each distinct head component of rule ri.
+    auto forEachHeadComponent = [&](size_t ri, auto&& f) {
         ++stamp;
-        if (!r.head) return;
-        if (r.body) {
-            const auto& body = T::literals(*r.body);
-            for (size_t i = 0; i < r.body->firstNegative && i < body.size(); ++i) {
-                if (T::isAggregate(body[i])) continue;
-                int32_t v = T::node(T::atomOf(body[i]));
-                if (g.isNode(v)) bodyMark[size_t(g.componentOf[v])] = stamp;
-            }
-        }
-        for (const auto& h : *r.head) {
-            int32_t c = g.componentOf[T::node(h)];
-            if (headMark[size_t(c)] == stamp) continue;
-            headMark[size_t(c)] = stamp;
-            f(c, bodyMark[size_t(c)] == stamp);
+        for (const FLATLITERAL& l : flat.literals(ri))
+            if (l.positive && !l.aggregate) bodyMark[size_t(g.componentOf[l.node])] = stamp;
+        for (int32_t h : flat.head(ri)) {
+            size_t c = size_t(g.componentOf[h]);
+            if (headMark[c] == stamp) continue;
+            headMark[c] = stamp;
+            f(c, bodyMark[c] == stamp);
         }
     };
     for (size_t ri = 0; ri < rules.size(); ++ri)
-        forEachHeadComponent(rules[ri], [&](int32_t c, bool recursive) {
+        forEachHeadComponent(ri, [&](size_t c, bool recursive) {
             if (g.recursiveRule[ri]) g.selfLoop[c] = 1;
             ++(recursive ? recursiveCount : exitCount)[c];
         });
@@ -368,9 +411,9 @@ void buildComponentRules(GRAPH& g, const std::vector<RULETYPE>& rules) {
         exitFill[c] = lists.start[c];
         recursiveFill[c] = lists.start[c] + exitCount[c];
     }
-    for (const RULETYPE& r : rules)
-        forEachHeadComponent(r, [&](int32_t c, bool recursive) {
-            lists.items[(recursive ? recursiveFill : exitFill)[c]++] = &r;
+    for (size_t ri = 0; ri < rules.size(); ++ri)
+        forEachHeadComponent(ri, [&](size_t c, bool recursive) {
+            lists.items[(recursive ? recursiveFill : exitFill)[c]++] = &rules[ri];
         });
     g.componentRules.splits = std::move(exitCount);
 }
@@ -412,14 +455,15 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
                                                        const std::vector<CONSTRAINTTYPE>& constraints, int32_t flags)
     : predicateLevel((flags & DEPGRAPH_PREDICATE_LEVEL) != 0),
       withNegationAndDisjunction((flags & DEPGRAPH_NEGATION_AND_DISJUNCTION) != 0) {
-    collectNodes(*this, rules);
+    FLATRULES flat;
+    collectNodes(*this, rules, flat);
 
     // Edges: one walk counts the successors of every node slot, a second
     // places them, so the rows are filled without per-node allocation.
     recursiveRule.assign(rules.size(), 0);
     std::vector<size_t> marks(nodes.size(), 0);
     std::vector<size_t>& start = adjacency.start;
-    walkEdges(*this, rules, constraints, flags, true, marks, [&](int32_t from, int32_t) {
+    walkEdges(*this, rules, flat, constraints, flags, true, marks, [&](int32_t from, int32_t) {
         if (size_t(from) + 1 >= start.size()) start.resize(nodes.size() + 1, 0);
         ++start[size_t(from) + 1];
     });
@@ -430,7 +474,7 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
     for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
     adjacency.items.resize(start[n]);
     std::vector<size_t> fill(start.begin(), start.end() - 1);
-    walkEdges(*this, rules, constraints, flags, false, marks,
+    walkEdges(*this, rules, flat, constraints, flags, false, marks,
               [&](int32_t from, int32_t to) { adjacency.items[fill[size_t(from)]++] = to; });
     fill.clear();
     fill.shrink_to_fit();
@@ -456,7 +500,7 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
     for (size_t v = 0; v < n; ++v)
         if (componentOf[v] >= 0) components.items[next[size_t(componentOf[v])]++] = int32_t(v);
 
-    buildComponentRules(*this, rules);
+    buildComponentRules(*this, rules, flat);
     if (!(flags & DEPGRAPH_NO_CONSTRAINT_LISTS)) buildComponentConstraints<NODETRAITS<RULETYPE>>(*this, constraints);
 }
 
