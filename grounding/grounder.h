@@ -1,0 +1,291 @@
+// grounding/grounder.h: instantiation of the rewritten program. The GROUNDER
+// walks the components of the dependency graph with semi-naive iterations;
+// variable-free input takes the propositional grounder instead.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "analysis/depgraph.h"
+#include "core/aggregate.h"
+#include "core/atom.h"
+#include "core/groundprogram.h"
+#include "core/rule.h"
+#include "core/timer.h"
+
+namespace veltra {
+
+// ---------------------------------------------------------------------------
+// Atom sets of one iteration and ranges into them.
+
+using ATOMORDEREDSET = std::set<ATOM, ATOMLESS>;
+using ATOMITERATOR = ATOMORDEREDSET::const_iterator;
+
+// A run of one predicate's ordered set: the atoms from first up to last.
+struct ATOMRANGE {
+    ATOMITERATOR first;
+    ATOMITERATOR last;
+};
+
+// The atoms derived by one iteration.
+struct DELTA {
+    ATOMSET trueAtoms;       // derived as facts
+    ATOMSET undefinedAtoms;  // heads of stored rule instances
+    void clear();            // empties every per-predicate set, keeps the vectors
+};
+
+// Where a literal's candidate atoms come from.
+enum : int32_t {
+    SOURCE_OLD = 0,    // trueAtoms and undefinedAtoms (edbFacts for an EDB predicate)
+    SOURCE_DELTA = 1,  // the delta of the previous iteration only
+    SOURCE_BOTH = 2    // old atoms, then the delta
+};
+
+// ---------------------------------------------------------------------------
+// The predicate index: per predicate, hash maps from the first argument to
+// the run of atoms with that first argument in each atom set, and the
+// per-argument selectivity figures that body ordering reads.
+
+struct TERMKEYHASH {
+    size_t operator()(const TERM& t) const { return termCode(t); }
+};
+using RANGEMAP = std::unordered_map<TERM, ATOMRANGE, TERMKEYHASH>;
+
+// A map entry is valid only while the set it was built from is unchanged:
+// the grounder resets incomplete predicates after each iteration and clears
+// everything once the components are done.
+struct PREDICATEINDEX {
+    int32_t predicateCount = 0;  // predicates when created; every array has this many entries
+    std::vector<uint8_t> built;  // figures may be read
+    std::vector<std::array<double, MAXVARIABLES>> selectivity;  // per argument position; 0.0 at creation
+    std::unordered_set<uint64_t> distinctValues;  // (value index, position) of one build; empty between builds
+    std::vector<RANGEMAP> edbIndex;
+    std::vector<RANGEMAP> trueIndex;
+    std::vector<RANGEMAP> undefinedIndex;
+    std::vector<RANGEMAP> deltaTrueIndex;
+    std::vector<RANGEMAP> deltaUndefinedIndex;
+    std::vector<uint8_t> indexed;  // set and cleared with built; read when a matcher is made
+
+    explicit PREDICATEINDEX(int32_t predicates);
+    // The figure of predicate p at argument position i (1.0 beyond the 60 kept).
+    double figure(int32_t p, size_t i) const { return i < MAXVARIABLES ? selectivity[p][i] : 1.0; }
+};
+
+extern std::unique_ptr<PREDICATEINDEX> predicateIndex;  // alive while a GROUNDER runs
+
+// Builds the indexes of atom's predicate and, unless indexOnly, its figures:
+// counted distinct values for a complete predicate, size^(1/arity) at every
+// position for an incomplete one.
+void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool indexOnly, const DELTA* delta);
+// Forgets p's indexes over trueAtoms, undefinedAtoms and the delta.
+void resetPredicateIndex(int32_t p);
+// Forgets every index; the figures stay.
+void clearPredicateIndex();
+
+// ---------------------------------------------------------------------------
+// Matching one literal against the known atoms.
+
+// The enumeration state of one body literal. A matcher never rewinds; the
+// join re-initialises it with start() when it reaches the literal anew, which
+// reuses its storage.
+struct LITERALMATCHER {
+    // Bit i: argument i was an unbound variable when the matcher started.
+    std::vector<uint8_t> unboundArguments;
+    int32_t predicate = 0;
+    int32_t predicateKind = 0;  // KIND_*
+    bool hasCandidates = false;  // candidates below are meaningful
+    ATOMITERATOR current;        // next candidate
+    ATOMITERATOR end;            // end of the current phase's candidates
+    int64_t firstCounter = 0;    // built-in evaluation state (64 bits: may pass #maxint)
+    int64_t secondCounter = 0;
+    int32_t source = SOURCE_OLD;
+    int32_t phase = 0;  // 0 trueAtoms, 1 undefinedAtoms, 2 delta true, 3 delta undefined
+    bool allBound = true;
+    bool useIndex = false;
+    const DELTA* delta = nullptr;  // the grounder's current delta, or none
+    TERM key;                      // first-argument key when usable, else the null term
+
+    void start(const ATOM& atom, const TERM* bindings, const DELTA* delta, int32_t source, bool useIndex);
+};
+
+// The next match of a positive ordinary or built-in atom: true with the
+// atom's unbound variables bound; false when no match is left.
+bool matchLiteral(const ATOM& atom, LITERALMATCHER& matcher, TERM* bindings);
+// Whether the instance of atom under bindings is in one of the sets of source.
+bool containsInstance(const ATOM& atom, int32_t source, const TERM* bindings, const DELTA* delta);
+// Whether the instance of atom is certainly true: in edbFacts (EDB), else in
+// trueAtoms or the delta's true part.
+bool isKnownTrue(const ATOM& atom, const TERM* bindings, const DELTA* delta);
+// Undoes the bindings made while matching literal (for an aggregate literal:
+// its assigned variable, and resets its function).
+void unbindLiteral(const LITERAL& literal, const LITERALMATCHER& matcher, TERM* bindings);
+
+// The instance of pattern under bindings in a shared scratch atom that is
+// reused without allocation; valid until the next call. pattern must not be
+// an aggregate atom.
+const ATOM& scratchInstance(const ATOM& pattern, const TERM* bindings);
+
+// ---------------------------------------------------------------------------
+// Built-in predicates.
+
+// The next solution of a built-in atom under bindings; binds the unbound
+// arguments of "#int", "#succ", "+" and "*". State lives in the matcher.
+bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& matcher);
+
+// ---------------------------------------------------------------------------
+// The plan of one body for one instantiation pass.
+
+class BODYPLAN {
+public:
+    const CONJUNCTION& body;
+    std::vector<int32_t> order;       // body indices in evaluation order
+    bool isExit;                      // exit pass: every literal reads old atoms
+    std::vector<uint8_t> recursive;   // per body index: positive over an incomplete predicate
+    std::vector<int32_t> source;      // per body index: SOURCE_*
+    std::vector<int32_t> position;    // per body index: place in order
+    int32_t deltaLiteral = -1;        // body index reading the delta only; -1 none
+    int32_t lastRecursiveLiteral = -1;
+    int32_t positiveCount = 0;
+    int32_t literalCount = 0;
+    int32_t highestVariable = 0;      // highest variable number of the body, 0 when none
+    int32_t cursor = 0;               // the join's position in order
+    uint32_t deltaSize = 0;           // literalSize of the delta literal when placed
+    int32_t trailingCount = 0;        // positive single-use literals kept at the end
+    const std::vector<int32_t>& atomCount;
+    const std::vector<int32_t>* deltaCounts;  // none for constraints
+    const std::vector<uint8_t>& complete;
+    const std::vector<uint8_t>& noUndefinedAtoms;
+    bool empty = false;      // some positive literal has no candidate in this pass
+    bool exhausted = false;  // no pass of this iteration can yield an instance
+    int32_t state = 0;       // 0; 1 an aggregate literal is present; 2 error
+    const DELTA* delta;
+    std::vector<uint64_t> aggregateVariables;  // per body index: bit v = variable v
+
+    BODYPLAN(const CONJUNCTION& body, const std::vector<int32_t>& atomCount, const std::vector<int32_t>* deltaCounts,
+             const std::vector<uint8_t>& complete, const std::vector<uint8_t>& noUndefinedAtoms, bool isExit,
+             int32_t iteration, const DELTA* delta);
+
+    const LITERAL& literal(int32_t bodyIndex) const { return body.literals[bodyIndex]; }
+    const LITERAL& at(int32_t pos) const { return body.literals[order[pos]]; }
+    uint32_t literalSize(int32_t bodyIndex) const;
+    void nextDeltaLiteral();
+    void compensateBuiltins(int32_t mode);
+    void collectAggregateVariables();
+
+    // Cost-based ordering (bodyorder.cpp).
+    void orderBody();
+    int32_t literalClass(int32_t bodyIndex, const bool* bound) const;
+    bool isAggregateReady(int32_t bodyIndex, const bool* bound) const;
+    bool isAssignmentReady(int32_t bodyIndex, const bool* bound) const;
+    bool isAggregateVariable(int32_t bodyIndex, int32_t variable) const {
+        return (aggregateVariables[bodyIndex] >> variable) & 1;
+    }
+    void printOrderedBody(std::ostream& out) const;
+
+private:
+    void moveTo(int32_t from, int32_t to);  // moves order[from] to to, shifting the others
+    bool isSingleUse(const LITERAL& l, const int32_t* occurrences) const;
+    void swapPositions(int32_t a, int32_t b);
+    double sel(const LITERAL& l, size_t i) const;
+    void initArgumentSelectivity(double* maxSelectivity, uint32_t* occurrences) const;
+    bool compareLiteralCost(int32_t a, int32_t b, int32_t classA, int32_t classB, const bool* bound,
+                            const double* currentSelectivity, const double* maxSelectivity,
+                            const uint32_t* occurrences) const;
+    double literalCost(const LITERAL& l, uint32_t size, const bool* bound, const double* currentSelectivity,
+                       const double* maxSelectivity, const uint32_t* occurrences) const;
+    void updateSelectivity(const LITERAL& l, double* currentSelectivity, const double* maxSelectivity) const;
+};
+
+// ---------------------------------------------------------------------------
+// The grounder.
+
+enum : int32_t { ITEM_RULE = 0, ITEM_CONSTRAINT = 1, ITEM_WEAKCONSTRAINT = 2 };
+
+class GROUNDER {
+public:
+    TERM bindings[MAXVARIABLES];            // current value per variable; null term: unbound
+    std::vector<uint8_t> noUndefinedAtoms;  // per predicate: nothing of it is undefined yet
+    std::vector<uint8_t> complete;          // per predicate: every atom is known
+    std::vector<int32_t> atomCount;         // per predicate: atoms known (an estimate)
+    std::unique_ptr<DELTA> delta;           // atoms of the previous iteration
+    std::unique_ptr<DELTA> newDelta;        // atoms of the current iteration
+    std::vector<int32_t> deltaCounts;       // per predicate: atoms in delta
+    std::vector<int32_t> newDeltaCounts;    // per predicate: atoms in newDelta
+    const DG& depgraph;
+    bool printInstantiation;  // "-instantiate"
+    int32_t state = 0;        // 0 running; 1 a constraint is always violated; 2 an error
+
+    GROUNDER(const DG& depgraph, bool printInstantiation);
+    GROUNDER(const GROUNDER&) = delete;
+    GROUNDER& operator=(const GROUNDER&) = delete;
+    ~GROUNDER();
+
+    // Grounds everything. False when grounding stopped; exitStatus is then 0
+    // (a constraint is always violated) or 1 (an error was printed).
+    bool groundProgram(int32_t& exitStatus);
+    void cleanup();
+
+    // Driver steps (seminaive.cpp).
+    void instantiateRule(const RULE& rule, bool isExit, bool& changed, int32_t iteration);
+    void instantiateConstraint(const CONSTRAINT& constraint, int32_t iteration);
+    void instantiateWeakConstraint(const WEAKCONSTRAINT& weakConstraint, int32_t iteration);
+    void mergeDelta(DELTA& delta, std::vector<int32_t>& deltaCounts);
+    bool canSkipConstraint(const CONSTRAINT& constraint) const;
+    bool reportGroundingError(const RULE* rule, const CONSTRAINT* constraint, const WEAKCONSTRAINT* weak,
+                              int32_t& exitStatus);
+    void postprocessGroundProgram();
+
+    // The join (join.cpp). item is a RULE, CONSTRAINT or WEAKCONSTRAINT by itemKind.
+    void joinBody(BODYPLAN& plan, int32_t itemKind, bool isExit, const void* item, bool& changed,
+                  uint64_t headVariables);
+
+    // The store (store.cpp).
+    bool isHeadKnownTrue(const RULE& rule) const;
+    void simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTION& body, const DELTA* delta);
+    void addGroundRule(const RULE& rule, bool& changed);
+    void addGroundConstraint(const CONSTRAINT& constraint);
+    void addGroundWeakConstraint(const WEAKCONSTRAINT& weakConstraint);
+
+    // Aggregates (aggregates.cpp).
+    bool checkAggregateRecursion(const RULE& rule, int32_t component) const;
+    void instantiateAggregateAtom(const LITERAL& literal, TERM* bindings);
+    bool checkAggregateAssignment(const LITERAL& literal, TERM* bindings);
+
+private:
+    std::vector<LITERALMATCHER> matchers_;  // the join's stack, by position, reused from item to item
+    std::vector<uint8_t> relevantBinderScratch_;
+    GROUNDCONJUNCTION groundBody_;          // the store's scratch body
+    std::vector<ATOMID> groundHead_;        // the store's scratch head
+    LITERALMATCHER aggregateMatcher_;       // element enumeration of an aggregate
+};
+
+// The set predicate of an aggregate: the predicate of the first literal of
+// its body (of that literal's own first literal when it is an aggregate).
+int32_t aggregateSetPredicate(const ATOM& aggregateAtom);
+
+// Three-way order of two argument lists (an absent list is empty).
+int compareArgumentLists(const ATOM& a, const ATOM& b);
+
+// The distinct levels of the stored ground weak constraints (both lists),
+// ascending.
+std::vector<int32_t> weakConstraintLevels();
+
+// ---------------------------------------------------------------------------
+// The propositional grounder for variable-free input.
+
+// Grounds the three input lists into the four output lists. False when a
+// constraint is violated whatever the model; under instantiate it then prints
+// its explanation and empties the ground rules and constraints.
+bool groundPropositional(const std::vector<RULE>& rules, const std::vector<CONSTRAINT>& constraints,
+                         const std::vector<WEAKCONSTRAINT>& weakConstraints, const ATOMSET& edbFacts,
+                         std::vector<GROUNDRULE>& groundRules, std::vector<GROUNDCONSTRAINT>& groundConstraints,
+                         std::vector<GROUNDWEAKCONSTRAINT>& groundWeakConstraints,
+                         std::vector<GROUNDWEAKCONSTRAINT>& violatedWeakConstraints, bool instantiate);
+// One body into a ground body; false when an EDB literal of it is false.
+bool groundPropositionalBody(const CONJUNCTION& body, const ATOMSET& edbFacts, GROUNDCONJUNCTION& groundBody);
+
+}  // namespace veltra
