@@ -197,6 +197,8 @@ TEST_F(Grammar, WeightsWithErrorsStoreNothing) {
 }
 
 TEST_F(Grammar, SecondQueryReplacesTheFirst) {
+    EXPECT_EQ(parseUserText("a? b?").stdoutText, "Query b replaces a.\n");
+    resetInputState();
     PARSERESULT r = parseUserText("a, not b?\nc(X), not d(X)?\n");
     EXPECT_EQ(r.stdoutText, "Query c(_0), not d(_0) replaces a, not b.\n");
     EXPECT_EQ(r.errors, 0);

@@ -147,6 +147,29 @@ TEST_F(Rules, EqualityInAWeakConstraintReachesWeightAndLevel) {
     EXPECT_EQ(weakConstraintsText(), ":~ p(2147483), ==(2147483,2147483). [2147483000:1]\n");
 }
 
+TEST_F(Rules, NegativeIntegerWeightIsRejected) {
+    // Written weights are never negative; the builder checks all the same.
+    CONJUNCTION body;
+    body.addLiteral(LITERAL(ATOM("p", nullptr, KIND_UNKNOWN), false));
+    std::pair<TERM, TERM> weightAndLevel{integerTerm(-5000), integerTerm(1)};
+    testing::internal::CaptureStderr();
+    makeWeakConstraint(body, &weightAndLevel);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Internal parser invocation: Weight must be a non-negative integer..\n");
+    EXPECT_EQ(parseErrorCount, 1);
+    EXPECT_TRUE(weakConstraints.empty());
+}
+
+TEST_F(Rules, GeneratedStatementBeyondTheVariableLimit) {
+    // Such as the consistency constraint of a predicate with 70 arguments.
+    std::string args;
+    for (int i = 0; i < 70; ++i) args += (i ? ",X" : "X") + std::to_string(i);
+    bool ok = true;
+    PARSERESULT r = parseGeneratedText(":- -p(" + args + "), p(" + args + ").", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(r.stderrText, "Internal parser invocation: Constraint contains too many variables.\n");
+    EXPECT_TRUE(constraints.empty());
+}
+
 TEST_F(Rules, GroundnessFlags) {
     parseUserText("p(a). p(b) :- q. :- r. :~ s. [1:1]");
     EXPECT_TRUE(OPTIONS.rulesGround);
