@@ -272,6 +272,7 @@ void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& fl
                 for (const FLATLITERAL& l : body)
                     for (int32_t h : head) recursive = recursive || l.node == h;
             } else if (markByNode) {
+                if (marks.empty()) marks.assign(g.nodes.size(), 0);
                 for (int32_t h : head) marks[size_t(h)] = ri + 1;
                 for (const FLATLITERAL& l : body) recursive = recursive || marks[size_t(l.node)] == ri + 1;
             } else {
@@ -448,6 +449,43 @@ void buildComponentConstraints(GRAPH& g, const std::vector<CONSTRAINTTYPE>& cons
     for (size_t k : order) lists.items.push_back(constraints[k]);
 }
 
+// Edges: one walk counts the successors of every node slot, a second places
+// them, so the rows are filled without per-node allocation.
+template <class GRAPH, class RULETYPE, class CONSTRAINTTYPE>
+void buildAdjacency(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& flat,
+                    const std::vector<CONSTRAINTTYPE>& constraints, int32_t flags) {
+    g.recursiveRule.assign(rules.size(), 0);
+    std::vector<size_t> marks;  // per node slot, allocated when a large rule needs it
+    std::vector<size_t>& start = g.adjacency.start;
+    start.assign(g.nodes.size() + 1, 0);
+    walkEdges(g, rules, flat, constraints, flags, true, marks, [&](int32_t from, int32_t) {
+        if (size_t(from) + 1 >= start.size()) start.resize(g.nodes.size() + 1, 0);  // a set element became a node
+        ++start[size_t(from) + 1];
+    });
+    std::vector<size_t>().swap(marks);
+    size_t n = g.nodes.size();
+    start.resize(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+    g.adjacency.items.resize(start[n]);
+    std::vector<size_t> fill(start.begin(), start.end() - 1);
+    walkEdges(g, rules, flat, constraints, flags, false, marks,
+              [&](int32_t from, int32_t to) { g.adjacency.items[fill[size_t(from)]++] = to; });
+}
+
+// The members of each component, ascending.
+template <class GRAPH>
+void collectMembers(GRAPH& g, size_t m) {
+    FLATLISTS<int32_t>& components = g.components;
+    components.start.assign(m + 1, 0);
+    for (int32_t c : g.componentOf)
+        if (c >= 0) ++components.start[size_t(c) + 1];
+    for (size_t c = 0; c < m; ++c) components.start[c + 1] += components.start[c];
+    components.items.resize(components.start[m]);
+    std::vector<size_t> next(components.start.begin(), components.start.end() - 1);
+    for (size_t v = 0; v < g.componentOf.size(); ++v)
+        if (g.componentOf[v] >= 0) components.items[next[size_t(g.componentOf[v])]++] = int32_t(v);
+}
+
 }  // namespace
 
 template <class RULETYPE, class CONSTRAINTTYPE, class NODETYPE>
@@ -457,27 +495,7 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
       withNegationAndDisjunction((flags & DEPGRAPH_NEGATION_AND_DISJUNCTION) != 0) {
     FLATRULES flat;
     collectNodes(*this, rules, flat);
-
-    // Edges: one walk counts the successors of every node slot, a second
-    // places them, so the rows are filled without per-node allocation.
-    recursiveRule.assign(rules.size(), 0);
-    std::vector<size_t> marks(nodes.size(), 0);
-    std::vector<size_t>& start = adjacency.start;
-    walkEdges(*this, rules, flat, constraints, flags, true, marks, [&](int32_t from, int32_t) {
-        if (size_t(from) + 1 >= start.size()) start.resize(nodes.size() + 1, 0);
-        ++start[size_t(from) + 1];
-    });
-    marks.clear();
-    marks.shrink_to_fit();
-    size_t n = nodes.size();
-    start.resize(n + 1, 0);
-    for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
-    adjacency.items.resize(start[n]);
-    std::vector<size_t> fill(start.begin(), start.end() - 1);
-    walkEdges(*this, rules, flat, constraints, flags, false, marks,
-              [&](int32_t from, int32_t to) { adjacency.items[fill[size_t(from)]++] = to; });
-    fill.clear();
-    fill.shrink_to_fit();
+    buildAdjacency(*this, rules, flat, constraints, flags);
 
     // Components, numbered in order of completion, then renumbered.
     std::vector<EDGE> crossing;
@@ -490,16 +508,7 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
     if (flags & DEPGRAPH_ORDER_BY_NEGATION) orderByNegation(m, typedEdges, crossing, componentOf);
     std::vector<EDGE>().swap(crossing);
 
-    // Members, ascending within each component.
-    components.start.assign(size_t(m) + 1, 0);
-    for (int32_t c : componentOf)
-        if (c >= 0) ++components.start[size_t(c) + 1];
-    for (int32_t c = 0; c < m; ++c) components.start[c + 1] += components.start[c];
-    components.items.resize(components.start[size_t(m)]);
-    std::vector<size_t> next(components.start.begin(), components.start.end() - 1);
-    for (size_t v = 0; v < n; ++v)
-        if (componentOf[v] >= 0) components.items[next[size_t(componentOf[v])]++] = int32_t(v);
-
+    collectMembers(*this, size_t(m));
     buildComponentRules(*this, rules, flat);
     if (!(flags & DEPGRAPH_NO_CONSTRAINT_LISTS)) buildComponentConstraints<NODETRAITS<RULETYPE>>(*this, constraints);
 }
