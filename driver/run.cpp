@@ -2,6 +2,7 @@
 // grounding, search and the end through finish().
 #include "driver/run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -9,10 +10,13 @@
 #include "core/rule.h"
 #include "driver/finish.h"
 #include "driver/output.h"
+#include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
 #include "driver/query.h"
 #include "driver/statistics.h"
 #include "driver/timers.h"
+#include "generator/cost.h"
+#include "grounding/grounder.h"
 #include "input/dbstatement.h"
 #include "input/parse.h"
 
@@ -148,6 +152,132 @@ static void checkMagicSetsQuery() {
     }
 }
 
+// The "--print-" options of the ground program, in their fixed order.
+static void printGroundParts(uint32_t mask) {
+    if (mask & printMaskGidb) {
+        for (const GROUNDRULE& r : groundRules) printGroundRule(std::cout, r) << '\n';
+    }
+    if (mask & printMaskGconstraints) {
+        for (const GROUNDCONSTRAINT& c : groundConstraints) {
+            std::cout << ":- ";
+            const auto& ls = c.body.literals;
+            printGroundLiterals(std::cout, ls.data(), ls.data() + ls.size(), ", ") << ".\n";
+        }
+    }
+    if (mask & printMaskGwconstraints) {
+        printGroundWeakConstraints(std::cout, groundWeakConstraints, "\n") << '\n';
+    }
+    if (mask & printMaskInterpret) {
+        std::cout << "< {";
+        trueAtoms.forEach([](const ATOM& a) { printAtom(std::cout, a) << ' '; });
+        std::cout << "} , {";
+        undefinedAtoms.forEach([](const ATOM& a) { printAtom(std::cout, a) << ' '; });
+        std::cout << "} >\n";
+    }
+}
+
+// The cost bound and the cost of the weak constraints every candidate
+// violates, over the levels that carry a cost or a bound.
+struct COSTS {
+    COSTVECTOR bound, initial;
+};
+
+static COSTS buildCosts(const RUNSETTINGS& run) {
+    std::vector<int32_t> levels = weakConstraintLevels();
+    int32_t bounded = std::min<int32_t>(maxWeakConstraintLevel, static_cast<int32_t>(run.costBounds.size()));
+    for (int32_t l = 1; l <= bounded; ++l) levels.push_back(l);
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    costLevels = levels;
+    COSTS costs{COSTVECTOR(levels.size()), COSTVECTOR(levels.size())};
+    costs.bound.unbounded.assign(levels.size(), 1);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        int32_t l = levels[i];
+        if (l <= bounded && run.costBounds[l - 1]) {
+            costs.bound.unbounded[i] = 0;
+            costs.bound.values[i] = uint64_t(*run.costBounds[l - 1]) * 1000;
+        }
+    }
+    for (const GROUNDWEAKCONSTRAINT& w : violatedWeakConstraints) {
+        int32_t slot = costSlot(integerValue(w.level));
+        costs.initial.values[slot] += uint64_t(integerValue(w.weight));
+    }
+    return costs;
+}
+
+// "-instantiate": the facts and the residual ground program.
+static void printInstantiation() {
+    if (OPTIONS.printFacts) {
+        std::cout << "% EDB facts:\n";
+        edbFacts.forEach([](const ATOM& a) { printAtom(std::cout, a) << ".\n"; });
+    }
+    if (trueAtoms.size() > 0) {
+        std::cout << "% Facts derived to be true in every answer set:\n";
+        trueAtoms.forEach([](const ATOM& a) { printAtom(std::cout, a) << ".\n"; });
+    }
+    if (!groundRules.empty() || !groundConstraints.empty() || !groundWeakConstraints.empty())
+        std::cout << "% Residual ground instantiation of the program:\n";
+    for (const GROUNDRULE& r : groundRules) printGroundRule(std::cout, r) << '\n';
+    std::cout << '\n';
+    for (size_t i = 0; i < groundConstraints.size(); ++i) {
+        const auto& ls = groundConstraints[i].body.literals;
+        std::cout << (i ? "\n" : "") << ":- ";
+        printGroundLiterals(std::cout, ls.data(), ls.data() + ls.size(), ", ") << '.';
+    }
+    std::cout << '\n';
+    printGroundWeakConstraints(std::cout, groundWeakConstraints, "\n") << '\n';
+    if (satLike)
+        for (int32_t i = 0; i < groundAtomCount; ++i) printAtom(std::cout << i << '\t', groundAtom(i)) << '\n';
+}
+
+// Grounds the program with the grounder the input allows; false when
+// grounding stopped, with the status the run then ends with.
+static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
+    status = 0;
+    instantiationTimer.start();
+    bool ok;
+    if (OPTIONS.propositionalGrounder && OPTIONS.rulesGround && OPTIONS.constraintsGround &&
+        OPTIONS.weakConstraintsGround && OPTIONS.queryGround && !builtinsPresent) {
+        ok = groundPropositional(rules, constraints, weakConstraints, edbFacts, groundRules, groundConstraints,
+                                 groundWeakConstraints, violatedWeakConstraints, run.instantiate);
+    } else {
+        depgraphTimer.start();
+        std::vector<CONSTRAINT> noConstraints;
+        DG dg(rules, noConstraints, DEPGRAPH_DG_GROUNDING);
+        depgraphTimer.stop();
+        GROUNDER grounder(dg, run.instantiate);
+        ok = grounder.groundProgram(status);
+    }
+    instantiationTimer.stop();
+    return ok;
+}
+
+// The single model of a program that grounding left without rules to search.
+[[noreturn]] static void reportSingleModel(const COSTS& costs) {
+    for (const GROUNDCONSTRAINT& c : groundConstraints)
+        if (c.body.firstNegative == 0) finish(0);  // violated by the one candidate
+    preprocessingTimer.stop();
+    if (frontend == 0) {
+        if (!weakConstraints.empty()) std::cout << "Best model: ";
+        printInterpretation(std::cout, &trueAtoms, nullptr);
+        std::cout << '\n';
+        if (!weakConstraints.empty()) {
+            std::cout << "Cost ([Weight:Level]): ";
+            if (violatedWeakConstraints.empty())
+                std::cout << "<0>";
+            else
+                printCostLine(std::cout, costs.initial, maxWeakConstraintLevel);
+            std::cout << '\n';
+        }
+    } else if (frontend == 1) {
+        braveModelHook(nullptr, trueAtoms, nullptr);
+    } else if (frontend == 2) {
+        cautiousModelHook(nullptr, trueAtoms, nullptr);
+    }
+    if (statsLevel > 0) printTimings(nullptr);
+    finish(0);
+}
+
 int runDriver(RUNSETTINGS& run) {
     // 1. Banner.
     if (run.instantiate)
@@ -253,8 +383,41 @@ int runDriver(RUNSETTINGS& run) {
     // 22. The "--print-" options of the non-ground program.
     printProgramParts(run.printMask);
 
-    // 23. Grounding.
-    missingStage("ground programs");
+    // 23, 24. Grounding and the dumps of the ground program.
+    int32_t groundingStatus = 0;
+    bool grounded = groundInput(run, groundingStatus);
+    printGroundParts(run.printMask);
+
+    // 25. The weak constraints every candidate violates must stay within the bound.
+    COSTS costs = buildCosts(run);
+    if (!withinCostBound(costs.initial, costs.bound)) finish(1);
+
+    // 26. No ground atom may be created from here on.
+    atomTableFrozen = true;
+    groundAtomCount = atomCount = static_cast<int32_t>(atomsByIndex.size());
+
+    // 27-30.
+    if (statsLevel > 0) printOptionsAndSizes();
+    if (run.dumpDepgraph) {
+        dumpDependencyGraphs(rules, constraints, groundRules, groundConstraints);
+        std::cout.flush();
+        std::exit(0);
+    }
+    if (run.instantiate) {
+        printInstantiation();
+        if (statsLevel > 0) printTimings(nullptr);
+        finish(groundingStatus);
+    }
+    if (!grounded) {
+        if (statsLevel > 0) printTimings(nullptr);
+        finish(groundingStatus);
+    }
+
+    // 33. Nothing left to search.
+    if (groundRules.empty()) reportSingleModel(costs);
+
+    // 31, 32, 34-38.
+    missingStage("search for answer sets");
 }
 
 }  // namespace veltra
