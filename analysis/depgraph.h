@@ -145,6 +145,8 @@ public:
     size_t componentCount() const { return components.size(); }
     bool isNode(int32_t v) const { return v >= 0 && size_t(v) < nodes.size() && nodes[v] != nullptr; }
     LISTVIEW<int32_t> successors(int32_t v) const { return adjacency[v]; }
+    // The component of node index v; -1 when v is not a node, also beyond the slots.
+    int32_t componentOfSlot(int32_t v) const { return isNode(v) ? componentOf[v] : -1; }
 
     // DG: the component of the atom's predicate (for an aggregate atom, of the
     // first literal of its body); GDG: of the ground atom. -1 when not a node.

@@ -417,6 +417,8 @@ TEST(DepGraph, GroundAggregatesLinkTheirElements) {
     EXPECT_EQ(gdg.componentRules[c].split, 1u);
     EXPECT_FALSE(gdg.selfLoop[c]);
     EXPECT_EQ(gdg.getComponent(groundAtom(g)), gdg.componentOf[g]);
+    EXPECT_EQ(gdg.componentOfSlot(g), gdg.componentOf[g]);
+    EXPECT_EQ(gdg.componentOfSlot(int32_t(gdg.nodeSlots()) + 5), -1);
 
     GDG full(rules, {}, DEPGRAPH_GDG_FULL);
     checkInvariants(full);
