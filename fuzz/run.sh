@@ -12,8 +12,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 0
 fi
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS=-g -DVELTRA_SANITIZE=ON -DVELTRA_FUZZ=ON -DVELTRA_TESTS=OFF \
-    -DCMAKE_PROJECT_INCLUDE="$root/fuzz/attach.cmake" >/dev/null
+    -DCMAKE_CXX_FLAGS=-g -DVELTRA_SANITIZE=ON -DVELTRA_FUZZ=ON -DVELTRA_TESTS=OFF >/dev/null
 cmake --build "$build" --target veltra_fuzz_main_language -j8 >/dev/null
 scratch=$(mktemp -d)
 mkdir "$scratch/corpus"

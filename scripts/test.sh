@@ -27,5 +27,10 @@ run_build() {  # directory, sanitize (ON/OFF)
   ctest --test-dir "$1" -j"$jobs" --output-on-failure --no-label-summary --timeout 600
 }
 
+# A bounded fuzzing run of the main-language reader first, so that ctest's
+# summary stays the last lines of the output.
+echo "== fuzz: main-language reader"
+sh fuzz/run.sh 30
+
 run_build build OFF
 run_build build-sanitize ON
