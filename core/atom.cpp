@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "core/aggregate.h"
+#include "core/conjunction.h"
 #include "core/groundprogram.h"
 #include "driver/finish.h"
 
@@ -99,23 +100,9 @@ CONJUNCTION& CONJUNCTION::operator=(const CONJUNCTION& other) {
     return *this;
 }
 
-void CONJUNCTION::recomputeFirstNegative() {
-    firstNegative = literals.size();
-    for (size_t i = 0; i < literals.size(); ++i)
-        if (literals[i].negated) {
-            firstNegative = i;
-            break;
-        }
-}
+void CONJUNCTION::recomputeFirstNegative() { firstNegative = firstNegativeOf(literals); }
 
-void CONJUNCTION::addLiteral(const LITERAL& literal) {
-    if (literal.negated) {
-        literals.push_back(literal);
-    } else {
-        literals.insert(literals.begin() + static_cast<std::ptrdiff_t>(firstNegative), literal);
-        ++firstNegative;
-    }
-}
+void CONJUNCTION::addLiteral(const LITERAL& literal) { addPositiveFirst(literals, firstNegative, literal); }
 
 bool atomFromName(const char* name, const std::vector<TERM>* terms, ATOM& target) {
     int32_t p = predicateTable.find(NAME(name));

@@ -2,6 +2,7 @@
 // the interning of ground aggregates and the ground printers.
 #include "core/groundprogram.h"
 
+#include "core/conjunction.h"
 #include "driver/finish.h"
 #include "driver/options.h"
 
@@ -84,23 +85,9 @@ size_t ATOMSET::size() const {
     return n;
 }
 
-void GROUNDCONJUNCTION::recomputeFirstNegative() {
-    firstNegative = literals.size();
-    for (size_t i = 0; i < literals.size(); ++i)
-        if (literals[i].negated) {
-            firstNegative = i;
-            break;
-        }
-}
+void GROUNDCONJUNCTION::recomputeFirstNegative() { firstNegative = firstNegativeOf(literals); }
 
-void GROUNDCONJUNCTION::addLiteral(const GROUNDLITERAL& literal) {
-    if (literal.negated) {
-        literals.push_back(literal);
-    } else {
-        literals.insert(literals.begin() + static_cast<std::ptrdiff_t>(firstNegative), literal);
-        ++firstNegative;
-    }
-}
+void GROUNDCONJUNCTION::addLiteral(const GROUNDLITERAL& literal) { addPositiveFirst(literals, firstNegative, literal); }
 
 void GROUNDCONJUNCTION::addLiteralIfAbsent(const GROUNDLITERAL& literal) {
     size_t from = literal.negated ? firstNegative : 0;

@@ -23,30 +23,8 @@ using namespace veltra;
 namespace {
 
 void resetState() {
-    // Atoms look up their predicate's kind when destroyed: containers go
-    // before the tables.
-    rules.clear();
-    constraints.clear();
-    weakConstraints.clear();
-    query.reset();
-    objects.clear();
-    edbFacts = ATOMSET();
-    strictRulesUsed = false;
-    trueNegatedPredicates.clear();
-    importStatements.clear();
-    exportStatements.clear();
-    namedConstants.clear();
-    resetVariables();
-    weightFormat = 0;
-    currentObject = 0;
-    predicateTable = PREDICATETABLE();
-    symbolTable = SYMBOLTABLE();
-    numberTable = NUMBERTABLE();
-    OPTIONS = OPTIONRECORD();
-    parseErrorCount = 0;
-    lineNumber = 1;
+    resetInputState();
     currentFileName = "fuzz.dl";
-    registerBuiltins();
 }
 
 // Inputs whose run would end by design rather than return: a predicate used

@@ -7,7 +7,9 @@
 
 #include "core/groundprogram.h"
 #include "driver/options.h"
+#include "driver/run.h"
 #include "input/bodyaggregates.h"
+#include "input/dbstatement.h"
 #include "input/objects.h"
 #include "input/parse.h"
 
@@ -267,6 +269,34 @@ void makeWeakConstraint(CONJUNCTION& body, const std::pair<TERM, TERM>* weightAn
         }
     }
     resetVariables();
+}
+
+void resetInputState() {
+    // The containers go before the tables their atoms refer to.
+    rules.clear();
+    constraints.clear();
+    weakConstraints.clear();
+    query.reset();
+    objects.clear();
+    edbFacts = ATOMSET();
+    objectsUsed = false;
+    strictRulesUsed = false;
+    trueNegatedPredicates.clear();
+    importStatements.clear();
+    exportStatements.clear();
+    namedConstants.clear();
+    resetVariables();
+    weightFormat = 0;
+    currentObject = 0;
+    predicateTable = PREDICATETABLE();
+    symbolTable = SYMBOLTABLE();
+    numberTable = NUMBERTABLE();
+    OPTIONS = OPTIONRECORD();
+    verbose = 0;
+    parseErrorCount = 0;
+    lineNumber = 1;
+    currentFileName.clear();
+    registerBuiltins();
 }
 
 }  // namespace veltra

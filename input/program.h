@@ -77,6 +77,11 @@ bool isRuleSafe(const RULE& rule);
 extern int32_t weightFormat;   // 0 until the first weak constraint, then 1..4
 extern int32_t currentObject;  // object whose body is being read; 0 outside
 
+// Empties every program container and table, resets the options and the
+// reader's state, and registers the built-ins and object 0: the state of a
+// fresh run, for readers of many independent texts in one process.
+void resetInputState();
+
 // The largest weight, in units of 1/1000, that the stored form holds.
 constexpr int64_t maxStoredWeight = INT32_MAX;
 

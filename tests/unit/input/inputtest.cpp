@@ -16,35 +16,6 @@
 
 namespace veltra {
 
-void resetInputState() {
-    // Atoms look up their predicate's kind when destroyed: containers go
-    // before the tables.
-    rules.clear();
-    constraints.clear();
-    weakConstraints.clear();
-    query.reset();
-    objects.clear();
-    edbFacts = ATOMSET();
-    objectsUsed = false;
-    strictRulesUsed = false;
-    trueNegatedPredicates.clear();
-    importStatements.clear();
-    exportStatements.clear();
-    namedConstants.clear();
-    resetVariables();
-    weightFormat = 0;
-    currentObject = 0;
-    predicateTable = PREDICATETABLE();
-    symbolTable = SYMBOLTABLE();
-    numberTable = NUMBERTABLE();
-    OPTIONS = OPTIONRECORD();
-    verbose = 0;
-    parseErrorCount = 0;
-    lineNumber = 1;
-    currentFileName.clear();
-    registerBuiltins();
-}
-
 PARSERESULT parseUserText(const std::string& text, bool capture) {
     PARSERESULT result;
     int before = parseErrorCount;

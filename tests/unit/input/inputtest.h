@@ -6,11 +6,9 @@
 
 #include <string>
 
-namespace veltra {
+#include "input/program.h"
 
-// Empties every program container and table, resets the options and the
-// reader's state, and registers the built-ins and object 0 as a run does.
-void resetInputState();
+namespace veltra {
 
 // What one parse wrote, and how many errors it counted.
 struct PARSERESULT {
