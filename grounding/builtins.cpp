@@ -73,7 +73,7 @@ bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& m) {
             return false;  // a symbolic constant
     }
     // Positions of one unbound variable that occurs more than once.
-    int32_t repeated[3];
+    int32_t repeated[3] = {0, 0, 0};
     int32_t repeatedCount = 0;
     for (size_t i = 0; i < n && repeatedCount == 0; ++i) {
         if (!args[i].isVariable() || !bindings[args[i].index].isNull()) continue;
