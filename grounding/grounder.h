@@ -50,8 +50,12 @@ enum : int32_t {
 // the run of atoms with that first argument in each atom set, and the
 // per-argument selectivity figures that body ordering reads.
 
+// Hashes kind and table index: unlike termCode, it does not move when a new
+// symbolic constant enters symbolTable while a map is alive.
 struct TERMKEYHASH {
-    size_t operator()(const TERM& t) const { return termCode(t); }
+    size_t operator()(const TERM& t) const {
+        return t.isNull() ? 0 : (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index)) * 0x9E3779B97F4A7C15ull >> 7;
+    }
 };
 using RANGEMAP = std::unordered_map<TERM, ATOMRANGE, TERMKEYHASH>;
 
@@ -69,6 +73,19 @@ struct PREDICATEINDEX {
     std::vector<RANGEMAP> deltaTrueIndex;
     std::vector<RANGEMAP> deltaUndefinedIndex;
     std::vector<uint8_t> indexed;  // set and cleared with built; read when a matcher is made
+    // Per predicate, one bit per set (SET_* in index.cpp) whose range map a
+    // build has asked for but that is filled only when a matcher first reads
+    // it: the set cannot change in between, so the map is the same.
+    std::vector<uint8_t> pendingMaps;
+
+    // The atoms of one set grouped by their value at one argument position,
+    // each group in set order. A literal whose first argument gives no range
+    // walks such a group instead of the whole set: the same atoms in the same
+    // order, without the ones that cannot match. Built on first use, valid
+    // and forgotten like the ranges above.
+    using ARGUMENTGROUPS = std::unordered_map<TERM, std::vector<ATOMITERATOR>, TERMKEYHASH>;
+    std::unordered_map<uint64_t, ARGUMENTGROUPS> argumentGroups;  // key: predicate, set, position
+    std::vector<std::vector<uint64_t>> argumentGroupKeys;        // per predicate: the keys built
 
     explicit PREDICATEINDEX(int32_t predicates);
     // The figure of predicate p at argument position i (1.0 beyond the 60 kept).
@@ -100,6 +117,12 @@ struct LITERALMATCHER {
     bool hasCandidates = false;  // candidates below are meaningful
     ATOMITERATOR current;        // next candidate
     ATOMITERATOR end;            // end of the current phase's candidates
+    // Instead of current and end: the candidates as a group of one argument
+    // position (PREDICATEINDEX::argumentGroups), from listPosition on.
+    const std::vector<ATOMITERATOR>* list = nullptr;
+    size_t listPosition = 0;
+    int32_t groupPosition = -1;  // first bound argument, when no range applies; -1 none
+    TERM groupValue;             // its value
     int64_t firstCounter = 0;    // built-in evaluation state (64 bits: may pass #maxint)
     int64_t secondCounter = 0;
     int32_t source = SOURCE_OLD;

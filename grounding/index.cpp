@@ -22,8 +22,44 @@ PREDICATEINDEX::PREDICATEINDEX(int32_t predicates)
       undefinedIndex(predicates),
       deltaTrueIndex(predicates),
       deltaUndefinedIndex(predicates),
-      indexed(predicates, 0) {
+      indexed(predicates, 0),
+      pendingMaps(predicates, 0),
+      argumentGroupKeys(predicates) {
     for (auto& figures : selectivity) figures.fill(0.0);
+}
+
+// The sets a matcher reads, as numbered in argument-group keys.
+enum : uint32_t { SET_TRUE = 0, SET_UNDEFINED = 1, SET_DELTATRUE = 2, SET_DELTAUNDEFINED = 3, SET_EDB = 4 };
+
+static void forgetArgumentGroups(int32_t p, bool withEdb) {
+    PREDICATEINDEX& index = *predicateIndex;
+    std::vector<uint64_t>& keys = index.argumentGroupKeys[p];
+    size_t kept = 0;
+    for (uint64_t key : keys) {
+        if (!withEdb && ((key >> 16) & 0xF) == SET_EDB)
+            keys[kept++] = key;
+        else
+            index.argumentGroups.erase(key);
+    }
+    keys.resize(kept);
+}
+
+// The group of atoms of set (one predicate's atoms) with value at position.
+static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId, int32_t position, const TERM& value,
+                                                      const ATOMORDEREDSET& set) {
+    PREDICATEINDEX& index = *predicateIndex;
+    const uint64_t key = (uint64_t(uint32_t(p)) << 20) | (uint64_t(setId) << 16) | uint64_t(position);
+    auto [it, isNew] = index.argumentGroups.try_emplace(key);
+    PREDICATEINDEX::ARGUMENTGROUPS& groups = it->second;
+    if (isNew) {
+        index.argumentGroupKeys[p].push_back(key);
+        for (auto atom = set.begin(); atom != set.end(); ++atom) {
+            const std::vector<TERM>* terms = atom->terms();
+            if (terms && size_t(position) < terms->size()) groups[(*terms)[position]].push_back(atom);
+        }
+    }
+    auto group = groups.find(value);
+    return group == groups.end() ? nullptr : &group->second;
 }
 
 // Groups the atoms of one ordered set by their first argument. When
@@ -67,15 +103,20 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
     }
     if (counting)
         for (uint32_t i : counted) index.selectivity[p][i] = 0.0;
+    // Maps that need no counting are filled on first use (pendingMaps).
     if (predicateTable.kinds[p] == KIND_EDB) {
-        indexAtoms(p, counted, edbFacts.atomsOfPredicate(p), index.edbIndex[p], counting);
+        if (counting)
+            indexAtoms(p, counted, edbFacts.atomsOfPredicate(p), index.edbIndex[p], true);
+        else
+            index.pendingMaps[p] |= 1u << SET_EDB;
     } else {
-        indexAtoms(p, counted, undefinedAtoms.atomsOfPredicate(p), index.undefinedIndex[p], counting);
-        indexAtoms(p, counted, trueAtoms.atomsOfPredicate(p), index.trueIndex[p], counting);
-        if (incomplete && delta) {
-            indexAtoms(p, counted, delta->undefinedAtoms.atomsOfPredicate(p), index.deltaUndefinedIndex[p], false);
-            indexAtoms(p, counted, delta->trueAtoms.atomsOfPredicate(p), index.deltaTrueIndex[p], false);
+        if (counting) {
+            indexAtoms(p, counted, undefinedAtoms.atomsOfPredicate(p), index.undefinedIndex[p], true);
+            indexAtoms(p, counted, trueAtoms.atomsOfPredicate(p), index.trueIndex[p], true);
+        } else {
+            index.pendingMaps[p] |= (1u << SET_UNDEFINED) | (1u << SET_TRUE);
         }
+        if (incomplete && delta) index.pendingMaps[p] |= (1u << SET_DELTAUNDEFINED) | (1u << SET_DELTATRUE);
     }
     if (!indexOnly && incomplete) {
         int32_t arity = predicateTable.arities[p];
@@ -87,6 +128,8 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
 
 void resetPredicateIndex(int32_t p) {
     PREDICATEINDEX& index = *predicateIndex;
+    forgetArgumentGroups(p, false);
+    index.pendingMaps[p] &= 1u << SET_EDB;
     index.indexed[p] = 0;
     index.built[p] = 0;
     index.trueIndex[p].clear();
@@ -99,6 +142,8 @@ void clearPredicateIndex() {
     PREDICATEINDEX& index = *predicateIndex;
     for (int32_t p = 0; p < index.predicateCount; ++p) {
         resetPredicateIndex(p);
+        forgetArgumentGroups(p, true);
+        index.pendingMaps[p] = 0;
         index.edbIndex[p].clear();
     }
 }
@@ -119,11 +164,43 @@ const ATOM& scratchInstance(const ATOM& pattern, const TERM* bindings) {
     return *scratch;
 }
 
+// The candidates of one set: the range of the first-argument key when the
+// index gives one, else the group of the first bound argument, else the
+// whole set. True when there is a candidate.
+static bool selectFromSet(LITERALMATCHER& m, const ATOMORDEREDSET& atoms, RANGEMAP* map, uint32_t setId) {
+    m.list = nullptr;
+    m.current = m.end = atoms.end();
+    if (!m.key.isNull() && map) {
+        uint8_t& pending = predicateIndex->pendingMaps[m.predicate];
+        if (pending & (1u << setId)) {
+            pending &= ~(1u << setId);
+            static const std::vector<uint32_t> noPositions;
+            indexAtoms(m.predicate, noPositions, atoms, *map, false);
+        }
+        auto it = map->find(m.key);
+        if (it == map->end()) return false;
+        m.current = it->second.first;
+        m.end = it->second.last;
+        return m.current != m.end;
+    }
+    if (m.groupPosition >= 0 && predicateIndex) {
+        m.list = argumentGroup(m.predicate, setId, m.groupPosition, m.groupValue, atoms);
+        m.listPosition = 0;
+        if (!m.list) {
+            static const std::vector<ATOMITERATOR> noAtoms;
+            m.list = &noAtoms;
+        }
+        return !m.list->empty();
+    }
+    m.current = atoms.begin();
+    return m.current != m.end;
+}
+
 // The set and the index map of one phase of a non-EDB literal.
 static bool selectPhaseCandidates(LITERALMATCHER& m, int32_t phase) {
     m.phase = phase;
     const ATOMSET* set = nullptr;
-    const RANGEMAP* map = nullptr;
+    RANGEMAP* map = nullptr;
     PREDICATEINDEX* index = predicateIndex.get();
     int32_t p = m.predicate;
     switch (phase) {
@@ -132,25 +209,13 @@ static bool selectPhaseCandidates(LITERALMATCHER& m, int32_t phase) {
     case 2: set = m.delta ? &m.delta->trueAtoms : nullptr; map = index ? &index->deltaTrueIndex[p] : nullptr; break;
     default: set = m.delta ? &m.delta->undefinedAtoms : nullptr; map = index ? &index->deltaUndefinedIndex[p] : nullptr;
     }
+    m.list = nullptr;
     if (!set) {
         const ATOMORDEREDSET& none = trueAtoms.atomsOfPredicate(-1);  // the shared empty set
         m.current = m.end = none.end();
         return false;
     }
-    const ATOMORDEREDSET& atoms = set->atomsOfPredicate(p);
-    if (!m.key.isNull() && map) {
-        auto it = map->find(m.key);
-        if (it == map->end()) {
-            m.current = m.end = atoms.end();
-            return false;
-        }
-        m.current = it->second.first;
-        m.end = it->second.last;
-    } else {
-        m.current = atoms.begin();
-        m.end = atoms.end();
-    }
-    return m.current != m.end;
+    return selectFromSet(m, set->atomsOfPredicate(p), map, static_cast<uint32_t>(phase));
 }
 
 static int32_t nextPhase(int32_t source, int32_t phase) {
@@ -174,6 +239,7 @@ void LITERALMATCHER::start(const ATOM& atom, const TERM* bindings, const DELTA* 
     phase = 0;
     allBound = true;
     hasCandidates = false;
+    list = nullptr;
     key = TERM();
     unboundArguments.clear();
     if (predicateKind == KIND_AGGREGATE) return;
@@ -190,28 +256,35 @@ void LITERALMATCHER::start(const ATOM& atom, const TERM* bindings, const DELTA* 
         const TERM& first = (*terms)[0];
         key = first.isVariable() ? bindings[first.index] : first;
     }
-    if (predicateKind == KIND_EDB) {
-        const ATOMORDEREDSET& atoms = edbFacts.atomsOfPredicate(predicate);
-        current = end = atoms.end();
-        if (!key.isNull() && predicateIndex) {
-            const RANGEMAP& map = predicateIndex->edbIndex[predicate];
-            auto it = map.find(key);
-            if (it != map.end()) {
-                current = it->second.first;
-                end = it->second.last;
+    groupPosition = -1;
+    groupValue = TERM();
+    if (key.isNull())
+        for (size_t i = 0; i < terms->size() && i < 0xFFFF; ++i)
+            if (!unboundArguments[i]) {
+                const TERM& t = (*terms)[i];
+                groupPosition = static_cast<int32_t>(i);
+                groupValue = t.isVariable() ? bindings[t.index] : t;
+                break;
             }
-        } else {
-            current = atoms.begin();
-        }
+    if (predicateKind == KIND_EDB) {
+        selectFromSet(*this, edbFacts.atomsOfPredicate(predicate),
+                      predicateIndex ? &predicateIndex->edbIndex[predicate] : nullptr, SET_EDB);
         return;
     }
     selectCandidates(*this, source == SOURCE_DELTA ? 2 : 0);
 }
 
+static bool candidatesLeft(const LITERALMATCHER& m) {
+    return m.list ? m.listPosition < m.list->size() : m.current != m.end;
+}
+
 // Moves past the current candidate, on to the next phase when this one ends.
 static void advance(LITERALMATCHER& m) {
-    ++m.current;
-    if (m.current != m.end || m.predicateKind != KIND_IDB) return;
+    if (m.list)
+        ++m.listPosition;
+    else
+        ++m.current;
+    if (candidatesLeft(m) || m.predicateKind != KIND_IDB) return;
     int32_t next = nextPhase(m.source, m.phase);
     if (next >= 0) selectCandidates(m, next);
 }
@@ -221,8 +294,9 @@ bool matchLiteral(const ATOM& atom, LITERALMATCHER& m, TERM* bindings) {
     if (m.allBound) return containsInstance(atom, m.source, bindings, m.delta);
     const std::vector<TERM>& args = *atom.terms();
     const size_t n = args.size();
-    while (m.current != m.end) {
-        const TERM* candidate = m.current->terms()->data();
+    while (candidatesLeft(m)) {
+        const ATOM& candidateAtom = m.list ? *(*m.list)[m.listPosition] : *m.current;
+        const TERM* candidate = candidateAtom.terms()->data();
         size_t j = 0;
         for (; j < n; ++j) {
             const TERM& a = args[j];

@@ -95,6 +95,7 @@ TEST_F(INDEXTEST, MatchingWithAndWithoutIndex) {
     undefinedAtoms.add(atom(a, n(3)));
     buildPredicateIndex(atom(var(0), var(1)), false, 4, false, nullptr);
     for (bool useIndex : {false, true}) {
+        SCOPED_TRACE(useIndex ? "with the first-argument index" : "without it");
         EXPECT_EQ(matches(atom(a, var(1)), SOURCE_OLD, useIndex), (std::vector<std::string>{"1", "2", "3"}));
         EXPECT_EQ(matches(atom(var(0), n(1)), SOURCE_OLD, useIndex),
                   (std::vector<std::string>{"index_a", "index_b"}));
