@@ -2,6 +2,8 @@
 // place before grounding: basic rewriting, projection and subsumption.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/rule.h"
@@ -44,5 +46,21 @@ bool removeSubsumedRules(std::vector<RULE>& rules);
 // Greedy test whether one substitution maps r1's head into r2's head and r1's
 // body into r2's body. It may miss a subsumption; a true answer is sound.
 bool subsumes(const RULE& r1, const RULE& r2);
+
+// Turns the object program into plain rules, once, when objects beyond object
+// 0 exist: atoms of predicates with a complement get their object as first
+// argument, overriding goes through the generated "__prec", "__ovr" and
+// "__proj" predicates. Edits edbFacts, rules and constraints (weak constraints
+// and the query stay); warns about facts an object below redefines.
+void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objects);
+// Number of the next "__ovrN" guard; grows through the run.
+extern int32_t overrideRuleCounter;
+
+// Magic sets for a ground query: replaces rules by the query rules, the magic
+// rules, the seeds and the rules guarded by their magic atoms. Prints why
+// and changes nothing when the query has no IDB atom with arguments, when
+// constraints exist or when a rule is disjunctive. The caller has checked
+// that a query exists, is ground and names no EDB predicate.
+void rewriteMagicSets();
 
 }  // namespace veltra

@@ -1,0 +1,33 @@
+// tests/unit/analysis/childrun.h: running a rewriting pass over program text
+// in a child process, so that every case starts from the tables of a fresh
+// run (predicate arities and kinds change under the passes), and looking at
+// the rewritten program, the model grounding derives from it, the messages
+// and the exit status.
+#pragma once
+#include <functional>
+#include <string>
+
+namespace veltra {
+
+struct CHILDRUN {
+    int status = -1;  // exit status: 0 when body returned, 3 on parse errors, else the process end's
+    std::string out;
+    std::string err;
+};
+
+// In a child: reads text as the user file "program.dl" into emptied
+// containers (object 0 registered, objectsUsed set as the driver sets it),
+// then calls body, whose standard output and error are returned.
+CHILDRUN runInChild(const std::string& text, const std::function<void()>& body);
+
+// The program as the passes leave it, one statement per line: the facts of
+// edbFacts ("p(a)."), the rules, then the constraints.
+std::string programText();
+
+// Grounds rules and constraints as the driver does and returns the one model
+// of a program that grounding decides completely, as the driver prints it
+// ("{a, b}", facts first, internal predicates left out). A program grounding
+// leaves undecided gives "undecided", an inconsistent one "inconsistent".
+std::string groundModel();
+
+}  // namespace veltra

@@ -1,0 +1,2 @@
+// Magic sets rewriting.
+#include <gtest/gtest.h>
