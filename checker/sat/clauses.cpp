@@ -1,0 +1,153 @@
+// checker/sat/clauses.cpp: the solver's entry, the clause encoding of ground
+// rules and constraints, and the occurrence lists.
+#include <algorithm>
+#include <cassert>
+
+#include "checker/sat/satinternal.h"
+#include "checker/sat/satsolver.h"
+
+namespace veltra {
+
+SATSOLVER satState;
+
+namespace {
+
+// Appends the literal codes of the clause of one rule or constraint.
+void gatherRuleLiterals(const GROUNDRULE& rule, const std::vector<int32_t>& variableOfAtom, int32_t n,
+                        std::vector<int32_t>& out) {
+    if (rule.head)
+        for (ATOMID a : *rule.head) {
+            assert(variableOfAtom[a] > 0);
+            out.push_back(variableOfAtom[a] - 1);
+        }
+    if (rule.body)
+        for (const GROUNDLITERAL& l : rule.body->literals) {
+            assert(variableOfAtom[l.atom] > 0);
+            out.push_back(n + variableOfAtom[l.atom] - 1);
+        }
+}
+
+void gatherConstraintLiterals(const GROUNDCONSTRAINT& constraint, const std::vector<int32_t>& variableOfAtom,
+                              int32_t n, std::vector<int32_t>& out) {
+    for (const GROUNDLITERAL& l : constraint.body.literals) {
+        assert(variableOfAtom[l.atom] > 0);
+        out.push_back(n + variableOfAtom[l.atom] - 1);
+    }
+}
+
+// Sizes every per-variable, per-literal and list array for n variables, m
+// clauses and literalTotal literal occurrences. resize() keeps capacity, so
+// later calls of the same size allocate nothing.
+void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
+    size_t vars = size_t(n), codes = 2 * size_t(n);
+    s.value.assign(vars, 0);
+    s.alternative.assign(vars, -1);
+    s.free.assign(vars, 1);
+    s.satisfiedPosition.assign(vars, 0);
+    s.shortenedPosition.assign(vars, 0);
+    s.probeStamp.assign(vars, 0);
+    s.binaryCount.assign(codes, 0);
+    s.longCount.assign(codes, 0);
+    s.score.assign(codes, 0);
+    s.occurrenceStart.assign(codes + 1, 0);
+    s.clauseActive.assign(size_t(m), 1);
+    s.clauseLength.resize(size_t(m));
+    s.trail.resize(vars);
+    s.candidateList.resize(vars);
+    s.satisfiedList.resize(size_t(m));
+    s.shortenedList.resize(literalTotal);
+    s.unitList.resize(std::max(literalTotal, size_t(m)));
+    s.trailTop = s.satisfiedCount = s.shortenedCount = s.unitCount = s.candidateCount = 0;
+    s.probeCounter = 0;
+    s.falsifiedClause = false;
+}
+
+}  // namespace
+
+int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
+    SATSOLVER& s = satState;
+    const ATOMFLAGS& marked = *set;
+
+    // Variables: the marked atoms in ascending index.
+    variableOfAtom.assign(marked.size(), 0);
+    int32_t n = 0;
+    for (size_t i = 0; i < marked.size(); ++i)
+        if (marked[i]) variableOfAtom[i] = ++n;
+    s.variableCount = n;
+
+    // Clause literals, flat, in clause order.
+    int32_t m = int32_t(rules.size() + constraints.size());
+    s.clauseCount = m;
+    s.clauseStart.resize(size_t(m) + 1);
+    s.clauseLiterals.clear();
+    int32_t c = 0;
+    for (const GROUNDRULE& rule : rules) {
+        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
+        gatherRuleLiterals(rule, variableOfAtom, n, s.clauseLiterals);
+    }
+    for (const GROUNDCONSTRAINT& constraint : constraints) {
+        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
+        gatherConstraintLiterals(constraint, variableOfAtom, n, s.clauseLiterals);
+    }
+    s.clauseStart[m] = int32_t(s.clauseLiterals.size());
+    sizeArrays(s, n, m, s.clauseLiterals.size());
+
+    // Lengths, two-literal counts, occurrence totals, root units.
+    bool emptyClause = false;
+    for (c = 0; c < m; ++c) {
+        int32_t length = s.clauseStart[c + 1] - s.clauseStart[c];
+        s.clauseLength[c] = length;
+        if (length == 0) emptyClause = true;
+        if (length == 1) s.unitList[s.unitCount++] = c;
+        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
+            ++s.occurrenceStart[*p + 1];
+            if (length == 2) ++s.binaryCount[*p];
+        }
+    }
+
+    // Occurrence lists: prefix sums, then every clause appended to the list
+    // of each literal it contains, in clause order (score is the fill cursor).
+    int32_t codes = 2 * n;
+    for (int32_t l = 0; l < codes; ++l) s.occurrenceStart[l + 1] += s.occurrenceStart[l];
+    s.occurrences.resize(s.clauseLiterals.size());
+    for (int32_t l = 0; l < codes; ++l) s.score[l] = s.occurrenceStart[l];
+    for (c = 0; c < m; ++c)
+        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p)
+            s.occurrences[s.score[*p]++] = c;
+
+    // A clause without literals can never be satisfied.
+    if (emptyClause) return -1;
+    if (satPropagate() < 0) return -1;
+    int32_t active = 0;
+    for (c = 0; c < m; ++c) active += s.clauseActive[c];
+    s.clausesToSatisfy = active;
+    return 1;
+}
+
+bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+              const ATOMFLAGS* set, ATOMFLAGS* model) {
+    SATSOLVER& s = satState;
+    std::vector<int32_t> variableOfAtom;
+    if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
+
+    // Root assignments are permanent: the search never pops them, and the
+    // clauses they satisfied stay inactive.
+    s.satisfiedCount = 0;
+    s.trailTop = 0;
+    s.shortenedCount = 0;
+    s.threshold = s.variableCount / 6;
+    satSearch();
+    bool satisfiable = s.satisfiedCount == s.clausesToSatisfy;
+
+    if (satisfiable && model) {
+        model->assign(set->size(), 0);
+        for (size_t i = 0; i < variableOfAtom.size(); ++i) {
+            int32_t v = variableOfAtom[i] - 1;
+            if (v >= 0 && !s.free[v] && s.value[v]) (*model)[i] = 1;
+        }
+    }
+    return satisfiable;
+}
+
+}  // namespace veltra

@@ -1,0 +1,249 @@
+// checker/sat/lookahead.cpp: the branching step: pure literals, look-ahead
+// trials of both values of selected variables (with a second level on large
+// trials), forced values of failed trials, and the weighted decision.
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+
+#include "checker/sat/satinternal.h"
+#include "checker/sat/satsolver.h"
+
+namespace veltra {
+
+namespace {
+
+enum SCOREKIND { SCORE_DOUBLE, SCORE_BINARY, SCORE_WEIGHTED };
+
+// The variable is decided by neither polarity's clauses: it takes the value
+// that makes its literal true, and nothing is shortened.
+void assignPure(SATSOLVER& s, int32_t literal) {
+    int32_t v = s.variableOf(literal);
+    s.value[v] = s.isPositive(literal);
+    s.alternative[v] = -1;
+    s.free[v] = 0;
+    s.trail[s.trailTop++] = v;
+    satSatisfy(s, literal);
+}
+
+// Recounts the active clauses holding literal: length 2 and any other length.
+void recount(SATSOLVER& s, int32_t literal) {
+    int32_t binary = 0, other = 0;
+    for (const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal); p != e; ++p) {
+        int32_t c = *p;
+        if (!s.clauseActive[c]) continue;
+        if (s.clauseLength[c] == 2) {
+            ++binary;
+        } else {
+            ++other;
+        }
+    }
+    s.binaryCount[literal] = binary;
+    s.longCount[literal] = other;
+}
+
+// Score of a binary or weighted trial: over the shortened-list entries from
+// s0 whose clause now has two literals not false, over their free literals,
+// the counts of the complement literal.
+int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
+    int64_t total = 0;
+    for (int32_t i = s0; i < s.shortenedCount; ++i) {
+        int32_t c = s.shortenedList[i];
+        if (s.clauseLength[c] != 2) continue;
+        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
+            if (!s.free[s.variableOf(*p)]) continue;
+            int32_t other = s.complement(*p);
+            total += kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+        }
+    }
+    return int32_t(std::min<int64_t>(total, INT32_MAX));
+}
+
+// Assigns literal as a trial or probe: the variable is pushed, its
+// alternative untouched, the opposite literal's clauses shortened, and the
+// units propagated. Returns the propagation's result (-1 on a conflict).
+int trialAssign(SATSOLVER& s, int32_t literal) {
+    int32_t v = s.variableOf(literal);
+    s.value[v] = s.isPositive(literal);
+    s.free[v] = 0;
+    s.trail[s.trailTop++] = v;
+    if (!satShortenTrial(s, s.complement(literal))) {
+        ++s.probeCounter;  // as a propagation that failed would have
+        return -1;
+    }
+    return satLookaheadPropagate();
+}
+
+// One trial of literal: assign, propagate, score, undo. Returns the score, or
+// -1 when the trial failed.
+int32_t trial(SATSOLVER& s, int32_t literal, SCOREKIND kind) {
+    int32_t s0 = s.shortenedCount, t0 = s.trailTop;
+    bool failed = trialAssign(s, literal) < 0;
+    int32_t result = -1;
+    if (!failed) {
+        if (kind == SCORE_DOUBLE) {
+            result = s.shortenedCount - s0;
+            if (result > s.threshold && result > s.bestTrialSize) {
+                s.bestTrialSize = result;
+                if (satProbeReducedClauses(s0) < 0) failed = true;
+            }
+        } else {
+            result = reducedClauseScore(s, s0, kind);
+        }
+    }
+    satUndoTrial(s, s0, t0);
+    return failed ? -1 : result;
+}
+
+int examine(int32_t v, SCOREKIND kind) {
+    SATSOLVER& s = satState;
+    int32_t positive = v, negative = s.negative(v);
+    int32_t result = trial(s, positive, kind);
+    if (result < 0) {
+        satAssignForced(s, negative);
+        return -1;
+    }
+    s.score[positive] = result;
+    result = trial(s, negative, kind);
+    if (result < 0) {
+        satAssignForced(s, positive);
+        return -1;
+    }
+    s.score[negative] = result;
+    s.candidateList[s.candidateCount++] = v;
+    return 1;
+}
+
+// A probe of literal inside a trial: when it fails, the opposite literal is
+// assigned and propagated, and stays until the enclosing trial is undone.
+int probe(int32_t literal) {
+    SATSOLVER& s = satState;
+    int32_t s0 = s.shortenedCount, t0 = s.trailTop;
+    int result = trialAssign(s, literal);
+    satUndoTrial(s, s0, t0);
+    if (result >= 0) {
+        --s.probeCounter;
+        return 1;
+    }
+    return trialAssign(s, s.complement(literal)) < 0 ? -1 : 1;
+}
+
+// Whether the branching step may examine one more variable: always while
+// within the look-ahead budget, beyond it only until a candidate exists.
+bool mayExamine(const SATSOLVER& s) { return s.lookaheadWork < s.lookaheadBudget || s.candidateCount == 0; }
+
+// Runs examine on v and, when it forced a value, the propagation.
+// Returns false on a conflict.
+bool examineAndPropagate(int32_t v, SCOREKIND kind) {
+    if (examine(v, kind) > 0) return true;
+    return satPropagate() >= 0;
+}
+
+}  // namespace
+
+int satExamineDouble(int32_t v) { return examine(v, SCORE_DOUBLE); }
+int satExamineBinary(int32_t v) { return examine(v, SCORE_BINARY); }
+int satExamineWeighted(int32_t v) { return examine(v, SCORE_WEIGHTED); }
+int satProbeTrue(int32_t u) { return probe(u); }
+int satProbeFalse(int32_t u) { return probe(satState.negative(u)); }
+
+int satProbeReducedClauses(int32_t start) {
+    SATSOLVER& s = satState;
+    // Entries appended meanwhile (by failed probes) are walked too.
+    for (int32_t i = start; i < s.shortenedCount; ++i) {
+        if (s.lookaheadWork >= s.lookaheadBudget) return 1;
+        int32_t c = s.shortenedList[i];
+        if (s.clauseLength[c] != 2) continue;
+        for (int32_t k = s.clauseStart[c]; k < s.clauseStart[c + 1]; ++k) {
+            int32_t literal = s.clauseLiterals[k];
+            int32_t u = s.variableOf(literal);
+            if (!s.free[u] || s.probeStamp[u] >= s.probeCounter) continue;
+            s.probeStamp[u] = s.probeCounter;
+            int result = 1;
+            if (s.isPositive(literal)) {
+                if (s.binaryCount[s.negative(u)] != 0) result = satProbeTrue(u);
+            } else {
+                if (s.binaryCount[u] != 0) result = satProbeFalse(u);
+            }
+            if (result < 0) {
+                s.bestTrialSize = -1;
+                return -1;
+            }
+        }
+    }
+    return 1;
+}
+
+int satChooseBranchVariable() {
+    SATSOLVER& s = satState;
+    int32_t n = s.variableCount;
+    s.bestTrialSize = -1;
+    s.candidateCount = 0;
+    s.lookaheadWork = 0;
+
+    // First pass: refresh the counts, take pure literals, and examine the
+    // variables with many two-literal clauses on both sides, with the second
+    // level on large trials.
+    for (int32_t v = 0; v < n; ++v) {
+        if (!s.free[v]) continue;
+        int32_t negative = s.negative(v);
+        recount(s, negative);
+        if (s.binaryCount[negative] == 0 && s.longCount[negative] == 0) {
+            assignPure(s, v);
+            continue;
+        }
+        recount(s, v);
+        if (s.binaryCount[v] == 0 && s.longCount[v] == 0) {
+            assignPure(s, negative);
+            continue;
+        }
+        if (s.binaryCount[negative] > 0 && s.binaryCount[v] > 0 && s.binaryCount[negative] + s.binaryCount[v] > 3 &&
+            mayExamine(s) && !examineAndPropagate(v, SCORE_DOUBLE))
+            return -1;
+    }
+
+    // Second pass, while fewer than 10 candidates: variables with two-literal
+    // clauses on both sides, more than one on some side.
+    if (s.candidateCount < 10 && mayExamine(s)) {
+        s.candidateCount = 0;
+        for (int32_t v = 0; v < n && mayExamine(s); ++v) {
+            if (!s.free[v]) continue;
+            int32_t bn = s.binaryCount[s.negative(v)], bp = s.binaryCount[v];
+            if (bn > 0 && bp > 0 && (bn > 1 || bp > 1) && !examineAndPropagate(v, SCORE_BINARY)) return -1;
+        }
+    }
+
+    // Third pass, while still fewer than 10: every free variable.
+    if (s.candidateCount < 10 && mayExamine(s)) {
+        s.candidateCount = 0;
+        for (int32_t v = 0; v < n && mayExamine(s); ++v)
+            if (s.free[v] && !examineAndPropagate(v, SCORE_WEIGHTED)) return -1;
+    }
+
+    // Selection: the first candidate of greatest weight that is still free.
+    int32_t best = -1;
+    int64_t bestWeight = -1;
+    for (int32_t i = 0; i < s.candidateCount; ++i) {
+        int32_t v = s.candidateList[i];
+        if (!s.free[v]) continue;
+        int64_t positive = s.score[v], negative = s.score[s.negative(v)];
+        int64_t weight = negative * positive * 1024 + positive + negative + 1;
+        if (weight > bestWeight) {
+            bestWeight = weight;
+            best = v;
+        }
+    }
+    if (best < 0) return 0;
+
+    // Decide it true; false stays to be tried.
+    s.free[best] = 0;
+    s.satisfiedPosition[best] = s.satisfiedCount;
+    s.shortenedPosition[best] = s.shortenedCount;
+    s.trail[s.trailTop++] = best;
+    s.value[best] = 1;
+    s.alternative[best] = 0;
+    satShortenMain(s, s.negative(best));
+    satSatisfy(s, best);
+    return 1;
+}
+
+}  // namespace veltra

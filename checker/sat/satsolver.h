@@ -1,0 +1,157 @@
+// checker/sat/satsolver.h: the model checker's satisfiability solver, a
+// chronological-backtracking search with unit propagation, pure literals and
+// look-ahead branching over the clauses of an unfounded-set program.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "core/groundprogram.h"
+
+namespace veltra {
+
+// One byte per ground atom, indexed by atom; 1 marks a member. A party that
+// lets a callee fill or replace its array passes the slot (an ATOMFLAGS*).
+using ATOMFLAGS = std::vector<uint8_t>;
+
+// The solver's state: one process-wide instance, satState. Its arrays grow to
+// the largest problem seen and keep their capacity between calls, so a call
+// allocates nothing once the arrays are big enough, and nothing at all while
+// it searches.
+//
+// Variables are the atoms marked in the set, numbered 0 to n - 1 in ascending
+// atom index. A literal is a code: v for the positive literal of variable v,
+// n + v for its negative literal. Per-literal arrays are indexed by code, so
+// binaryCount[v] is the two-literal positive count of v and binaryCount[n + v]
+// the negative one.
+//
+// Clause state is kept incrementally: an active flag and a length per clause.
+// In the main search the length of an active clause is the number of its
+// literal occurrences whose variable is unassigned; inside a look-ahead trial,
+// which never marks clauses satisfied, it is the number not yet false. The
+// satisfied and shortened lists record every change since the search began, so
+// backtracking to a decision cuts them back to the positions the decision
+// recorded.
+struct SATSOLVER {
+    int32_t variableCount = 0;  // n
+    int32_t clauseCount = 0;
+
+    // Clause c has the literal codes clauseLiterals[clauseStart[c] ..
+    // clauseStart[c + 1]), in encoding order.
+    std::vector<int32_t> clauseStart;
+    std::vector<int32_t> clauseLiterals;
+    std::vector<uint8_t> clauseActive;   // 1 while not known to be satisfied
+    std::vector<int32_t> clauseLength;   // literals not yet false
+
+    // The clauses containing literal code l, ascending, a clause once per
+    // occurrence: occurrences[occurrenceStart[l] .. occurrenceStart[l + 1]).
+    std::vector<int32_t> occurrenceStart;
+    std::vector<int32_t> occurrences;
+
+    // Per variable.
+    std::vector<uint8_t> value;              // 1 true, 0 false; meaningful while assigned
+    std::vector<int8_t> alternative;         // 0: false still to try; -1: no value left
+    std::vector<uint8_t> free;               // 1 while unassigned
+    std::vector<int32_t> satisfiedPosition;  // satisfiedCount when decided (decisions only)
+    std::vector<int32_t> shortenedPosition;  // shortenedCount when decided (decisions only)
+    std::vector<int32_t> probeStamp;         // probeCounter when last probed
+
+    // Per literal code: active clauses of length 2 holding it, of any other
+    // length, and the look-ahead score of the trial that makes it true.
+    std::vector<int32_t> binaryCount;
+    std::vector<int32_t> longCount;
+    std::vector<int32_t> score;
+
+    // Lists with their counts. Each is sized once per call to a bound it can
+    // never exceed: a variable is on the trail at most once, a clause on the
+    // satisfied list at most once, and every entry of the shortened and unit
+    // lists stands for one literal occurrence made false.
+    std::vector<int32_t> trail;
+    int32_t trailTop = 0;
+    std::vector<int32_t> satisfiedList;
+    int32_t satisfiedCount = 0;  // clauses satisfied since the search began
+    std::vector<int32_t> shortenedList;
+    int32_t shortenedCount = 0;
+    std::vector<int32_t> unitList;
+    int32_t unitCount = 0;
+    std::vector<int32_t> candidateList;
+    int32_t candidateCount = 0;
+
+    // Set when an assignment outside satPropagate made an active clause false
+    // (a decision, forced value or flip on a clause that repeats a literal);
+    // the next satPropagate reports it as its conflict.
+    bool falsifiedClause = false;
+
+    int32_t clausesToSatisfy = 0;  // clauses still active when the search begins
+    int32_t threshold = 0;         // n / 6: least trial size that starts a double look-ahead
+    int32_t bestTrialSize = -1;    // largest trial that started a double look-ahead this step
+    int32_t probeCounter = 0;
+
+    // Look-ahead work (occurrence-list entries visited by trials and probes)
+    // in the current branching step. Once it passes lookaheadBudget, a
+    // branching step that already has a candidate examines no further
+    // variables and probes no further, so that one step over a very large
+    // clause set costs a bounded amount of look-ahead.
+    int64_t lookaheadWork = 0;
+    int64_t lookaheadBudget = int64_t(1) << 22;
+
+    int32_t negative(int32_t v) const { return variableCount + v; }
+    int32_t variableOf(int32_t literal) const {
+        return literal < variableCount ? literal : literal - variableCount;
+    }
+    int32_t complement(int32_t literal) const {
+        return literal < variableCount ? literal + variableCount : literal - variableCount;
+    }
+    bool isPositive(int32_t literal) const { return literal < variableCount; }
+    const int32_t* literalsBegin(int32_t c) const { return clauseLiterals.data() + clauseStart[c]; }
+    const int32_t* literalsEnd(int32_t c) const { return clauseLiterals.data() + clauseStart[c + 1]; }
+    const int32_t* occurrencesBegin(int32_t l) const { return occurrences.data() + occurrenceStart[l]; }
+    const int32_t* occurrencesEnd(int32_t l) const { return occurrences.data() + occurrenceStart[l + 1]; }
+};
+
+extern SATSOLVER satState;
+
+// The clauses: each rule gives its head atoms as positive literals (head
+// order) followed by every body literal, whatever its sign, as a negative
+// literal; each constraint gives its literals as negative literals. Rules come
+// first, then constraints; a clause's index is its position. Every atom
+// mentioned must be marked in the set.
+// Returns true when the clauses are satisfiable. Then, when model is given, it
+// is overwritten with one byte per ground atom (set->size()): 1 when the atom
+// is in the set and its variable is true, 0 otherwise; a variable the search
+// never had to assign counts as false. A clause without literals makes the
+// clauses unsatisfiable.
+bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+              const ATOMFLAGS* set, ATOMFLAGS* model);
+
+// Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
+// builds clauses and occurrence lists and propagates the unit clauses.
+// Returns 1, or -1 on a conflict at the root (an empty clause is one).
+int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom);
+
+// Searches from the state the root propagation left.
+void satSearch();
+// Propagates every pending unit clause: 1, or -1 on a conflict.
+int satPropagate();
+// Propagates the pending units of a look-ahead trial: the shortened-list
+// length, or -1 on a conflict. The unit list is left for the trial's undo.
+int satLookaheadPropagate();
+// Flips the most recent decision with an untried value: false when none is left.
+bool satBacktrack();
+
+// Look-ahead branching: 1 after deciding a variable, 0 when no candidate is
+// left free, -1 when a forced value led to a conflict.
+int satChooseBranchVariable();
+// Examine one free variable by trying both values: 1 when both survive (the
+// variable becomes a candidate), -1 when one failed and the other was forced
+// (the caller must run satPropagate).
+int satExamineDouble(int32_t v);
+int satExamineBinary(int32_t v);
+int satExamineWeighted(int32_t v);
+// Second-level look-ahead over the two-literal clauses a trial made, from
+// position start of the shortened list: 1, or -1 when a probe failed both ways.
+int satProbeReducedClauses(int32_t start);
+int satProbeTrue(int32_t u);
+int satProbeFalse(int32_t u);
+
+}  // namespace veltra

@@ -1,0 +1,138 @@
+// checker/sat/search.cpp: unit propagation (main search and look-ahead
+// trials), chronological backtracking and the search loop.
+#include <algorithm>
+#include <cassert>
+
+#include "checker/sat/satinternal.h"
+#include "checker/sat/satsolver.h"
+
+namespace veltra {
+
+int satPropagate() {
+    SATSOLVER& s = satState;
+    if (s.falsifiedClause) {
+        s.falsifiedClause = false;
+        return -1;
+    }
+    // Units appended during the walk are walked too.
+    for (int32_t i = 0; i < s.unitCount; ++i) {
+        int32_t c = s.unitList[i];
+        if (!s.clauseActive[c]) continue;
+        int32_t literal = satFirstFreeLiteral(s, c);
+        if (literal < 0) continue;
+        int32_t v = s.variableOf(literal);
+        s.value[v] = s.isPositive(literal);
+        s.alternative[v] = -1;
+        // The clauses of the opposite literal lose one literal; one that has
+        // only this literal left is a conflict. The variable stays free then.
+        int32_t opposite = s.complement(literal);
+        for (const int32_t *p = s.occurrencesBegin(opposite), *e = s.occurrencesEnd(opposite); p != e; ++p) {
+            int32_t d = *p;
+            if (!s.clauseActive[d]) continue;
+            int32_t length = s.clauseLength[d];
+            if (length == 1) return -1;
+            if (length == 2) s.unitList[s.unitCount++] = d;
+            s.clauseLength[d] = length - 1;
+            s.shortenedList[s.shortenedCount++] = d;
+        }
+        s.free[v] = 0;
+        s.trail[s.trailTop++] = v;
+        satSatisfy(s, literal);
+    }
+    s.unitCount = 0;
+    return 1;
+}
+
+int satLookaheadPropagate() {
+    SATSOLVER& s = satState;
+    ++s.probeCounter;
+    // Clauses are never marked satisfied here and alternatives stay as they
+    // are; the unit list is left for the trial's undo.
+    for (int32_t i = 0; i < s.unitCount; ++i) {
+        int32_t c = s.unitList[i];
+        if (!s.clauseActive[c]) continue;
+        int32_t literal = satFirstFreeLiteral(s, c);
+        if (literal < 0) continue;
+        int32_t v = s.variableOf(literal);
+        s.value[v] = s.isPositive(literal);
+        if (!satShortenTrial(s, s.complement(literal))) return -1;
+        s.free[v] = 0;
+        s.trail[s.trailTop++] = v;
+    }
+    return s.shortenedCount;
+}
+
+bool satBacktrack() {
+    SATSOLVER& s = satState;
+    s.unitCount = 0;
+    s.falsifiedClause = false;
+    while (s.trailTop > 0) {
+        int32_t v = s.trail[--s.trailTop];
+        if (s.alternative[v] == -1) {
+            s.free[v] = 1;
+            continue;
+        }
+        // The decision to flip: restore the clause state it found.
+        for (int32_t i = s.satisfiedPosition[v]; i < s.satisfiedCount; ++i) s.clauseActive[s.satisfiedList[i]] = 1;
+        s.satisfiedCount = s.satisfiedPosition[v];
+        for (int32_t i = s.shortenedPosition[v]; i < s.shortenedCount; ++i) ++s.clauseLength[s.shortenedList[i]];
+        s.shortenedCount = s.shortenedPosition[v];
+
+        s.value[v] = uint8_t(s.alternative[v]);
+        s.alternative[v] = -1;
+        s.trail[s.trailTop++] = v;
+        int32_t literal = s.value[v] ? v : s.negative(v);
+        satShortenMain(s, s.complement(literal));
+        satSatisfy(s, literal);
+        return true;
+    }
+    return false;
+}
+
+void satSearch() {
+    SATSOLVER& s = satState;
+    s.unitCount = 0;
+    std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
+    s.probeCounter = 0;
+
+    enum STEP { PROPAGATE, CHECK, NEXT, CHOOSE, CONFLICT, STOP };
+    STEP step = s.unitCount > 0 ? PROPAGATE : CHOOSE;
+    while (step != STOP) {
+        switch (step) {
+        case PROPAGATE:
+            step = satPropagate() < 0 ? CONFLICT : CHECK;
+            break;
+        case CHECK:
+            step = s.trailTop == 0 || s.satisfiedCount == s.clausesToSatisfy ? STOP : NEXT;
+            break;
+        case NEXT:
+            step = s.unitCount > 0 ? PROPAGATE : CHOOSE;
+            break;
+        case CHOOSE: {
+            int32_t trailBefore = s.trailTop;
+            int chosen = satChooseBranchVariable();
+            if (chosen > 0) {
+                step = PROPAGATE;
+            } else if (chosen == 0) {
+                // Nothing left to decide. When the step assigned nothing
+                // either, every variable is assigned: with a clause still
+                // unsatisfied this assignment fails.
+                bool stuck = s.trailTop == trailBefore && s.satisfiedCount != s.clausesToSatisfy;
+                step = stuck ? CONFLICT : PROPAGATE;
+            } else {
+                satBacktrack();
+                step = satPropagate() < 0 ? CONFLICT : CHECK;
+            }
+            break;
+        }
+        case CONFLICT:
+            satBacktrack();
+            step = s.trailTop == 0 || s.satisfiedCount == s.clausesToSatisfy ? STOP : NEXT;
+            break;
+        case STOP:
+            break;
+        }
+    }
+}
+
+}  // namespace veltra

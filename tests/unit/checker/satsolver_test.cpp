@@ -1,0 +1,367 @@
+// The model checker's satisfiability solver on clause sets with known answers,
+// against a brute-force checker on random small clause sets, and on large sets.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "checker/sat/satsolver.h"
+
+using namespace veltra;
+
+namespace {
+
+// A clause set in DIMACS form: variables 1..n, -v the negative literal.
+using CLAUSE = std::vector<int32_t>;
+using CNF = std::vector<CLAUSE>;
+
+// Variable v is ground atom 2v + 1: the set leaves the atoms in between
+// unmarked, so the numbering of marked atoms is exercised.
+ATOMID atomOf(int32_t variable) { return 2 * variable + 1; }
+
+struct PROBLEM {
+    std::vector<GROUNDRULE> rules;
+    std::vector<GROUNDCONSTRAINT> constraints;
+    ATOMFLAGS set;
+};
+
+// A clause with a positive literal becomes a rule (positive literals in the
+// head, the others in the body), one without becomes a constraint. Body signs
+// alternate: the solver reads every body literal as a negative literal.
+PROBLEM encode(int32_t n, const CNF& cnf) {
+    PROBLEM p;
+    p.set.assign(size_t(2 * n + 3), 0);
+    for (int32_t v = 1; v <= n; ++v) p.set[atomOf(v)] = 1;
+    for (const CLAUSE& clause : cnf) {
+        std::vector<ATOMID> head;
+        GROUNDCONJUNCTION body;
+        uint8_t sign = 0;
+        for (int32_t l : clause) {
+            if (l > 0) {
+                head.push_back(atomOf(l));
+            } else {
+                body.addLiteral({atomOf(-l), sign});
+                sign ^= 1;
+            }
+        }
+        if (!head.empty()) {
+            p.rules.emplace_back(&head, body.literals.empty() ? nullptr : &body);
+        } else if (!body.literals.empty()) {
+            GROUNDCONSTRAINT c;
+            c.body = body;
+            p.constraints.push_back(std::move(c));
+        } else {
+            p.rules.emplace_back(&head, nullptr);  // the empty clause
+        }
+    }
+    return p;
+}
+
+bool satisfies(const ATOMFLAGS& model, const CNF& cnf) {
+    for (const CLAUSE& clause : cnf) {
+        bool sat = false;
+        for (int32_t l : clause) sat = sat || (l > 0 ? model[atomOf(l)] == 1 : model[atomOf(-l)] == 0);
+        if (!sat) return false;
+    }
+    return true;
+}
+
+// Solves; when satisfiable, checks that the model satisfies every clause and
+// marks no atom outside the set.
+bool solveChecked(int32_t n, const CNF& cnf, ATOMFLAGS* modelOut = nullptr) {
+    PROBLEM p = encode(n, cnf);
+    ATOMFLAGS model(p.set.size(), 7);
+    bool result = satSolve(p.rules, p.constraints, &p.set, &model);
+    EXPECT_EQ(model.size(), p.set.size());
+    if (result) {
+        EXPECT_TRUE(satisfies(model, cnf));
+        for (size_t i = 0; i < model.size(); ++i) {
+            if (!p.set[i]) {
+                EXPECT_EQ(model[i], 0) << "atom " << i << " is outside the set";
+            }
+        }
+    } else {
+        EXPECT_EQ(model, ATOMFLAGS(p.set.size(), 7)) << "an unsatisfiable call wrote the model";
+    }
+    if (modelOut) *modelOut = model;
+    return result;
+}
+
+bool bruteForce(int32_t n, const CNF& cnf) {
+    for (uint32_t bits = 0; bits < (1u << n); ++bits) {
+        bool all = true;
+        for (const CLAUSE& clause : cnf) {
+            bool sat = false;
+            for (int32_t l : clause) {
+                bool value = (bits >> (std::abs(l) - 1)) & 1;
+                sat = sat || (l > 0 ? value : !value);
+            }
+            if (!sat) {
+                all = false;
+                break;
+            }
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
+CNF pigeonhole(int32_t pigeons, int32_t holes) {
+    auto p = [holes](int32_t i, int32_t j) { return i * holes + j + 1; };
+    CNF cnf;
+    for (int32_t i = 0; i < pigeons; ++i) {
+        CLAUSE some;
+        for (int32_t j = 0; j < holes; ++j) some.push_back(p(i, j));
+        cnf.push_back(some);
+    }
+    for (int32_t j = 0; j < holes; ++j)
+        for (int32_t i = 0; i < pigeons; ++i)
+            for (int32_t k = i + 1; k < pigeons; ++k) cnf.push_back({-p(i, j), -p(k, j)});
+    return cnf;
+}
+
+CNF randomCnf(std::mt19937& random, int32_t n, int32_t clauses, int32_t minLength, int32_t maxLength) {
+    std::uniform_int_distribution<int32_t> variable(1, n), length(minLength, maxLength), sign(0, 1);
+    CNF cnf(static_cast<size_t>(clauses));
+    for (CLAUSE& clause : cnf) {
+        int32_t k = length(random);
+        for (int32_t i = 0; i < k; ++i) clause.push_back(sign(random) ? variable(random) : -variable(random));
+    }
+    return cnf;
+}
+
+struct KNOWNCASE {
+    const char* name;
+    int32_t variables;
+    CNF cnf;
+    bool satisfiable;
+};
+
+const std::vector<KNOWNCASE> knownCases = {
+    {"no clauses", 3, {}, true},
+    {"one unit", 2, {{1}}, true},
+    {"unit and its complement", 1, {{1}, {-1}}, false},
+    {"units satisfy everything at the root", 3, {{1}, {-2}, {1, 3}, {-2, 3}}, true},
+    {"unit chain to a conflict", 4, {{1}, {-1, 2}, {-2, 3}, {-3, 4}, {-4, -1}}, false},
+    {"all four clauses over two variables", 2, {{1, 2}, {1, -2}, {-1, 2}, {-1, -2}}, false},
+    {"three of four clauses over two variables", 2, {{1, 2}, {1, -2}, {-1, 2}}, true},
+    {"duplicate literal", 2, {{1, 1}, {-1, 2, 2}}, true},
+    {"duplicate negative literal forces false", 1, {{-1, -1}, {1, 1}}, false},
+    {"tautology alone", 1, {{1, -1}}, true},
+    {"tautologies beside an unsatisfiable core", 3, {{1, -1}, {2, 3, -2}, {3}, {-3}}, false},
+    {"tautology and units", 2, {{1, -1, 2}, {-2}, {1}}, true},
+    {"only negative occurrences", 3, {{-1, -2}, {-2, -3}, {-1, -2, -3}}, true},
+    {"pigeonhole 3 into 3", 9, pigeonhole(3, 3), true},
+    {"pigeonhole 4 into 3", 12, pigeonhole(4, 3), false},
+    {"pigeonhole 5 into 4", 20, pigeonhole(5, 4), false},
+    {"exactly one of three, twice negated",
+     3,
+     {{1, 2, 3}, {-1, -2}, {-1, -3}, {-2, -3}, {-1}, {-2}},
+     true},
+    {"xor chain of odd parity with even constraint",
+     3,
+     {{1, 2}, {-1, -2}, {2, 3}, {-2, -3}, {1, 3}, {-1, -3}},
+     false},
+};
+
+class SatKnown : public testing::TestWithParam<KNOWNCASE> {};
+
+TEST_P(SatKnown, ResultAndModel) {
+    const KNOWNCASE& c = GetParam();
+    EXPECT_EQ(solveChecked(c.variables, c.cnf), c.satisfiable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SatKnown, testing::ValuesIn(knownCases), [](const auto& info) {
+    std::string name;
+    for (const char* p = info.param.name; *p; ++p) name += std::isalnum(uint8_t(*p)) ? *p : '_';
+    return name;
+});
+
+TEST(SatSolver, NoClausesMarksEveryAtomOfTheSet) {
+    ATOMFLAGS model;
+    EXPECT_TRUE(solveChecked(4, {}, &model));
+    for (int32_t v = 1; v <= 4; ++v) EXPECT_EQ(model[atomOf(v)], 1);
+}
+
+// Pure literals are taken in variable order: 1 occurs only negatively and
+// becomes false, which satisfies the clause; 2 then occurs in no active
+// clause, and such a variable is taken true.
+TEST(SatSolver, PureLiteralsInVariableOrder) {
+    ATOMFLAGS model;
+    EXPECT_TRUE(solveChecked(2, {{-1, -2}}, &model));
+    EXPECT_EQ(model[atomOf(1)], 0);
+    EXPECT_EQ(model[atomOf(2)], 1);
+    EXPECT_TRUE(solveChecked(3, {{-2, 3}, {-2, -3}}, &model));
+    EXPECT_EQ(model, ATOMFLAGS({0, 0, 0, 1, 0, 0, 0, 1, 0}));
+}
+
+// Every body literal is a negative literal of the clause, default negation
+// or not: with b and c forced true, a v :- b, not c forces a.
+TEST(SatSolver, BodyLiteralsAreNegativeWhateverTheirSign) {
+    ATOMFLAGS set(3, 1), model(3, 0);
+    std::vector<ATOMID> head{0}, hb{1}, hc{2};
+    GROUNDCONJUNCTION body;
+    body.addLiteral({1, 0});
+    body.addLiteral({2, 1});
+    std::vector<GROUNDRULE> rules;
+    rules.emplace_back(&head, &body);
+    rules.emplace_back(&hb, nullptr);
+    rules.emplace_back(&hc, nullptr);
+    std::vector<GROUNDCONSTRAINT> constraints;
+    ASSERT_TRUE(satSolve(rules, constraints, &set, &model));
+    EXPECT_EQ(model, ATOMFLAGS({1, 1, 1}));
+    GROUNDCONSTRAINT notA;
+    notA.body.addLiteral({0, 1});
+    constraints.push_back(notA);
+    EXPECT_FALSE(satSolve(rules, constraints, &set, &model));
+}
+
+// A clause without literals: a rule with no head atom and no body. The answer
+// is unsatisfiable at once, whatever else the set holds.
+TEST(SatSolver, EmptyClauseIsUnsatisfiable) {
+    struct EMPTYCASE {
+        int32_t variables;
+        CNF cnf;
+    };
+    const std::vector<EMPTYCASE> cases = {
+        {0, {{}}},
+        {2, {{}}},
+        {3, {{1, 2}, {}, {-3}}},
+        {2, {{1}, {2}, {}}},
+        {20, pigeonhole(4, 5)},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        CNF cnf = cases[i].cnf;
+        if (i == 4) cnf.push_back({});
+        EXPECT_FALSE(solveChecked(cases[i].variables, cnf)) << "case " << i;
+    }
+    // A rule without a head vector at all reads as the same empty clause.
+    ATOMFLAGS set(2, 1);
+    std::vector<GROUNDRULE> rules(1);
+    EXPECT_FALSE(satSolve(rules, {}, &set, nullptr));
+}
+
+TEST(SatSolver, NoModelSlotAndEmptySet) {
+    PROBLEM p = encode(3, {{1, 2}, {-1, 3}});
+    EXPECT_TRUE(satSolve(p.rules, p.constraints, &p.set, nullptr));
+    ATOMFLAGS empty, model{5};
+    EXPECT_TRUE(satSolve({}, {}, &empty, &model));
+    EXPECT_TRUE(model.empty());
+}
+
+// Calls reuse the solver's arrays: a small call after a large one and a large
+// call after a small one start from a clean state.
+TEST(SatSolver, CallsAreIndependent) {
+    std::mt19937 random(7);
+    CNF large = randomCnf(random, 150, 600, 3, 3);
+    bool largeResult = solveChecked(150, large);
+    EXPECT_FALSE(solveChecked(1, {{1}, {-1}}));
+    EXPECT_TRUE(solveChecked(2, {{1, 2}}));
+    EXPECT_EQ(solveChecked(150, large), largeResult);
+    EXPECT_FALSE(solveChecked(12, pigeonhole(4, 3)));
+}
+
+// Random clause sets against exhaustive enumeration, from fixed seeds. Each
+// table row fixes the shape; lengths 1 and 2 make root units, conflicts and
+// pure literals common, longer clauses exercise the look-ahead passes.
+TEST(SatSolver, AgreesWithBruteForce) {
+    struct SHAPE {
+        uint32_t seed;
+        int32_t minVariables, maxVariables;
+        int32_t clausesPerVariableTimes10;
+        int32_t minLength, maxLength;
+        int32_t instances;
+    };
+    const std::vector<SHAPE> shapes = {
+        {1, 1, 6, 20, 1, 3, 1500},    // tiny, many units
+        {2, 4, 12, 43, 3, 3, 800},    // 3-SAT near the threshold
+        {3, 6, 14, 25, 2, 2, 800},    // 2-SAT
+        {4, 8, 16, 50, 2, 5, 500},    // mixed lengths
+        {5, 10, 16, 90, 4, 6, 300},   // long clauses near their threshold
+        {6, 12, 18, 30, 1, 4, 300},   // larger, mixed
+    };
+    int32_t satisfiable = 0, total = 0;
+    for (const SHAPE& shape : shapes) {
+        std::mt19937 random(shape.seed);
+        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
+        for (int32_t k = 0; k < shape.instances; ++k) {
+            int32_t n = size(random);
+            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
+            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
+            bool expected = bruteForce(n, cnf);
+            ASSERT_EQ(solveChecked(n, cnf), expected) << "seed " << shape.seed << " instance " << k;
+            satisfiable += expected;
+            ++total;
+        }
+    }
+    // Both answers occur often enough for the comparison to mean something.
+    EXPECT_GT(satisfiable, total / 5);
+    EXPECT_LT(satisfiable, total * 4 / 5);
+}
+
+// The same comparison with no look-ahead budget: each branching step then
+// examines only until its first candidate.
+TEST(SatSolver, AgreesWithBruteForceWithoutLookaheadBudget) {
+    int64_t savedBudget = satState.lookaheadBudget;
+    satState.lookaheadBudget = 0;
+    std::mt19937 random(11);
+    for (int32_t k = 0; k < 1500; ++k) {
+        int32_t n = 3 + k % 14;
+        CNF cnf = randomCnf(random, n, n * 4 + 1, 1 + k % 3, 3 + k % 3);
+        ASSERT_EQ(solveChecked(n, cnf), bruteForce(n, cnf)) << "instance " << k;
+    }
+    satState.lookaheadBudget = savedBudget;
+}
+
+// Unfounded-set shaped clause sets: a clause over the atoms to check, and
+// clauses h -> b1 v ... (body atom in the set, or head atom missing).
+CNF implicationCycle(int32_t n, bool closeWithConstraint) {
+    CNF cnf;
+    cnf.push_back({1, n / 2, n});
+    for (int32_t i = 1; i <= n; ++i) cnf.push_back({-i, i % n + 1});
+    if (closeWithConstraint) cnf.push_back({-(n / 3)});
+    return cnf;
+}
+
+TEST(SatSolverLarge, ImplicationCycleIsSatisfiable) {
+    ATOMFLAGS model;
+    const int32_t n = 300000;
+    ASSERT_TRUE(solveChecked(n, implicationCycle(n, false), &model));
+    for (int32_t v = 1; v <= n; ++v) ASSERT_EQ(model[atomOf(v)], 1);
+}
+
+TEST(SatSolverLarge, ImplicationCycleWithAnExcludedAtomIsUnsatisfiable) {
+    EXPECT_FALSE(solveChecked(300000, implicationCycle(300000, true)));
+}
+
+// Many independent small parts: every part needs its own decision.
+TEST(SatSolverLarge, ManyIndependentParts) {
+    CNF cnf;
+    const int32_t parts = 2000;
+    for (int32_t i = 0; i < parts; ++i) {
+        int32_t a = 3 * i + 1, b = a + 1, c = a + 2;
+        cnf.push_back({a, b, c});
+        cnf.push_back({-a, -b});
+        cnf.push_back({-b, -c});
+        cnf.push_back({-a, -c});
+        cnf.push_back({a, -b, c});
+    }
+    EXPECT_TRUE(solveChecked(3 * parts, cnf));
+    cnf.push_back({-1});
+    cnf.push_back({-3});
+    EXPECT_FALSE(solveChecked(3 * parts, cnf));
+}
+
+TEST(SatSolverLarge, RandomThreeSatNearThreshold) {
+    std::mt19937 random(2026);
+    int32_t satisfiable = 0;
+    for (int32_t k = 0; k < 4; ++k) {
+        CNF cnf = randomCnf(random, 120, 511, 3, 3);
+        satisfiable += solveChecked(120, cnf);
+    }
+    SUCCEED() << satisfiable << " of 4 satisfiable";
+}
+
+}  // namespace
