@@ -100,7 +100,10 @@ std::string programText() {
     return out.str();
 }
 
-std::string groundModel() {
+namespace {
+
+// Grounds the program; "" when it is decided completely, else the reason.
+std::string ground() {
     DG depgraph(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
     int32_t status = 0;
     bool grounded;
@@ -112,8 +115,24 @@ std::string groundModel() {
     if (!groundRules.empty()) return "undecided";
     // Every atom is decided: a constraint left has only negative literals.
     if (!groundConstraints.empty()) return "inconsistent";
+    return "";
+}
+
+}  // namespace
+
+std::string groundModel() {
+    std::string failure = ground();
+    if (!failure.empty()) return failure;
     std::ostringstream out;
     printInterpretation(out, &trueAtoms, nullptr);
+    return out.str();
+}
+
+std::string groundTrueAtoms() {
+    std::string failure = ground();
+    if (!failure.empty()) return failure + "\n";
+    std::ostringstream out;
+    trueAtoms.forEach([&](const ATOM& a) { printAtom(out, a) << '\n'; });
     return out.str();
 }
 

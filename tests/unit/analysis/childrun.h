@@ -29,5 +29,8 @@ std::string programText();
 // ("{a, b}", facts first, internal predicates left out). A program grounding
 // leaves undecided gives "undecided", an inconsistent one "inconsistent".
 std::string groundModel();
+// The same grounding; its true atoms one per line ("p(1,2)"), internal
+// predicates included, or one line "undecided" / "inconsistent".
+std::string groundTrueAtoms();
 
 }  // namespace veltra
