@@ -226,6 +226,15 @@ private:
 // ---------------------------------------------------------------------------
 // The grounder.
 
+// Ground atoms compared by content, through pointers: integers are interned,
+// so equal arguments have equal kinds and indices.
+struct GROUNDATOMPTRHASH {
+    size_t operator()(const ATOM* a) const;
+};
+struct GROUNDATOMPTREQUAL {
+    bool operator()(const ATOM* a, const ATOM* b) const;
+};
+
 enum : int32_t { ITEM_RULE = 0, ITEM_CONSTRAINT = 1, ITEM_WEAKCONSTRAINT = 2 };
 
 class GROUNDER {
@@ -273,6 +282,12 @@ public:
     void addGroundConstraint(const CONSTRAINT& constraint);
     void addGroundWeakConstraint(const WEAKCONSTRAINT& weakConstraint);
 
+    // Whether atom is in trueAtoms, the delta's or the new delta's true part;
+    // with oldOnly, in trueAtoms or the delta's true part.
+    bool isTrueAtom(const ATOM& atom, bool oldOnly) const;
+    // Adds an atom to the new delta's true part.
+    void addNewTrueAtom(const ATOM& atom);
+
     // Aggregates (aggregates.cpp).
     bool checkAggregateRecursion(const RULE& rule, int32_t component) const;
     void instantiateAggregateAtom(const LITERAL& literal, TERM* bindings);
@@ -284,6 +299,15 @@ private:
     GROUNDCONJUNCTION groundBody_;          // the store's scratch body
     std::vector<ATOMID> groundHead_;        // the store's scratch head
     LITERALMATCHER aggregateMatcher_;       // element enumeration of an aggregate
+    // Every atom of trueAtoms and of the true parts of delta and newDelta, by
+    // content, with the iteration generation in which it became true. The
+    // nodes never move: merging moves set nodes, it does not copy them. An
+    // atom of generation g is in newDelta while generation_ is g, in the
+    // delta or trueAtoms afterwards. Hashing replaces three ordered look-ups.
+    std::unordered_map<const ATOM*, int32_t, GROUNDATOMPTRHASH, GROUNDATOMPTREQUAL> knownTrue_;
+    int32_t generation_ = 0;  // grows with every swap of delta and newDelta
+
+    void clearDelta(DELTA& d);
 };
 
 // The set predicate of an aggregate: the predicate of the first literal of

@@ -144,7 +144,11 @@ void GROUNDER::joinBody(BODYPLAN& plan, int32_t itemKind, bool isExit, const voi
             holds = !fails;
             aggregateFailed = fails;
         } else if (l.negated) {
-            holds = !isKnownTrue(l, bindings, joinDelta);
+            const ATOM& instance = scratchInstance(l, bindings);
+            if (predicateTable.kinds[l.predicate] == KIND_EDB)
+                holds = !edbFacts.contains(instance);
+            else  // trueAtoms and the delta's true part (isKnownTrue), by hash
+                holds = !(joinDelta ? isTrueAtom(instance, true) : trueAtoms.contains(instance));
         } else {
             holds = matchLiteral(l, matchers_[pos], bindings);
         }

@@ -28,6 +28,15 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
                       depgraph.componentOf[p] == -1;
     }
     edbFacts.forEach([&](const ATOM& a) { ++atomCount[a.predicate]; });
+    trueAtoms.forEach([&](const ATOM& a) { knownTrue_.emplace(&a, -1); });
+}
+
+void GROUNDER::clearDelta(DELTA& d) {
+    // Normally empty here (merged, or nothing derived); keep knownTrue_ free
+    // of atoms that are about to go.
+    for (const auto& set : d.trueAtoms.byPredicate)
+        for (const ATOM& a : set) knownTrue_.erase(&a);
+    d.clear();
 }
 
 GROUNDER::~GROUNDER() { cleanup(); }
@@ -41,6 +50,7 @@ void GROUNDER::cleanup() {
     deltaCounts = {};
     newDeltaCounts = {};
     predicateIndex.reset();
+    knownTrue_ = {};
 }
 
 static void printInstantiationTime() {
@@ -79,8 +89,8 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
     const int32_t components = static_cast<int32_t>(depgraph.componentCount());
     for (int32_t c = 0; c < components; ++c) {
         const COMPONENTRULES<RULE> list = depgraph.componentRules[c];
-        delta->clear();
-        newDelta->clear();
+        clearDelta(*delta);
+        clearDelta(*newDelta);
         changed = true;
         // Grounds rules [from, to) of the component; false when grounding stops.
         auto pass = [&](size_t from, size_t to, bool isExit, int32_t iteration) {
@@ -105,7 +115,8 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
             changed = false;
             std::swap(delta, newDelta);
             std::swap(deltaCounts, newDeltaCounts);
-            newDelta->clear();
+            ++generation_;
+            clearDelta(*newDelta);
             if (!pass(list.split, list.ruleList.size(), false, iteration)) return false;
             mergeDelta(*delta, deltaCounts);
             for (int32_t p = 0; p < predicateIndex->predicateCount; ++p)
@@ -208,7 +219,12 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             if (size_t(p) < undefinedAtoms.byPredicate.size()) undefinedAtoms.byPredicate[p].erase(node.value());
             if (trueAtoms.byPredicate.size() < size_t(predicateTable.count))
                 trueAtoms.byPredicate.resize(predicateTable.count);
-            trueAtoms.byPredicate[p].insert(std::move(node));
+            auto result = trueAtoms.byPredicate[p].insert(std::move(node));
+            if (!result.inserted) {
+                // Already true: knownTrue_ must not keep the node that goes.
+                knownTrue_.erase(&result.node.value());
+                knownTrue_.emplace(&*result.position, -1);
+            }
         }
     }
     for (auto& set : d.undefinedAtoms.byPredicate) {
@@ -231,10 +247,10 @@ void GROUNDER::postprocessGroundProgram() {
         GROUNDRULE& g = groundRules[i];
         bool remove = false;
         for (ATOMID h : *g.head)
-            if (trueAtoms.contains(groundAtom(h))) remove = true;
+            if (isTrueAtom(groundAtom(h), false)) remove = true;
         if (!remove && g.body)
             for (size_t k = g.body->firstNegative; k < g.body->literals.size(); ++k)
-                if (trueAtoms.contains(groundAtom(g.body->literals[k].atom))) remove = true;
+                if (isTrueAtom(groundAtom(g.body->literals[k].atom), false)) remove = true;
         if (remove) {
             if (i + 1 != groundRules.size()) g = std::move(groundRules.back());
             groundRules.pop_back();
@@ -245,7 +261,7 @@ void GROUNDER::postprocessGroundProgram() {
             std::vector<GROUNDLITERAL>& ls = g.body->literals;
             size_t kept = 0;
             for (size_t k = 0; k < ls.size(); ++k) {
-                const bool drop = k < g.body->firstNegative && trueAtoms.contains(groundAtom(ls[k].atom));
+                const bool drop = k < g.body->firstNegative && isTrueAtom(groundAtom(ls[k].atom), false);
                 if (!drop) ls[kept++] = ls[k];
             }
             ls.resize(kept);

@@ -13,13 +13,39 @@ static int64_t guardValue(const TERM& guard, const TERM* bindings) {
     return integerValue(guard.isVariable() ? bindings[guard.index] : guard);
 }
 
+size_t GROUNDATOMPTRHASH::operator()(const ATOM* a) const {
+    uint64_t h = uint32_t(a->predicate) * 0x9E3779B97F4A7C15ull;
+    if (const std::vector<TERM>* terms = a->terms())
+        for (const TERM& t : *terms) h = (h ^ (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index))) * 0x100000001B3ull;
+    return static_cast<size_t>(h ^ (h >> 31));
+}
+
+bool GROUNDATOMPTREQUAL::operator()(const ATOM* a, const ATOM* b) const {
+    if (a->predicate != b->predicate) return false;
+    const std::vector<TERM>* x = a->terms();
+    const std::vector<TERM>* y = b->terms();
+    const size_t n = x ? x->size() : 0;
+    if (n != (y ? y->size() : 0)) return false;
+    for (size_t i = 0; i < n; ++i)
+        if ((*x)[i].kind != (*y)[i].kind || (*x)[i].index != (*y)[i].index) return false;
+    return true;
+}
+
+bool GROUNDER::isTrueAtom(const ATOM& atom, bool oldOnly) const {
+    auto it = knownTrue_.find(&atom);
+    return it != knownTrue_.end() && (!oldOnly || it->second < generation_);
+}
+
+void GROUNDER::addNewTrueAtom(const ATOM& atom) {
+    ATOMSET& part = newDelta->trueAtoms;
+    if (part.byPredicate.size() < size_t(predicateTable.count)) part.byPredicate.resize(predicateTable.count);
+    auto [it, isNew] = part.byPredicate[atom.predicate].insert(atom);
+    if (isNew) knownTrue_.emplace(&*it, generation_);
+}
+
 bool GROUNDER::isHeadKnownTrue(const RULE& rule) const {
-    for (const ATOM& h : *rule.head) {
-        const ATOM& instance = scratchInstance(h, bindings);
-        if (trueAtoms.contains(instance) || delta->trueAtoms.contains(instance) ||
-            newDelta->trueAtoms.contains(instance))
-            return true;
-    }
+    for (const ATOM& h : *rule.head)
+        if (isTrueAtom(scratchInstance(h, bindings), false)) return true;
     return false;
 }
 
@@ -47,7 +73,8 @@ void GROUNDER::simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTI
         if (kind != KIND_IDB) continue;  // EDB and built-ins were decided by the join
         const ATOM& instance = scratchInstance(l, bindings);
         if (!l.negated) {
-            if (trueAtoms.contains(instance) || (d && d->trueAtoms.contains(instance))) continue;
+            // Rules read the delta; constraints come after the last merge.
+            if (d ? isTrueAtom(instance, true) : trueAtoms.contains(instance)) continue;
         } else if (complete[p]) {
             if (noUndefinedAtoms[p]) continue;
             if (!undefinedAtoms.contains(instance) && !(d && d->undefinedAtoms.contains(instance))) continue;
@@ -79,11 +106,11 @@ void GROUNDER::addGroundRule(const RULE& rule, bool& changed) {
         ATOMSET& undefinedPart = newDelta->undefinedAtoms;
         if (undefinedPart.contains(a)) {
             // Undefined earlier in this iteration: counted then already.
-            newDelta->trueAtoms.add(a);
+            addNewTrueAtom(a);
             undefinedPart.byPredicate[p].erase(a);
         } else {
             changed = true;
-            newDelta->trueAtoms.add(a);
+            addNewTrueAtom(a);
             ++newDeltaCounts[p];
         }
         return;
