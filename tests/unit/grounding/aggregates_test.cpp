@@ -81,3 +81,22 @@ TEST(GroundAggregates, CyclicAssignments) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GroundAggregates, AssignedValueBeyondTheIntegerRange) {
+    GROUNDSETTINGS settings;
+    settings.maxInt = 999999999;
+    GROUNDRUN run = groundText("p(999999999). p(999999998). p(999999997).\ns(N) :- N = #sum{X : p(X)}.\n", settings);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Aggregate value 2999999994 does not fit a 32-bit integer in _0 <= #sum{_1 : p(_1)} <= _0\n");
+    // As a bound it is compared in 64 bits: above every upper guard (a
+    // missing one is 2147483647), never wrapped below a lower one.
+    run = groundText("p(999999999). p(999999998). p(999999997).\ns :- #sum{X : p(X)} > 5.\n"
+                     "t :- #sum{X : p(X)} > 999999999.\nu :- not #sum{X : p(X)} <= 999999999.\n",
+                     settings);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "true: u\nundefined:\n");
+}
+
+}  // namespace
