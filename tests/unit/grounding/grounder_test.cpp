@@ -107,6 +107,19 @@ TEST(GroundProgram, WeakConstraints) {
     expectGroundEverywhere({"weight 0", "p(0).\n:~ p(W). [W:4]\n", "true:\nundefined:\nmaxlevel: 4\n"});
 }
 
+TEST(GroundProgram, OneInstancePerRelevantBinding) {
+    // r is decided, so Y distinguishes no rule or constraint instance and its
+    // other values are not enumerated; every binding of a weak constraint
+    // counts, so it is stored once per match of r.
+    expectGroundEverywhere({"relevant variables",
+                            "s(1). s(2).\nq(X) v z(X) :- s(X).\nr(1,5). r(1,6). r(2,7).\n"
+                            ":- q(X), r(X,Y).\n:~ q(X), r(X,Y). [1:1]\nh(X) v g(X) :- q(X), r(X,Y).\n",
+                            "true:\nundefined: q(1) q(2) z(1) z(2) h(1) h(2) g(1) g(2)\n"
+                            "h(1) v g(1) :- q(1).\nh(2) v g(2) :- q(2).\nq(1) v z(1).\nq(2) v z(2).\n"
+                            ":- q(1).\n:- q(2).\n"
+                            ":~ q(1). [1:1]\n:~ q(1). [1:1]\n:~ q(2). [1:1]\nmaxlevel: 1\n"});
+}
+
 struct FAILURECASE {
     const char* name;
     const char* program;
