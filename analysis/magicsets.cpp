@@ -189,7 +189,9 @@ void MAGICSETS::adornProgram() {
         for (const LITERAL& l : query->literals) {
             if (!isIDB(l) || l.isAggregate()) continue;
             if (withoutArguments(l)) {
+                // Its rules are needed to answer the query as well.
                 adornedQuery_.push_back(l);
+                push(l.predicate);
                 continue;
             }
             std::string letters;
@@ -270,25 +272,28 @@ void MAGICSETS::buildQueryRules(std::vector<RULE>& out) const {
 }
 
 // For each adorned body literal with a bound argument: its magic atom holds
-// when the head's magic atom and the literals placed before it hold.
+// when the head's magic atom and the literals placed before it hold. A rule
+// whose head has no magic atom (no argument, or none bound) still needs the
+// magic atoms of such literals, which a constant argument can bind: they
+// hold when the literals placed before hold.
 void MAGICSETS::buildMagicRules(std::vector<RULE>& out) const {
     for (const ADORNEDRULE& r : adornedRules_) {
         const ATOM& head = r.head[0];
-        if (!needsMagic(head)) continue;
-        ATOM headMagic = makeMagicAtom(head);
+        bool guarded = needsMagic(head);
+        ATOM headMagic = guarded ? makeMagicAtom(head) : ATOM();
         for (size_t i = 0; i < r.body.size(); ++i) {
             const LITERAL& l = r.body[i];
             const ADORNMENT* a = adornmentOf(l.predicate);
             if (!a || !a->hasBound || withoutArguments(l) || compareAtoms(l, head) == 0) continue;
             std::vector<ATOM> magicHead{makeMagicAtom(l)};
             CONJUNCTION body;
-            body.addLiteral(LITERAL(headMagic, false));
+            if (guarded) body.addLiteral(LITERAL(headMagic, false));
             for (size_t j = 0; j < r.body.size(); ++j) {
                 const LITERAL& before = r.body[j];
                 if (before.negated == l.negated && compareAtoms(before, l) == 0) break;
                 body.addLiteral(before);
             }
-            out.emplace_back(&magicHead, &body);
+            out.emplace_back(&magicHead, body.empty() ? nullptr : &body);
         }
     }
 }
