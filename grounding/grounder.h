@@ -32,10 +32,18 @@ struct ATOMRANGE {
 };
 
 // The atoms derived by one iteration.
+// Atoms enter only through add(), which notes their predicate, so that
+// emptying and merging visit the predicates with atoms, not all of them.
 struct DELTA {
-    ATOMSET trueAtoms;       // derived as facts
-    ATOMSET undefinedAtoms;  // heads of stored rule instances
-    void clear();            // empties every per-predicate set, keeps the vectors
+    ATOMSET trueAtoms;               // derived as facts
+    ATOMSET undefinedAtoms;          // heads of stored rule instances
+    std::vector<int32_t> touched;    // predicates whose sets may hold atoms
+    std::vector<uint8_t> isTouched;  // per predicate: in touched
+
+    // Inserts into part (trueAtoms or undefinedAtoms); the position and
+    // whether the atom was new.
+    std::pair<ATOMITERATOR, bool> add(ATOMSET& part, const ATOM& atom);
+    void clear();  // empties every set, keeps the vectors
 };
 
 // Where a literal's candidate atoms come from.
@@ -86,6 +94,16 @@ struct PREDICATEINDEX {
     using ARGUMENTGROUPS = std::unordered_map<TERM, std::vector<ATOMITERATOR>, TERMKEYHASH>;
     std::unordered_map<uint64_t, ARGUMENTGROUPS> argumentGroups;  // key: predicate, set, position
     std::vector<std::vector<uint64_t>> argumentGroupKeys;        // per predicate: the keys built
+    // Predicates that may hold a map, a group or a mark; resets visit only these.
+    std::vector<int32_t> dirty;
+    std::vector<uint8_t> isDirty;  // per predicate: in dirty
+
+    void markDirty(int32_t p) {
+        if (!isDirty[p]) {
+            isDirty[p] = 1;
+            dirty.push_back(p);
+        }
+    }
 
     explicit PREDICATEINDEX(int32_t predicates);
     // The figure of predicate p at argument position i (1.0 beyond the 60 kept).
@@ -98,6 +116,8 @@ extern std::unique_ptr<PREDICATEINDEX> predicateIndex;  // alive while a GROUNDE
 // counted distinct values for a complete predicate, size^(1/arity) at every
 // position for an incomplete one.
 void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool indexOnly, const DELTA* delta);
+// Resets every predicate with indexes that complete does not mark.
+void resetIncompletePredicates(const std::vector<uint8_t>& complete);
 // Forgets p's indexes over trueAtoms, undefinedAtoms and the delta.
 void resetPredicateIndex(int32_t p);
 // Forgets every index; the figures stay.

@@ -8,9 +8,25 @@ namespace veltra {
 
 std::unique_ptr<PREDICATEINDEX> predicateIndex;
 
+std::pair<ATOMITERATOR, bool> DELTA::add(ATOMSET& part, const ATOM& atom) {
+    const size_t n = size_t(predicateTable.count);
+    if (part.byPredicate.size() < n) part.byPredicate.resize(n);
+    if (isTouched.size() < n) isTouched.resize(n, 0);
+    const int32_t p = atom.predicate;
+    if (!isTouched[p]) {
+        isTouched[p] = 1;
+        touched.push_back(p);
+    }
+    return part.byPredicate[p].insert(atom);
+}
+
 void DELTA::clear() {
-    for (auto& s : trueAtoms.byPredicate) s.clear();
-    for (auto& s : undefinedAtoms.byPredicate) s.clear();
+    for (int32_t p : touched) {
+        if (size_t(p) < trueAtoms.byPredicate.size()) trueAtoms.byPredicate[p].clear();
+        if (size_t(p) < undefinedAtoms.byPredicate.size()) undefinedAtoms.byPredicate[p].clear();
+        isTouched[p] = 0;
+    }
+    touched.clear();
 }
 
 PREDICATEINDEX::PREDICATEINDEX(int32_t predicates)
@@ -24,7 +40,8 @@ PREDICATEINDEX::PREDICATEINDEX(int32_t predicates)
       deltaUndefinedIndex(predicates),
       indexed(predicates, 0),
       pendingMaps(predicates, 0),
-      argumentGroupKeys(predicates) {
+      argumentGroupKeys(predicates),
+      isDirty(predicates, 0) {
     for (auto& figures : selectivity) figures.fill(0.0);
 }
 
@@ -52,6 +69,7 @@ static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId,
     auto [it, isNew] = index.argumentGroups.try_emplace(key);
     PREDICATEINDEX::ARGUMENTGROUPS& groups = it->second;
     if (isNew) {
+        index.markDirty(p);
         index.argumentGroupKeys[p].push_back(key);
         for (auto atom = set.begin(); atom != set.end(); ++atom) {
             const std::vector<TERM>* terms = atom->terms();
@@ -93,6 +111,7 @@ static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const AT
 void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool indexOnly, const DELTA* delta) {
     PREDICATEINDEX& index = *predicateIndex;
     int32_t p = atom.predicate;
+    index.markDirty(p);
     index.indexed[p] = 1;
     index.built[p] = 1;
     bool counting = !indexOnly && !incomplete;
@@ -136,6 +155,24 @@ void resetPredicateIndex(int32_t p) {
     index.undefinedIndex[p].clear();
     index.deltaTrueIndex[p].clear();
     index.deltaUndefinedIndex[p].clear();
+}
+
+void resetIncompletePredicates(const std::vector<uint8_t>& complete) {
+    PREDICATEINDEX& index = *predicateIndex;
+    size_t kept = 0;
+    for (int32_t p : index.dirty) {
+        if (complete[p]) {
+            index.dirty[kept++] = p;
+            continue;
+        }
+        resetPredicateIndex(p);
+        // What survives a reset: the EDB map and groups.
+        if (!index.edbIndex[p].empty() || !index.argumentGroupKeys[p].empty() || index.pendingMaps[p])
+            index.dirty[kept++] = p;
+        else
+            index.isDirty[p] = 0;
+    }
+    index.dirty.resize(kept);
 }
 
 void clearPredicateIndex() {

@@ -34,8 +34,8 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
 void GROUNDER::clearDelta(DELTA& d) {
     // Normally empty here (merged, or nothing derived); keep knownTrue_ free
     // of atoms that are about to go.
-    for (const auto& set : d.trueAtoms.byPredicate)
-        for (const ATOM& a : set) knownTrue_.erase(&a);
+    for (int32_t p : d.touched)
+        for (const ATOM& a : d.trueAtoms.atomsOfPredicate(p)) knownTrue_.erase(&a);
     d.clear();
 }
 
@@ -119,8 +119,7 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
             clearDelta(*newDelta);
             if (!pass(list.split, list.ruleList.size(), false, iteration)) return false;
             mergeDelta(*delta, deltaCounts);
-            for (int32_t p = 0; p < predicateIndex->predicateCount; ++p)
-                if (!complete[p]) resetPredicateIndex(p);
+            resetIncompletePredicates(complete);
             ++iteration;
         } while (changed);
         for (int32_t v : depgraph.components[c]) complete[depgraph.nodes[v]->predicate] = 1;
@@ -210,7 +209,9 @@ void GROUNDER::instantiateWeakConstraint(const WEAKCONSTRAINT& weakConstraint, i
 
 void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
     // The delta is emptied by the next iteration anyway: move its nodes.
-    for (auto& set : d.trueAtoms.byPredicate) {
+    for (int32_t touchedPredicate : d.touched) {
+        if (size_t(touchedPredicate) >= d.trueAtoms.byPredicate.size()) continue;
+        ATOMORDEREDSET& set = d.trueAtoms.byPredicate[touchedPredicate];
         while (!set.empty()) {
             auto node = set.extract(set.begin());
             const int32_t p = node.value().predicate;
@@ -227,7 +228,9 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             }
         }
     }
-    for (auto& set : d.undefinedAtoms.byPredicate) {
+    for (int32_t touchedPredicate : d.touched) {
+        if (size_t(touchedPredicate) >= d.undefinedAtoms.byPredicate.size()) continue;
+        ATOMORDEREDSET& set = d.undefinedAtoms.byPredicate[touchedPredicate];
         while (!set.empty()) {
             auto node = set.extract(set.begin());
             const int32_t p = node.value().predicate;

@@ -37,9 +37,7 @@ bool GROUNDER::isTrueAtom(const ATOM& atom, bool oldOnly) const {
 }
 
 void GROUNDER::addNewTrueAtom(const ATOM& atom) {
-    ATOMSET& part = newDelta->trueAtoms;
-    if (part.byPredicate.size() < size_t(predicateTable.count)) part.byPredicate.resize(predicateTable.count);
-    auto [it, isNew] = part.byPredicate[atom.predicate].insert(atom);
+    auto [it, isNew] = newDelta->add(newDelta->trueAtoms, atom);
     if (isNew) knownTrue_.emplace(&*it, generation_);
 }
 
@@ -120,7 +118,7 @@ void GROUNDER::addGroundRule(const RULE& rule, bool& changed) {
         const ATOM& a = groundAtom(h);
         if (undefinedAtoms.contains(a) || delta->undefinedAtoms.contains(a) || newDelta->undefinedAtoms.contains(a))
             continue;
-        newDelta->undefinedAtoms.add(a);
+        newDelta->add(newDelta->undefinedAtoms, a);
         changed = true;
         noUndefinedAtoms[a.predicate] = 0;
         ++newDeltaCounts[a.predicate];
