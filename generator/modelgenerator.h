@@ -1,49 +1,447 @@
-// generator/modelgenerator.h: the answer-set search object and the hooks
-// through which it reports answer sets.
+// generator/modelgenerator.h: the answer-set search object, its interpretation,
+// undo trails and occurrence lists, and the hooks through which it reports
+// answer sets.
 #pragma once
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "analysis/depgraph.h"
+#include "core/atom.h"
 #include "core/groundprogram.h"
 #include "core/timer.h"
 #include "generator/cost.h"
 
 namespace veltra {
 
-// Truth values per ground atom: 0 undefined, 1 false, 2 must-be-true, 4 true
-// after must-be-true, 8 true by assumption; above 3 counts as true.
+// Truth values per ground atom: 0 undefined, 1 false, 2 must-be-true (derived
+// true, no support known yet), 4 true after must-be-true (supported), 8 true
+// set directly (choice, assumption or rule-level derivation). Above 3 is true.
 enum : int32_t { TV_UNDEFINED = 0, TV_FALSE = 1, TV_MUSTBETRUE = 2, TV_TRUE = 4, TV_ASSUMED = 8 };
 inline bool isTrueValue(int32_t v) { return v > 3; }
+// True for aggregates and constraints: must-be-true counts as true.
+inline bool isTrueOrMustBeTrue(int32_t v) { return v >= TV_MUSTBETRUE; }
+
+// One byte per ground atom, 1 for a member.
+using ATOMFLAGS = std::vector<uint8_t>;
+
+struct ATOMLOGENTRY {
+    int32_t atom;      // -1: level marker
+    int32_t oldValue;
+};
+struct COSTLOGENTRY {
+    int32_t slot;      // cost slot (see cost.h); -1: level marker
+    uint64_t oldCost;
+};
 
 struct INTERPRETATION {
     std::vector<int32_t> values;  // one per ground atom
-    uint32_t mustBeTrueCount = 0;
-    bool logging = false;
-    std::vector<int32_t> undoLog;
-    std::vector<int32_t> undoValues;
-    COSTVECTOR cost;
+    int32_t mustBeTrueCount = 0;  // atoms whose value is 2
+    // While set, every assignment and cost change is logged, so that a level
+    // can be undone. Markers are pushed whether or not it is set.
+    bool recording = false;
+    std::vector<ATOMLOGENTRY> atomLog;
+    std::vector<COSTLOGENTRY> costLog;
+    COSTVECTOR cost;  // weak constraints violated so far, per cost slot
+
+    void pushMarkers();
+    // Restores every value and cost logged since the last markers and pops them.
+    void undoToMarkers();
 };
+
+// An undo trail of cells of one type: (cell, old value) pairs, and level
+// markers (null cell, the level as value) written lazily, only for levels at
+// which something is logged.
+template <class CELL>
+struct UNDOTRAIL {
+    struct ENTRY {
+        CELL* cell;
+        CELL old;
+    };
+    std::vector<ENTRY> entries;
+    int32_t topLevel = -1;
+
+    // pre: level >= topLevel or the caller undoes first.
+    void push(int32_t level, CELL* cell) {
+        while (topLevel < level) entries.push_back(ENTRY{nullptr, static_cast<CELL>(++topLevel)});
+        entries.push_back(ENTRY{cell, *cell});
+    }
+    // Restores every cell changed above level.
+    void undoTo(int32_t level) {
+        if (level >= topLevel) return;
+        while (!entries.empty()) {
+            ENTRY e = entries.back();
+            entries.pop_back();
+            if (e.cell)
+                *e.cell = e.old;
+            else if (static_cast<int32_t>(e.old) == level + 1)
+                break;
+        }
+        topLevel = level;
+    }
+    // Restores every cell ever logged and empties the trail.
+    void unwind() {
+        while (!entries.empty()) {
+            const ENTRY& e = entries.back();
+            if (e.cell) *e.cell = e.old;
+            entries.pop_back();
+        }
+        topLevel = -1;
+    }
+};
+
+// The bookkeeping of one aggregate function before a change: bounds and the
+// subclass fields (extremes of #min and #max, running product of #times).
+struct AGGREGATESNAPSHOT {
+    AGGREGATEFUNCTION* function;  // null: level marker, level in lower
+    int64_t lower, upper, extra1, extra2;
+};
+struct AGGREGATETRAIL {
+    std::vector<AGGREGATESNAPSHOT> entries;
+    int32_t topLevel = -1;
+
+    void push(int32_t level, AGGREGATEFUNCTION* function);
+    void undoTo(int32_t level);
+    void unwind();
+};
+
+// A cost vector that is absent when there are no cost slots.
+using COSTPOINTER = std::unique_ptr<COSTVECTOR>;
+
+// What one propagation did, for the heuristics.
+struct HEURISTICINFO {
+    int32_t madeTrue = 0;                 // must-be-true atoms made true (value 4)
+    int32_t madeTrueSupport2 = 0;         // of those, with supportCount 2
+    int32_t madeTrueSupport3 = 0;         // of those, with supportCount 3
+    int32_t madeMustBeTrue = 0;           // atoms made must-be-true
+    int32_t madeMustBeTrueSupport2 = 0;   // of those, with supportCount 2
+    int32_t madeMustBeTrueSupport3 = 0;   // of those, with supportCount 3
+    int32_t itemsSatisfied = 0;           // rules and constraints satisfied
+    int32_t itemsSatisfiedClosed = 0;     // of those, closed ones
+    int32_t itemsClosed = 0;              // open rules without open head or undefined body
+    int32_t atomsDecided = 0;             // atoms assigned
+    int32_t headCycleRulesSupported = 0;  // head-cycle rules with true head and body
+    int32_t madeTrueInHeadCycles = 0;     // atoms made true in cyclic disjunctive components
+    COSTPOINTER resultingCost;            // cost after the propagation
+    COSTPOINTER satisfiedWeakCost;        // weights of weak constraints satisfied, per slot
+
+    HEURISTICINFO() = default;
+    explicit HEURISTICINFO(size_t costSlots);
+    HEURISTICINFO(const HEURISTICINFO& other);
+    HEURISTICINFO& operator=(const HEURISTICINFO& other);
+    void clearCounters();
+};
+
+// Counters the generator keeps in every GROUNDRULE (changed only through
+// counterTrail during a run).
+//   status: bit 0 a body literal is false, bit 1 a head atom is true; 0 open.
+//   openHead: head atoms with value 0 or 2. openPosBody: positive body atoms
+//   with value 0 or 2. openNegBody: negated body atoms with value 0.
+//   mustBeTrueHead, mustBeTruePosBody: the atoms of value 2 among them.
+//   soleTrueHead: 1-based head position of the only true head atom, 0 else.
+inline uint32_t& ruleStatus(GROUNDRULE& r) { return r.counters[0]; }
+inline uint32_t& openHead(GROUNDRULE& r) { return r.counters[1]; }
+inline uint32_t& openPosBody(GROUNDRULE& r) { return r.counters[2]; }
+inline uint32_t& openNegBody(GROUNDRULE& r) { return r.counters[3]; }
+inline uint32_t& mustBeTrueHead(GROUNDRULE& r) { return r.counters[4]; }
+inline uint32_t& mustBeTruePosBody(GROUNDRULE& r) { return r.counters[5]; }
+inline uint32_t& soleTrueHead(GROUNDRULE& r) { return r.counters[6]; }
+// Body literals whose atom is still undefined.
+inline uint32_t bodyUndefined(GROUNDRULE& r) { return r.counters[2] - r.counters[5] + r.counters[3]; }
+// Open literals, a must-be-true head atom counting as open.
+inline uint32_t undefinedLiterals(GROUNDRULE& r) { return r.counters[1] + bodyUndefined(r); }
+
+// Counters of a GROUNDCONSTRAINT (also of a weak constraint): satisfied is 1
+// once a literal is false; openPos and openNeg count literals whose atom is
+// undefined. satisfied 0 with no open literal is a violation.
+inline uint32_t& constraintSatisfied(GROUNDCONSTRAINT& c) { return c.counters[0]; }
+inline uint32_t& openPos(GROUNDCONSTRAINT& c) { return c.counters[1]; }
+inline uint32_t& openNeg(GROUNDCONSTRAINT& c) { return c.counters[2]; }
+
+// Per-atom lists, all in one flat array (compressed rows).
+template <class T>
+struct OCCURRENCES {
+    std::vector<uint32_t> start;  // atom count + 1 entries while a run lasts
+    std::vector<T> items;
+
+    LISTVIEW<T> operator[](int32_t atom) const {
+        return LISTVIEW<T>{items.data() + start[atom], items.data() + start[atom + 1]};
+    }
+    bool empty(int32_t atom) const { return start[atom] == start[atom + 1]; }
+    void clear() {
+        std::vector<uint32_t>().swap(start);
+        std::vector<T>().swap(items);
+    }
+};
+
+// One element membership of an atom: aggregate index and the value it adds.
+struct AGGREGATEMEMBERSHIP {
+    int32_t aggregate;
+    TERM value;
+};
+
+// What the generator needs of one ground aggregate atom.
+struct AGGREGATEATOMINFO {
+    int32_t aggregate = -1;  // index into aggregatesByIndex
+    int64_t lowerGuard = 0;  // inclusive
+    int64_t upperGuard = 0;  // inclusive
+};
+
+// checkFlags bits.
+enum : uint32_t { CHECK_PROGRAM_IS_HCF = 1, CHECK_MODEL_CHECKING_ON = 2, CHECK_USE_GUS = 4 };
 
 class MODELGENERATOR;
 using MODELHOOK = bool (*)(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);
 
-// The search state the driver and the model hooks read and write.
+// An event: the value just stored for an atom.
+struct EVENT {
+    int32_t value;
+    int32_t atom;
+};
+
+// First in, first out over one growing array; the storage is reused once
+// the queue runs empty, so events cost no allocation after warm-up.
+struct EVENTQUEUE {
+    std::vector<EVENT> events;
+    size_t head = 0;
+
+    bool empty() const { return head == events.size(); }
+    void push(const EVENT& e) { events.push_back(e); }
+    EVENT pop() {
+        EVENT e = events[head++];
+        if (head == events.size()) clear();
+        return e;
+    }
+    void clear() {
+        events.clear();
+        head = 0;
+    }
+    size_t size() const { return events.size() - head; }
+};
+
+// Where a level began, for undoing it.
+struct LEVELMARK {
+    size_t checkAtomCount;
+};
+
+// The answer-set search over the borrowed ground program. A run indexes the
+// program (counters, occurrence lists, support counts), propagates, searches
+// and unwinds everything back to the indexed state.
 class MODELGENERATOR {
 public:
-    bool optimumKnown = true;
+    EVENTQUEUE eventQueue;                 // atoms whose change is not propagated yet
+    EVENTQUEUE pendingComplements;         // complements of failed lookaheads
+    UNDOTRAIL<uint32_t> counterTrail;      // rule and constraint counters
+    UNDOTRAIL<int32_t> supportTrail;       // supportCount entries
+    AGGREGATETRAIL aggregateTrail;         // aggregate bookkeeping
+    EVENTQUEUE gusAtomQueue;
+    std::vector<int32_t> gusComponentQueue;  // components waiting for the unfounded-set step
+    std::vector<uint8_t> gusQueued;          // per component: in gusComponentQueue
+    uint32_t gusComponentCount = 0;
+
+    OCCURRENCES<AGGREGATEMEMBERSHIP> aggregateMemberships;  // per atom
+    OCCURRENCES<int32_t> aggregateAtoms;                     // per aggregate index
+    // Rules by atom. While gusActive, the rules of an atom's same-component
+    // run stand before headSplit/posBodySplit (relative to the atom's start).
+    OCCURRENCES<GROUNDRULE*> headOccurrences;
+    OCCURRENCES<GROUNDRULE*> posBodyOccurrences;
+    OCCURRENCES<GROUNDRULE*> negBodyOccurrences;
+    std::vector<uint32_t> headSplit, posBodySplit;
+    OCCURRENCES<GROUNDCONSTRAINT*> posConstraintOccurrences;
+    OCCURRENCES<GROUNDCONSTRAINT*> negConstraintOccurrences;
+    OCCURRENCES<int32_t> posWeakOccurrences;  // indices into groundWeakConstraints
+    OCCURRENCES<int32_t> negWeakOccurrences;
+    std::vector<int32_t> supportCount;  // rules that can still support the atom
+    std::vector<bool> ptTriedPositive, ptTriedNegative;
+    std::vector<int32_t> ptPositiveWeight, ptNegativeWeight;
+
+    std::vector<GROUNDRULE>* groundRules;
+    std::vector<GROUNDCONSTRAINT>* groundConstraints;
+    std::vector<GROUNDWEAKCONSTRAINT>* groundWeakConstraints;  // not violated by grounding
+    const ATOMSET* edbFacts;
+    const ATOMSET* groundTrueAtoms;
+    uint32_t maxModels = 0;  // 0: all; read by the hooks
+    uint32_t checkFlags = 0;
+    MODELHOOK modelHook = nullptr;
+    MODELHOOK candidateFilter = nullptr;
+    std::unique_ptr<GDG> gdg;
+    bool gusActive = false;
+    bool programHasAggregates = false;
+    int32_t searchState = 0;  // 0 go on, 1 stop the search, 2 subtree rejected
+    int32_t level = 0;        // choice level; 0 before the first choice
+    uint32_t maxLevel = 0;
+    std::vector<int32_t> levelCounts;
+    uint32_t inconsistentChoices = 0, choicePoints = 0, internalChoicePoints = 0, answerSetCandidates = 0,
+             totalModelChecks = 0, forwardPartialChecks = 0, forwardPartialChecksFailed = 0,
+             backtrackingPartialChecks = 0, quickPartialChecks = 0, answerSetsComputed = 0, answerSetsPrinted = 0,
+             lookaheadsPerformed = 0, inconsistentLookaheads = 0, pruningLookaheads = 0;
+    std::unique_ptr<ATOMFLAGS> checkAtoms;  // atoms the model checker must confirm
+    std::vector<uint32_t> checkAtomList;    // the atoms marked in checkAtoms, in order
+    ATOMFLAGS unfoundedSet;
+    bool unfoundedSetFound = false;
+    std::vector<const GROUNDRULE*> partialCheckRules;
+    uint32_t unfoundedCursor = 0;
+    uint32_t lastPassedCheckLevel = 0;
+    uint32_t lastCandidateLevel = 0;
+    bool initiallyInconsistent = false;
+    std::unique_ptr<COSTVECTOR> costBound;    // as given; unset levels unbounded
+    std::unique_ptr<COSTVECTOR> initialCost;  // cost every answer set carries at least
+    std::unique_ptr<COSTVECTOR> bestCost;     // pruning bound; null until set
     std::unique_ptr<INTERPRETATION> bestModel;
-    COSTVECTOR initialCost;
-    uint32_t answerSetsComputed = 0;
-    uint32_t answerSetsPrinted = 0;
-    uint32_t maxModels = 0;  // 0: all
-    int32_t searchState = 0;  // a hook sets 1 to stop the search
     bool weakConstraintsPresent = false;       // the ground program has weak constraints
     bool inputWeakConstraintsPresent = false;  // the input had weak constraints
     bool wcTrace = false;
+    bool optimumKnown = true;
     bool costBoundGiven = false;
-    MODELHOOK modelHook = nullptr;
-    TIMER searchTimer, totalTimer, callbackTimer;
+    bool costRaised = false;  // a violation raised the cost in this propagation cycle
+    uint32_t levelCount = 0;  // cost slots (the levels that occur, see cost.h)
+    uint32_t aggregateCount = 0;
+    HEURISTICINFO currentInfo, lookaheadInfo, complementLookaheadInfo;
+    std::vector<int32_t> heuristicCriteria;
+    std::vector<int32_t> combineKinds;
+    TIMER totalTimer, searchTimer, initTimer, wellFoundedTimer, depgraphTimer, modelCheckTimer, partialCheckTimer,
+        quickCheckTimer, ptTimer, frontendTimer;
+    INTERPRETATION gusScratch;
+
+    // Per atom, fixed at construction: bit 0 an aggregate atom, bit 1 its
+    // component of the GDG is cyclic with a disjunctive edge inside.
+    std::vector<uint8_t> atomKind;
+    // Per atom: index into aggregateAtomInfo, -1 for other atoms.
+    std::vector<int32_t> aggregateAtomSlot;
+    std::vector<AGGREGATEATOMINFO> aggregateAtomInfo;
+    // Per weak constraint: weight (times 1000) and cost slot.
+    std::vector<uint64_t> weakWeight;
+    std::vector<int32_t> weakSlot;
+    // Per aggregate index, for #times: the factor of the elements that were
+    // true before the run (the upper bound without the ground set), used to
+    // recompute a saturated upper bound.
+    std::vector<int64_t> timesBase;
+
+    // levelCount: the number of cost slots (costLevels.size()); costBound and
+    // initialCost have that many slots when given. maxModels may be null.
+    MODELGENERATOR(std::vector<GROUNDRULE>* groundRules, std::vector<GROUNDCONSTRAINT>* groundConstraints,
+                   std::vector<GROUNDWEAKCONSTRAINT>* groundWeakConstraints, const CONJUNCTION* query,
+                   const ATOMSET* edbFacts, const ATOMSET* groundTrueAtoms, const uint32_t* maxModels,
+                   const COSTVECTOR* costBound, uint32_t checkFlags, MODELHOOK modelHook, MODELHOOK candidateFilter,
+                   bool programHasAggregates, const COSTVECTOR* initialCost, bool weakConstraintsPresent,
+                   bool inputWeakConstraintsPresent, bool wcTrace, bool costBoundGiven, uint32_t levelCount,
+                   uint32_t aggregateCount, const std::vector<uint32_t>* criteria,
+                   const std::vector<uint32_t>* combineList);
+    // An empty generator: no rules, model checking on, no hooks, no costs (the
+    // statistics report's stand-in when no search ran).
+    MODELGENERATOR();
+    MODELGENERATOR(const MODELGENERATOR&) = delete;
+    MODELGENERATOR& operator=(const MODELGENERATOR&) = delete;
+    ~MODELGENERATOR();
+
+    // ---- A run (modelgenerator.cpp) ----
+    // Fresh interpretation, checkAtoms, indexing and head-cycle marks; then
+    // the initial propagation under wellFoundedTimer. Returns false when the
+    // program is inconsistent (initiallyInconsistent is set then). level is 0.
+    // withHeadCycleMarks: false for the deterministic-consequences run.
+    bool startRun(INTERPRETATION& interpretation, bool withHeadCycleMarks = true);
+    // Unwinds every trail (counters and support counts back to their indexed
+    // values, aggregates to their grounding state) and releases the run's lists.
+    void endRun(INTERPRETATION& interpretation);
+    // Opens level level+1: markers on the interpretation's logs.
+    LEVELMARK enterLevel(INTERPRETATION& interpretation);
+    // Back to level-1: restores values, cost, counters, support counts,
+    // aggregates and checkAtoms as they were at enterLevel.
+    void leaveLevel(INTERPRETATION& interpretation, const LEVELMARK& mark);
+    // A choice's assignment without propagation: 8 (true, marked for the
+    // model checker), 2 or 1, counted in currentInfo and queued.
+    void assignChoice(int32_t atom, int32_t value, INTERPRETATION& interpretation);
+    void clearOccurrenceLists();
+
+    // ---- Indexing (index.cpp) ----
+    bool initDataStructures(INTERPRETATION& interpretation);
+    bool indexRules(INTERPRETATION& interpretation);
+    bool indexConstraints(INTERPRETATION& interpretation);
+    void indexWeakConstraints(INTERPRETATION& interpretation);
+    void markHeadCycleRules();
+
+    // ---- Initial propagation and costs (initial.cpp) ----
+    bool propagateInitial(INTERPRETATION& interpretation);
+    // Exactly one literal open and its violation would make cost too high.
+    bool weakConstraintExceedsBound(int32_t weak, const COSTVECTOR& cost) const;
+    // The bound rule: while optimising a cost not below bestCost is too
+    // high; once the optimum is known, only one above it.
+    bool costTooHigh(const COSTVECTOR& cost) const;
+
+    // ---- Events (propagate.cpp) ----
+    bool propagateEvents(INTERPRETATION& interpretation);
+    void setFalse(int32_t atom, INTERPRETATION& interpretation);
+    void setMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
+    void setTrueDirectly(int32_t atom, INTERPRETATION& interpretation);
+    void setSupported(int32_t atom, INTERPRETATION& interpretation);
+    bool onFalse(int32_t atom, INTERPRETATION& interpretation);
+    bool onMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
+    bool onTrueSupported(int32_t atom, INTERPRETATION& interpretation);
+    bool onTrueAssumed(int32_t atom, INTERPRETATION& interpretation);
+    void queueComponentForGUS(int32_t component);
+
+    // ---- Rule-level propagation (rules.cpp) ----
+    bool propagateRule(GROUNDRULE& rule, INTERPRETATION& interpretation);
+    bool onRuleBodyFalse(GROUNDRULE& rule, INTERPRETATION& interpretation);
+    bool onRuleHeadTrue(GROUNDRULE& rule, int32_t atom, INTERPRETATION& interpretation);
+    bool forceSingleSupport(int32_t atom, INTERPRETATION& interpretation);
+    bool falsifyLastWeakLiteral(int32_t weak, INTERPRETATION& interpretation);
+
+    // ---- Aggregates (aggregates.cpp) ----
+    bool updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRETATION& interpretation);
+    void onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
+    void onAggregateAtomFalse(int32_t atom, INTERPRETATION& interpretation);
+
+    bool isAggregateAtom(int32_t atom) const { return atomKind[atom] & 1; }
+    bool inHeadCycleComponent(int32_t atom) const { return atomKind[atom] & 2; }
+    AGGREGATEFUNCTION& aggregateFunction(int32_t aggregate) const { return *aggregatesByIndex[aggregate]; }
+
+private:
+    // Counter and support changes, logged at the current level.
+    void setCounter(uint32_t& cell, uint32_t value) {
+        counterTrail.push(level, &cell);
+        cell = value;
+    }
+    void setSupport(int32_t atom, int32_t value) {
+        supportTrail.push(level, &supportCount[atom]);
+        supportCount[atom] = value;
+    }
+    void logAssignment(int32_t atom, INTERPRETATION& interpretation) {
+        if (interpretation.recording) interpretation.atomLog.push_back(ATOMLOGENTRY{atom, interpretation.values[atom]});
+    }
+    void countMustBeTrueSupport(int32_t atom);
+    void markForCheck(int32_t atom);
+
+    // propagate.cpp
+    bool constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& interpretation);
+    bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
+    void satisfyConstraint(GROUNDCONSTRAINT& c);
+    void satisfyWeakConstraint(int32_t weak);
+    bool supportStep(GROUNDRULE& rule, INTERPRETATION& interpretation);
+    bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);
+    bool firstTrueHead(GROUNDRULE& rule, int32_t atom, INTERPRETATION& interpretation);
+    bool furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& interpretation);
+    bool ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& interpretation);
+    void conflictCleanup();
+
+    // rules.cpp
+    // One rule less supports head atom h: support count, unfounded-set queue
+    // and what the new count forces. False on a conflict.
+    bool loseSupport(int32_t h, INTERPRETATION& interpretation);
+
+    // aggregates.cpp
+    void registerAggregateAtom(int32_t atom);
+    void buildAggregateLists();
+    void refreshExtremes(int32_t aggregate, int32_t value, INTERPRETATION& interpretation);
+    void recomputeMaxExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& interpretation);
+    void recomputeMinExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& interpretation);
+    void recomputeTimesUpper(int32_t aggregate, INTERPRETATION& interpretation);
+    // Registration scratch of one indexing: aggregates met, (aggregate, atom) pairs.
+    std::vector<int32_t> registeredAggregates_;
+    std::vector<std::pair<int32_t, int32_t>> registeredAtoms_;
+    std::vector<uint8_t> aggregateSeen_;      // per aggregate index
+    std::vector<uint8_t> aggregateAtomSeen_;  // per aggregate-atom slot
 };
 
 }  // namespace veltra

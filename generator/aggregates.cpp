@@ -1,0 +1,327 @@
+// generator/aggregates.cpp: aggregate literals during the search: the
+// membership lists, the incremental bounds kept on the aggregate functions
+// (saved on aggregateTrail before every change), the decision of aggregate
+// atoms from their bounds, and the forcing of elements by an aggregate atom
+// that must be true or is false.
+#include <algorithm>
+#include <climits>
+
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+int64_t elementValue(const GROUNDSETELEMENT& e) { return integerValue(e.value); }
+
+// Product of the positive values of a set's elements, saturating.
+int64_t positiveProduct(const GROUNDSET& set) {
+    int64_t p = 1;
+    for (const GROUNDSETELEMENT& e : set)
+        if (elementValue(e) > 0) p = saturatingMul(p, elementValue(e));
+    return p;
+}
+
+}  // namespace
+
+void MODELGENERATOR::registerAggregateAtom(int32_t atom) {
+    int32_t slot = aggregateAtomSlot[atom];
+    int32_t g = aggregateAtomInfo[slot].aggregate;
+    if (g < 0 || size_t(g) >= aggregateSeen_.size()) return;
+    if (!aggregateSeen_[g]) {
+        aggregateSeen_[g] = 1;
+        registeredAggregates_.push_back(g);
+        const AGGREGATEFUNCTION& f = aggregateFunction(g);
+        if (f.kind == AGG_TIMES) {
+            // The upper bound is the product of the positive values of the
+            // elements not false: those true before the run (not in the set)
+            // times those of the set. Keep the first factor.
+            const TIMESFUNCTION& t = static_cast<const TIMESFUNCTION&>(f);
+            int64_t setPart = positiveProduct(f.set());
+            if (!isSaturated(f.upper))
+                timesBase[g] = f.upper / setPart;
+            else
+                timesBase[g] = t.trueProduct > 0 && !isSaturated(t.trueProduct) ? t.trueProduct : BOUNDLIMIT;
+        }
+    }
+    if (!aggregateAtomSeen_[slot]) {
+        aggregateAtomSeen_[slot] = 1;
+        registeredAtoms_.emplace_back(g, atom);
+    }
+}
+
+void MODELGENERATOR::buildAggregateLists() {
+    const int32_t n = groundAtomCount;
+    aggregateMemberships.start.assign(size_t(n) + 1, 0);
+    for (int32_t g : registeredAggregates_)
+        for (const GROUNDSETELEMENT& e : aggregateFunction(g).set()) ++aggregateMemberships.start[e.atom + 1];
+    for (int32_t a = 0; a < n; ++a) aggregateMemberships.start[a + 1] += aggregateMemberships.start[a];
+    aggregateMemberships.items.assign(aggregateMemberships.start[n], AGGREGATEMEMBERSHIP{0, TERM()});
+    std::vector<uint32_t> cursor(aggregateMemberships.start.begin(), aggregateMemberships.start.end() - 1);
+    for (int32_t g : registeredAggregates_)
+        for (const GROUNDSETELEMENT& e : aggregateFunction(g).set())
+            aggregateMemberships.items[cursor[e.atom]++] = AGGREGATEMEMBERSHIP{g, e.value};
+
+    const size_t m = aggregateSeen_.size();
+    aggregateAtoms.start.assign(m + 1, 0);
+    for (const auto& [g, atom] : registeredAtoms_) ++aggregateAtoms.start[g + 1];
+    for (size_t g = 0; g < m; ++g) aggregateAtoms.start[g + 1] += aggregateAtoms.start[g];
+    aggregateAtoms.items.assign(aggregateAtoms.start[m], 0);
+    std::vector<uint32_t> next(aggregateAtoms.start.begin(), aggregateAtoms.start.end() - 1);
+    for (const auto& [g, atom] : registeredAtoms_) aggregateAtoms.items[next[g]++] = atom;
+}
+
+void MODELGENERATOR::recomputeMaxExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& I) {
+    f.setPotentialMax(INT_MIN);
+    bool potentialFound = false, trueFound = false;
+    const GROUNDSET& set = f.set();
+    for (auto e = set.elements.rbegin(); e != set.elements.rend() && !(potentialFound && trueFound); ++e) {
+        int32_t v = I.values[e->atom], value = static_cast<int32_t>(elementValue(*e));
+        if (v == TV_UNDEFINED && !potentialFound) {
+            f.setPotentialMax(value);
+            potentialFound = true;
+        } else if (isTrueOrMustBeTrue(v) && !trueFound) {
+            if (value > f.getTrueMax()) f.setTrueMax(value);
+            trueFound = true;
+        }
+    }
+}
+
+void MODELGENERATOR::recomputeMinExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& I) {
+    f.setPotentialMin(INT_MAX);
+    bool potentialFound = false, trueFound = false;
+    for (const GROUNDSETELEMENT& e : f.set()) {
+        if (potentialFound && trueFound) break;
+        int32_t v = I.values[e.atom], value = static_cast<int32_t>(elementValue(e));
+        if (v == TV_UNDEFINED && !potentialFound) {
+            f.setPotentialMin(value);
+            potentialFound = true;
+        } else if (isTrueOrMustBeTrue(v) && !trueFound) {
+            if (value < f.getTrueMin()) f.setTrueMin(value);
+            trueFound = true;
+        }
+    }
+}
+
+void MODELGENERATOR::refreshExtremes(int32_t aggregate, int32_t value, INTERPRETATION& I) {
+    AGGREGATEFUNCTION& f = aggregateFunction(aggregate);
+    if (f.kind == AGG_MAX && value == f.getPotentialMax())
+        recomputeMaxExtremes(f, I);
+    else if (f.kind == AGG_MIN && value == f.getPotentialMin())
+        recomputeMinExtremes(f, I);
+}
+
+// A saturated #times upper bound cannot be divided back when an element
+// becomes false: it is recomputed from the elements that are not false.
+void MODELGENERATOR::recomputeTimesUpper(int32_t aggregate, INTERPRETATION& I) {
+    AGGREGATEFUNCTION& f = aggregateFunction(aggregate);
+    int64_t p = timesBase[aggregate];
+    if (p == 0 || f.upper == 0) return;
+    for (const GROUNDSETELEMENT& e : f.set()) {
+        int64_t value = elementValue(e);
+        if (value > 0 && I.values[e.atom] != TV_FALSE) p = saturatingMul(p, value);
+    }
+    f.upper = p;
+}
+
+bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRETATION& I) {
+    for (const AGGREGATEMEMBERSHIP& m : aggregateMemberships[atom]) {
+        const int32_t g = m.aggregate;
+        AGGREGATEFUNCTION& f = aggregateFunction(g);
+        const int32_t value = integerValue(m.value);
+        aggregateTrail.push(level, &f);
+        refreshExtremes(g, value, I);
+        const bool saturatedBefore = isSaturated(f.upper);
+        f.setTruthValue(m.value, becameTrue);
+        if (f.kind == AGG_TIMES && !becameTrue && saturatedBefore && value > 0) recomputeTimesUpper(g, I);
+        const int64_t T = f.lower, P = f.upper;
+        for (int32_t x : aggregateAtoms[g]) {
+            const AGGREGATEATOMINFO& info = aggregateAtomInfo[aggregateAtomSlot[x]];
+            const int64_t L = info.lowerGuard, U = info.upperGuard;
+            int32_t v = I.values[x];
+            if (U < L || P < L || U < T) {
+                if (isTrueOrMustBeTrue(v)) return false;
+                if (v == TV_UNDEFINED) setFalse(x, I);
+            } else if (L <= T && P <= U) {
+                if (v == TV_FALSE) return false;
+                if (v == TV_UNDEFINED)
+                    setTrueDirectly(x, I);
+                else if (v == TV_MUSTBETRUE)
+                    setSupported(x, I);
+            }
+            v = I.values[x];
+            if (v == TV_MUSTBETRUE)
+                onAggregateAtomMustBeTrue(x, I);
+            else if (v == TV_FALSE)
+                onAggregateAtomFalse(x, I);
+        }
+    }
+    return true;
+}
+
+void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) {
+    const AGGREGATEATOMINFO& info = aggregateAtomInfo[aggregateAtomSlot[atom]];
+    if (info.aggregate < 0) return;
+    const AGGREGATEFUNCTION& f = aggregateFunction(info.aggregate);
+    const int64_t L = info.lowerGuard, U = info.upperGuard, T = f.lower, P = f.upper;
+    const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
+    auto undefined = [&](const GROUNDSETELEMENT& e) { return I.values[e.atom] == TV_UNDEFINED; };
+    switch (f.kind) {
+    case AGG_COUNT:
+        if (T == U) {
+            for (const GROUNDSETELEMENT& e : set)
+                if (undefined(e)) setFalse(e.atom, I);
+        } else if (P == L) {
+            for (const GROUNDSETELEMENT& e : set)
+                if (undefined(e)) setMustBeTrue(e.atom, I);
+        }
+        break;
+    case AGG_SUM:
+        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            if (!undefined(*e)) continue;
+            int64_t v = elementValue(*e);
+            if (saturatingAdd(T, v) > U)
+                setFalse(e->atom, I);
+            else if (saturatingAdd(P, -v) >= L)
+                break;
+            else
+                setMustBeTrue(e->atom, I);
+        }
+        break;
+    case AGG_TIMES:
+        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            if (!undefined(*e)) continue;
+            int64_t v = elementValue(*e);
+            if (saturatingMul(T, v) > U)
+                setFalse(e->atom, I);
+            else if (v < 1 || P / v >= L)
+                break;
+            else
+                setMustBeTrue(e->atom, I);
+        }
+        break;
+    case AGG_MAX: {
+        // Elements in [L, U] that can still give the maximum.
+        int32_t candidates = 0;
+        for (const GROUNDSETELEMENT& e : set) {
+            int64_t v = elementValue(e);
+            int32_t tv = I.values[e.atom];
+            if (v >= L && v <= U && (tv == TV_UNDEFINED || isTrueValue(tv))) ++candidates;
+        }
+        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            if (!undefined(*e)) continue;
+            int64_t v = elementValue(*e);
+            if (v > U) {
+                setFalse(e->atom, I);
+            } else if (v >= L && candidates == 1) {
+                setMustBeTrue(e->atom, I);
+                break;
+            }
+        }
+        break;
+    }
+    default: break;  // #min, #any, #avg: nothing is forced
+    }
+}
+
+void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
+    const AGGREGATEATOMINFO& info = aggregateAtomInfo[aggregateAtomSlot[atom]];
+    if (info.aggregate < 0) return;
+    const AGGREGATEFUNCTION& f = aggregateFunction(info.aggregate);
+    const int64_t L = info.lowerGuard, U = info.upperGuard, T = f.lower, P = f.upper;
+    const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
+    auto undefined = [&](const GROUNDSETELEMENT& e) { return I.values[e.atom] == TV_UNDEFINED; };
+    auto anyTrue = [&]() {
+        for (const GROUNDSETELEMENT& e : set)
+            if (isTrueValue(I.values[e.atom])) return true;
+        return false;
+    };
+    switch (f.kind) {
+    case AGG_COUNT:
+        if (T >= L && P - 1 == U) {
+            for (const GROUNDSETELEMENT& e : set)
+                if (undefined(e)) setMustBeTrue(e.atom, I);
+        } else if (P <= U && T == L - 1) {
+            for (const GROUNDSETELEMENT& e : set)
+                if (undefined(e)) setFalse(e.atom, I);
+        }
+        break;
+    case AGG_SUM:
+        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            if (!undefined(*e)) continue;
+            int64_t v = elementValue(*e);
+            if (P <= U && saturatingAdd(T, v) >= L)
+                setFalse(e->atom, I);
+            else if (T < L || saturatingAdd(P, -v) > U)
+                break;
+            else
+                setMustBeTrue(e->atom, I);
+        }
+        break;
+    case AGG_TIMES:
+        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            if (!undefined(*e)) continue;
+            int64_t v = elementValue(*e);
+            if (P <= U && saturatingMul(T, v) >= L)
+                setFalse(e->atom, I);
+            else if (v < 1 || T < L || P / v > U)
+                break;
+            else
+                setMustBeTrue(e->atom, I);
+        }
+        break;
+    case AGG_MIN: {
+        if ((L <= T && P <= U) || L > U || L > P || T > U || !anyTrue()) break;
+        if (T < L && P <= U) {
+            // The minimum must fall below L: force the single element left there.
+            const GROUNDSETELEMENT* only = nullptr;
+            int32_t count = 0;
+            for (const GROUNDSETELEMENT& e : set) {
+                int64_t v = elementValue(e);
+                if (v >= L) break;
+                if (isTrueOrMustBeTrue(I.values[e.atom])) return;
+                if (undefined(e) && ++count == 1) only = &e;
+                if (count > 1) return;
+            }
+            if (only) setMustBeTrue(only->atom, I);
+        } else if (T >= L) {
+            // The minimum must pass U.
+            for (const GROUNDSETELEMENT& e : set) {
+                int64_t v = elementValue(e);
+                if (v > U) break;
+                if (v >= L && undefined(e)) setFalse(e.atom, I);
+            }
+        }
+        break;
+    }
+    case AGG_MAX: {
+        if (!anyTrue()) break;
+        if (L <= T) {
+            // The maximum must pass U: force the single element left above it.
+            const GROUNDSETELEMENT* only = nullptr;
+            int32_t count = 0;
+            for (auto e = set.rbegin(); e != set.rend(); ++e) {
+                int64_t v = elementValue(*e);
+                if (v <= U) break;
+                if (isTrueOrMustBeTrue(I.values[e->atom])) return;
+                if (undefined(*e) && ++count == 1) only = &*e;
+                if (count > 1) return;
+            }
+            if (only) {
+                setMustBeTrue(only->atom, I);
+                return;
+            }
+        }
+        if (P > U) break;
+        // The maximum must stay below L.
+        for (const GROUNDSETELEMENT& e : set) {
+            int64_t v = elementValue(e);
+            if (v >= L && v <= U && undefined(e)) setFalse(e.atom, I);
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+}  // namespace veltra

@@ -1,0 +1,252 @@
+// generator/index.cpp: indexing the ground program at the start of a run:
+// occurrence lists in compressed rows, the counters of rules and constraints,
+// support counts, aggregate memberships and the head-cycle marks.
+#include <algorithm>
+
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+// Builds one OCCURRENCES table in two passes over the records: count, then
+// fill. lead(record, atom) says whether the record belongs to the atom's
+// leading run (placed at the front, in reverse record order); split receives
+// the length of each atom's leading run when given.
+template <class T>
+struct OCCURRENCEBUILDER {
+    OCCURRENCES<T>& table;
+    std::vector<uint32_t> front, back;  // fill cursors per atom
+
+    OCCURRENCEBUILDER(OCCURRENCES<T>& t, int32_t atoms) : table(t) { table.start.assign(size_t(atoms) + 1, 0); }
+    void count(int32_t atom) { ++table.start[atom + 1]; }
+    // After counting: starts become offsets; leading runs of length split[a].
+    void layOut(const std::vector<uint32_t>* split) {
+        size_t n = table.start.size() - 1;
+        for (size_t a = 0; a < n; ++a) table.start[a + 1] += table.start[a];
+        table.items.assign(table.start[n], T());
+        front.resize(n);
+        back.resize(n);
+        for (size_t a = 0; a < n; ++a) front[a] = back[a] = table.start[a] + (split ? (*split)[a] : 0);
+    }
+    void add(int32_t atom, const T& item, bool leading) {
+        if (leading)
+            table.items[--front[atom]] = item;
+        else
+            table.items[back[atom]++] = item;
+    }
+};
+
+bool sameComponent(const GDG& gdg, int32_t a, int32_t b) { return gdg.componentOfSlot(a) == gdg.componentOfSlot(b); }
+
+// Whether rule belongs to the leading run of atom a: a head atom other than
+// a lies in a's component.
+bool inLeadingRun(const GDG& gdg, const GROUNDRULE& rule, int32_t a) {
+    for (ATOMID h : *rule.head)
+        if (h != a && sameComponent(gdg, h, a)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
+    const int32_t n = groundAtomCount;
+    supportCount.assign(n, 0);
+    ptPositiveWeight.assign(n, 0);
+    ptNegativeWeight.assign(n, 0);
+    ptTriedPositive.assign(n, false);
+    ptTriedNegative.assign(n, false);
+    registeredAggregates_.clear();
+    registeredAtoms_.clear();
+    aggregateSeen_.assign(std::max<size_t>(aggregateCount, aggregatesByIndex.size()), 0);
+    aggregateAtomSeen_.assign(aggregateAtomInfo.size(), 0);
+    timesBase.assign(aggregateSeen_.size(), 0);
+    bool ok = indexRules(I);
+    if (ok) ok = indexConstraints(I);
+    if (ok) indexWeakConstraints(I);
+    buildAggregateLists();
+    return ok;
+}
+
+bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
+    const int32_t n = groundAtomCount;
+    std::vector<GROUNDRULE>& rules = *groundRules;
+
+    // Occurrence lists: count, lay out, fill.
+    headSplit.assign(n, 0);
+    posBodySplit.assign(n, 0);
+    OCCURRENCEBUILDER<GROUNDRULE*> head(headOccurrences, n), pos(posBodyOccurrences, n), neg(negBodyOccurrences, n);
+    for (GROUNDRULE& r : rules) {
+        for (ATOMID h : *r.head) {
+            head.count(h);
+            if (gusActive && inLeadingRun(*gdg, r, h)) ++headSplit[h];
+        }
+        if (!r.body) continue;
+        const auto& ls = r.body->literals;
+        for (size_t i = 0; i < ls.size(); ++i) {
+            if (i < r.body->firstNegative) {
+                pos.count(ls[i].atom);
+                if (gusActive && inLeadingRun(*gdg, r, ls[i].atom)) ++posBodySplit[ls[i].atom];
+            } else {
+                neg.count(ls[i].atom);
+            }
+        }
+    }
+    head.layOut(&headSplit);
+    pos.layOut(&posBodySplit);
+    neg.layOut(nullptr);
+    for (GROUNDRULE& r : rules) {
+        for (ATOMID h : *r.head) head.add(h, &r, gusActive && inLeadingRun(*gdg, r, h));
+        if (!r.body) continue;
+        const auto& ls = r.body->literals;
+        for (size_t i = 0; i < ls.size(); ++i) {
+            if (i < r.body->firstNegative)
+                pos.add(ls[i].atom, &r, gusActive && inLeadingRun(*gdg, r, ls[i].atom));
+            else
+                neg.add(ls[i].atom, &r, false);
+        }
+    }
+
+    // Counters and support counts against the interpretation.
+    for (GROUNDRULE& r : rules) {
+        std::fill(r.counters, r.counters + 7, 0u);
+        bool violated = true;
+        const std::vector<ATOMID>& hs = *r.head;
+        for (size_t k = 0; k < hs.size(); ++k) {
+            int32_t v = I.values[hs[k]];
+            if (v == TV_UNDEFINED) {
+                ++openHead(r);
+                violated = false;
+            } else if (v == TV_MUSTBETRUE) {
+                ++mustBeTrueHead(r);
+                ++openHead(r);
+                violated = false;
+            } else if (isTrueValue(v)) {
+                violated = false;
+                if (ruleStatus(r) == 0) {
+                    ruleStatus(r) = 2;
+                    soleTrueHead(r) = static_cast<uint32_t>(k + 1);
+                } else {
+                    soleTrueHead(r) = 0;
+                }
+            }
+        }
+        if (r.body) {
+            const auto& ls = r.body->literals;
+            for (size_t i = 0; i < ls.size(); ++i) {
+                int32_t a = ls[i].atom, v = I.values[a];
+                if (isAggregateAtom(a)) registerAggregateAtom(a);
+                if (i < r.body->firstNegative) {
+                    if (v == TV_UNDEFINED) {
+                        ++openPosBody(r);
+                        violated = false;
+                    } else if (v == TV_MUSTBETRUE) {
+                        ++mustBeTruePosBody(r);
+                        ++openPosBody(r);
+                    } else if (v == TV_FALSE) {
+                        violated = false;
+                        soleTrueHead(r) = 0;
+                        ruleStatus(r) |= 1;
+                    }
+                } else {
+                    if (v == TV_UNDEFINED) {
+                        ++openNegBody(r);
+                        violated = false;
+                    } else if (v != TV_FALSE) {
+                        violated = false;
+                        soleTrueHead(r) = 0;
+                        ruleStatus(r) |= 1;
+                    }
+                }
+            }
+        }
+        if (soleTrueHead(r) == 0 && ruleStatus(r) == 0) {
+            for (ATOMID h : hs) ++supportCount[h];
+        } else if (soleTrueHead(r) != 0) {
+            ATOMID sole = hs[soleTrueHead(r) - 1];
+            for (ATOMID h : hs)
+                if (h == sole) ++supportCount[h];
+        }
+        if (violated) return false;
+    }
+    return true;
+}
+
+bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
+    const int32_t n = groundAtomCount;
+    OCCURRENCEBUILDER<GROUNDCONSTRAINT*> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
+    for (GROUNDCONSTRAINT& c : *groundConstraints)
+        for (size_t i = 0; i < c.body.literals.size(); ++i)
+            (i < c.body.firstNegative ? pos : neg).count(c.body.literals[i].atom);
+    pos.layOut(nullptr);
+    neg.layOut(nullptr);
+    for (GROUNDCONSTRAINT& c : *groundConstraints)
+        for (size_t i = 0; i < c.body.literals.size(); ++i)
+            (i < c.body.firstNegative ? pos : neg).add(c.body.literals[i].atom, &c, false);
+
+    for (GROUNDCONSTRAINT& c : *groundConstraints) {
+        std::fill(c.counters, c.counters + 3, 0u);
+        bool violated = true;
+        for (size_t i = 0; i < c.body.literals.size(); ++i) {
+            int32_t a = c.body.literals[i].atom, v = I.values[a];
+            if (isAggregateAtom(a)) registerAggregateAtom(a);
+            if (v == TV_UNDEFINED) {
+                ++(i < c.body.firstNegative ? openPos(c) : openNeg(c));
+                violated = false;
+            } else if ((i < c.body.firstNegative) == (v == TV_FALSE)) {
+                constraintSatisfied(c) = 1;
+                violated = false;
+            }
+        }
+        if (violated) return false;
+    }
+    return true;
+}
+
+void MODELGENERATOR::indexWeakConstraints(INTERPRETATION& I) {
+    const int32_t n = groundAtomCount;
+    std::vector<GROUNDWEAKCONSTRAINT>& weak = *groundWeakConstraints;
+    OCCURRENCEBUILDER<int32_t> pos(posWeakOccurrences, n), neg(negWeakOccurrences, n);
+    for (const GROUNDWEAKCONSTRAINT& w : weak)
+        for (size_t i = 0; i < w.body.literals.size(); ++i)
+            (i < w.body.firstNegative ? pos : neg).count(w.body.literals[i].atom);
+    pos.layOut(nullptr);
+    neg.layOut(nullptr);
+    for (size_t k = 0; k < weak.size(); ++k)
+        for (size_t i = 0; i < weak[k].body.literals.size(); ++i)
+            (i < weak[k].body.firstNegative ? pos : neg).add(weak[k].body.literals[i].atom, int32_t(k), false);
+
+    for (size_t k = 0; k < weak.size(); ++k) {
+        GROUNDWEAKCONSTRAINT& w = weak[k];
+        std::fill(w.counters, w.counters + 3, 0u);
+        bool violated = true;
+        for (size_t i = 0; i < w.body.literals.size(); ++i) {
+            int32_t a = w.body.literals[i].atom, v = I.values[a];
+            if (isAggregateAtom(a)) registerAggregateAtom(a);
+            if (v == TV_UNDEFINED) {
+                ++(i < w.body.firstNegative ? openPos(w) : openNeg(w));
+                violated = false;
+            } else if ((i < w.body.firstNegative) == (v == TV_FALSE)) {
+                constraintSatisfied(w) = 1;
+                violated = false;
+            }
+        }
+        if (violated) {
+            int32_t slot = weakSlot[k];
+            if (I.recording) I.costLog.push_back(COSTLOGENTRY{slot, I.cost.values[slot]});
+            I.cost.values[slot] += weakWeight[k];
+        }
+    }
+}
+
+void MODELGENERATOR::markHeadCycleRules() {
+    gdg->computeComponentFlags();
+    for (size_t c = 0; c < gdg->componentCount(); ++c) {
+        if (!gdg->isComponentCyclic(int32_t(c)) || !gdg->disjunctive[c]) continue;
+        for (int32_t a : gdg->components[c])
+            if (a < groundAtomCount)
+                for (GROUNDRULE* r : headOccurrences[a]) r->notHeadCycle = 0;
+    }
+}
+
+}  // namespace veltra

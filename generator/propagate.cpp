@@ -1,0 +1,340 @@
+// generator/propagate.cpp: the event queue and the four atom-event handlers
+// that keep the counters of rules, constraints and weak constraints and the
+// support counts exact, with the constraint, weak-constraint and support
+// steps they trigger.
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+// ---------------------------------------------------------------------------
+// Assignments: log, store, count, queue. Callers apply them to atoms in the
+// state each one expects (undefined, or must-be-true for setSupported).
+
+void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
+    if (supportCount.empty()) return;
+    if (supportCount[atom] == 2)
+        ++currentInfo.madeMustBeTrueSupport2;
+    else if (supportCount[atom] == 3)
+        ++currentInfo.madeMustBeTrueSupport3;
+}
+
+void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I) {
+    ++currentInfo.atomsDecided;
+    logAssignment(atom, I);
+    I.values[atom] = TV_FALSE;
+    eventQueue.push(EVENT{TV_FALSE, atom});
+}
+
+void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I) {
+    ++currentInfo.atomsDecided;
+    ++currentInfo.madeMustBeTrue;
+    countMustBeTrueSupport(atom);
+    logAssignment(atom, I);
+    ++I.mustBeTrueCount;
+    I.values[atom] = TV_MUSTBETRUE;
+    eventQueue.push(EVENT{TV_MUSTBETRUE, atom});
+}
+
+void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I) {
+    ++currentInfo.atomsDecided;
+    logAssignment(atom, I);
+    I.values[atom] = TV_ASSUMED;
+    eventQueue.push(EVENT{TV_ASSUMED, atom});
+}
+
+void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I) {
+    ++currentInfo.madeTrue;
+    if (supportCount[atom] == 2)
+        ++currentInfo.madeTrueSupport2;
+    else if (supportCount[atom] == 3)
+        ++currentInfo.madeTrueSupport3;
+    logAssignment(atom, I);
+    --I.mustBeTrueCount;
+    I.values[atom] = TV_TRUE;
+    eventQueue.push(EVENT{TV_TRUE, atom});
+}
+
+void MODELGENERATOR::queueComponentForGUS(int32_t component) {
+    if (!gusActive || component < 0 || gusQueued[component]) return;
+    gusQueued[component] = 1;
+    gusComponentQueue.push_back(component);
+}
+
+// ---------------------------------------------------------------------------
+// The event loop.
+
+void MODELGENERATOR::conflictCleanup() {
+    eventQueue.clear();
+    if (gusActive) {
+        for (int32_t c : gusComponentQueue) gusQueued[c] = 0;
+        gusComponentQueue.clear();
+    }
+}
+
+bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
+    for (;;) {
+        costRaised = false;
+        while (!eventQueue.empty()) {
+            EVENT e = eventQueue.pop();
+            bool ok;
+            switch (e.value) {
+            case TV_FALSE: ok = onFalse(e.atom, I); break;
+            case TV_MUSTBETRUE: ok = onMustBeTrue(e.atom, I); break;
+            case TV_TRUE: ok = onTrueSupported(e.atom, I); break;
+            default: ok = onTrueAssumed(e.atom, I); break;
+            }
+            if (!ok) {
+                conflictCleanup();
+                return false;
+            }
+        }
+        // The unfounded-set step would run here on the queued components;
+        // without it (gusActive false) nothing is ever queued.
+        if (costRaised) {
+            for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {
+                GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
+                if (constraintSatisfied(wc) == 0 && weakConstraintExceedsBound(int32_t(w), I.cost))
+                    falsifyLastWeakLiteral(int32_t(w), I);
+            }
+        }
+        if (eventQueue.empty()) return true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Constraints and weak constraints.
+
+bool MODELGENERATOR::constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& I) {
+    const uint32_t open = openPos(c) + openNeg(c);
+    if (open >= 2) return true;
+    if (open == 0) return false;  // every literal holds
+    const auto& ls = c.body.literals;
+    if (openPos(c) == 1) {
+        for (size_t i = 0; i < c.body.firstNegative; ++i)
+            if (I.values[ls[i].atom] == TV_UNDEFINED) {
+                setFalse(ls[i].atom, I);
+                break;
+            }
+    } else {
+        for (size_t i = c.body.firstNegative; i < ls.size(); ++i)
+            if (I.values[ls[i].atom] == TV_UNDEFINED) {
+                setMustBeTrue(ls[i].atom, I);
+                break;
+            }
+    }
+    return true;
+}
+
+bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
+    GROUNDWEAKCONSTRAINT& w = (*groundWeakConstraints)[weak];
+    const uint32_t open = openPos(w) + openNeg(w);
+    if (open == 1) {
+        if (weakConstraintExceedsBound(weak, I.cost)) falsifyLastWeakLiteral(weak, I);
+        return true;
+    }
+    if (open != 0) return true;
+    // Violated: the cost rises by the weight at its level.
+    const int32_t slot = weakSlot[weak];
+    if (I.recording) I.costLog.push_back(COSTLOGENTRY{slot, I.cost.values[slot]});
+    I.cost.values[slot] += weakWeight[weak];
+    if (costTooHigh(I.cost)) return false;
+    costRaised = true;
+    return true;
+}
+
+void MODELGENERATOR::satisfyConstraint(GROUNDCONSTRAINT& c) {
+    if (constraintSatisfied(c) != 0) return;
+    setCounter(constraintSatisfied(c), 1);
+    ++currentInfo.itemsSatisfied;
+    ++currentInfo.itemsSatisfiedClosed;
+}
+
+void MODELGENERATOR::satisfyWeakConstraint(int32_t weak) {
+    GROUNDWEAKCONSTRAINT& w = (*groundWeakConstraints)[weak];
+    if (constraintSatisfied(w) != 0) return;
+    setCounter(constraintSatisfied(w), 1);
+    if (currentInfo.satisfiedWeakCost) currentInfo.satisfiedWeakCost->values[weakSlot[weak]] += weakWeight[weak];
+}
+
+// ---------------------------------------------------------------------------
+// Rule steps shared by the handlers.
+
+// The body of rule is true and a head atom must be true: the first
+// must-be-true head atom becomes supported, unless a head atom is true.
+bool MODELGENERATOR::supportStep(GROUNDRULE& rule, INTERPRETATION& I) {
+    const std::vector<ATOMID>& hs = *rule.head;
+    size_t k = 0;
+    for (; k < hs.size(); ++k) {
+        int32_t v = I.values[hs[k]];
+        if (isTrueValue(v)) return true;
+        if (v == TV_MUSTBETRUE) break;
+    }
+    if (k == hs.size()) return true;
+    const int32_t h = hs[k];
+    // h has no other support, and a second must-be-true head atom will take
+    // this rule's support away.
+    if (supportCount[h] == 1 && mustBeTrueHead(rule) > 1) return false;
+    for (size_t j = k + 1; j < hs.size(); ++j)
+        if (isTrueValue(I.values[hs[j]])) return true;
+    setSupported(h, I);
+    if (inHeadCycleComponent(h)) ++currentInfo.madeTrueInHeadCycles;
+    markForCheck(h);
+    return true;
+}
+
+// A body literal of rule became true (event 1 for a negated literal, 4 or 8
+// for a positive one).
+bool MODELGENERATOR::bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& I) {
+    if (ruleStatus(rule) & 1) return true;
+    uint32_t& open = positive ? openPosBody(rule) : openNegBody(rule);
+    setCounter(open, open - 1);
+    if (ruleStatus(rule) == 2 && openPosBody(rule) == 0 && openNegBody(rule) == 0 && !rule.notHeadCycle)
+        ++currentInfo.headCycleRulesSupported;
+    if (ruleStatus(rule) != 0) return true;
+    if (event == TV_TRUE) setCounter(mustBeTruePosBody(rule), mustBeTruePosBody(rule) - 1);
+    if (undefinedLiterals(rule) < 2) {
+        if (!propagateRule(rule, I)) return false;
+    } else if (mustBeTrueHead(rule) != 0 && openPosBody(rule) == 0 && openNegBody(rule) == 0) {
+        if (!supportStep(rule, I)) return false;
+    }
+    if (event != TV_TRUE && bodyUndefined(rule) == 0) ++currentInfo.itemsClosed;
+    return true;
+}
+
+// Rule (status 0) gets its first true head atom (events 4 and 8).
+bool MODELGENERATOR::firstTrueHead(GROUNDRULE& rule, int32_t atom, INTERPRETATION& I) {
+    if (openHead(rule) == 0 || bodyUndefined(rule) == 0) ++currentInfo.itemsSatisfiedClosed;
+    ++currentInfo.itemsSatisfied;
+    setCounter(ruleStatus(rule), 2);
+    if (openNegBody(rule) == 0 && openPosBody(rule) == 0 && !rule.notHeadCycle)
+        ++currentInfo.headCycleRulesSupported;
+    return onRuleHeadTrue(rule, atom, I);
+}
+
+// Rule (status not 0) gets another true head atom: the former sole true
+// head atom loses this rule's support.
+bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
+    (void)I;
+    if (ruleStatus(rule) == 1) setCounter(ruleStatus(rule), 3);
+    if (soleTrueHead(rule) == 0) return true;
+    const int32_t h0 = (*rule.head)[soleTrueHead(rule) - 1];
+    setSupport(h0, supportCount[h0] - 1);
+    queueComponentForGUS(gdg->componentOfSlot(h0));
+    if (supportCount[h0] == 0) return false;
+    setCounter(soleTrueHead(rule), 0);
+    return true;
+}
+
+bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& I) {
+    for (GROUNDRULE* r : rules)
+        if (!onRuleBodyFalse(*r, I)) return false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The four handlers.
+
+bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
+    if (isAggregateAtom(a))
+        onAggregateAtomFalse(a, I);
+    else if (!updateAggregatesOf(a, false, I))
+        return false;
+    if (!ruleBodyFalseForAll(posBodyOccurrences[a], I)) return false;
+    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (int32_t w : posWeakOccurrences[a]) satisfyWeakConstraint(w);
+    for (GROUNDRULE* r : negBodyOccurrences[a])
+        if (!bodyUpdate(*r, false, TV_FALSE, I)) return false;
+    for (GROUNDRULE* r : headOccurrences[a]) {
+        if (ruleStatus(*r) != 0) continue;
+        setCounter(openHead(*r), openHead(*r) - 1);
+        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
+        if (openHead(*r) == 0) ++currentInfo.itemsClosed;
+    }
+    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) {
+        if (constraintSatisfied(*c) != 0) continue;
+        setCounter(openNeg(*c), openNeg(*c) - 1);
+        if (!constraintTest(*c, I)) return false;
+    }
+    for (int32_t w : negWeakOccurrences[a]) {
+        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
+        if (constraintSatisfied(wc) != 0) continue;
+        setCounter(openNeg(wc), openNeg(wc) - 1);
+        if (!weakConstraintTest(w, I)) return false;
+    }
+    return true;
+}
+
+bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
+    if (isAggregateAtom(a))
+        onAggregateAtomMustBeTrue(a, I);
+    else if (!updateAggregatesOf(a, true, I))
+        return false;
+    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
+    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
+    for (GROUNDRULE* r : headOccurrences[a]) {
+        if (ruleStatus(*r) != 0) continue;
+        setCounter(mustBeTrueHead(*r), mustBeTrueHead(*r) + 1);
+        if (openPosBody(*r) == 0 && openNegBody(*r) == 0 && !supportStep(*r, I)) return false;
+    }
+    for (GROUNDRULE* r : posBodyOccurrences[a]) {
+        if (ruleStatus(*r) != 0) continue;
+        setCounter(mustBeTruePosBody(*r), mustBeTruePosBody(*r) + 1);
+        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
+        if (bodyUndefined(*r) == 0) ++currentInfo.itemsClosed;
+    }
+    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) {
+        if (constraintSatisfied(*c) != 0) continue;
+        setCounter(openPos(*c), openPos(*c) - 1);
+        if (!constraintTest(*c, I)) return false;
+    }
+    for (int32_t w : posWeakOccurrences[a]) {
+        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
+        if (constraintSatisfied(wc) != 0) continue;
+        setCounter(openPos(wc), openPos(wc) - 1);
+        if (!weakConstraintTest(w, I)) return false;
+    }
+    return true;
+}
+
+// a was must-be-true: constraints, weak constraints, negated body literals
+// and aggregates were brought up to date then and are not visited again.
+bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
+    for (GROUNDRULE* r : headOccurrences[a]) {
+        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+        if (!ok) return false;
+    }
+    if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
+    for (GROUNDRULE* r : posBodyOccurrences[a])
+        if (!bodyUpdate(*r, true, TV_TRUE, I)) return false;
+    return true;
+}
+
+bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
+    if (!updateAggregatesOf(a, true, I)) return false;
+    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
+    for (GROUNDRULE* r : headOccurrences[a]) {
+        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+        if (!ok) return false;
+    }
+    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
+    for (GROUNDRULE* r : posBodyOccurrences[a])
+        if (!bodyUpdate(*r, true, TV_ASSUMED, I)) return false;
+    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) {
+        if (constraintSatisfied(*c) != 0) continue;
+        setCounter(openPos(*c), openPos(*c) - 1);
+        if (!constraintTest(*c, I)) return false;
+    }
+    for (int32_t w : posWeakOccurrences[a]) {
+        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
+        if (constraintSatisfied(wc) != 0) continue;
+        setCounter(openPos(wc), openPos(wc) - 1);
+        if (!weakConstraintTest(w, I)) return false;
+    }
+    return true;
+}
+
+}  // namespace veltra

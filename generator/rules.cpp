@@ -1,0 +1,189 @@
+// generator/rules.cpp: rule-level propagation: what a rule with one open
+// literal, a rule whose body became false or whose head became true, and an
+// atom left with a single supporting rule force.
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+// Whether the body literal at position i of rule is false under I.
+bool literalFalse(const GROUNDCONJUNCTION& body, size_t i, const INTERPRETATION& I) {
+    int32_t v = I.values[body.literals[i].atom];
+    return i < body.firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v);
+}
+
+}  // namespace
+
+bool MODELGENERATOR::propagateRule(GROUNDRULE& r, INTERPRETATION& I) {
+    const std::vector<ATOMID>& hs = *r.head;
+    const GROUNDCONJUNCTION* body = r.body.get();
+    const size_t firstNegative = body ? body->firstNegative : 0;
+    const size_t size = body ? body->literals.size() : 0;
+    // The first undefined atom of the positive (or negated) body.
+    auto firstUndefined = [&](bool positive) -> int32_t {
+        for (size_t i = positive ? 0 : firstNegative; i < (positive ? firstNegative : size); ++i)
+            if (I.values[body->literals[i].atom] == TV_UNDEFINED) return body->literals[i].atom;
+        return -1;
+    };
+    if (mustBeTruePosBody(r) == 0) {
+        // Every positive body atom is true or undefined.
+        if (openHead(r) == 1) {
+            for (ATOMID h : hs) {
+                int32_t v = I.values[h];
+                if (v != TV_UNDEFINED && v != TV_MUSTBETRUE) continue;
+                if (v == TV_UNDEFINED)
+                    setTrueDirectly(h, I);
+                else
+                    setSupported(h, I);
+                if (inHeadCycleComponent(h)) ++currentInfo.madeTrueInHeadCycles;
+                break;
+            }
+            return true;
+        }
+        if (openPosBody(r) == 1) {
+            if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I);
+            return true;
+        }
+        if (openNegBody(r) == 1) {
+            if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I);
+            return true;
+        }
+        return false;  // the body is true and every head atom false
+    }
+    // The body still waits for must-be-true atoms: what follows is only
+    // must-be-true.
+    if (openHead(r) == 1) {
+        for (ATOMID h : hs)
+            if (I.values[h] == TV_UNDEFINED) {
+                setMustBeTrue(h, I);
+                break;
+            }
+        return true;
+    }
+    if (openPosBody(r) - mustBeTruePosBody(r) == 1) {
+        if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I);
+        return true;
+    }
+    if (openNegBody(r) == 1) {
+        if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I);
+        return true;
+    }
+    return false;
+}
+
+bool MODELGENERATOR::loseSupport(int32_t h, INTERPRETATION& I) {
+    setSupport(h, supportCount[h] - 1);
+    const int32_t v = I.values[h];
+    if (v != TV_FALSE) queueComponentForGUS(gdg->componentOfSlot(h));
+    switch (supportCount[h]) {
+    case 0:
+        if (v == TV_UNDEFINED) setFalse(h, I);
+        return v != TV_MUSTBETRUE;
+    case 1:
+        if (isTrueOrMustBeTrue(v)) return forceSingleSupport(h, I);
+        return true;
+    case 2:
+        if (v == TV_MUSTBETRUE) {
+            ++currentInfo.madeMustBeTrueSupport2;
+            ++currentInfo.madeTrueSupport3;
+        }
+        return true;
+    case 3:
+        if (v == TV_MUSTBETRUE) ++currentInfo.madeMustBeTrueSupport3;
+        return true;
+    default: return true;
+    }
+}
+
+bool MODELGENERATOR::onRuleBodyFalse(GROUNDRULE& r, INTERPRETATION& I) {
+    if (ruleStatus(r) != 0) {
+        if (ruleStatus(r) == 2) setCounter(ruleStatus(r), 3);
+        if (soleTrueHead(r) != 0) {
+            const int32_t h = (*r.head)[soleTrueHead(r) - 1];
+            setSupport(h, supportCount[h] - 1);
+            queueComponentForGUS(gdg->componentOfSlot(h));
+            if (supportCount[h] == 0) return false;  // a true atom lost its last support
+            setCounter(soleTrueHead(r), 0);
+        }
+        return true;
+    }
+    if (openHead(r) == 0 || bodyUndefined(r) == 0) ++currentInfo.itemsSatisfiedClosed;
+    ++currentInfo.itemsSatisfied;
+    setCounter(ruleStatus(r), 1);
+    for (ATOMID h : *r.head)
+        if (!loseSupport(h, I)) return false;
+    return true;
+}
+
+bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION& I) {
+    const std::vector<ATOMID>& hs = *r.head;
+    for (size_t k = 0; k < hs.size(); ++k) {
+        if (hs[k] == atom)
+            setCounter(soleTrueHead(r), static_cast<uint32_t>(k + 1));
+        else if (!loseSupport(hs[k], I))
+            return false;
+    }
+    return true;
+}
+
+bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
+    GROUNDRULE* found = nullptr;
+    for (GROUNDRULE* r : headOccurrences[a]) {
+        uint32_t sole = soleTrueHead(*r);
+        if ((ruleStatus(*r) == 0 && sole == 0) || (sole != 0 && (*r->head)[sole - 1] == a)) {
+            found = r;
+            break;
+        }
+    }
+    assert(found);
+    if (!found) return true;
+    GROUNDRULE& r = *found;
+    if (mustBeTrueHead(r) >= 2) return false;
+    if (r.body)
+        for (size_t i = 0; i < r.body->literals.size(); ++i)
+            if (literalFalse(*r.body, i, I)) return false;
+    for (ATOMID h : *r.head) {
+        if (h == a) continue;
+        int32_t v = I.values[h];
+        if (isTrueOrMustBeTrue(v)) return false;
+        if (v == TV_UNDEFINED) setFalse(h, I);
+    }
+    if (!r.body) return true;
+    const auto& ls = r.body->literals;
+    for (size_t i = 0; i < r.body->firstNegative; ++i) {
+        int32_t v = I.values[ls[i].atom];
+        if (v == TV_FALSE) return false;
+        if (v == TV_UNDEFINED) setMustBeTrue(ls[i].atom, I);
+    }
+    for (size_t i = r.body->firstNegative; i < ls.size(); ++i) {
+        int32_t v = I.values[ls[i].atom];
+        if (isTrueOrMustBeTrue(v)) return false;
+        if (v == TV_UNDEFINED) setFalse(ls[i].atom, I);
+    }
+    return true;
+}
+
+bool MODELGENERATOR::falsifyLastWeakLiteral(int32_t weak, INTERPRETATION& I) {
+    GROUNDWEAKCONSTRAINT& w = (*groundWeakConstraints)[weak];
+    const auto& ls = w.body.literals;
+    if (openPos(w) == 1) {
+        for (size_t i = 0; i < w.body.firstNegative; ++i)
+            if (I.values[ls[i].atom] == TV_UNDEFINED) {
+                setFalse(ls[i].atom, I);
+                break;
+            }
+        return true;
+    }
+    if (openNeg(w) == 1) {
+        for (size_t i = w.body.firstNegative; i < ls.size(); ++i)
+            if (I.values[ls[i].atom] == TV_UNDEFINED) {
+                setMustBeTrue(ls[i].atom, I);
+                break;
+            }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace veltra
