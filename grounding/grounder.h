@@ -31,9 +31,9 @@ struct ATOMRANGE {
     ATOMITERATOR last;
 };
 
-// The atoms derived by one iteration.
-// Atoms enter only through add(), which notes their predicate, so that
-// emptying and merging visit the predicates with atoms, not all of them.
+// The atoms derived by one iteration. Atoms enter only through add(), which
+// notes their predicate, so that emptying and merging visit the predicates
+// with atoms, not all of them.
 struct DELTA {
     ATOMSET trueAtoms;               // derived as facts
     ATOMSET undefinedAtoms;          // heads of stored rule instances
