@@ -103,7 +103,7 @@ bool GROUNDER::checkAggregateAssignment(const LITERAL& literal, TERM* binding) {
             printAtom(std::cerr, literal) << '\n';
             std::exit(1);
         }
-        binding[agg.lowerGuard.index] = integerTerm(static_cast<int32_t>(fn.lower));
+        binding[agg.lowerGuard.index] = knownIntegerTerm(static_cast<int32_t>(fn.lower));
         return false;
     }
     checkGuard(literal, agg.lowerGuard, binding, "Lower guard must be an integer in ");

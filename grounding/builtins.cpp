@@ -163,9 +163,9 @@ bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& m) {
                 return false;
             }
         }
-        if (e1 >= 0) bindings[args[e1].index] = integerTerm(static_cast<int32_t>(value[e1]));
-        if (e2 >= 0) bindings[args[e2].index] = integerTerm(static_cast<int32_t>(value[e2]));
-        if (computed >= 0) bindings[args[computed].index] = integerTerm(static_cast<int32_t>(s));
+        if (e1 >= 0) bindings[args[e1].index] = knownIntegerTerm(static_cast<int32_t>(value[e1]));
+        if (e2 >= 0) bindings[args[e2].index] = knownIntegerTerm(static_cast<int32_t>(value[e2]));
+        if (computed >= 0) bindings[args[computed].index] = knownIntegerTerm(static_cast<int32_t>(s));
         return true;
     }
 }

@@ -175,6 +175,13 @@ const ATOM& scratchInstance(const ATOM& pattern, const TERM* bindings);
 // ---------------------------------------------------------------------------
 // Built-in predicates.
 
+// The integer term of value: looked up first, so that a known integer costs
+// no allocation (inserting builds a table node before it looks).
+inline TERM knownIntegerTerm(int32_t value) {
+    const int32_t index = numberTable.find(value);
+    return index >= 0 ? TERM(TERM_INTEGER, index) : integerTerm(value);
+}
+
 // The next solution of a built-in atom under bindings; binds the unbound
 // arguments of "#int", "#succ", "+" and "*". State lives in the matcher.
 bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& matcher);

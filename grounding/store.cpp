@@ -167,7 +167,7 @@ void GROUNDER::addGroundWeakConstraint(const WEAKCONSTRAINT& w) {
         if (b.kind != TERM_INTEGER || integerValue(b) < 0)
             weakConstraintError("Weight must be a non-negative integer in ", w);
         if (integerValue(b) > maxWeight) weakConstraintError("Weight must be at most 2147483 in ", w);
-        weight = integerTerm(integerValue(b) * 1000);
+        weight = knownIntegerTerm(integerValue(b) * 1000);
     }
     TERM level = w.level;
     if (level.isVariable()) {
