@@ -113,6 +113,24 @@ TEST(Propagation, MustBeTrueBodyDerivesOnlyMustBeTrue) {
     });
 }
 
+TEST(Propagation, SupportStepMakesMustBeTrueHeadTrue) {
+    inFreshProcess([] {
+        groundProgram("a v b :- c. a :- d. c v c1. d v d1. :- not a.");
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        expectValues(run, {{"a", TV_MUSTBETRUE}});
+        EXPECT_EQ(run.gen().supportCount[atomIndex("a")], 2);
+        // c true makes the body of "a v b :- c." true with a must-be-true
+        // head atom: a becomes supported and awaits the model checker; b
+        // loses its only support.
+        ASSERT_TRUE(run.choose("c", TV_ASSUMED));
+        expectValues(run, {{"a", TV_TRUE}, {"b", TV_FALSE}});
+        EXPECT_EQ(run.gen().checkAtomList,
+                  (std::vector<uint32_t>{uint32_t(atomIndex("c")), uint32_t(atomIndex("a"))}));
+        EXPECT_EQ(run.interpretation.mustBeTrueCount, 0);
+    });
+}
+
 TEST(Propagation, MustBeTrueAtomsInConstraintsAndSingleSupports) {
     inFreshProcess([] {
         groundProgram("a v b. c :- a. :- not c.");
