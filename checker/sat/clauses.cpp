@@ -60,6 +60,7 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.trailTop = s.satisfiedCount = s.shortenedCount = s.unitCount = s.candidateCount = 0;
     s.probeCounter = 0;
     s.falsifiedClause = false;
+    s.passCursor[0] = s.passCursor[1] = s.passCursor[2] = 0;
 }
 
 }  // namespace

@@ -28,7 +28,9 @@ void assignPure(SATSOLVER& s, int32_t literal) {
 // Recounts the active clauses holding literal: length 2 and any other length.
 void recount(SATSOLVER& s, int32_t literal) {
     int32_t binary = 0, other = 0;
-    for (const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal); p != e; ++p) {
+    const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal);
+    s.lookaheadWork += e - p;
+    for (; p != e; ++p) {
         int32_t c = *p;
         if (!s.clauseActive[c]) continue;
         if (s.clauseLength[c] == 2) {
@@ -127,9 +129,7 @@ int probe(int32_t literal) {
     return trialAssign(s, s.complement(literal)) < 0 ? -1 : 1;
 }
 
-// Whether the branching step may examine one more variable: always while
-// within the look-ahead budget, beyond it only until a candidate exists.
-bool mayExamine(const SATSOLVER& s) { return s.lookaheadWork < s.lookaheadBudget || s.candidateCount == 0; }
+bool withinBudget(const SATSOLVER& s) { return s.lookaheadWork < s.lookaheadBudget; }
 
 // Runs examine on v and, when it forced a value, the propagation.
 // Returns false on a conflict.
@@ -179,11 +179,21 @@ int satChooseBranchVariable() {
     s.bestTrialSize = -1;
     s.candidateCount = 0;
     s.lookaheadWork = 0;
+    int32_t trailAtStart = s.trailTop;
+    // Whether this step has a candidate or has assigned something.
+    auto progress = [&s, trailAtStart] { return s.candidateCount > 0 || s.trailTop > trailAtStart; };
 
     // First pass: refresh the counts, take pure literals, and examine the
     // variables with many two-literal clauses on both sides, with the second
     // level on large trials.
-    for (int32_t v = 0; v < n; ++v) {
+    int32_t v = s.passCursor[0];
+    s.passCursor[0] = 0;
+    for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
+        if (!withinBudget(s)) {
+            s.passCursor[0] = v;
+            break;
+        }
+        ++s.lookaheadWork;
         if (!s.free[v]) continue;
         int32_t negative = s.negative(v);
         recount(s, negative);
@@ -197,26 +207,47 @@ int satChooseBranchVariable() {
             continue;
         }
         if (s.binaryCount[negative] > 0 && s.binaryCount[v] > 0 && s.binaryCount[negative] + s.binaryCount[v] > 3 &&
-            mayExamine(s) && !examineAndPropagate(v, SCORE_DOUBLE))
+            !examineAndPropagate(v, SCORE_DOUBLE))
             return -1;
     }
 
+    // A first pass cut short by the budget that assigned values leaves the
+    // decision to the next step, which goes on from where this one stopped:
+    // pure literals over the whole clause set come before any decision.
+    if (s.passCursor[0] != 0 && s.trailTop > trailAtStart) return 0;
+
     // Second pass, while fewer than 10 candidates: variables with two-literal
     // clauses on both sides, more than one on some side.
-    if (s.candidateCount < 10 && mayExamine(s)) {
+    if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
-        for (int32_t v = 0; v < n && mayExamine(s); ++v) {
+        v = s.passCursor[1];
+        s.passCursor[1] = 0;
+        for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
+            if (!withinBudget(s)) {
+                s.passCursor[1] = v;
+                break;
+            }
+            ++s.lookaheadWork;
             if (!s.free[v]) continue;
             int32_t bn = s.binaryCount[s.negative(v)], bp = s.binaryCount[v];
             if (bn > 0 && bp > 0 && (bn > 1 || bp > 1) && !examineAndPropagate(v, SCORE_BINARY)) return -1;
         }
     }
 
-    // Third pass, while still fewer than 10: every free variable.
-    if (s.candidateCount < 10 && mayExamine(s)) {
+    // Third pass, while still fewer than 10: every free variable. Beyond the
+    // budget it goes on only until the step has a candidate or a value.
+    if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
-        for (int32_t v = 0; v < n && mayExamine(s); ++v)
+        v = s.passCursor[2];
+        s.passCursor[2] = 0;
+        for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
+            if (!withinBudget(s) && progress()) {
+                s.passCursor[2] = v;
+                break;
+            }
+            ++s.lookaheadWork;
             if (s.free[v] && !examineAndPropagate(v, SCORE_WEIGHTED)) return -1;
+        }
     }
 
     // Selection: the first candidate of greatest weight that is still free.

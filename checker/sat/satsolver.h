@@ -86,13 +86,18 @@ struct SATSOLVER {
     int32_t bestTrialSize = -1;    // largest trial that started a double look-ahead this step
     int32_t probeCounter = 0;
 
-    // Look-ahead work (occurrence-list entries visited by trials and probes)
-    // in the current branching step. Once it passes lookaheadBudget, a
-    // branching step that already has a candidate examines no further
-    // variables and probes no further, so that one step over a very large
-    // clause set costs a bounded amount of look-ahead.
+    // Look-ahead work in the current branching step: variables visited by a
+    // pass plus occurrence-list entries walked by recounts, trials and probes.
+    // While a step stays within lookaheadBudget, every pass walks all
+    // variables from the first. A step that reaches the budget ends its pass
+    // there (the third pass only once it has a candidate or has assigned a
+    // value), probes no further, and does not widen to the next pass when it
+    // has a candidate; the pass continues from where it stopped at the next
+    // step (passCursor). So one step over a very large clause set costs a
+    // bounded amount of work, and every variable is still reached in turn.
     int64_t lookaheadWork = 0;
-    int64_t lookaheadBudget = int64_t(1) << 22;
+    int64_t lookaheadBudget = int64_t(1) << 14;
+    int32_t passCursor[3] = {0, 0, 0};
 
     int32_t negative(int32_t v) const { return variableCount + v; }
     int32_t variableOf(int32_t literal) const {

@@ -301,8 +301,9 @@ TEST(SatSolver, AgreesWithBruteForce) {
     EXPECT_LT(satisfiable, total * 4 / 5);
 }
 
-// The same comparison with no look-ahead budget: each branching step then
-// examines only until its first candidate.
+// The same comparison with no look-ahead budget: every branching step then
+// stops its first and second pass at once and its third pass at the first
+// candidate or forced value, and the next step goes on from there.
 TEST(SatSolver, AgreesWithBruteForceWithoutLookaheadBudget) {
     int64_t savedBudget = satState.lookaheadBudget;
     satState.lookaheadBudget = 0;
