@@ -253,13 +253,34 @@ private:
 // ---------------------------------------------------------------------------
 // The grounder.
 
-// Ground atoms compared by content, through pointers: integers are interned,
-// so equal arguments have equal kinds and indices.
-struct GROUNDATOMPTRHASH {
-    size_t operator()(const ATOM* a) const;
-};
-struct GROUNDATOMPTREQUAL {
-    bool operator()(const ATOM* a, const ATOM* b) const;
+// Ground atoms stored elsewhere, found by content: an open-addressing table
+// (linear probing, at most half full) of pointers with their hash codes and
+// a number per atom. Integers are interned, so equal atoms have equal kinds
+// and indices in every argument.
+class ATOMPOINTERTABLE {
+public:
+    // The number stored with an atom equal to atom, or null.
+    int32_t* find(const ATOM& atom);
+    // Adds atom, which must be absent; the table keeps the pointer.
+    void insert(const ATOM* atom, int32_t number);
+    // Removes the atom equal to atom, when present.
+    void erase(const ATOM& atom);
+    // Makes the entry of the atom equal to atom point at replacement.
+    void repoint(const ATOM& atom, const ATOM* replacement);
+    void clear();
+
+private:
+    struct SLOT {
+        uint64_t hash;
+        const ATOM* atom;  // null: free
+        int32_t number;
+    };
+    std::vector<SLOT> slots_;  // a power of two, or empty
+    size_t count_ = 0;
+
+    static uint64_t hashOf(const ATOM& atom);
+    size_t slotOf(const ATOM& atom, uint64_t hash) const;  // its slot, or the free slot that ends its run
+    void grow();
 };
 
 enum : int32_t { ITEM_RULE = 0, ITEM_CONSTRAINT = 1, ITEM_WEAKCONSTRAINT = 2 };
@@ -303,7 +324,7 @@ public:
                   uint64_t headVariables);
 
     // The store (store.cpp).
-    bool isHeadKnownTrue(const RULE& rule) const;
+    bool isHeadKnownTrue(const RULE& rule);
     void simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTION& body, const DELTA* delta);
     void addGroundRule(const RULE& rule, bool& changed);
     void addGroundConstraint(const CONSTRAINT& constraint);
@@ -311,7 +332,7 @@ public:
 
     // Whether atom is in trueAtoms, the delta's or the new delta's true part;
     // with oldOnly, in trueAtoms or the delta's true part.
-    bool isTrueAtom(const ATOM& atom, bool oldOnly) const;
+    bool isTrueAtom(const ATOM& atom, bool oldOnly);
     // Adds an atom to the new delta's true part.
     void addNewTrueAtom(const ATOM& atom);
 
@@ -331,7 +352,7 @@ private:
     // nodes never move: merging moves set nodes, it does not copy them. An
     // atom of generation g is in newDelta while generation_ is g, in the
     // delta or trueAtoms afterwards. Hashing replaces three ordered look-ups.
-    std::unordered_map<const ATOM*, int32_t, GROUNDATOMPTRHASH, GROUNDATOMPTREQUAL> knownTrue_;
+    ATOMPOINTERTABLE knownTrue_;
     int32_t generation_ = 0;  // grows with every swap of delta and newDelta
 
     void clearDelta(DELTA& d);

@@ -28,14 +28,16 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
                       depgraph.componentOf[p] == -1;
     }
     edbFacts.forEach([&](const ATOM& a) { ++atomCount[a.predicate]; });
-    trueAtoms.forEach([&](const ATOM& a) { knownTrue_.emplace(&a, -1); });
+    trueAtoms.forEach([&](const ATOM& a) {
+        if (!knownTrue_.find(a)) knownTrue_.insert(&a, -1);
+    });
 }
 
 void GROUNDER::clearDelta(DELTA& d) {
     // Normally empty here (merged, or nothing derived); keep knownTrue_ free
     // of atoms that are about to go.
     for (int32_t p : d.touched)
-        for (const ATOM& a : d.trueAtoms.atomsOfPredicate(p)) knownTrue_.erase(&a);
+        for (const ATOM& a : d.trueAtoms.atomsOfPredicate(p)) knownTrue_.erase(a);
     d.clear();
 }
 
@@ -50,7 +52,7 @@ void GROUNDER::cleanup() {
     deltaCounts = {};
     newDeltaCounts = {};
     predicateIndex.reset();
-    knownTrue_ = {};
+    knownTrue_.clear();
 }
 
 static void printInstantiationTime() {
@@ -223,8 +225,7 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             auto result = trueAtoms.byPredicate[p].insert(std::move(node));
             if (!result.inserted) {
                 // Already true: knownTrue_ must not keep the node that goes.
-                knownTrue_.erase(&result.node.value());
-                knownTrue_.emplace(&*result.position, -1);
+                knownTrue_.repoint(*result.position, &*result.position);
             }
         }
     }

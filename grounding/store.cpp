@@ -13,17 +13,19 @@ static int64_t guardValue(const TERM& guard, const TERM* bindings) {
     return integerValue(guard.isVariable() ? bindings[guard.index] : guard);
 }
 
-size_t GROUNDATOMPTRHASH::operator()(const ATOM* a) const {
-    uint64_t h = uint32_t(a->predicate) * 0x9E3779B97F4A7C15ull;
-    if (const std::vector<TERM>* terms = a->terms())
+uint64_t ATOMPOINTERTABLE::hashOf(const ATOM& atom) {
+    uint64_t h = uint32_t(atom.predicate) * 0x9E3779B97F4A7C15ull;
+    if (const std::vector<TERM>* terms = atom.terms())
         for (const TERM& t : *terms) h = (h ^ (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index))) * 0x100000001B3ull;
-    return static_cast<size_t>(h ^ (h >> 31));
+    h ^= h >> 33;  // the low bits choose the slot: mix the high ones in
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 33);
 }
 
-bool GROUNDATOMPTREQUAL::operator()(const ATOM* a, const ATOM* b) const {
-    if (a->predicate != b->predicate) return false;
-    const std::vector<TERM>* x = a->terms();
-    const std::vector<TERM>* y = b->terms();
+static bool sameGroundAtom(const ATOM& a, const ATOM& b) {
+    if (a.predicate != b.predicate) return false;
+    const std::vector<TERM>* x = a.terms();
+    const std::vector<TERM>* y = b.terms();
     const size_t n = x ? x->size() : 0;
     if (n != (y ? y->size() : 0)) return false;
     for (size_t i = 0; i < n; ++i)
@@ -31,17 +33,79 @@ bool GROUNDATOMPTREQUAL::operator()(const ATOM* a, const ATOM* b) const {
     return true;
 }
 
-bool GROUNDER::isTrueAtom(const ATOM& atom, bool oldOnly) const {
-    auto it = knownTrue_.find(&atom);
-    return it != knownTrue_.end() && (!oldOnly || it->second < generation_);
+size_t ATOMPOINTERTABLE::slotOf(const ATOM& atom, uint64_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    while (slots_[i].atom && !(slots_[i].hash == hash && sameGroundAtom(*slots_[i].atom, atom))) i = (i + 1) & mask;
+    return i;
+}
+
+int32_t* ATOMPOINTERTABLE::find(const ATOM& atom) {
+    if (count_ == 0) return nullptr;
+    SLOT& slot = slots_[slotOf(atom, hashOf(atom))];
+    return slot.atom ? &slot.number : nullptr;
+}
+
+void ATOMPOINTERTABLE::grow() {
+    std::vector<SLOT> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, SLOT{0, nullptr, 0});
+    const size_t mask = slots_.size() - 1;
+    for (const SLOT& s : old) {
+        if (!s.atom) continue;
+        size_t i = s.hash & mask;
+        while (slots_[i].atom) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+void ATOMPOINTERTABLE::insert(const ATOM* atom, int32_t number) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    const uint64_t hash = hashOf(*atom);
+    slots_[slotOf(*atom, hash)] = SLOT{hash, atom, number};
+    ++count_;
+}
+
+void ATOMPOINTERTABLE::erase(const ATOM& atom) {
+    if (count_ == 0) return;
+    const size_t mask = slots_.size() - 1;
+    size_t hole = slotOf(atom, hashOf(atom));
+    if (!slots_[hole].atom) return;
+    slots_[hole].atom = nullptr;
+    --count_;
+    // Backward shift: move later entries of the run into the hole when their
+    // home slot does not lie between the hole and them.
+    for (size_t i = (hole + 1) & mask; slots_[i].atom; i = (i + 1) & mask) {
+        const size_t home = slots_[i].hash & mask;
+        const bool between = hole <= i ? (hole < home && home <= i) : (hole < home || home <= i);
+        if (between) continue;
+        slots_[hole] = slots_[i];
+        slots_[i].atom = nullptr;
+        hole = i;
+    }
+}
+
+void ATOMPOINTERTABLE::repoint(const ATOM& atom, const ATOM* replacement) {
+    if (count_ == 0) return;
+    SLOT& slot = slots_[slotOf(atom, hashOf(atom))];
+    if (slot.atom) slot.atom = replacement;
+}
+
+void ATOMPOINTERTABLE::clear() {
+    slots_ = {};
+    count_ = 0;
+}
+
+bool GROUNDER::isTrueAtom(const ATOM& atom, bool oldOnly) {
+    const int32_t* generation = knownTrue_.find(atom);
+    return generation && (!oldOnly || *generation < generation_);
 }
 
 void GROUNDER::addNewTrueAtom(const ATOM& atom) {
     auto [it, isNew] = newDelta->add(newDelta->trueAtoms, atom);
-    if (isNew) knownTrue_.emplace(&*it, generation_);
+    if (isNew) knownTrue_.insert(&*it, generation_);
 }
 
-bool GROUNDER::isHeadKnownTrue(const RULE& rule) const {
+bool GROUNDER::isHeadKnownTrue(const RULE& rule) {
     for (const ATOM& h : *rule.head)
         if (isTrueAtom(scratchInstance(h, bindings), false)) return true;
     return false;
