@@ -253,32 +253,34 @@ private:
 // ---------------------------------------------------------------------------
 // The grounder.
 
-// Ground atoms stored elsewhere, found by content: an open-addressing table
-// (linear probing, at most half full) of pointers with their hash codes and
-// a number per atom. Integers are interned, so equal atoms have equal kinds
-// and indices in every argument.
-class ATOMPOINTERTABLE {
+// A set of ground atoms with a number each, kept as flat copies of their
+// contents: an open-addressing table (linear probing, at most half full) of
+// hash codes and offsets into one arena of predicate, arity and arguments.
+// A look-up touches a slot and one run of the arena, not an atom's scattered
+// storage. Integers are interned, so equal atoms have equal kinds and indices
+// in every argument.
+class ATOMCONTENTTABLE {
 public:
     // The number stored with an atom equal to atom, or null.
     int32_t* find(const ATOM& atom);
-    // Adds atom, which must be absent; the table keeps the pointer.
-    void insert(const ATOM* atom, int32_t number);
-    // Removes the atom equal to atom, when present.
+    // Adds atom, which must be absent.
+    void insert(const ATOM& atom, int32_t number);
+    // Removes the atom equal to atom, when present (its arena run stays).
     void erase(const ATOM& atom);
-    // Makes the entry of the atom equal to atom point at replacement.
-    void repoint(const ATOM& atom, const ATOM* replacement);
     void clear();
 
 private:
     struct SLOT {
         uint64_t hash;
-        const ATOM* atom;  // null: free
+        uint64_t offset;  // into arena_, plus 1; 0: free
         int32_t number;
     };
-    std::vector<SLOT> slots_;  // a power of two, or empty
+    std::vector<SLOT> slots_;       // a power of two, or empty
+    std::vector<uint32_t> arena_;   // per atom: predicate, arity, then kind and index per argument
     size_t count_ = 0;
 
     static uint64_t hashOf(const ATOM& atom);
+    bool holds(const SLOT& slot, const ATOM& atom) const;
     size_t slotOf(const ATOM& atom, uint64_t hash) const;  // its slot, or the free slot that ends its run
     void grow();
 };
@@ -347,12 +349,11 @@ private:
     GROUNDCONJUNCTION groundBody_;          // the store's scratch body
     std::vector<ATOMID> groundHead_;        // the store's scratch head
     LITERALMATCHER aggregateMatcher_;       // element enumeration of an aggregate
-    // Every atom of trueAtoms and of the true parts of delta and newDelta, by
-    // content, with the iteration generation in which it became true. The
-    // nodes never move: merging moves set nodes, it does not copy them. An
-    // atom of generation g is in newDelta while generation_ is g, in the
-    // delta or trueAtoms afterwards. Hashing replaces three ordered look-ups.
-    ATOMPOINTERTABLE knownTrue_;
+    // Every atom of trueAtoms and of the true parts of delta and newDelta,
+    // with the iteration generation in which it became true: an atom of
+    // generation g is in newDelta while generation_ is g, in the delta or
+    // trueAtoms afterwards. One hash look-up replaces three ordered ones.
+    ATOMCONTENTTABLE knownTrue_;
     int32_t generation_ = 0;  // grows with every swap of delta and newDelta
 
     void clearDelta(DELTA& d);

@@ -29,7 +29,7 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
     }
     edbFacts.forEach([&](const ATOM& a) { ++atomCount[a.predicate]; });
     trueAtoms.forEach([&](const ATOM& a) {
-        if (!knownTrue_.find(a)) knownTrue_.insert(&a, -1);
+        if (!knownTrue_.find(a)) knownTrue_.insert(a, -1);
     });
 }
 
@@ -222,11 +222,7 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             if (size_t(p) < undefinedAtoms.byPredicate.size()) undefinedAtoms.byPredicate[p].erase(node.value());
             if (trueAtoms.byPredicate.size() < size_t(predicateTable.count))
                 trueAtoms.byPredicate.resize(predicateTable.count);
-            auto result = trueAtoms.byPredicate[p].insert(std::move(node));
-            if (!result.inserted) {
-                // Already true: knownTrue_ must not keep the node that goes.
-                knownTrue_.repoint(*result.position, &*result.position);
-            }
+            trueAtoms.byPredicate[p].insert(std::move(node));
         }
     }
     for (int32_t touchedPredicate : d.touched) {
