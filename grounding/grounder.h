@@ -94,9 +94,10 @@ struct PREDICATEINDEX {
     using ARGUMENTGROUPS = std::unordered_map<TERM, std::vector<ATOMITERATOR>, TERMKEYHASH>;
     std::unordered_map<uint64_t, ARGUMENTGROUPS> argumentGroups;  // key: predicate, set, position
     std::vector<std::vector<uint64_t>> argumentGroupKeys;        // per predicate: the keys built
-    // Predicates that may hold a map, a group or a mark; resets visit only these.
+    // Incomplete predicates that may hold a map, a group or a mark; resets
+    // visit only these.
     std::vector<int32_t> dirty;
-    std::vector<uint8_t> isDirty;  // per predicate: in dirty
+    std::vector<uint8_t> isDirty;  // per predicate: in dirty, or complete and left it
 
     void markDirty(int32_t p) {
         if (!isDirty[p]) {

@@ -161,10 +161,9 @@ void resetIncompletePredicates(const std::vector<uint8_t>& complete) {
     PREDICATEINDEX& index = *predicateIndex;
     size_t kept = 0;
     for (int32_t p : index.dirty) {
-        if (complete[p]) {
-            index.dirty[kept++] = p;
-            continue;
-        }
+        // A complete predicate is never reset again (only cleared at the end):
+        // it leaves the list, and its mark keeps it out.
+        if (complete[p]) continue;
         resetPredicateIndex(p);
         // What survives a reset: the EDB map and groups.
         if (!index.edbIndex[p].empty() || !index.argumentGroupKeys[p].empty() || index.pendingMaps[p])
