@@ -108,7 +108,8 @@ void run(const char* name, const INSTANCE& instance, int32_t repetitions) {
     ATOMFLAGS model;
     bool result = false;
     auto start = std::chrono::steady_clock::now();
-    for (int32_t r = 0; r < repetitions; ++r) result = satSolve(instance.rules, instance.constraints, &instance.set, &model);
+    for (int32_t r = 0; r < repetitions; ++r)
+        result = satSolve(instance.rules, instance.constraints, &instance.set, &model);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-40s %8zu vars %8zu clauses  %-5s %10.3f ms/solve\n", name, instance.set.size(),
                 instance.rules.size() + instance.constraints.size(), result ? "SAT" : "UNSAT",

@@ -131,12 +131,9 @@ int probe(int32_t literal) {
 
 bool withinBudget(const SATSOLVER& s) { return s.lookaheadWork < s.lookaheadBudget; }
 
-// Runs examine on v and, when it forced a value, the propagation.
+// Takes the result of an examine procedure; a forced value is propagated.
 // Returns false on a conflict.
-bool examineAndPropagate(int32_t v, SCOREKIND kind) {
-    if (examine(v, kind) > 0) return true;
-    return satPropagate() >= 0;
-}
+bool forcedValueHolds(int examined) { return examined > 0 || satPropagate() >= 0; }
 
 }  // namespace
 
@@ -207,14 +204,9 @@ int satChooseBranchVariable() {
             continue;
         }
         if (s.binaryCount[negative] > 0 && s.binaryCount[v] > 0 && s.binaryCount[negative] + s.binaryCount[v] > 3 &&
-            !examineAndPropagate(v, SCORE_DOUBLE))
+            !forcedValueHolds(satExamineDouble(v)))
             return -1;
     }
-
-    // A first pass cut short by the budget that assigned values leaves the
-    // decision to the next step, which goes on from where this one stopped:
-    // pure literals over the whole clause set come before any decision.
-    if (s.passCursor[0] != 0 && s.trailTop > trailAtStart) return 0;
 
     // Second pass, while fewer than 10 candidates: variables with two-literal
     // clauses on both sides, more than one on some side.
@@ -230,7 +222,7 @@ int satChooseBranchVariable() {
             ++s.lookaheadWork;
             if (!s.free[v]) continue;
             int32_t bn = s.binaryCount[s.negative(v)], bp = s.binaryCount[v];
-            if (bn > 0 && bp > 0 && (bn > 1 || bp > 1) && !examineAndPropagate(v, SCORE_BINARY)) return -1;
+            if (bn > 0 && bp > 0 && (bn > 1 || bp > 1) && !forcedValueHolds(satExamineBinary(v))) return -1;
         }
     }
 
@@ -246,7 +238,7 @@ int satChooseBranchVariable() {
                 break;
             }
             ++s.lookaheadWork;
-            if (s.free[v] && !examineAndPropagate(v, SCORE_WEIGHTED)) return -1;
+            if (s.free[v] && !forcedValueHolds(satExamineWeighted(v))) return -1;
         }
     }
 

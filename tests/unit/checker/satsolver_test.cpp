@@ -197,6 +197,30 @@ TEST(SatSolver, PureLiteralsInVariableOrder) {
     EXPECT_EQ(model, ATOMFLAGS({0, 0, 0, 1, 0, 0, 0, 1, 0}));
 }
 
+// Which model the search finds: a decision tries true first, a tie in weight
+// goes to the variable examined first, and a failed trial forces the other
+// value.
+TEST(SatSolver, ModelsFollowTheBranchingRules) {
+    struct MODELCASE {
+        const char* rule;
+        int32_t variables;
+        CNF cnf;
+        std::vector<uint8_t> values;  // of variables 1..n
+    };
+    const std::vector<MODELCASE> cases = {
+        {"tie: the first variable is decided true", 2, {{1, 2}, {-1, -2}}, {1, 0}},
+        {"tie after a pure literal", 3, {{-1}, {2, 3}, {-2, -3}}, {0, 1, 0}},
+        {"true trial fails: forced false", 3, {{1, 2}, {-1, -2}, {-1, 3}, {-1, -3}}, {0, 1, 1}},
+        {"false trial fails: forced true", 3, {{1, 2}, {-1, -2}, {1, 3}, {1, -3}}, {1, 0, 1}},
+    };
+    for (const MODELCASE& c : cases) {
+        ATOMFLAGS model;
+        ASSERT_TRUE(solveChecked(c.variables, c.cnf, &model)) << c.rule;
+        for (int32_t v = 1; v <= c.variables; ++v)
+            EXPECT_EQ(model[atomOf(v)], c.values[v - 1]) << c.rule << ", variable " << v;
+    }
+}
+
 // Every body literal is a negative literal of the clause, default negation
 // or not: with b and c forced true, a v :- b, not c forces a.
 TEST(SatSolver, BodyLiteralsAreNegativeWhateverTheirSign) {
@@ -316,6 +340,26 @@ TEST(SatSolver, AgreesWithBruteForceWithoutLookaheadBudget) {
     satState.lookaheadBudget = savedBudget;
 }
 
+// Beyond brute force: the exact look-ahead (a budget no step reaches) and the
+// windowed one (no budget) search differently and must agree on every answer.
+TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
+    int64_t savedBudget = satState.lookaheadBudget;
+    std::mt19937 random(23);
+    int32_t satisfiable = 0;
+    for (int32_t k = 0; k < 150; ++k) {
+        int32_t n = 40 + k % 50;
+        CNF cnf = randomCnf(random, n, n * 42 / 10, 3, 3);
+        satState.lookaheadBudget = INT64_MAX;
+        bool exact = solveChecked(n, cnf);
+        satState.lookaheadBudget = 0;
+        ASSERT_EQ(solveChecked(n, cnf), exact) << "instance " << k;
+        satisfiable += exact;
+    }
+    satState.lookaheadBudget = savedBudget;
+    EXPECT_GT(satisfiable, 20);
+    EXPECT_LT(satisfiable, 130);
+}
+
 // Unfounded-set shaped clause sets: a clause over the atoms to check, and
 // clauses h -> b1 v ... (body atom in the set, or head atom missing).
 CNF implicationCycle(int32_t n, bool closeWithConstraint) {
@@ -335,6 +379,23 @@ TEST(SatSolverLarge, ImplicationCycleIsSatisfiable) {
 
 TEST(SatSolverLarge, ImplicationCycleWithAnExcludedAtomIsUnsatisfiable) {
     EXPECT_FALSE(solveChecked(300000, implicationCycle(300000, true)));
+}
+
+// An unfounded-set shaped program that needs many decisions: a clause over the
+// atoms to check, for every atom x two clauses x -> y v z and x -> a v b v c
+// over random atoms, and every tenth atom excluded.
+TEST(SatSolverLarge, UnfoundedSetShapeWithManyDecisions) {
+    std::mt19937 random(5);
+    const int32_t n = 30000;
+    std::uniform_int_distribution<int32_t> atom(1, n);
+    CNF cnf(1);
+    for (int32_t i = 1; i <= 500; ++i) cnf[0].push_back(i);
+    for (int32_t x = 1; x <= n; ++x) {
+        cnf.push_back({-x, atom(random), atom(random)});
+        cnf.push_back({-x, atom(random), atom(random), atom(random)});
+        if (x % 10 == 0) cnf.push_back({-x});
+    }
+    EXPECT_TRUE(solveChecked(n, cnf));
 }
 
 // Many independent small parts: every part needs its own decision.
