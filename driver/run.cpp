@@ -340,7 +340,7 @@ int runDriver(RUNSETTINGS& run) {
     // 13, 14, 15.
     addConsistencyConstraints();
     if (!setupQuery()) finish(1);
-    if (objectsUsed) missingStage("rewrite object programs");
+    if (objectsUsed) rewriteInheritance(objects);
 
     // 17. "#import" and "#export" are read but have no effect.
     if (!importStatements.empty() || !exportStatements.empty()) {
@@ -377,7 +377,7 @@ int runDriver(RUNSETTINGS& run) {
     // 21. Magic sets.
     if (useMagicSets) {
         checkMagicSetsQuery();
-        missingStage("apply the magic sets rewriting");
+        rewriteMagicSets();
     }
 
     // 22. The "--print-" options of the non-ground program.
