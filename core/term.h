@@ -55,14 +55,14 @@ struct INDEXTABLE {
     std::vector<const ENTRY*> byIndex;
     int32_t count = 0;
 
-    // The index of key, entering it first when new.
+    // The index of key, entering it first when new. A known key allocates
+    // nothing.
     int32_t insert(const KEY& key) {
-        auto [it, isNew] = indexOf.emplace(key, count);
-        if (isNew) {
-            byIndex.push_back(&*it);
-            ++count;
-        }
-        return it->second;
+        auto it = indexOf.find(key);
+        if (it != indexOf.end()) return it->second;
+        it = indexOf.emplace(key, count).first;
+        byIndex.push_back(&*it);
+        return count++;
     }
     // The index of key, or -1 when absent.
     int32_t find(const KEY& key) const {
@@ -73,7 +73,21 @@ struct INDEXTABLE {
 };
 
 using SYMBOLTABLE = INDEXTABLE<NAME, NAMEHASH>;
-using NUMBERTABLE = INDEXTABLE<int32_t>;
+
+// The integers, with their values also in a flat array: comparing integer
+// terms is the grounder's most frequent operation and must not chase a
+// pointer into the map.
+struct NUMBERTABLE : INDEXTABLE<int32_t> {
+    std::vector<int32_t> values;  // values[i] == key(i)
+
+    int32_t insert(int32_t value) {
+        int32_t before = count;
+        int32_t index = INDEXTABLE<int32_t>::insert(value);
+        if (count != before) values.push_back(value);
+        return index;
+    }
+    int32_t key(int32_t index) const { return values[index]; }
+};
 
 extern SYMBOLTABLE symbolTable;  // symbolic constants, by first appearance
 extern NUMBERTABLE numberTable;  // integers occurring as terms, key = value
