@@ -10,8 +10,8 @@
 
 namespace veltra {
 
-[[noreturn]] void finish(int status) {
-    if (status == 0 && (frontend == 1 || frontend == 2)) printQueryVerdict(std::cout);
+[[noreturn]] void finish(int status, bool verdict) {
+    if (verdict && status == 0 && (frontend == 1 || frontend == 2)) printQueryVerdict(std::cout);
     if (waitAtExit) {
         std::cout << '\n' << std::flush;
         char line[1024];

@@ -3,9 +3,10 @@
 
 namespace veltra {
 
-// Prints the final verdicts the mode asks for, honours "-wait" and exits with
-// status.
-[[noreturn]] void finish(int status);
+// Prints the final verdicts the mode asks for (unless verdict is false: a run
+// that ends before any search has no verdict to give), honours "-wait" and
+// exits with status.
+[[noreturn]] void finish(int status, bool verdict = true);
 
 // A state that no input can cause: prints the tag and exits with status 99.
 [[noreturn]] void internalError(const char* tag);

@@ -236,8 +236,9 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
     status = 0;
     instantiationTimer.start();
     bool ok;
+    // The propositional grounder does not evaluate aggregates.
     if (OPTIONS.propositionalGrounder && OPTIONS.rulesGround && OPTIONS.constraintsGround &&
-        OPTIONS.weakConstraintsGround && OPTIONS.queryGround && !builtinsPresent) {
+        OPTIONS.weakConstraintsGround && OPTIONS.queryGround && !builtinsPresent && !aggregatesPresent) {
         ok = groundPropositional(rules, constraints, weakConstraints, edbFacts, groundRules, groundConstraints,
                                  groundWeakConstraints, violatedWeakConstraints, run.instantiate);
     } else {
@@ -403,12 +404,15 @@ int runDriver(RUNSETTINGS& run) {
         std::cout.flush();
         std::exit(0);
     }
+    // The timings below read every stage timer stopped.
     if (run.instantiate) {
         printInstantiation();
+        preprocessingTimer.stop();
         if (statsLevel > 0) printTimings(nullptr);
-        finish(groundingStatus);
+        finish(groundingStatus, false);  // no search ran: no verdict
     }
     if (!grounded) {
+        preprocessingTimer.stop();
         if (statsLevel > 0) printTimings(nullptr);
         finish(groundingStatus);
     }
