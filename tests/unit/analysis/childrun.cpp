@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/depgraph.h"
+#include "analysis/rewrite.h"
 #include "core/groundprogram.h"
 #include "core/rule.h"
 #include "driver/options.h"
@@ -20,40 +21,51 @@
 #include "driver/run.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
+#include "input/program.h"
 
 namespace veltra {
 
 namespace {
 
-[[noreturn]] void childMain(const std::string& text, const std::function<void()>& body) {
-    rules.clear();
-    constraints.clear();
-    weakConstraints.clear();
-    query.reset();
-    objects.clear();
-    edbFacts = ATOMSET();
-    trueNegatedPredicates.clear();
-    strictRulesUsed = false;
-    parseErrorCount = 0;
-    registerBuiltins();
-    OPTIONS.internalParse = false;
-    currentFileName = "program.dl";
-    lineNumber = 1;
-    std::string buffer = text + "\n";
-    FILE* input = fmemopen(const_cast<char*>(buffer.data()), buffer.size(), "r");
-    parseMainLanguage(input);
-    std::fclose(input);
-    OPTIONS.internalParse = true;
-    if (parseErrorCount > 0) {
-        std::fflush(nullptr);
-        std::exit(3);
-    }
-    objectsUsed = objects.size() > 1;
-    body();
+// Whatever earlier tests of this process left in the ground containers is
+// set aside without being destroyed (a million atoms take long to free) and
+// the input state starts afresh, as in a new run.
+void startAfresh() {
+    new std::unordered_map<ATOM, ATOMID, ATOMHASH, ATOMEQUAL>(std::move(atomTable));
+    new std::vector<const std::pair<const ATOM, ATOMID>*>(std::move(atomsByIndex));
+    new std::vector<GROUNDRULE>(std::move(groundRules));
+    new std::vector<GROUNDCONSTRAINT>(std::move(groundConstraints));
+    new std::vector<GROUNDWEAKCONSTRAINT>(std::move(groundWeakConstraints));
+    new std::vector<GROUNDWEAKCONSTRAINT>(std::move(violatedWeakConstraints));
+    new ATOMSET(std::move(trueAtoms));
+    new ATOMSET(std::move(undefinedAtoms));
+    atomTable.clear();
+    atomsByIndex.clear();
+    groundRules.clear();
+    groundConstraints.clear();
+    groundWeakConstraints.clear();
+    violatedWeakConstraints.clear();
+    trueAtoms = ATOMSET();
+    undefinedAtoms = ATOMSET();
+    atomTableFrozen = false;
+    maxWeakConstraintLevel = 0;
+    overrideRuleCounter = 0;
+    resetInputState();
+}
+
+// Ends the child without static destructors, which would free the tables
+// of the whole process once more.
+[[noreturn]] void endChild(int status) {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
-    std::exit(0);
+    _exit(status);
+}
+
+[[noreturn]] void childMain(const std::string& text, const std::function<void()>& body) {
+    if (!readProgram(text)) endChild(3);
+    body();
+    endChild(0);
 }
 
 std::string readFile(const char* path) {
@@ -64,6 +76,20 @@ std::string readFile(const char* path) {
 }
 
 }  // namespace
+
+bool readProgram(const std::string& text) {
+    startAfresh();
+    OPTIONS.internalParse = false;
+    currentFileName = "program.dl";
+    lineNumber = 1;
+    std::string buffer = text + "\n";
+    FILE* input = fmemopen(const_cast<char*>(buffer.data()), buffer.size(), "r");
+    parseMainLanguage(input);
+    std::fclose(input);
+    OPTIONS.internalParse = true;
+    objectsUsed = objects.size() > 1;
+    return parseErrorCount == 0;
+}
 
 CHILDRUN runInChild(const std::string& text, const std::function<void()>& body) {
     char outPath[] = "/tmp/veltra_rewrite_outXXXXXX";

@@ -20,6 +20,11 @@ struct CHILDRUN {
 // then calls body, whose standard output and error are returned.
 CHILDRUN runInChild(const std::string& text, const std::function<void()>& body);
 
+// Only in a child: sets the ground containers aside, resets the input state
+// as a new run starts, and reads text as runInChild does; false on parse
+// errors. A body may call it again for the next program.
+bool readProgram(const std::string& text);
+
 // The program as the passes leave it, one statement per line: the facts of
 // edbFacts ("p(a)."), the rules, then the constraints.
 std::string programText();

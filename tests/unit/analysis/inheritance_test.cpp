@@ -176,6 +176,8 @@ const MODELCASE modelCases[] = {
     {"a negated literal holds when no object derives the atom",
      "a { r(1). r(2). q(X) :- r(X), not p(X). } b : a { p(1) :- r(1). } c { -p(3). }",
      "{r(1), r(2), -p(3), q(2), p(1)}"},
+    {"a strict rule belongs to no object and sees every object",
+     "a { t. q :- p(1). p(1) :- t. p(2) :- t. } b : a { -p(1). } r(X) :- p(X)!", "{t, -p(1), p(2), r(2)}"},
     {"positive literals hold for any object",
      "a { p(1). } b { -p(2). } q(X) :- p(X). s(X) :- -p(X).", "{p(1), -p(2), q(1), s(2)}"},
 };
