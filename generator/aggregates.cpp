@@ -42,6 +42,8 @@ void MODELGENERATOR::registerAggregateAtom(int32_t atom) {
                 timesBase[g] = f.upper / setPart;
             else
                 timesBase[g] = t.trueProduct > 0 && !isSaturated(t.trueProduct) ? t.trueProduct : BOUNDLIMIT;
+            for (const GROUNDSETELEMENT& e : f.set())
+                if (elementValue(e) >= 2) ++timesFactors[g];
         }
     }
     if (!aggregateAtomSeen_[slot]) {
@@ -71,36 +73,39 @@ void MODELGENERATOR::buildAggregateLists() {
     for (const auto& [g, atom] : registeredAtoms_) aggregateAtoms.items[next[g]++] = atom;
 }
 
+// The element that held the potential maximum changed. The potential
+// maximum is kept as the greatest element that is not false (undefined, or
+// true with its event perhaps still queued), so that the upper bound never
+// drops below an element made true whose event is still waiting; the true
+// maximum takes each true element when its event is handled. Every element
+// above the old potential maximum is false (undoing restores the extreme
+// together with the values), so the walk starts there.
 void MODELGENERATOR::recomputeMaxExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& I) {
+    const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
+    const int64_t old = f.getPotentialMax();
+    auto end = std::partition_point(set.begin(), set.end(), [&](const GROUNDSETELEMENT& e) { return elementValue(e) <= old; });
     f.setPotentialMax(INT_MIN);
-    bool potentialFound = false, trueFound = false;
-    const GROUNDSET& set = f.set();
-    for (auto e = set.elements.rbegin(); e != set.elements.rend() && !(potentialFound && trueFound); ++e) {
-        int32_t v = I.values[e->atom], value = static_cast<int32_t>(elementValue(*e));
-        if (v == TV_UNDEFINED && !potentialFound) {
-            f.setPotentialMax(value);
-            potentialFound = true;
-        } else if (isTrueOrMustBeTrue(v) && !trueFound) {
-            if (value > f.getTrueMax()) f.setTrueMax(value);
-            trueFound = true;
+    for (auto e = end; e != set.begin();) {
+        --e;
+        if (I.values[e->atom] != TV_FALSE) {
+            f.setPotentialMax(static_cast<int32_t>(elementValue(*e)));
+            break;
         }
     }
 }
 
+// The mirror image: the least element that is not false, from the old
+// potential minimum up.
 void MODELGENERATOR::recomputeMinExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& I) {
+    const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
+    const int64_t old = f.getPotentialMin();
+    auto e = std::partition_point(set.begin(), set.end(), [&](const GROUNDSETELEMENT& x) { return elementValue(x) < old; });
     f.setPotentialMin(INT_MAX);
-    bool potentialFound = false, trueFound = false;
-    for (const GROUNDSETELEMENT& e : f.set()) {
-        if (potentialFound && trueFound) break;
-        int32_t v = I.values[e.atom], value = static_cast<int32_t>(elementValue(e));
-        if (v == TV_UNDEFINED && !potentialFound) {
-            f.setPotentialMin(value);
-            potentialFound = true;
-        } else if (isTrueOrMustBeTrue(v) && !trueFound) {
-            if (value < f.getTrueMin()) f.setTrueMin(value);
-            trueFound = true;
+    for (; e != set.end(); ++e)
+        if (I.values[e->atom] != TV_FALSE) {
+            f.setPotentialMin(static_cast<int32_t>(elementValue(*e)));
+            break;
         }
-    }
 }
 
 void MODELGENERATOR::refreshExtremes(int32_t aggregate, int32_t value, INTERPRETATION& I) {
@@ -112,14 +117,16 @@ void MODELGENERATOR::refreshExtremes(int32_t aggregate, int32_t value, INTERPRET
 }
 
 // A saturated #times upper bound cannot be divided back when an element
-// becomes false: it is recomputed from the elements that are not false.
+// becomes false: it is recomputed from the base and the elements that are
+// not false, greatest first, until it saturates again.
 void MODELGENERATOR::recomputeTimesUpper(int32_t aggregate, INTERPRETATION& I) {
     AGGREGATEFUNCTION& f = aggregateFunction(aggregate);
     int64_t p = timesBase[aggregate];
     if (p == 0 || f.upper == 0) return;
-    for (const GROUNDSETELEMENT& e : f.set()) {
-        int64_t value = elementValue(e);
-        if (value > 0 && I.values[e.atom] != TV_FALSE) p = saturatingMul(p, value);
+    const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
+    for (auto e = set.rbegin(); e != set.rend() && !isSaturated(p); ++e) {
+        int64_t value = elementValue(*e);
+        if (value > 1 && I.values[e->atom] != TV_FALSE) p = saturatingMul(p, value);
     }
     f.upper = p;
 }
@@ -129,11 +136,15 @@ bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRET
         const int32_t g = m.aggregate;
         AGGREGATEFUNCTION& f = aggregateFunction(g);
         const int32_t value = integerValue(m.value);
-        aggregateTrail.push(level, &f);
+        aggregateTrail.push(level, &f, g);
         refreshExtremes(g, value, I);
         const bool saturatedBefore = isSaturated(f.upper);
         f.setTruthValue(m.value, becameTrue);
-        if (f.kind == AGG_TIMES && !becameTrue && saturatedBefore && value > 0) recomputeTimesUpper(g, I);
+        if (f.kind == AGG_TIMES && !becameTrue && value >= 2) {
+            // With 62 large factors left the product stays saturated.
+            --timesFactors[g];
+            if (saturatedBefore && (timesFactors[g] < 62 || timesBase[g] < 1)) recomputeTimesUpper(g, I);
+        }
         const int64_t T = f.lower, P = f.upper;
         for (int32_t x : aggregateAtoms[g]) {
             const AGGREGATEATOMINFO& info = aggregateAtomInfo[aggregateAtomSlot[x]];
@@ -200,26 +211,34 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
                 setMustBeTrue(e->atom, I);
         }
         break;
-    case AGG_MAX: {
-        // Elements in [L, U] that can still give the maximum.
-        int32_t candidates = 0;
-        for (const GROUNDSETELEMENT& e : set) {
-            int64_t v = elementValue(e);
-            int32_t tv = I.values[e.atom];
-            if (v >= L && v <= U && (tv == TV_UNDEFINED || isTrueValue(tv))) ++candidates;
-        }
+    case AGG_MAX:
+        // From the greatest value down: elements above U are false; the first
+        // undefined element in [L, U] must be true when no other element
+        // there can give the maximum: none is undefined, true or must-be-true
+        // (a must-be-true element counts: it will be true). Whatever that test
+        // says, it says the same for every later element in [L, U]; elements
+        // below L are left alone.
         for (auto e = set.rbegin(); e != set.rend(); ++e) {
             if (!undefined(*e)) continue;
             int64_t v = elementValue(*e);
             if (v > U) {
                 setFalse(e->atom, I);
-            } else if (v >= L && candidates == 1) {
-                setMustBeTrue(e->atom, I);
-                break;
+                continue;
             }
+            if (v < L) break;
+            bool other = false;
+            for (const GROUNDSETELEMENT& o : set) {
+                int64_t w = elementValue(o);
+                int32_t tv = I.values[o.atom];
+                if (&o != &*e && w >= L && w <= U && tv != TV_FALSE) {
+                    other = true;
+                    break;
+                }
+            }
+            if (!other) setMustBeTrue(e->atom, I);
+            break;
         }
         break;
-    }
     default: break;  // #min, #any, #avg: nothing is forced
     }
 }

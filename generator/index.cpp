@@ -61,6 +61,7 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     aggregateSeen_.assign(std::max<size_t>(aggregateCount, aggregatesByIndex.size()), 0);
     aggregateAtomSeen_.assign(aggregateAtomInfo.size(), 0);
     timesBase.assign(aggregateSeen_.size(), 0);
+    timesFactors.assign(aggregateSeen_.size(), 0);
     bool ok = indexRules(I);
     if (ok) ok = indexConstraints(I);
     if (ok) indexWeakConstraints(I);

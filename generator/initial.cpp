@@ -20,17 +20,16 @@ int compareWithBound(const COSTVECTOR& cost, int32_t slot, uint64_t extra, const
 
 }  // namespace
 
-bool MODELGENERATOR::costTooHigh(const COSTVECTOR& cost) const {
+bool MODELGENERATOR::costTooHighWith(const COSTVECTOR& cost, int32_t slot, uint64_t extra) const {
     if (!bestCost) return false;
-    int c = compareWithBound(cost, -1, 0, *bestCost);
+    int c = compareWithBound(cost, slot, extra, *bestCost);
     return optimumKnown ? c > 0 : c >= 0;
 }
 
 bool MODELGENERATOR::weakConstraintExceedsBound(int32_t weak, const COSTVECTOR& cost) const {
     GROUNDWEAKCONSTRAINT& w = (*groundWeakConstraints)[weak];
-    if (openPos(w) + openNeg(w) != 1 || !bestCost) return false;
-    int c = compareWithBound(cost, weakSlot[weak], weakWeight[weak], *bestCost);
-    return optimumKnown ? c > 0 : c >= 0;
+    if (openPos(w) + openNeg(w) != 1) return false;
+    return costTooHighWith(cost, weakSlot[weak], weakWeight[weak]);
 }
 
 bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {

@@ -2,6 +2,7 @@
 // machinery of interpretations and trails, and the frame of one run.
 #include "generator/modelgenerator.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "driver/finish.h"
@@ -35,7 +36,7 @@ void INTERPRETATION::undoToMarkers() {
     }
 }
 
-static void restoreAggregate(const AGGREGATESNAPSHOT& s) {
+void AGGREGATETRAIL::restore(const AGGREGATESNAPSHOT& s) {
     AGGREGATEFUNCTION& f = *s.function;
     f.lower = s.lower;
     f.upper = s.upper;
@@ -48,14 +49,19 @@ static void restoreAggregate(const AGGREGATESNAPSHOT& s) {
         f.setPotentialMin(static_cast<int32_t>(s.extra1));
         f.setTrueMin(static_cast<int32_t>(s.extra2));
         break;
-    case AGG_TIMES: static_cast<TIMESFUNCTION&>(f).trueProduct = s.extra1; break;
+    case AGG_TIMES:
+        static_cast<TIMESFUNCTION&>(f).trueProduct = s.extra1;
+        if (factorCounts) (*factorCounts)[s.aggregate] = s.factors;
+        break;
     default: break;
     }
 }
 
-void AGGREGATETRAIL::push(int32_t level, AGGREGATEFUNCTION* function) {
-    while (topLevel < level) entries.push_back(AGGREGATESNAPSHOT{nullptr, ++topLevel, 0, 0, 0});
-    entries.push_back(AGGREGATESNAPSHOT{function, function->lower, function->upper, function->extra1(), function->extra2()});
+void AGGREGATETRAIL::push(int32_t level, AGGREGATEFUNCTION* function, int32_t aggregate) {
+    while (topLevel < level) entries.push_back(AGGREGATESNAPSHOT{nullptr, 0, 0, ++topLevel, 0, 0, 0});
+    int32_t factors = factorCounts && function->kind == AGG_TIMES ? (*factorCounts)[aggregate] : 0;
+    entries.push_back(AGGREGATESNAPSHOT{function, aggregate, factors, function->lower, function->upper,
+                                        function->extra1(), function->extra2()});
 }
 
 void AGGREGATETRAIL::undoTo(int32_t level) {
@@ -64,7 +70,7 @@ void AGGREGATETRAIL::undoTo(int32_t level) {
         AGGREGATESNAPSHOT s = entries.back();
         entries.pop_back();
         if (s.function)
-            restoreAggregate(s);
+            restore(s);
         else if (s.lower == level + 1)
             break;
     }
@@ -73,7 +79,7 @@ void AGGREGATETRAIL::undoTo(int32_t level) {
 
 void AGGREGATETRAIL::unwind() {
     while (!entries.empty()) {
-        if (entries.back().function) restoreAggregate(entries.back());
+        if (entries.back().function) restore(entries.back());
         entries.pop_back();
     }
     topLevel = -1;
@@ -173,6 +179,7 @@ MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vecto
       heuristicCriteria(copyList(criteria)),
       combineKinds(copyList(combineList)) {
     (void)query;
+    aggregateTrail.factorCounts = &timesFactors;
     const int32_t n = groundAtomCount;
     unfoundedSet.assign(n, 0);
     gusScratch.values.assign(n, 0);
@@ -208,11 +215,13 @@ MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vecto
     }
 
     // Weights and cost slots of the weak constraints.
+    maxWeakWeight.assign(levelCount, 0);
     for (const GROUNDWEAKCONSTRAINT& w : *groundWeakConstraints) {
         int32_t slot = costSlot(integerValue(w.level));
         if (slot < 0 || uint32_t(slot) >= levelCount) internalError("weak constraint level");
         weakWeight.push_back(static_cast<uint64_t>(static_cast<int64_t>(integerValue(w.weight))));
         weakSlot.push_back(slot);
+        maxWeakWeight[slot] = std::max(maxWeakWeight[slot], weakWeight.back());
     }
 }
 
@@ -321,6 +330,7 @@ void MODELGENERATOR::clearOccurrenceLists() {
     counterTrail = UNDOTRAIL<uint32_t>();
     supportTrail = UNDOTRAIL<int32_t>();
     aggregateTrail = AGGREGATETRAIL();
+    aggregateTrail.factorCounts = &timesFactors;
     checkAtoms.reset();
     checkAtomList.clear();
     eventQueue.clear();

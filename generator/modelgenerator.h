@@ -91,19 +91,26 @@ struct UNDOTRAIL {
     }
 };
 
-// The bookkeeping of one aggregate function before a change: bounds and the
-// subclass fields (extremes of #min and #max, running product of #times).
+// The bookkeeping of one aggregate function before a change: bounds, the
+// subclass fields (extremes of #min and #max, running product of #times)
+// and the generator's count of large #times factors.
 struct AGGREGATESNAPSHOT {
     AGGREGATEFUNCTION* function;  // null: level marker, level in lower
+    int32_t aggregate;
+    int32_t factors;
     int64_t lower, upper, extra1, extra2;
 };
 struct AGGREGATETRAIL {
     std::vector<AGGREGATESNAPSHOT> entries;
     int32_t topLevel = -1;
+    std::vector<int32_t>* factorCounts = nullptr;  // per aggregate index
 
-    void push(int32_t level, AGGREGATEFUNCTION* function);
+    void push(int32_t level, AGGREGATEFUNCTION* function, int32_t aggregate);
     void undoTo(int32_t level);
     void unwind();
+
+private:
+    void restore(const AGGREGATESNAPSHOT& s);
 };
 
 // A cost vector that is absent when there are no cost slots.
@@ -313,10 +320,15 @@ public:
     // Per weak constraint: weight (times 1000) and cost slot.
     std::vector<uint64_t> weakWeight;
     std::vector<int32_t> weakSlot;
+    std::vector<uint64_t> maxWeakWeight;  // per cost slot
     // Per aggregate index, for #times: the factor of the elements that were
     // true before the run (the upper bound without the ground set), used to
     // recompute a saturated upper bound.
     std::vector<int64_t> timesBase;
+    // Per aggregate index, for #times: elements of the ground set with a
+    // value of at least 2 that are not false. From 62 on the product is
+    // certainly saturated (with a base of at least 1).
+    std::vector<int32_t> timesFactors;
 
     // levelCount: the number of cost slots (costLevels.size()); costBound and
     // initialCost have that many slots when given. maxModels may be null.
@@ -367,7 +379,9 @@ public:
     bool weakConstraintExceedsBound(int32_t weak, const COSTVECTOR& cost) const;
     // The bound rule: while optimising a cost not below bestCost is too
     // high; once the optimum is known, only one above it.
-    bool costTooHigh(const COSTVECTOR& cost) const;
+    bool costTooHigh(const COSTVECTOR& cost) const { return costTooHighWith(cost, -1, 0); }
+    // The same for cost with extra added at slot.
+    bool costTooHighWith(const COSTVECTOR& cost, int32_t slot, uint64_t extra) const;
 
     // ---- Events (propagate.cpp) ----
     bool propagateEvents(INTERPRETATION& interpretation);
@@ -424,6 +438,7 @@ private:
     bool furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& interpretation);
     void conflictCleanup();
+    bool someWeakConstraintCanExceed(const COSTVECTOR& cost) const;
 
     // rules.cpp
     // One rule less supports head atom h: support count, unfounded-set queue

@@ -71,6 +71,14 @@ void MODELGENERATOR::conflictCleanup() {
     }
 }
 
+// Whether the heaviest weak constraint of some level could push cost over
+// the bound; when none can, re-testing them all finds nothing.
+bool MODELGENERATOR::someWeakConstraintCanExceed(const COSTVECTOR& cost) const {
+    for (size_t slot = 0; slot < maxWeakWeight.size(); ++slot)
+        if (costTooHighWith(cost, int32_t(slot), maxWeakWeight[slot])) return true;
+    return false;
+}
+
 bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
     for (;;) {
         costRaised = false;
@@ -90,7 +98,7 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
         }
         // The unfounded-set step would run here on the queued components;
         // without it (gusActive false) nothing is ever queued.
-        if (costRaised) {
+        if (costRaised && someWeakConstraintCanExceed(I.cost)) {
             for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {
                 GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
                 if (constraintSatisfied(wc) == 0 && weakConstraintExceedsBound(int32_t(w), I.cost))

@@ -66,6 +66,11 @@ TEST(Aggregates, MustBeTrueAggregateForcesElements) {
         // The maximum may not pass 2, and 1 alone is left to reach 1.
         {"max", ":- not #max{X: p(X)} <= 2.", {{"p(2)", TV_FALSE}},
          {{"p(3)", TV_FALSE}, {"p(1)", TV_TRUE}}},
+        // The product must pass 2, so 3 must be true; it will give a maximum
+        // of at least 2 although it is only must-be-true when the maximum's
+        // elements are forced, so 2 stays open.
+        {"max with a must-be-true element", ":- #times{X: p(X)} <= 2. :- not #max{X: p(X)} >= 2.", {},
+         {{"p(3)", TV_TRUE}, {"p(2)", TV_UNDEFINED}}},
     };
     for (const AGGREGATECASE& c : cases) runCase(c);
 }
