@@ -42,7 +42,7 @@ int32_t BODYPLAN::literalClass(int32_t bodyIndex, const bool* bound) const {
 
 bool BODYPLAN::isAggregateReady(int32_t i, const bool* bound) const {
     int32_t unbound = 0;
-    for (int32_t v = 0; v < MAXVARIABLES; ++v)
+    for (int32_t v = 0; v < variableCount; ++v)
         if (isAggregateVariable(i, v) && !bound[v]) ++unbound;
     if (unbound == 0) return true;
     return unbound == 1 && literal(i).aggregate()->assignment && isAssignmentReady(i, bound);
@@ -121,12 +121,16 @@ void BODYPLAN::updateSelectivity(const LITERAL& l, double* currentSelectivity, c
 void BODYPLAN::orderBody() {
     const int32_t limit = literalCount - trailingCount;
     if (state == 0 && limit <= 1) return;
-    bool bound[MAXVARIABLES] = {};
-    double maxSelectivity[MAXVARIABLES] = {};
-    double currentSelectivity[MAXVARIABLES];
-    uint32_t occurrences[MAXVARIABLES] = {};
-    initArgumentSelectivity(maxSelectivity, occurrences);
-    for (int32_t v = 0; v < MAXVARIABLES; ++v) currentSelectivity[v] = maxSelectivity[v];
+    VARIABLEARRAY<bool> boundArray(variableCount, false);
+    VARIABLEARRAY<double> maxArray(variableCount, 0.0);
+    VARIABLEARRAY<double> currentArray(variableCount, 0.0);
+    VARIABLEARRAY<uint32_t> occurrenceArray(variableCount, 0);
+    bool* bound = boundArray.data();
+    double* maxSelectivity = maxArray.data();
+    double* currentSelectivity = currentArray.data();
+    const uint32_t* occurrences = occurrenceArray.data();
+    initArgumentSelectivity(maxSelectivity, occurrenceArray.data());
+    for (int32_t v = 0; v < variableCount; ++v) currentSelectivity[v] = maxSelectivity[v];
 
     for (int32_t i = 0; i < limit; ++i) {
         int32_t best = i;

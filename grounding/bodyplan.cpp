@@ -18,6 +18,38 @@ static void forEachVariable(const ATOM& atom, F f) {
             if ((*terms)[i].isVariable()) f((*terms)[i].index, i);
 }
 
+int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION* body) {
+    int32_t count = 0;
+    auto note = [&](const TERM& t) {
+        if (t.isVariable() && t.index >= count) count = t.index + 1;
+    };
+    auto noteAtom = [&](const ATOM& a) {
+        if (const std::vector<TERM>* terms = a.terms())
+            for (const TERM& t : *terms) note(t);
+    };
+    if (head)
+        for (const ATOM& h : *head) noteAtom(h);
+    // Aggregate bodies may hold aggregates: walk them with a stack.
+    std::vector<const CONJUNCTION*> pending;
+    if (body) pending.push_back(body);
+    while (!pending.empty()) {
+        const CONJUNCTION* c = pending.back();
+        pending.pop_back();
+        for (const LITERAL& l : c->literals) {
+            if (!l.isAggregate()) {
+                noteAtom(l);
+                continue;
+            }
+            const AGGREGATEATOM& agg = *l.aggregate();
+            note(agg.lowerGuard);
+            note(agg.upperGuard);
+            for (const TERM& t : agg.fn().elementTerms) note(t);
+            pending.push_back(&agg.fn().body);
+        }
+    }
+    return count;
+}
+
 // The first literal of an aggregate's body, or null.
 static const LITERAL* firstAggregateLiteral(const LITERAL& l) {
     const AGGREGATEFUNCTION& fn = l.aggregate()->fn();
@@ -40,10 +72,12 @@ BODYPLAN::BODYPLAN(const CONJUNCTION& b, const std::vector<int32_t>& atoms, cons
     recursive.assign(literalCount, 0);
     source.assign(literalCount, SOURCE_OLD);
     position.assign(literalCount, 0);
-    aggregateVariables.assign(literalCount, 0);
+    variableCount = statementVariableCount(nullptr, &body);
+    variableWords = veltra::variableWords(variableCount);
+    aggregateVariables.assign(size_t(literalCount) * variableWords, 0);
 
     // First sweep: sources and variable occurrences.
-    int32_t occurrences[MAXVARIABLES] = {0};
+    VARIABLEARRAY<int32_t> occurrences(variableCount, 0);
     bool recursiveSeen = false;
     for (int32_t i = 0; i < literalCount; ++i) {
         const LITERAL& l = literal(i);
@@ -72,7 +106,7 @@ BODYPLAN::BODYPLAN(const CONJUNCTION& b, const std::vector<int32_t>& atoms, cons
             forEachVariable(l, [&](int32_t v, size_t) { ++occurrences[v]; });
         }
     }
-    for (int32_t v = 0; v < MAXVARIABLES; ++v)
+    for (int32_t v = 0; v < variableCount; ++v)
         if (occurrences[v] > 0) highestVariable = v;
 
     // Second sweep: the positive literals into order.
@@ -90,7 +124,7 @@ BODYPLAN::BODYPLAN(const CONJUNCTION& b, const std::vector<int32_t>& atoms, cons
             }
             if (reordering == 0) {
                 order[g] = j;
-            } else if (isSingleUse(l, occurrences)) {
+            } else if (isSingleUse(l, occurrences.data())) {
                 order[positiveCount - 1 - trailingCount] = j;
                 ++trailingCount;
             } else {
@@ -100,7 +134,7 @@ BODYPLAN::BODYPLAN(const CONJUNCTION& b, const std::vector<int32_t>& atoms, cons
         } else if (reordering == 0) {
             order[g] = j;
             if (predicateTable.kinds[l.predicate] == KIND_BUILTIN) builtinSeen = true;
-        } else if (isSingleUse(l, occurrences)) {
+        } else if (isSingleUse(l, occurrences.data())) {
             order[positiveCount - 1 - trailingCount] = j;
             ++trailingCount;
         } else {
@@ -220,7 +254,7 @@ void BODYPLAN::nextDeltaLiteral() {
 
 void BODYPLAN::compensateBuiltins(int32_t mode) {
     enum : uint8_t { UNBOUND, BOUND, CLAIMED };
-    uint8_t mark[MAXVARIABLES] = {};
+    VARIABLEARRAY<uint8_t> mark(variableCount, UNBOUND);
     const int32_t limit = literalCount - trailingCount;
     int32_t k = 0;
     while (k < limit) {
@@ -297,22 +331,22 @@ void BODYPLAN::compensateBuiltins(int32_t mode) {
 
 void BODYPLAN::collectAggregateVariables() {
     for (int32_t i = 0; i < literalCount; ++i) {
-        uint64_t set = 0;
+        uint64_t* set = &aggregateVariables[size_t(i) * variableWords];
+        std::fill(set, set + variableWords, 0);
         const LITERAL& l = literal(i);
         if (l.isAggregate()) {
             const AGGREGATEATOM& agg = *l.aggregate();
-            if (agg.lowerGuard.isVariable()) set |= uint64_t(1) << agg.lowerGuard.index;
-            if (agg.upperGuard.isVariable() && !agg.assignment) set |= uint64_t(1) << agg.upperGuard.index;
+            if (agg.lowerGuard.isVariable()) setVariableBit(set, agg.lowerGuard.index);
+            if (agg.upperGuard.isVariable() && !agg.assignment) setVariableBit(set, agg.upperGuard.index);
             if (const LITERAL* first = firstAggregateLiteral(l)) {
                 const std::vector<TERM>& elements = agg.fn().elementTerms;
                 forEachVariable(*first, [&](int32_t v, size_t) {
                     for (const TERM& e : elements)
                         if (e == variableTerm(v)) return;
-                    set |= uint64_t(1) << v;
+                    setVariableBit(set, v);
                 });
             }
         }
-        aggregateVariables[i] = set;
     }
 }
 

@@ -47,6 +47,29 @@ static bool holds(int32_t p, const int64_t* value) {
     }
 }
 
+// The next solution of "*"(X, Y, 0) with one or both factors unbound (the
+// product is bound to 0). Both unbound: (0, 0) .. (0, maxInt), then (1, 0) ..
+// (maxInt, 0), firstCounter numbering them; the same variable twice: only 0.
+// One unbound: every value when the other factor is 0, else only 0.
+static bool enumerateZeroProduct(TERM* bindings, const std::vector<TERM>& args, const int64_t* value,
+                                 const int32_t* unbound, int32_t unboundCount, bool repeated, int64_t maxInt,
+                                 LITERALMATCHER& m) {
+    const int64_t k = m.firstCounter;
+    if (unboundCount == 2) {
+        const int64_t last = repeated ? 0 : 2 * maxInt;
+        if (k > last) return false;
+        m.firstCounter = k + 1;
+        bindings[args[0].index] = knownIntegerTerm(static_cast<int32_t>(k <= maxInt ? 0 : k - maxInt));
+        bindings[args[1].index] = knownIntegerTerm(static_cast<int32_t>(k <= maxInt ? k : 0));
+        return true;
+    }
+    const int64_t other = value[1 - unbound[0]];
+    if (k > (other == 0 ? maxInt : 0)) return false;
+    m.firstCounter = k + 1;
+    bindings[args[unbound[0]].index] = knownIntegerTerm(static_cast<int32_t>(k));
+    return true;
+}
+
 bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& m) {
     const int32_t p = atom.predicate;
     const std::vector<TERM>& args = *atom.terms();
@@ -89,6 +112,11 @@ bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& m) {
         m.firstCounter = 1;
         return holds(p, value);
     }
+
+    // A zero product: any factor times 0 is 0, so division cannot compute
+    // the unbound factors.
+    if (p == BUILTIN_TIMES && unbound[unboundCount - 1] != 2 && value[2] == 0)
+        return enumerateZeroProduct(bindings, args, value, unbound, unboundCount, repeatedCount > 0, maxInt, m);
 
     // Roles: R is computed, E1 (fastest) and E2 are enumerated.
     int32_t computed = -1, e1 = -1, e2 = -1;

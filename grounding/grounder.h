@@ -2,7 +2,7 @@
 // walks the components of the dependency graph with semi-naive iterations;
 // variable-free input takes the propositional grounder instead.
 #pragma once
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -18,6 +18,45 @@
 #include "core/timer.h"
 
 namespace veltra {
+
+// ---------------------------------------------------------------------------
+// Per-variable scratch storage. Statements read from input have at most
+// MAXVARIABLES variables, generated ones (consistency constraints, rewritten
+// rules) may have more: everything indexed by variable number is sized by the
+// statement.
+
+// n values, inline up to 64 entries, on the heap beyond.
+template <class T>
+class VARIABLEARRAY {
+public:
+    VARIABLEARRAY(size_t n, T init) : data_(inline_) {
+        if (n > INLINE) {
+            heap_.reset(new T[n]);
+            data_ = heap_.get();
+        }
+        std::fill(data_, data_ + n, init);
+    }
+    VARIABLEARRAY(const VARIABLEARRAY&) = delete;
+    VARIABLEARRAY& operator=(const VARIABLEARRAY&) = delete;
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+    T* data() { return data_; }
+
+private:
+    static constexpr size_t INLINE = 64;
+    T inline_[INLINE];
+    std::unique_ptr<T[]> heap_;
+    T* data_;
+};
+
+// Words of a bit set with one bit per variable of count variables.
+inline int32_t variableWords(int32_t count) { return count <= 64 ? 1 : (count + 63) / 64; }
+inline void setVariableBit(uint64_t* words, int32_t v) { words[v >> 6] |= uint64_t(1) << (v & 63); }
+inline bool hasVariableBit(const uint64_t* words, int32_t v) { return (words[v >> 6] >> (v & 63)) & 1; }
+
+// One more than the highest variable number in the atoms of the statement
+// (aggregates: their guards, element terms and bodies); 0 without variables.
+int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION* body);
 
 // ---------------------------------------------------------------------------
 // Atom sets of one iteration and ranges into them.
@@ -73,7 +112,7 @@ using RANGEMAP = std::unordered_map<TERM, ATOMRANGE, TERMKEYHASH>;
 struct PREDICATEINDEX {
     int32_t predicateCount = 0;  // predicates when created; every array has this many entries
     std::vector<uint8_t> built;  // figures may be read
-    std::vector<std::array<double, MAXVARIABLES>> selectivity;  // per argument position; 0.0 at creation
+    std::vector<std::vector<double>> selectivity;  // per predicate, one per argument position; 0.0 at creation
     std::unordered_set<uint64_t> distinctValues;  // (value index, position) of one build; empty between builds
     std::vector<RANGEMAP> edbIndex;
     std::vector<RANGEMAP> trueIndex;
@@ -107,8 +146,8 @@ struct PREDICATEINDEX {
     }
 
     explicit PREDICATEINDEX(int32_t predicates);
-    // The figure of predicate p at argument position i (1.0 beyond the 60 kept).
-    double figure(int32_t p, size_t i) const { return i < MAXVARIABLES ? selectivity[p][i] : 1.0; }
+    // The figure of predicate p at argument position i (1.0 beyond its arity).
+    double figure(int32_t p, size_t i) const { return i < selectivity[p].size() ? selectivity[p][i] : 1.0; }
 };
 
 extern std::unique_ptr<PREDICATEINDEX> predicateIndex;  // alive while a GROUNDER runs
@@ -203,6 +242,8 @@ public:
     int32_t positiveCount = 0;
     int32_t literalCount = 0;
     int32_t highestVariable = 0;      // highest variable number of the body, 0 when none
+    int32_t variableCount = 0;        // statementVariableCount of the body: per-variable arrays have this many
+    int32_t variableWords = 1;        // words per variable bit set (variableWords(variableCount))
     int32_t cursor = 0;               // the join's position in order
     uint32_t deltaSize = 0;           // literalSize of the delta literal when placed
     int32_t trailingCount = 0;        // positive single-use literals kept at the end
@@ -214,7 +255,8 @@ public:
     bool exhausted = false;  // no pass of this iteration can yield an instance
     int32_t state = 0;       // 0; 1 an aggregate literal is present; 2 error
     const DELTA* delta;
-    std::vector<uint64_t> aggregateVariables;  // per body index: bit v = variable v
+    // Per body index, variableWords words: bit v = variable v.
+    std::vector<uint64_t> aggregateVariables;
 
     BODYPLAN(const CONJUNCTION& body, const std::vector<int32_t>& atomCount, const std::vector<int32_t>* deltaCounts,
              const std::vector<uint8_t>& complete, const std::vector<uint8_t>& noUndefinedAtoms, bool isExit,
@@ -233,7 +275,8 @@ public:
     bool isAggregateReady(int32_t bodyIndex, const bool* bound) const;
     bool isAssignmentReady(int32_t bodyIndex, const bool* bound) const;
     bool isAggregateVariable(int32_t bodyIndex, int32_t variable) const {
-        return (aggregateVariables[bodyIndex] >> variable) & 1;
+        return variable < variableCount &&
+               hasVariableBit(&aggregateVariables[size_t(bodyIndex) * variableWords], variable);
     }
     void printOrderedBody(std::ostream& out) const;
 
@@ -290,7 +333,10 @@ enum : int32_t { ITEM_RULE = 0, ITEM_CONSTRAINT = 1, ITEM_WEAKCONSTRAINT = 2 };
 
 class GROUNDER {
 public:
-    TERM bindings[MAXVARIABLES];            // current value per variable; null term: unbound
+    // Current value per variable; null term: unbound. At least one entry per
+    // variable of the statement being ground (prepareBindings); all null
+    // between statements.
+    std::vector<TERM> bindings;
     std::vector<uint8_t> noUndefinedAtoms;  // per predicate: nothing of it is undefined yet
     std::vector<uint8_t> complete;          // per predicate: every atom is known
     std::vector<int32_t> atomCount;         // per predicate: atoms known (an estimate)
@@ -323,8 +369,13 @@ public:
     void postprocessGroundProgram();
 
     // The join (join.cpp). item is a RULE, CONSTRAINT or WEAKCONSTRAINT by itemKind.
+    // headVariables: plan.variableWords words of head variables, or null.
     void joinBody(BODYPLAN& plan, int32_t itemKind, bool isExit, const void* item, bool& changed,
-                  uint64_t headVariables);
+                  const uint64_t* headVariables);
+    // Grows bindings to count entries (null ones).
+    void prepareBindings(int32_t count) {
+        if (bindings.size() < size_t(count)) bindings.resize(count);
+    }
 
     // The store (store.cpp).
     bool isHeadKnownTrue(const RULE& rule);
@@ -347,6 +398,7 @@ public:
 private:
     std::vector<LITERALMATCHER> matchers_;  // the join's stack, by position, reused from item to item
     std::vector<uint8_t> relevantBinderScratch_;
+    std::vector<uint64_t> headVariables_;    // instantiateRule's head-variable set
     GROUNDCONJUNCTION groundBody_;          // the store's scratch body
     std::vector<ATOMID> groundHead_;        // the store's scratch head
     LITERALMATCHER aggregateMatcher_;       // element enumeration of an aggregate

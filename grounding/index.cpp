@@ -1,5 +1,6 @@
 // grounding/index.cpp: the predicate index (first-argument hash indexes and
 // selectivity figures) and the matching of one literal against known atoms.
+#include <algorithm>
 #include <cmath>
 
 #include "grounding/grounder.h"
@@ -42,7 +43,7 @@ PREDICATEINDEX::PREDICATEINDEX(int32_t predicates)
       pendingMaps(predicates, 0),
       argumentGroupKeys(predicates),
       isDirty(predicates, 0) {
-    for (auto& figures : selectivity) figures.fill(0.0);
+    for (int32_t p = 0; p < predicates; ++p) selectivity[p].assign(std::max(predicateTable.arities[p], 0), 0.0);
 }
 
 // The sets a matcher reads, as numbered in argument-group keys.
@@ -115,13 +116,14 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
     index.indexed[p] = 1;
     index.built[p] = 1;
     bool counting = !indexOnly && !incomplete;
+    std::vector<double>& figures = index.selectivity[p];
     std::vector<uint32_t> counted;  // argument positions holding a variable
     if (const std::vector<TERM>* terms = atom.terms()) {
-        for (size_t i = 0; i < terms->size() && i < MAXVARIABLES; ++i)
+        for (size_t i = 0; i < terms->size() && i < figures.size(); ++i)
             if ((*terms)[i].isVariable()) counted.push_back(static_cast<uint32_t>(i));
     }
     if (counting)
-        for (uint32_t i : counted) index.selectivity[p][i] = 0.0;
+        for (uint32_t i : counted) figures[i] = 0.0;
     // Maps that need no counting are filled on first use (pendingMaps).
     if (predicateTable.kinds[p] == KIND_EDB) {
         if (counting)
@@ -140,7 +142,7 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
     if (!indexOnly && incomplete) {
         int32_t arity = predicateTable.arities[p];
         double figure = arity > 0 ? std::pow(double(size), 1.0 / arity) : 1.0;
-        index.selectivity[p].fill(figure);
+        std::fill(figures.begin(), figures.end(), figure);
     }
     index.distinctValues.clear();
 }

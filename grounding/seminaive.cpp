@@ -1,6 +1,7 @@
 // grounding/seminaive.cpp: the grounder driver: components in dependency
 // order, exit rules once, recursive rules by semi-naive iterations, then
 // post-processing, constraints and weak constraints.
+#include <cassert>
 #include <cstdio>
 #include <iomanip>
 #include <iostream>
@@ -12,7 +13,6 @@
 namespace veltra {
 
 GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstantiation(instantiate) {
-    for (TERM& b : bindings) b = TERM();
     const int32_t n = predicateTable.count;
     delta = std::make_unique<DELTA>();
     newDelta = std::make_unique<DELTA>();
@@ -27,7 +27,12 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
         complete[p] = kind == KIND_BUILTIN || kind == KIND_AGGREGATE || !depgraph.isNode(p) ||
                       depgraph.componentOf[p] == -1;
     }
-    edbFacts.forEach([&](const ATOM& a) { ++atomCount[a.predicate]; });
+    // Literals of EDB predicates read edbFacts alone, and the others never
+    // read it: it must hold facts of EDB predicates only.
+    edbFacts.forEach([&](const ATOM& a) {
+        assert(predicateTable.kinds[a.predicate] == KIND_EDB);
+        ++atomCount[a.predicate];
+    });
     trueAtoms.forEach([&](const ATOM& a) {
         if (!knownTrue_.find(a)) knownTrue_.insert(a, -1);
     });
@@ -157,6 +162,7 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
 }
 
 void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int32_t iteration) {
+    prepareBindings(statementVariableCount(rule.head.get(), rule.body.get()));
     if (!rule.body) {
         addGroundRule(rule, changed);
         return;
@@ -181,32 +187,39 @@ void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int
             }
         }
     }
-    uint64_t headVariables = 0;
+    // Head variables the body does not bind cannot tell instances apart.
+    headVariables_.assign(plan.variableWords, 0);
     for (const ATOM& h : *rule.head)
         if (const std::vector<TERM>* terms = h.terms())
             for (const TERM& t : *terms)
-                if (t.isVariable()) headVariables |= uint64_t(1) << t.index;
-    joinBody(plan, ITEM_RULE, isExit, &rule, changed, headVariables);
+                if (t.isVariable() && t.index < plan.variableCount) setVariableBit(headVariables_.data(), t.index);
+    joinBody(plan, ITEM_RULE, isExit, &rule, changed, headVariables_.data());
 }
 
 void GROUNDER::instantiateConstraint(const CONSTRAINT& constraint, int32_t iteration) {
+    prepareBindings(statementVariableCount(nullptr, &constraint.body));
     BODYPLAN plan(constraint.body, atomCount, nullptr, complete, noUndefinedAtoms, true, iteration, delta.get());
     if (plan.state == 2) {
         state = 2;
         return;
     }
     bool changed = false;
-    if (!plan.empty) joinBody(plan, ITEM_CONSTRAINT, true, &constraint, changed, 0);
+    if (!plan.empty) joinBody(plan, ITEM_CONSTRAINT, true, &constraint, changed, nullptr);
 }
 
 void GROUNDER::instantiateWeakConstraint(const WEAKCONSTRAINT& weakConstraint, int32_t iteration) {
+    TERM weightLevel[2] = {weakConstraint.weight, weakConstraint.level};
+    int32_t count = statementVariableCount(nullptr, &weakConstraint.body);
+    for (const TERM& t : weightLevel)
+        if (t.isVariable() && t.index >= count) count = t.index + 1;
+    prepareBindings(count);
     BODYPLAN plan(weakConstraint.body, atomCount, nullptr, complete, noUndefinedAtoms, true, iteration, delta.get());
     if (plan.state == 2) {
         state = 2;
         return;
     }
     bool changed = false;
-    if (!plan.empty) joinBody(plan, ITEM_WEAKCONSTRAINT, true, &weakConstraint, changed, 0);
+    if (!plan.empty) joinBody(plan, ITEM_WEAKCONSTRAINT, true, &weakConstraint, changed, nullptr);
 }
 
 void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
@@ -266,6 +279,8 @@ void GROUNDER::postprocessGroundProgram() {
             }
             ls.resize(kept);
             g.body->recomputeFirstNegative();
+            // Every body literal was true: the rule is a (disjunctive) fact.
+            if (ls.empty()) g.body.reset();
         }
         ++i;
     }

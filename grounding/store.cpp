@@ -25,7 +25,7 @@ void GROUNDER::addNewTrueAtom(const ATOM& atom) {
 
 bool GROUNDER::isHeadKnownTrue(const RULE& rule) {
     for (const ATOM& h : *rule.head)
-        if (isTrueAtom(scratchInstance(h, bindings), false)) return true;
+        if (isTrueAtom(scratchInstance(h, bindings.data()), false)) return true;
     return false;
 }
 
@@ -37,8 +37,8 @@ void GROUNDER::simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTI
             const AGGREGATEATOM& agg = *l.aggregate();
             const AGGREGATEFUNCTION& fn = agg.fn();
             if (noUndefinedAtoms[aggregateSetPredicate(l)] || agg.assignment) continue;
-            int64_t lowerValue = guardValue(agg.lowerGuard, bindings);
-            int64_t upperValue = guardValue(agg.upperGuard, bindings);
+            int64_t lowerValue = guardValue(agg.lowerGuard, bindings.data());
+            int64_t upperValue = guardValue(agg.upperGuard, bindings.data());
             bool lowerHolds = lowerValue < fn.lower || (agg.lowerInclusive && lowerValue == fn.lower);
             bool upperHolds = upperValue > fn.upper || (agg.upperInclusive && upperValue == fn.upper);
             if (lowerHolds && upperHolds) continue;  // certainly true
@@ -47,11 +47,11 @@ void GROUNDER::simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTI
                 int64_t hi = agg.upperInclusive ? upperValue : upperValue - 1;
                 if (!(lo <= hi && lo <= fn.upper && hi >= fn.lower)) continue;  // the aggregate is false
             }
-            internAggregateLiteral(l, bindings, groundBody);
+            internAggregateLiteral(l, bindings.data(), groundBody);
             continue;
         }
         if (kind != KIND_IDB) continue;  // EDB and built-ins were decided by the join
-        const ATOM& instance = scratchInstance(l, bindings);
+        const ATOM& instance = scratchInstance(l, bindings.data());
         if (!l.negated) {
             // Rules read the delta; constraints come after the last merge.
             if (d ? isTrueAtom(instance, true) : trueAtoms.contains(instance)) continue;
@@ -75,13 +75,13 @@ void GROUNDER::addGroundRule(const RULE& rule, bool& changed) {
     if (!fact) {
         groundHead_.clear();
         for (const ATOM& h : *rule.head) {
-            ATOMID id = internAtom(scratchInstance(h, bindings));
+            ATOMID id = internAtom(scratchInstance(h, bindings.data()));
             if (std::find(groundHead_.begin(), groundHead_.end(), id) == groundHead_.end()) groundHead_.push_back(id);
         }
         fact = !hasBody && groundHead_.size() == 1;
     }
     if (fact) {
-        const ATOM& a = scratchInstance((*rule.head)[0], bindings);
+        const ATOM& a = scratchInstance((*rule.head)[0], bindings.data());
         const int32_t p = a.predicate;
         ATOMSET& undefinedPart = newDelta->undefinedAtoms;
         if (undefinedPart.contains(a)) {
@@ -154,7 +154,7 @@ void GROUNDER::addGroundWeakConstraint(const WEAKCONSTRAINT& w) {
     TERM level = w.level;
     if (level.isVariable()) {
         const TERM& b = bindings[level.index];
-        if (b.kind != TERM_INTEGER || integerValue(b) == 0) weakConstraintError("Level must be a positive integer in ", w);
+        if (b.kind != TERM_INTEGER || integerValue(b) < 1) weakConstraintError("Level must be a positive integer in ", w);
         level = b;
     }
     if (weight.kind != TERM_INTEGER || integerValue(weight) != 0) {

@@ -82,8 +82,14 @@ TEST_F(BUILTINTEST, ArithmeticEnumeratesWithinMaxint) {
         {BUILTIN_PLUS, {"2", "2", "4"}, {"true"}},  // exact, beyond #maxint
         {BUILTIN_PLUS, {"2", "2", "Z"}, {}},        // 4 is beyond #maxint
         {BUILTIN_TIMES, {"X", "Y", "2"}, {"1,2", "2,1"}},
-        {BUILTIN_TIMES, {"X", "Y", "0"}, {"1,0", "2,0", "3,0"}},
-        {BUILTIN_TIMES, {"X", "0", "0"}, {}},
+        // A zero product: 0 times anything is 0.
+        {BUILTIN_TIMES, {"X", "Y", "0"}, {"0,0", "0,1", "0,2", "0,3", "1,0", "2,0", "3,0"}},
+        {BUILTIN_TIMES, {"X", "0", "0"}, {"0", "1", "2", "3"}},
+        {BUILTIN_TIMES, {"0", "Y", "0"}, {"0", "1", "2", "3"}},
+        {BUILTIN_TIMES, {"X", "X", "0"}, {"0"}},
+        {BUILTIN_TIMES, {"X", "2", "0"}, {"0"}},
+        {BUILTIN_TIMES, {"0", "0", "0"}, {"true"}},
+        {BUILTIN_TIMES, {"X", "0", "1"}, {}},
         {BUILTIN_TIMES, {"X", "2", "3"}, {}},
         {BUILTIN_TIMES, {"2", "3", "6"}, {"true"}},
         {BUILTIN_TIMES, {"X", "Y", "Z"},

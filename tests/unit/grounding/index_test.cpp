@@ -2,6 +2,7 @@
 // matching of single literals against trueAtoms, undefinedAtoms and a delta.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,7 +86,36 @@ TEST_F(INDEXTEST, CountingBuildGroupsByFirstArgument) {
 
 TEST_F(INDEXTEST, IncompleteBuildEstimatesUniformFigures) {
     buildPredicateIndex(atom(var(0), var(1)), true, 16, false, &delta);
-    for (size_t i = 0; i < MAXVARIABLES; ++i) EXPECT_EQ(predicateIndex->figure(p, i), 4.0) << i;
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(predicateIndex->figure(p, i), 4.0) << i;
+}
+
+// Every argument position of a wide predicate has its own figure, also
+// beyond the 60 variables a statement read from input may have.
+TEST_F(INDEXTEST, FiguresCoverEveryArgumentOfAWidePredicate) {
+    const int32_t arity = 65;
+    static int wideCount = 0;
+    const int32_t wide =
+        addPredicate(predicateTable, NAME(("index_w" + std::to_string(wideCount++)).c_str()), arity, KIND_IDB).first;
+    predicateIndex = std::make_unique<PREDICATEINDEX>(predicateTable.count);
+    auto wideAtom = [&](TERM x, TERM y) {
+        std::vector<TERM> terms(arity, a);
+        terms[62] = x;
+        terms[64] = y;
+        return ATOM(wide, terms);
+    };
+    trueAtoms.add(wideAtom(n(1), n(7)));
+    trueAtoms.add(wideAtom(n(2), n(8)));
+    trueAtoms.add(wideAtom(n(3), n(7)));
+    buildPredicateIndex(wideAtom(var(0), var(1)), false, 3, false, nullptr);
+    EXPECT_EQ(predicateIndex->figure(wide, 62), 3.0);
+    EXPECT_EQ(predicateIndex->figure(wide, 64), 2.0);
+    EXPECT_EQ(predicateIndex->figure(wide, 0), 0.0);  // a constant there: not counted
+
+    resetPredicateIndex(wide);
+    buildPredicateIndex(wideAtom(var(0), var(1)), true, 8, false, &delta);
+    for (size_t i : {size_t(0), size_t(59), size_t(60), size_t(64)})
+        EXPECT_DOUBLE_EQ(predicateIndex->figure(wide, i), std::pow(8.0, 1.0 / arity)) << i;
+    trueAtoms.byPredicate[wide].clear();
 }
 
 TEST_F(INDEXTEST, MatchingWithAndWithoutIndex) {
