@@ -3,6 +3,7 @@
 // ("p#bf": one letter per argument, bound or free); the magic predicate of an
 // adorned one ("_p#bf") collects the bound arguments it is needed for, and
 // every adorned rule with a bound head argument is guarded by it.
+#include <cassert>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "analysis/rewrite.h"
+#include "core/aggregate.h"
 #include "core/predicatetable.h"
 
 namespace veltra {
@@ -37,6 +39,7 @@ struct BOUNDSET {
     uint64_t bits = 0;
     bool contains(const TERM& t) const { return t.isVariable() && ((bits >> t.index) & 1); }
     void add(const TERM& t) {
+        assert(!t.isVariable() || (t.index >= 0 && t.index < MAXVARIABLES));
         if (t.isVariable()) bits |= uint64_t(1) << t.index;
     }
 };
@@ -172,7 +175,14 @@ ATOM MAGICSETS::makeMagicAtom(const ATOM& adorned) const {
 }
 
 LITERAL MAGICSETS::adornBodyLiteral(const LITERAL& literal, const BOUNDSET& bound) {
-    if (!isIDB(literal) || literal.isAggregate()) return literal;
+    if (const AGGREGATEATOM* aggregate = literal.aggregate()) {
+        // The aggregate stays as it is; the rules of the IDB predicates of
+        // its conjunction are needed unadorned, whatever the bindings.
+        for (const LITERAL& l : aggregate->fn().body.literals)
+            if (!l.isAggregate() && isIDB(l)) push(l.predicate);
+        return literal;
+    }
+    if (!isIDB(literal)) return literal;
     if (withoutArguments(literal)) {
         push(literal.predicate);
         return literal;

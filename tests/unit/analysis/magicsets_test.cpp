@@ -124,6 +124,15 @@ const REWRITECASE rewriteCases[] = {
      "q :- p#bb(1,2).\n"
      "p#bb(_0,_1) :- _p#bb(_0,_1), e(_0,_1).\n",
      ""},
+    {"the rules of an aggregate's conjunction are kept unadorned",
+     "e(1). e(2). f(2). q(X) :- e(X). p(X) :- e(X), 1 <= #count{Y : q(Y), f(Y)}. p(1)?",
+     "e(1).\ne(2).\nf(2).\n"
+     "p(1) :- p#b(1).\n"
+     "_p#b(1).\n"
+     "p#b(_0) :- _p#b(_0), e(_0), 1 <= #count{_1 : aux#_0~11_0~12_0|1_0(_1)} <= 2147483647.\n"
+     "aux#_0~11_0~12_0|1_0(_1) :- f(_1), q#f(_1).\n"
+     "q#f(_0) :- e(_0).\n",
+     ""},
     {"constraints",  //
      "e(1). p(X) :- e(X). :- p(2). p(1)?", "e(1).\np(_0) :- e(_0).\n:- p(2).\n",
      "Magic Sets for constraints are not yet implemented.\n"
@@ -313,6 +322,10 @@ TEST(MagicSets, QueryAtomsAsInTheOriginal) {
         {"a head without arguments over a literal with a constant",
          "u(1,3). t(X,Y) :- u(X,Y). q :- t(1,3). p(X) :- q, u(X,Y). p(1)?", {"p(1)", "q"}},
         {"a query atom without arguments", "e(1,2). p(X,Y) :- e(X,Y). q :- p(1,2). p(1,2), q?", {"p(1,2)", "q"}},
+        {"an aggregate over an IDB predicate",
+         "e(1). e(2). q(X) :- e(X). p(X) :- e(X), 2 <= #count{Y : q(Y)}. p(1)?", {"p(1)"}},
+        {"an aggregate over a conjunction",
+         "e(1). e(2). f(2). q(X) :- e(X). p(X) :- e(X), 1 <= #count{Y : q(Y), f(Y)} <= 1. p(1)?", {"p(1)"}},
         {"negation over a lower stratum",
          "e(1). e(2). f(2). q(X) :- e(X), not f(X). p(X,Y) :- q(X), e(Y), not q(Y). p(1,2)?", {"p(1,2)"}},
     };
