@@ -1,0 +1,250 @@
+// checker/modelchecker.cpp: the model check entry, its four methods, the
+// inner satisfiability test and the checker's statistics.
+#include "checker/modelchecker.h"
+
+#include <algorithm>
+#include <cassert>
+#include <iostream>
+#include <sstream>
+
+#include "core/timer.h"
+#include "driver/finish.h"
+#include "driver/options.h"
+
+namespace veltra {
+
+ATOMFLAGS* unfoundedSetOut = nullptr;
+bool* unfoundedSetFoundOut = nullptr;
+double worstCheckTime = 0;
+double worstInnerCheckTime = 0;
+uint32_t maxInnerCheckAtoms = 0;
+
+namespace {
+
+// Scratch sets, all zero between uses, so that a check touches only the
+// atoms it marks instead of allocating and zeroing one array per component.
+ATOMFLAGS wholeSet;
+ATOMFLAGS componentSet;
+
+double elapsedSeconds(const TIMER& t) { return double(t.seconds) + double(t.microseconds) / 1000000.0; }
+
+void raiseTo(double& worst, const TIMER& t) {
+    const double seconds = elapsedSeconds(t);
+    if (seconds > worst) worst = seconds;
+}
+
+bool countsAsTestable(const INTERPRETATION& interpretation, ATOMID a) {
+    return checkerTrue(interpretation.values[a]) && !groundAtom(a).isAggregate();
+}
+
+// Marks every true non-aggregate atom; returns their number.
+// pre: set is all zero with one byte per ground atom.
+uint32_t markTrueAtoms(const INTERPRETATION& interpretation, ATOMFLAGS& set) {
+    uint32_t count = 0;
+    for (ATOMID a = 0; a < ATOMID(set.size()); ++a)
+        if (countsAsTestable(interpretation, a)) {
+            set[a] = 1;
+            ++count;
+        }
+    return count;
+}
+
+void prepareScratch(ATOMFLAGS& set, size_t atoms) {
+    if (set.size() != atoms) set.assign(atoms, 0);
+}
+
+void clearMembers(ATOMFLAGS& set, LISTVIEW<int32_t> members) {
+    for (int32_t a : members) set[a] = 0;
+}
+
+// Reports that no rule was kept: each atom of the head clause is unfounded on
+// its own, so the first one is handed back.
+void reportFirstHeadAtom(const std::vector<ATOMID>& headClause, size_t atoms) {
+    if (unfoundedSetOut) {
+        unfoundedSetOut->assign(atoms, 0);
+        (*unfoundedSetOut)[headClause.front()] = 1;
+    }
+    if (unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
+}
+
+// The inner test shared by checkWholeProgram and innerCheck. build fills the
+// unfounded-set program and returns the number of rules it kept.
+template <class BUILD>
+bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, BUILD build) {
+    if (atomTotal > maxInnerCheckAtoms) maxInnerCheckAtoms = atomTotal;
+    TIMER stopwatch;
+    stopwatch.start();
+    bool result = true;
+    if (atomTotal > 0) {
+        if (kind != INNER_TEST_SAT) internalError("model check");
+        std::vector<GROUNDRULE> reducedRules;
+        std::vector<GROUNDCONSTRAINT> reducedConstraints;
+        const int32_t kept = build(reducedRules, reducedConstraints);
+        const std::vector<ATOMID>& headClause = *reducedRules.front().head;
+        if (headClause.empty()) {
+            // No atom worth making unfounded: no unfounded set the caller asks about.
+            result = true;
+        } else if (kept > 0) {
+            result = !satSolve(reducedRules, reducedConstraints, set, unfoundedSetOut);
+            if (!result && unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
+        } else {
+            reportFirstHeadAtom(headClause, set->size());
+            result = false;
+        }
+    }
+    stopwatch.stop();
+    raiseTo(worstInnerCheckTime, stopwatch);
+    return result;
+}
+
+void supportFixpoint(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
+                     uint32_t& count) {
+    while (count > 0 && removeSupportedAtoms(rules, interpretation, set, count)) {
+    }
+}
+
+void componentSupportFixpoint(RULEPOINTERS rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
+                              uint32_t& count) {
+    while (count > 0 && removeSupportedComponentAtoms(rules, interpretation, set, count)) {
+    }
+}
+
+bool cyclicAndDisjunctive(GDG& gdg, int32_t component) {
+    if (!gdg.flagsComputed()) gdg.computeComponentFlags();
+    return gdg.isComponentCyclic(component) && gdg.disjunctive[component];
+}
+
+// Modular method: the leftover atoms' reduced program, split by the
+// components of its own graph.
+bool checkModular(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
+                  const ATOMFLAGS* atomsToCheck) {
+    const size_t atoms = interpretation.values.size();
+    prepareScratch(wholeSet, atoms);
+    uint32_t left = markTrueAtoms(interpretation, wholeSet);
+    supportFixpoint(rules, interpretation, &wholeSet, left);
+
+    std::vector<GROUNDRULE> reducedRules;
+    std::vector<GROUNDCONSTRAINT> reducedConstraints;
+    REDUCEDRULE accumulator;
+    accumulator.rulesOut = &reducedRules;
+    accumulator.constraintsOut = &reducedConstraints;
+    int32_t kept = 0;
+    for (const GROUNDRULE& rule : rules) {
+        accumulator.clear();
+        kept += reduceRule(rule, interpretation, &wholeSet, accumulator, false);
+    }
+    std::fill(wholeSet.begin(), wholeSet.end(), 0);
+    if (kept == 0) return left == 0;
+
+    GDG graph(reducedRules, std::vector<GROUNDCONSTRAINT>(), DEPGRAPH_GDG_POSITIVE);
+    if (graph.isHCF()) return false;
+    prepareScratch(componentSet, atoms);
+    uint64_t componentAtoms = 0;
+    for (size_t c = 0; c < graph.componentCount(); ++c) {
+        const LISTVIEW<int32_t> members = graph.components[c];
+        for (int32_t a : members) componentSet[a] = 1;
+        uint32_t count = uint32_t(members.size());
+        componentAtoms += count;
+        const RULEPOINTERS componentRules = graph.componentRules[c].ruleList;
+        bool passed;
+        if (cyclicAndDisjunctive(graph, int32_t(c))) {
+            passed = innerCheck(componentRules, interpretation, atomsToCheck, &componentSet, count, INNER_TEST_SAT);
+        } else {
+            componentSupportFixpoint(componentRules, interpretation, &componentSet, count);
+            passed = count == 0;
+        }
+        clearMembers(componentSet, members);
+        if (!passed) return false;
+    }
+    return componentAtoms >= left;
+}
+
+}  // namespace
+
+bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF,
+                GDG& gdg, const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound) {
+    unfoundedSetOut = unfoundedSet;
+    unfoundedSetFoundOut = unfoundedSetFound;
+    if (unfoundedSetFound) *unfoundedSetFound = false;
+    TIMER stopwatch;
+    stopwatch.start();
+    bool result = true;
+    switch (modelCheckMethod) {
+    case CHECK_METHOD_WHOLE:
+        if (programIsHCF || gdg.isHCF())
+            result = checkWholeProgram(gdg, rules, interpretation, atomsToCheck, true, INNER_TEST_NONE);
+        else
+            result = checkWholeProgram(gdg, rules, interpretation, atomsToCheck, true, INNER_TEST_SAT);
+        break;
+    case CHECK_METHOD_COMPONENTS:
+        for (size_t c = 0; c < gdg.componentCount() && result; ++c)
+            result = checkComponent(gdg, interpretation, atomsToCheck, int32_t(c), INNER_TEST_SAT);
+        break;
+    case CHECK_METHOD_MODULAR:
+        result = checkModular(rules, interpretation, atomsToCheck);
+        break;
+    case CHECK_METHOD_SAT_ONLY:
+        result = checkWholeProgram(gdg, rules, interpretation, atomsToCheck, false, INNER_TEST_SAT);
+        break;
+    default:
+        internalError("model check");
+    }
+    stopwatch.stop();
+    raiseTo(worstCheckTime, stopwatch);
+    return result;
+}
+
+bool checkWholeProgram(GDG& gdg, const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
+                       const ATOMFLAGS* atomsToCheck, bool useSupportFixpoint, int32_t kind) {
+    prepareScratch(wholeSet, interpretation.values.size());
+    uint32_t count = markTrueAtoms(interpretation, wholeSet);
+    bool result;
+    if (useSupportFixpoint) supportFixpoint(rules, interpretation, &wholeSet, count);
+    if (useSupportFixpoint && count == 0) {
+        result = true;
+    } else if (useSupportFixpoint && gdg.isHCF()) {
+        result = false;  // head-cycle-free: the leftover atoms are unfounded
+    } else {
+        result = runInnerTest(&wholeSet, count, kind, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+            return buildReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, r, c);
+        });
+    }
+    if (count > 0) std::fill(wholeSet.begin(), wholeSet.end(), 0);
+    return result;
+}
+
+bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
+                    int32_t component, int32_t kind) {
+    prepareScratch(componentSet, interpretation.values.size());
+    const LISTVIEW<int32_t> members = gdg.components[size_t(component)];
+    uint32_t count = 0;
+    for (int32_t a : members)
+        if (countsAsTestable(interpretation, a)) {
+            componentSet[a] = 1;
+            ++count;
+        }
+    const RULEPOINTERS rules = gdg.componentRules[size_t(component)].ruleList;
+    componentSupportFixpoint(rules, interpretation, &componentSet, count);
+    const bool result = count == 0 || (cyclicAndDisjunctive(gdg, component) &&
+                                       innerCheck(rules, interpretation, atomsToCheck, &componentSet, count, kind));
+    clearMembers(componentSet, members);
+    return result;
+}
+
+bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
+                ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
+    return runInnerTest(set, atomTotal, kind, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+        return buildReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, r, c);
+    });
+}
+
+void printModelCheckerStatistics() {
+    // A fresh stream keeps the default notation whatever flags std::cerr carries.
+    std::ostringstream text;
+    text << "Worst single MC time      : " << worstCheckTime << "s\n";
+    text << "Worst single inner MC time: " << worstInnerCheckTime << "s\n";
+    text << "Max. atoms for inner MC   : " << maxInnerCheckAtoms << '\n';
+    std::cerr << text.str();
+}
+
+}  // namespace veltra

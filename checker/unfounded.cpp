@@ -1,0 +1,102 @@
+// checker/unfounded.cpp: the unfounded-set program handed to the
+// satisfiability solver, and the re-tests of a remembered unfounded set.
+#include "checker/modelchecker.h"
+
+namespace veltra {
+
+namespace {
+
+inline bool member(const ATOMFLAGS* set, ATOMID a) { return set && size_t(a) < set->size() && (*set)[a]; }
+
+// The head clause: the atoms of the set that are to be checked or are
+// must-be-true, ascending.
+void appendHeadClause(const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
+                      std::vector<GROUNDRULE>& rulesOut) {
+    std::vector<ATOMID> head;
+    const int32_t* values = interpretation.values.data();
+    const uint8_t* members = set->data();
+    const ATOMID atoms = ATOMID(set->size());
+    for (ATOMID a = 0; a < atoms; ++a)
+        if (members[a] && (values[a] == TV_MUSTBETRUE || member(atomsToCheck, a))) head.push_back(a);
+    rulesOut.emplace_back(&head, nullptr);
+}
+
+template <class RULES, class DEREF>
+int32_t buildReduced(const RULES& rules, DEREF deref, const INTERPRETATION& interpretation,
+                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut,
+                     std::vector<GROUNDCONSTRAINT>& constraintsOut) {
+    appendHeadClause(interpretation, atomsToCheck, set, rulesOut);
+    REDUCEDRULE accumulator;
+    accumulator.rulesOut = &rulesOut;
+    accumulator.constraintsOut = &constraintsOut;
+    int32_t kept = 0;
+    for (const auto& rule : rules) {
+        accumulator.clear();
+        kept += reduceRule(deref(rule), interpretation, set, accumulator, true);
+    }
+    return kept;
+}
+
+// Scans the head of rule against the set; when the head meets the set and no
+// head atom outside it is true, tests whether the body supports the set from
+// outside. 1: the rule supports the set; 0: its head meets the set but it
+// does not support it; -1: its head does not meet the set.
+int32_t supportsSet(const GROUNDRULE& rule, const ATOMFLAGS* set, const int32_t* values) {
+    if (!rule.head) return -1;
+    bool meets = false, trueOutside = false;
+    for (ATOMID h : *rule.head) {
+        if (member(set, h))
+            meets = true;
+        else if (checkerTrue(values[h]))
+            trueOutside = true;
+    }
+    if (!meets) return -1;
+    if (trueOutside) return 0;
+    if (!rule.body) return 1;
+    const std::vector<GROUNDLITERAL>& literals = rule.body->literals;
+    for (size_t i = 0; i < rule.body->firstNegative; ++i) {
+        const ATOMID a = literals[i].atom;
+        if (member(set, a) || checkerFalse(values[a])) return 0;
+    }
+    for (size_t i = rule.body->firstNegative; i < literals.size(); ++i)
+        if (checkerTrue(values[literals[i].atom])) return 0;
+    return 1;
+}
+
+}  // namespace
+
+int32_t buildReducedProgram(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
+                            const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut,
+                            std::vector<GROUNDCONSTRAINT>& constraintsOut) {
+    return buildReduced(rules, [](const GROUNDRULE& r) -> const GROUNDRULE& { return r; }, interpretation,
+                        atomsToCheck, set, rulesOut, constraintsOut);
+}
+
+int32_t buildReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& interpretation,
+                                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
+                                     std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut) {
+    return buildReduced(rules, [](const GROUNDRULE* r) -> const GROUNDRULE& { return *r; }, interpretation,
+                        atomsToCheck, set, rulesOut, constraintsOut);
+}
+
+bool partialCheck(const ATOMFLAGS* unfoundedSet, const INTERPRETATION& interpretation,
+                  const std::vector<GROUNDRULE>& rules, std::vector<const GROUNDRULE*>* cache) {
+    const int32_t* values = interpretation.values.data();
+    for (const GROUNDRULE& rule : rules) {
+        const int32_t support = supportsSet(rule, unfoundedSet, values);
+        if (support < 0) continue;
+        if (support > 0) return false;
+        if (cache) cache->push_back(&rule);
+    }
+    return true;
+}
+
+bool quickPartialCheck(const ATOMFLAGS* unfoundedSet, const INTERPRETATION& interpretation,
+                       const std::vector<const GROUNDRULE*>& cache) {
+    const int32_t* values = interpretation.values.data();
+    for (const GROUNDRULE* rule : cache)
+        if (supportsSet(*rule, unfoundedSet, values) > 0) return false;
+    return true;
+}
+
+}  // namespace veltra
