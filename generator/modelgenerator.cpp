@@ -242,13 +242,13 @@ MODELGENERATOR::~MODELGENERATOR() = default;
 // ---------------------------------------------------------------------------
 // The frame of a run.
 
-bool MODELGENERATOR::startRun(INTERPRETATION& I, bool withHeadCycleMarks) {
+bool MODELGENERATOR::startRun(INTERPRETATION& I, bool forSearch) {
     I.values.assign(groundAtomCount, TV_UNDEFINED);
     I.mustBeTrueCount = 0;
     I.recording = false;
     I.atomLog.clear();
     I.costLog.clear();
-    I.cost = initialCost && initialCost->size() == levelCount ? *initialCost : COSTVECTOR(levelCount);
+    I.cost = forSearch && initialCost && initialCost->size() == levelCount ? *initialCost : COSTVECTOR(levelCount);
     searchState = 0;
     level = 0;
     checkAtoms = std::make_unique<ATOMFLAGS>(groundAtomCount, 0);
@@ -256,10 +256,11 @@ bool MODELGENERATOR::startRun(INTERPRETATION& I, bool withHeadCycleMarks) {
     initTimer.start();
     initDataStructures(I);
     initTimer.stop();
-    if (withHeadCycleMarks) markHeadCycleRules();
+    if (forSearch) markHeadCycleRules();
     wellFoundedTimer.start();
     initiallyInconsistent = !propagateInitial(I);
     wellFoundedTimer.stop();
+    if (forSearch) initialCost = std::make_unique<COSTVECTOR>(I.cost);
     return !initiallyInconsistent;
 }
 

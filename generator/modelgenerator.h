@@ -348,11 +348,14 @@ public:
     ~MODELGENERATOR();
 
     // ---- A run (modelgenerator.cpp) ----
-    // Fresh interpretation, checkAtoms, indexing and head-cycle marks; then
-    // the initial propagation under wellFoundedTimer. Returns false when the
-    // program is inconsistent (initiallyInconsistent is set then). level is 0.
-    // withHeadCycleMarks: false for the deterministic-consequences run.
-    bool startRun(INTERPRETATION& interpretation, bool withHeadCycleMarks = true);
+    // Fresh interpretation, checkAtoms, indexing under initTimer, then the
+    // initial propagation under wellFoundedTimer; level 0, searchState 0.
+    // Returns false when the program is inconsistent (initiallyInconsistent
+    // is set then). A search run (forSearch) starts from initialCost, marks
+    // the head-cycle rules and afterwards gives initialCost the cost the
+    // initial propagation reached; the deterministic-consequences run starts
+    // from zero costs and marks nothing.
+    bool startRun(INTERPRETATION& interpretation, bool forSearch = true);
     // Unwinds every trail (counters and support counts back to their indexed
     // values, aggregates to their grounding state) and releases the run's lists.
     void endRun(INTERPRETATION& interpretation);

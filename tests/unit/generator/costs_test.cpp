@@ -33,6 +33,23 @@ TEST(Costs, ViolationsAddTheirWeightAtTheirLevel) {
     });
 }
 
+TEST(Costs, RunStartsFromTheCostOfGrounding) {
+    inFreshProcess([] {
+        // "a" is a fact: grounding found ":~ a." violated, and the driver
+        // passes its weight as the initial cost. ":- not c." makes c true in
+        // the initial propagation, which violates ":~ c.".
+        groundProgram("a. b v x. c v d. :- not c. :~ a. [5:1] :~ b. [1:1] :~ c. [2:2]");
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        EXPECT_EQ(costAt(run, 1), 5000u);
+        EXPECT_EQ(costAt(run, 2), 2000u);
+        // The cost every answer set of the run carries at least.
+        EXPECT_EQ(run.gen().initialCost->values, run.interpretation.cost.values);
+        ASSERT_TRUE(run.choose("b", TV_ASSUMED));
+        EXPECT_EQ(costAt(run, 1), 6000u);
+    });
+}
+
 TEST(Costs, CostsAreSummedIn64Bits) {
     inFreshProcess([] {
         // 5000 violations of weights near 10^9 (times 1000) pass 2^32 many times.
