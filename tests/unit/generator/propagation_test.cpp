@@ -148,6 +148,27 @@ TEST(Propagation, MustBeTrueAtomsInConstraintsAndSingleSupports) {
     });
 }
 
+TEST(Propagation, CountsWhatItDid) {
+    inFreshProcess([] {
+        groundProgram("a v b. c :- a. :- c, d. d v e. f v g. f :- e.");
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        HEURISTICINFO& info = run.gen().currentInfo;
+        info.clearCounters();
+        // a true: b false, c true, d false (the constraint), e true, and f
+        // true through "f :- e.", which takes g's last support.
+        ASSERT_TRUE(run.choose("a", TV_ASSUMED));
+        expectValues(run, {{"b", TV_FALSE}, {"c", TV_ASSUMED}, {"d", TV_FALSE}, {"e", TV_ASSUMED},
+                           {"f", TV_ASSUMED}, {"g", TV_FALSE}});
+        EXPECT_EQ(info.atomsDecided, 7);
+        EXPECT_EQ(info.madeMustBeTrue, 0);
+        EXPECT_EQ(info.madeTrue, 0);
+        // Rules with a first true head atom: "a v b", "c :- a", "d v e",
+        // "f :- e", "f v g"; and the constraint.
+        EXPECT_EQ(info.itemsSatisfied, 6);
+    });
+}
+
 TEST(Propagation, InconsistentBeforeAnyChoice) {
     const char* programs[] = {
         "a v b. :- a. :- b.",                            // the rule loses every head atom
