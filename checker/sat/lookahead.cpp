@@ -14,8 +14,8 @@ namespace {
 
 enum SCOREKIND { SCORE_DOUBLE, SCORE_BINARY, SCORE_WEIGHTED };
 
-// The variable is decided by neither polarity's clauses: it takes the value
-// that makes its literal true, and nothing is shortened.
+// A pure literal: the opposite literal occurs in no active clause, so making
+// this one true satisfies its clauses and shortens none.
 void assignPure(SATSOLVER& s, int32_t literal) {
     int32_t v = s.variableOf(literal);
     s.value[v] = s.isPositive(literal);

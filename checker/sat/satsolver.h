@@ -88,13 +88,15 @@ struct SATSOLVER {
 
     // Look-ahead work in the current branching step: variables visited by a
     // pass plus occurrence-list entries walked by recounts, trials and probes.
-    // While a step stays within lookaheadBudget, every pass walks all
-    // variables from the first. A step that reaches the budget ends its pass
-    // there (the third pass only once it has a candidate or has assigned a
-    // value), probes no further, and does not widen to the next pass when it
-    // has a candidate; the pass continues from where it stopped at the next
-    // step (passCursor). So one step over a very large clause set costs a
-    // bounded amount of work, and every variable is still reached in turn.
+    // A step that stays within lookaheadBudget runs its passes in full, each
+    // from the first variable. A step that reaches the budget ends the pass
+    // it is in (the third pass only once the step has a candidate or has
+    // assigned a value), probes no further, and widens to the next pass only
+    // while it has neither; a pass that ended early resumes at the next step
+    // from the variable where it stopped (passCursor). One step over a very
+    // large clause set thus costs bounded work, and every variable is still
+    // reached in turn. Steps over clause sets of a few hundred variables
+    // seldom reach the budget.
     int64_t lookaheadWork = 0;
     int64_t lookaheadBudget = int64_t(1) << 14;
     int32_t passCursor[3] = {0, 0, 0};
