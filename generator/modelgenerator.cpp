@@ -281,6 +281,7 @@ LEVELMARK MODELGENERATOR::enterLevel(INTERPRETATION& I) {
 }
 
 void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
+    assert(level > 0);
     --level;
     I.undoToMarkers();
     counterTrail.undoTo(level);

@@ -387,6 +387,10 @@ public:
     bool costTooHighWith(const COSTVECTOR& cost, int32_t slot, uint64_t extra) const;
 
     // ---- Events (propagate.cpp) ----
+    // Handles every queued event and what follows, to a fixpoint, then
+    // re-tests the weak constraints when the cost rose. post: the queue is
+    // empty; false on a conflict, with every change made so far left for the
+    // caller to undo with its level.
     bool propagateEvents(INTERPRETATION& interpretation);
     void setFalse(int32_t atom, INTERPRETATION& interpretation);
     void setMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
