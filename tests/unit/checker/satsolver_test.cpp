@@ -267,6 +267,40 @@ TEST(SatSolver, EmptyClauseIsUnsatisfiable) {
     EXPECT_FALSE(satSolve(rules, {}, &set, nullptr));
 }
 
+// The clause store: variables number the marked atoms in ascending order,
+// and the root propagation leaves the clauses it did not satisfy to the search.
+TEST(SatSolver, BuildClausesNumbersMarkedAtomsAndPropagatesUnits) {
+    ATOMFLAGS set{0, 1, 0, 1, 1, 0};
+    std::vector<ATOMID> a1{1}, a3a4{3, 4}, a4{4};
+    GROUNDCONJUNCTION b1, b3;
+    b1.addLiteral({1, 0});
+    b3.addLiteral({3, 1});
+    std::vector<GROUNDRULE> rules;
+    rules.emplace_back(&a1, nullptr);  // 1.
+    rules.emplace_back(&a3a4, &b1);    // 3 v 4 :- 1.
+    rules.emplace_back(&a4, &b3);      // 4 :- not 3.
+    std::vector<GROUNDCONSTRAINT> constraints;
+    std::vector<int32_t> variableOfAtom;
+    ASSERT_EQ(satBuildClauses(rules, constraints, &set, variableOfAtom), 1);
+    EXPECT_EQ(variableOfAtom, std::vector<int32_t>({0, 1, 0, 2, 3, 0}));
+    EXPECT_EQ(satState.variableCount, 3);
+    EXPECT_EQ(satState.clauseCount, 3);
+    EXPECT_EQ(satState.clausesToSatisfy, 2);  // the unit clause is satisfied at the root
+    EXPECT_EQ(satState.clauseLength[1], 2);   // 3 v 4 v -1 lost -1
+    // Two-literal counts at build time: the clause 4 v -3 (variables 2, 1).
+    EXPECT_EQ(satState.binaryCount[2], 1);
+    EXPECT_EQ(satState.binaryCount[satState.negative(1)], 1);
+    EXPECT_EQ(satState.binaryCount[1], 0);
+
+    // 1. and 4 :- 1. and :- 4. conflict at the root.
+    GROUNDCONSTRAINT not4;
+    not4.body.addLiteral({4, 0});
+    constraints.push_back(not4);
+    rules.erase(rules.begin() + 1);
+    rules.emplace_back(&a4, &b1);
+    EXPECT_EQ(satBuildClauses(rules, constraints, &set, variableOfAtom), -1);
+}
+
 TEST(SatSolver, NoModelSlotAndEmptySet) {
     PROBLEM p = encode(3, {{1, 2}, {-1, 3}});
     EXPECT_TRUE(satSolve(p.rules, p.constraints, &p.set, nullptr));
