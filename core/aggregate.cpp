@@ -165,10 +165,12 @@ void MINFUNCTION::copyExtra(const AGGREGATEFUNCTION& from) {
 void TIMESFUNCTION::addUndefined(const TERM& value) {
     int64_t v = integerCheck(value);
     if (v > 0) upper = saturatingMul(upper, v);
+    if (v == 0) ++undefinedZeros;
 }
 
 void TIMESFUNCTION::setTruthValue(const TERM& value, bool isTrue) {
     int64_t v = integerCheck(value);
+    if (v == 0 && undefinedZeros > 0) --undefinedZeros;
     if (lower == 0 && upper == 0 && trueProduct == 0) return;  // certainly 0 already
     if (isTrue) {
         if (lower != 0)
@@ -176,22 +178,25 @@ void TIMESFUNCTION::setTruthValue(const TERM& value, bool isTrue) {
         else
             trueProduct = saturatingMul(trueProduct, v);
         if (trueProduct == 0) upper = 0;
-    } else if (v != 0) {
-        // A saturated bound cannot be divided back; it stays an upper bound
-        // (the exact product is at most it) until recomputed from the set.
+    } else if (v > 0) {
+        // Only positive values were multiplied into the upper bound. A
+        // saturated bound cannot be divided back; it stays an upper bound
+        // until the generator recomputes it from the set.
         if (!isSaturated(upper)) upper /= v;
-    } else {
-        lower = trueProduct;
+    } else if (v == 0 && undefinedZeros == 0) {
+        lower = trueProduct;  // the last undefined 0 is gone
     }
 }
 
 void TIMESFUNCTION::finalizeBounds() {
-    const GROUNDSET& s = set();
-    if (s.empty() || s.front().value.kind != TERM_INTEGER || integerValue(s.front().value) != 0) lower = trueProduct;
+    if (undefinedZeros == 0) lower = trueProduct;
     if (trueProduct == 0) upper = 0;
 }
 
-void TIMESFUNCTION::copyExtra(const AGGREGATEFUNCTION& from) { trueProduct = from.extra1(); }
+void TIMESFUNCTION::copyExtra(const AGGREGATEFUNCTION& from) {
+    trueProduct = from.extra1();
+    undefinedZeros = from.extra2();
+}
 
 AGGREGATEATOM::AGGREGATEATOM(const AGGREGATEATOM& other)
     : function(other.function ? other.function->clone() : nullptr),

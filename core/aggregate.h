@@ -154,15 +154,19 @@ protected:
     void copyExtra(const AGGREGATEFUNCTION& from) override;
 };
 
+// The upper bound is the product of the positive values of the elements not
+// false; while an element of value 0 is undefined the lower bound stays 0.
 class TIMESFUNCTION : public AGGREGATEFUNCTION {
 public:
-    int64_t trueProduct = 1;  // product of the true values while lower is 0
+    int64_t trueProduct = 1;     // product of the true values while lower is 0
+    int64_t undefinedZeros = 0;  // elements of value 0 still undefined
 
-    void reset() override { lower = 0; upper = 1; trueProduct = 1; }
+    void reset() override { lower = 0; upper = 1; trueProduct = 1; undefinedZeros = 0; }
     void addUndefined(const TERM& value) override;
     void setTruthValue(const TERM& value, bool isTrue) override;
     void finalizeBounds() override;
     int64_t extra1() const override { return trueProduct; }
+    int64_t extra2() const override { return undefinedZeros; }
 
 protected:
     void copyExtra(const AGGREGATEFUNCTION& from) override;

@@ -51,6 +51,7 @@ void AGGREGATETRAIL::restore(const AGGREGATESNAPSHOT& s) {
         break;
     case AGG_TIMES:
         static_cast<TIMESFUNCTION&>(f).trueProduct = s.extra1;
+        static_cast<TIMESFUNCTION&>(f).undefinedZeros = s.extra2;
         if (factorCounts) (*factorCounts)[s.aggregate] = s.factors;
         break;
     default: break;

@@ -56,6 +56,9 @@ TEST(Aggregate, BoundsAfterOneEvaluation) {
         {"times, undefined zero keeps lower 0", AGG_TIMES, {{0, 0}, {4, 1}}, 0, 4},
         {"times, undefined zero becomes false", AGG_TIMES, {{0, 2}, {4, 1}}, 4, 4},
         {"times, true zero", AGG_TIMES, {{0, 1}, {4, 0}}, 0, 0},
+        {"times, one of two undefined zeros false", AGG_TIMES, {{0, 0}, {0, 2}, {4, 1}}, 0, 4},
+        {"times, both undefined zeros false", AGG_TIMES, {{0, 2}, {0, 2}, {4, 1}}, 4, 4},
+        {"times, negative false element does not divide", AGG_TIMES, {{-3, 2}, {5, 0}, {2, 1}}, 2, 10},
     };
     for (const auto& c : cases) {
         auto f = evaluate(c.kind, c.elements);
