@@ -1,16 +1,17 @@
 // grounding/atomcontenttable.cpp: a hash set of ground atoms kept as flat
 // copies of their contents, with a number per atom.
+#include "driver/finish.h"
 #include "grounding/grounder.h"
 
 namespace veltra {
 
-uint64_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
+uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
     uint64_t h = uint32_t(atom.predicate) * 0x9E3779B97F4A7C15ull;
     if (const std::vector<TERM>* terms = atom.terms())
         for (const TERM& t : *terms) h = (h ^ (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index))) * 0x100000001B3ull;
     h ^= h >> 33;  // the low bits choose the slot: mix the high ones in
     h *= 0xFF51AFD7ED558CCDull;
-    return h ^ (h >> 33);
+    return uint32_t(h ^ (h >> 33));
 }
 
 bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
@@ -25,7 +26,7 @@ bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
     return true;
 }
 
-size_t ATOMCONTENTTABLE::slotOf(const ATOM& atom, uint64_t hash) const {
+size_t ATOMCONTENTTABLE::slotOf(const ATOM& atom, uint32_t hash) const {
     const size_t mask = slots_.size() - 1;
     size_t i = hash & mask;
     while (slots_[i].offset && !(slots_[i].hash == hash && holds(slots_[i], atom))) i = (i + 1) & mask;
@@ -52,11 +53,13 @@ void ATOMCONTENTTABLE::grow() {
 
 void ATOMCONTENTTABLE::insert(const ATOM& atom, int32_t number) {
     if (2 * (count_ + 1) > slots_.size()) grow();
-    const uint64_t hash = hashOf(atom);
+    const uint32_t hash = hashOf(atom);
     const size_t i = slotOf(atom, hash);
-    const uint64_t offset = arena_.size() + 1;
     const std::vector<TERM>* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
+    // Offsets are 32 bits: the arena holds fewer than 2^32 - 1 words.
+    if (arena_.size() + 2 + 2 * n >= UINT32_MAX) internalError("atom content table full");
+    const uint32_t offset = uint32_t(arena_.size() + 1);
     arena_.push_back(uint32_t(atom.predicate));
     arena_.push_back(uint32_t(n));
     for (size_t k = 0; k < n; ++k) {

@@ -18,7 +18,12 @@ std::pair<ATOMITERATOR, bool> DELTA::add(ATOMSET& part, const ATOM& atom) {
         isTouched[p] = 1;
         touched.push_back(p);
     }
-    return part.byPredicate[p].insert(atom);
+    // Atoms often arrive in ascending order: try the end first (one
+    // comparison when that fails).
+    ATOMORDEREDSET& set = part.byPredicate[p];
+    const size_t before = set.size();
+    ATOMITERATOR it = set.insert(set.end(), atom);
+    return {it, set.size() != before};
 }
 
 void DELTA::clear() {

@@ -235,7 +235,9 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             if (size_t(p) < undefinedAtoms.byPredicate.size()) undefinedAtoms.byPredicate[p].erase(node.value());
             if (trueAtoms.byPredicate.size() < size_t(predicateTable.count))
                 trueAtoms.byPredicate.resize(predicateTable.count);
-            trueAtoms.byPredicate[p].insert(std::move(node));
+            // Ascending: a predicate that had no atoms takes them at its end.
+            ATOMORDEREDSET& target = trueAtoms.byPredicate[p];
+            target.insert(target.end(), std::move(node));
         }
     }
     for (int32_t touchedPredicate : d.touched) {
@@ -248,7 +250,8 @@ void GROUNDER::mergeDelta(DELTA& d, std::vector<int32_t>& counts) {
             counts[p] = 0;
             if (undefinedAtoms.byPredicate.size() < size_t(predicateTable.count))
                 undefinedAtoms.byPredicate.resize(predicateTable.count);
-            undefinedAtoms.byPredicate[p].insert(std::move(node));
+            ATOMORDEREDSET& target = undefinedAtoms.byPredicate[p];
+            target.insert(target.end(), std::move(node));
         }
     }
 }
