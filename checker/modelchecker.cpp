@@ -67,10 +67,46 @@ void reportFirstHeadAtom(const std::vector<ATOMID>& headClause, size_t atoms) {
     if (unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
 }
 
+// Per ground atom: its variable in a renumbered solver problem, -1 at rest.
+std::vector<int32_t> localOf;
+
+// Solves the program over the set's atoms listed in members, renumbered
+// 0 .. k-1 in ascending order: the solver sees the same problem as over the
+// ground atom numbering (it numbers variables in ascending atom order), but
+// its per-call work is sized by the component, not by all ground atoms.
+// The model, when one is wanted, is mapped back into unfoundedSetOut.
+bool solveRenumbered(std::vector<GROUNDRULE>& rules, std::vector<GROUNDCONSTRAINT>& constraints, const ATOMFLAGS& set,
+                     LISTVIEW<int32_t> members) {
+    if (localOf.size() < set.size()) localOf.resize(set.size(), -1);
+    int32_t k = 0;
+    for (int32_t a : members)
+        if (set[a]) localOf[a] = k++;
+    for (GROUNDRULE& r : rules) {
+        for (ATOMID& a : *r.head) a = localOf[a];
+        if (r.body)
+            for (GROUNDLITERAL& l : r.body->literals) l.atom = localOf[l.atom];
+    }
+    for (GROUNDCONSTRAINT& c : constraints)
+        for (GROUNDLITERAL& l : c.body.literals) l.atom = localOf[l.atom];
+    const ATOMFLAGS localSet(size_t(k), 1);
+    ATOMFLAGS localModel;
+    const bool satisfiable = satSolve(rules, constraints, &localSet, unfoundedSetOut ? &localModel : nullptr);
+    if (satisfiable && unfoundedSetOut) {
+        unfoundedSetOut->assign(set.size(), 0);
+        for (int32_t a : members)
+            if (set[a] && localModel[size_t(localOf[a])]) (*unfoundedSetOut)[a] = 1;
+    }
+    for (int32_t a : members) localOf[a] = -1;
+    return satisfiable;
+}
+
 // The inner test shared by checkWholeProgram and innerCheck. build fills the
-// unfounded-set program and returns the number of rules it kept.
+// unfounded-set program and returns the number of rules it kept. members:
+// null, or the ascending atoms that hold every atom of the set (the solver
+// then works on a renumbered problem).
 template <class BUILD>
-bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, BUILD build) {
+bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, const LISTVIEW<int32_t>* members,
+                  BUILD build) {
     if (atomTotal > maxInnerCheckAtoms) maxInnerCheckAtoms = atomTotal;
     TIMER stopwatch;
     stopwatch.start();
@@ -82,10 +118,12 @@ bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, BUILD 
         const int32_t kept = build(reducedRules, reducedConstraints);
         const std::vector<ATOMID>& headClause = *reducedRules.front().head;
         if (headClause.empty()) {
-            // No atom worth making unfounded: no unfounded set the caller asks about.
+            // No atom worth making unfounded: no unfounded set the caller asks
+            // about, and no clause for the solver to loop on.
             result = true;
         } else if (kept > 0) {
-            result = !satSolve(reducedRules, reducedConstraints, set, unfoundedSetOut);
+            result = members ? !solveRenumbered(reducedRules, reducedConstraints, *set, *members)
+                             : !satSolve(reducedRules, reducedConstraints, set, unfoundedSetOut);
             if (!result && unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
         } else {
             reportFirstHeadAtom(headClause, set->size());
@@ -97,16 +135,14 @@ bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, BUILD 
     return result;
 }
 
-void supportFixpoint(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
-                     uint32_t& count) {
-    while (count > 0 && removeSupportedAtoms(rules, interpretation, set, count)) {
-    }
-}
-
-void componentSupportFixpoint(RULEPOINTERS rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
-                              uint32_t& count) {
-    while (count > 0 && removeSupportedComponentAtoms(rules, interpretation, set, count)) {
-    }
+// innerCheck over a component whose members hold every atom of the set.
+bool innerCheckMembers(RULEPOINTERS componentRules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
+                       const ATOMFLAGS* atomsToCheck, ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
+    return runInnerTest(set, atomTotal, kind, &members,
+                        [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+                            return buildReducedMemberProgram(componentRules, members, interpretation, atomsToCheck,
+                                                             set, r, c);
+                        });
 }
 
 bool cyclicAndDisjunctive(GDG& gdg, int32_t component) {
@@ -148,7 +184,8 @@ bool checkModular(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& in
         const RULEPOINTERS componentRules = graph.componentRules[c].ruleList;
         bool passed;
         if (cyclicAndDisjunctive(graph, int32_t(c))) {
-            passed = innerCheck(componentRules, interpretation, atomsToCheck, &componentSet, count, INNER_TEST_SAT);
+            passed = innerCheckMembers(componentRules, members, interpretation, atomsToCheck, &componentSet, count,
+                                       INNER_TEST_SAT);
         } else {
             componentSupportFixpoint(componentRules, interpretation, &componentSet, count);
             passed = count == 0;
@@ -205,7 +242,7 @@ bool checkWholeProgram(GDG& gdg, const std::vector<GROUNDRULE>& rules, const INT
     } else if (useSupportFixpoint && gdg.isHCF()) {
         result = false;  // head-cycle-free: the leftover atoms are unfounded
     } else {
-        result = runInnerTest(&wholeSet, count, kind, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+        result = runInnerTest(&wholeSet, count, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
             return buildReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, r, c);
         });
     }
@@ -226,14 +263,15 @@ bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFL
     const RULEPOINTERS rules = gdg.componentRules[size_t(component)].ruleList;
     componentSupportFixpoint(rules, interpretation, &componentSet, count);
     const bool result = count == 0 || (cyclicAndDisjunctive(gdg, component) &&
-                                       innerCheck(rules, interpretation, atomsToCheck, &componentSet, count, kind));
+                                       innerCheckMembers(rules, members, interpretation, atomsToCheck, &componentSet,
+                                                         count, kind));
     clearMembers(componentSet, members);
     return result;
 }
 
 bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
                 ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
-    return runInnerTest(set, atomTotal, kind, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+    return runInnerTest(set, atomTotal, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
         return buildReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, r, c);
     });
 }

@@ -82,6 +82,13 @@ bool removeSupportedAtoms(const std::vector<GROUNDRULE>& rules, const INTERPRETA
                           uint32_t& count);
 bool removeSupportedComponentAtoms(RULEPOINTERS rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
                                    uint32_t& count);
+// The set that repeating the pass until it removes nothing leaves, computed
+// in time linear in the size of the rules (the repeated pass can take one
+// pass per atom on a chain of support).
+void supportFixpoint(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
+                     uint32_t& count);
+void componentSupportFixpoint(RULEPOINTERS rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
+                              uint32_t& count);
 
 // The working record of reduceRule. One record may serve many rules: the
 // caller clears it (clear()) before each.
@@ -120,6 +127,11 @@ int32_t buildReducedProgram(const std::vector<GROUNDRULE>& rules, const INTERPRE
 int32_t buildReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& interpretation,
                                      const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
                                      std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut);
+// The same, with the head clause taken from members (ascending, holding
+// every atom of the set) instead of a scan of all ground atoms.
+int32_t buildReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
+                                  const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
+                                  std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut);
 
 // Whether unfoundedSet is still unfounded under the (partial) interpretation:
 // true when no rule supports it from outside. Undefined atoms are assumed to

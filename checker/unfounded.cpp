@@ -8,24 +8,37 @@ namespace {
 
 inline bool member(const ATOMFLAGS* set, ATOMID a) { return set && size_t(a) < set->size() && (*set)[a]; }
 
-// The head clause: the atoms of the set that are to be checked or are
-// must-be-true, ascending.
-void appendHeadClause(const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
-                      std::vector<GROUNDRULE>& rulesOut) {
+// The head clause from the candidates given (ascending).
+template <class ATOMS>
+void appendHeadClauseFrom(const ATOMS& candidates, const INTERPRETATION& interpretation,
+                          const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut) {
     std::vector<ATOMID> head;
     const int32_t* values = interpretation.values.data();
     const uint8_t* members = set->data();
-    const ATOMID atoms = ATOMID(set->size());
-    for (ATOMID a = 0; a < atoms; ++a)
+    for (ATOMID a : candidates)
         if (members[a] && (values[a] == TV_MUSTBETRUE || member(atomsToCheck, a))) head.push_back(a);
     rulesOut.emplace_back(&head, nullptr);
 }
 
+// 0, 1, ..., n - 1 without storing them.
+struct ATOMRANGE {
+    struct ITERATOR {
+        ATOMID a;
+        ATOMID operator*() const { return a; }
+        ITERATOR& operator++() {
+            ++a;
+            return *this;
+        }
+        bool operator!=(const ITERATOR& o) const { return a != o.a; }
+    };
+    ATOMID n;
+    ITERATOR begin() const { return ITERATOR{0}; }
+    ITERATOR end() const { return ITERATOR{n}; }
+};
+
 template <class RULES, class DEREF>
-int32_t buildReduced(const RULES& rules, DEREF deref, const INTERPRETATION& interpretation,
-                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut,
-                     std::vector<GROUNDCONSTRAINT>& constraintsOut) {
-    appendHeadClause(interpretation, atomsToCheck, set, rulesOut);
+int32_t reduceAll(const RULES& rules, DEREF deref, const INTERPRETATION& interpretation, const ATOMFLAGS* set,
+                  std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut) {
     REDUCEDRULE accumulator;
     accumulator.rulesOut = &rulesOut;
     accumulator.constraintsOut = &constraintsOut;
@@ -36,6 +49,9 @@ int32_t buildReduced(const RULES& rules, DEREF deref, const INTERPRETATION& inte
     }
     return kept;
 }
+
+const GROUNDRULE& byReference(const GROUNDRULE& r) { return r; }
+const GROUNDRULE& byPointer(const GROUNDRULE* r) { return *r; }
 
 // Scans the head of rule against the set; when the head meets the set and no
 // head atom outside it is true, tests whether the body supports the set from
@@ -68,15 +84,22 @@ int32_t supportsSet(const GROUNDRULE& rule, const ATOMFLAGS* set, const int32_t*
 int32_t buildReducedProgram(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
                             const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut,
                             std::vector<GROUNDCONSTRAINT>& constraintsOut) {
-    return buildReduced(rules, [](const GROUNDRULE& r) -> const GROUNDRULE& { return r; }, interpretation,
-                        atomsToCheck, set, rulesOut, constraintsOut);
+    appendHeadClauseFrom(ATOMRANGE{ATOMID(set->size())}, interpretation, atomsToCheck, set, rulesOut);
+    return reduceAll(rules, byReference, interpretation, set, rulesOut, constraintsOut);
 }
 
 int32_t buildReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& interpretation,
                                      const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
                                      std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut) {
-    return buildReduced(rules, [](const GROUNDRULE* r) -> const GROUNDRULE& { return *r; }, interpretation,
-                        atomsToCheck, set, rulesOut, constraintsOut);
+    appendHeadClauseFrom(ATOMRANGE{ATOMID(set->size())}, interpretation, atomsToCheck, set, rulesOut);
+    return reduceAll(rules, byPointer, interpretation, set, rulesOut, constraintsOut);
+}
+
+int32_t buildReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
+                                  const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
+                                  std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut) {
+    appendHeadClauseFrom(members, interpretation, atomsToCheck, set, rulesOut);
+    return reduceAll(rules, byPointer, interpretation, set, rulesOut, constraintsOut);
 }
 
 bool partialCheck(const ATOMFLAGS* unfoundedSet, const INTERPRETATION& interpretation,

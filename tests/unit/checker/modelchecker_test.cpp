@@ -167,6 +167,82 @@ TEST(SupportFixpoint, RemovesExactlyTheSupportedAtoms) {
     }
 }
 
+// The linear fixpoint leaves what repeating the pass leaves, on random rule
+// lists over partial and total interpretations.
+TEST(SupportFixpoint, LinearFixpointEqualsRepeatedPasses) {
+    std::mt19937 random(7);
+    int32_t nonTrivial = 0;
+    for (int32_t round = 0; round < 3000; ++round) {
+        std::vector<GROUNDRULE> rules;
+        const int32_t ruleCount = 1 + int32_t(random() % 10);
+        for (int32_t r = 0; r < ruleCount; ++r) {
+            std::vector<ATOMID> head;
+            for (int32_t h = int32_t(random() % 3); h >= 0; --h) head.push_back(ATOMID(random() % letters));
+            GROUNDCONJUNCTION body;
+            for (int32_t b = int32_t(random() % 4); b > 0; --b)
+                body.addLiteral({ATOMID(random() % letters), uint8_t(random() % 4 == 0)});
+            rules.emplace_back(&head, random() % 5 == 0 ? nullptr : &body);
+        }
+        INTERPRETATION interpretation;
+        ATOMFLAGS start(letters, 0);
+        uint32_t startCount = 0;
+        for (int32_t a = 0; a < letters; ++a) {
+            const int32_t kind = int32_t(random() % 5);
+            interpretation.values.push_back(kind == 0 ? TV_UNDEFINED : kind == 1 ? TV_FALSE : kind == 2 ? TV_MUSTBETRUE : TV_TRUE);
+            if (checkerTrue(interpretation.values.back()) && random() % 4 != 0) {
+                start[a] = 1;
+                ++startCount;
+            }
+        }
+        ATOMFLAGS passes = start;
+        uint32_t passesCount = startCount;
+        while (removeSupportedAtoms(rules, interpretation, &passes, passesCount)) {
+        }
+        ATOMFLAGS linear = start;
+        uint32_t linearCount = startCount;
+        supportFixpoint(rules, interpretation, &linear, linearCount);
+        ASSERT_EQ(setText(linear), setText(passes)) << "round " << round;
+        ASSERT_EQ(linearCount, passesCount);
+        std::vector<const GROUNDRULE*> pointers;
+        for (const GROUNDRULE& r : rules) pointers.push_back(&r);
+        ATOMFLAGS component = start;
+        uint32_t componentCount = startCount;
+        componentSupportFixpoint(rulePointers(pointers), interpretation, &component, componentCount);
+        ASSERT_EQ(component, passes);
+        ASSERT_EQ(componentCount, passesCount);
+        nonTrivial += passesCount > 0 && passesCount < startCount;
+    }
+    EXPECT_GT(nonTrivial, 100);
+}
+
+// A support chain against the rule order: one pass per atom for the pass,
+// the same result from the linear fixpoint.
+TEST(SupportFixpoint, LongChainAgainstTheRuleOrder) {
+    constexpr int32_t n = 2000;
+    std::vector<GROUNDRULE> rules;
+    for (int32_t i = 0; i + 1 < n; ++i) {
+        std::vector<ATOMID> head{i};
+        GROUNDCONJUNCTION body;
+        body.addLiteral({i + 1, 0});
+        rules.emplace_back(&head, &body);
+    }
+    std::vector<ATOMID> last{n - 1};
+    rules.emplace_back(&last, nullptr);
+    INTERPRETATION interpretation;
+    interpretation.values.assign(n, TV_TRUE);
+    ATOMFLAGS set(n, 1);
+    uint32_t count = n;
+    supportFixpoint(rules, interpretation, &set, count);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(std::count(set.begin(), set.end(), 1), 0);
+    set.assign(n, 1);
+    count = n;
+    int32_t passCount = 0;
+    while (removeSupportedAtoms(rules, interpretation, &set, count)) ++passCount;
+    EXPECT_EQ(passCount, n);
+    EXPECT_EQ(count, 0u);
+}
+
 // ---- Rule reduction ----
 
 struct REDUCECASE {
