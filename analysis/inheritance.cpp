@@ -144,9 +144,27 @@ void addOverridingRules(int32_t o) {
     });
 }
 
+// "__projp", true for the arguments of p that hold for some object; its rule
+// is added the first time it is asked for.
+int32_t projectedPredicate(int32_t p, size_t k) {
+    std::string projected = "__proj" + predicateName(p);
+    int32_t index = predicateTable.find(NAME(projected));
+    if (index >= 0) return index;
+    std::vector<TERM> headTerms = variableList(nullptr, k, "Rule");
+    std::vector<ATOM> head{ATOM(projected.c_str(), &headTerms, KIND_IDB)};
+    makeRoomForObjectArgument(p, k, true);
+    TERM anyObject = freshVariable(static_cast<int32_t>(k), "Rule");
+    std::vector<TERM> terms = variableList(&anyObject, k, "Rule");
+    CONJUNCTION projection;
+    projection.addLiteral(LITERAL(ATOM(predicateName(p).c_str(), &terms, KIND_UNKNOWN), false));
+    rules.emplace_back(&head, &projection);
+    return head[0].predicate;
+}
+
 // Positive literals over a predicate with a complement hold for any object:
 // each gets a fresh variable as its object argument. A negative literal over
-// p becomes one over "__projp", true when p holds for no object.
+// p becomes one over "__projp", true when p holds for some object, and so
+// does a literal inside an aggregate: its elements are those of any object.
 void addProjectionRules(CONJUNCTION& body, int32_t v, const char* statement) {
     for (size_t i = 0; i < body.firstNegative; ++i) {
         LITERAL& l = body.literals[i];
@@ -155,23 +173,13 @@ void addProjectionRules(CONJUNCTION& body, int32_t v, const char* statement) {
     }
     for (size_t i = body.firstNegative; i < body.size(); ++i) {
         LITERAL& l = body.literals[i];
-        if (!hasComplement(l)) continue;
-        int32_t p = l.predicate;
-        std::string projected = "__proj" + predicateName(p);
-        size_t k = l.arity();
-        int32_t index = predicateTable.find(NAME(projected));
-        if (index < 0) {
-            std::vector<TERM> headTerms = variableList(nullptr, k, "Rule");
-            std::vector<ATOM> head{ATOM(projected.c_str(), &headTerms, KIND_IDB)};
-            makeRoomForObjectArgument(p, k, true);
-            TERM anyObject = freshVariable(static_cast<int32_t>(k), "Rule");
-            std::vector<TERM> terms = variableList(&anyObject, k, "Rule");
-            CONJUNCTION projection;
-            projection.addLiteral(LITERAL(ATOM(predicateName(p).c_str(), &terms, KIND_UNKNOWN), false));
-            rules.emplace_back(&head, &projection);
-            index = head[0].predicate;
-        }
-        l.predicate = index;
+        if (hasComplement(l)) l.predicate = projectedPredicate(l.predicate, l.arity());
+    }
+    for (LITERAL& l : body.literals) {
+        AGGREGATEATOM* aggregate = l.aggregate();
+        if (!aggregate || !aggregate->function) continue;
+        for (LITERAL& inner : aggregate->function->body.literals)
+            if (hasComplement(inner)) inner.predicate = projectedPredicate(inner.predicate, inner.arity());
     }
 }
 
@@ -284,6 +292,10 @@ void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objectList) {
         rewriteRules(*objectList[o]);
     }
     for (CONSTRAINT& c : constraints) addProjectionRules(c.body, firstFreeVariable(c.body), "Constraint");
+    // Weak constraints like constraints, so that their costs still apply to
+    // the atoms that gained an object argument.
+    for (WEAKCONSTRAINT& w : weakConstraints)
+        addProjectionRules(w.body, firstFreeVariable(w.body), "Weak constraint");
 }
 
 }  // namespace veltra

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
 #include "core/aggregate.h"
 #include "core/predicatetable.h"
@@ -340,6 +341,16 @@ void MAGICSETS::assemble() {
     rules = std::move(rewritten);
 }
 
+// Whether some negative dependency lies inside a cycle of the predicates.
+bool hasUnstratifiedNegation() {
+    std::vector<CONSTRAINT> none;
+    DG dg(rules, none, DEPGRAPH_DG_FULL);
+    dg.computeComponentFlags();
+    for (size_t c = 0; c < dg.componentCount(); ++c)
+        if (dg.notStratified[c]) return true;
+    return false;
+}
+
 // The conditions of the rewriting; each failure is printed, and false leaves
 // the program alone.
 bool applicable() {
@@ -362,6 +373,17 @@ bool applicable() {
             ok = false;
             break;
         }
+    // Dropping the rules the query does not reach changes the answer sets of
+    // a program with weak constraints or with negation through recursion
+    // (z :- not z. has none, whatever the query): leave such programs alone.
+    if (!weakConstraints.empty()) {
+        std::cerr << "Magic Sets for weak constraints are not yet implemented.\n";
+        ok = false;
+    }
+    if (hasUnstratifiedNegation()) {
+        std::cerr << "Magic Sets for programs with unstratified negation are not yet implemented.\n";
+        ok = false;
+    }
     if (!ok) std::cerr << "It is not possible to apply the Magic Sets optimization.\n";
     return ok;
 }

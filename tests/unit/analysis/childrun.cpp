@@ -138,6 +138,7 @@ std::string programText() {
     edbFacts.forEach([&](const ATOM& a) { printAtom(out, a) << ".\n"; });
     for (const RULE& r : rules) printProgramRule(out, r) << '\n';
     for (const CONSTRAINT& c : constraints) printProgramConstraint(out, c) << '\n';
+    for (const WEAKCONSTRAINT& w : weakConstraints) printProgramWeakConstraint(out, w) << '\n';
     return out.str();
 }
 

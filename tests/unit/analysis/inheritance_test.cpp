@@ -97,10 +97,11 @@ const REWRITECASE rewriteCases[] = {
      "p(a) :- t, not __ovr0(a).\n"
      "q :- p(_0).\n",
      ""},
-    {"a variable of an aggregate is not taken for an object variable",
+    {"an aggregate ranges over the projection of every object",
      "q(Y) :- r(Y), p(Y), Y < #count{X : p(X)}. o { -p(1). }",
      "-p(o,1).\n"
-     "q(_0) :- r(_0), p(_2,_0), _0 < #count{_1 : p(_1)} <= 2147483647.\n",
+     "q(_0) :- r(_0), p(_2,_0), _0 < #count{_1 : __projp(_1)} <= 2147483647.\n"
+     "__projp(_0) :- p(_1,_0).\n",
      ""},
     {"a fact of a predicate a later object made IDB becomes a rule",
      "a { p(1) :- t. t. } b : a { -p(1). } c : b { -p(2) :- t. }",
@@ -110,6 +111,10 @@ const REWRITECASE rewriteCases[] = {
      "p(a,1) :- t, not __ovr0(a,1).\n"
      "-p(b,1).\n"
      "-p(c,2) :- t.\n",
+     ""},
+    {"weak constraints are rewritten like constraints, so their costs still apply",
+     ":~ p(X). [1:1] :~ r(X), not p(X). [2:1] r(1). a { p(1). } b : a { -p(2). }",
+     "p(a,1).\nr(1).\n-p(b,2).\n__prec(b,a).\n__projp(_0) :- p(_1,_0).\n:~ p(_1,_0). [1:1]\n:~ r(_0), not __projp(_0). [2:1]\n",
      ""},
     {"predicates without a complement stay as they are",
      "a { q(X) :- r(X), not s(X). r(1). } b : a { s(1). }",

@@ -147,6 +147,15 @@ const REWRITECASE rewriteCases[] = {
      "e(1). p(X) v q(X) :- e(X). p(1)?", "e(1).\np(_0) v q(_0) :- e(_0).\n",
      "Magic Sets for disjunctive programs are not yet implemented.\n"
      "It is not possible to apply the Magic Sets optimization.\n"},
+    {"unstratified negation: dropping unreached rules would change the answer sets",
+     "e(1). p(X) :- e(X). z :- not z. p(1)?", "e(1).\np(_0) :- e(_0).\nz :- not z.\n",
+     "Magic Sets for programs with unstratified negation are not yet implemented.\n"
+     "It is not possible to apply the Magic Sets optimization.\n"},
+    {"weak constraints: their costs depend on rules the query does not reach",
+     "e(1). p(X) :- e(X). q(X) :- e(X). :~ q(X). [1:1] p(1)?",
+     "e(1).\np(_0) :- e(_0).\nq(_0) :- e(_0).\n:~ q(_0). [1:1]\n",
+     "Magic Sets for weak constraints are not yet implemented.\n"
+     "It is not possible to apply the Magic Sets optimization.\n"},
     {"only propositional query atoms, and constraints",  //
      "s(1). p :- s(1). :- p. p?", "s(1).\np :- s(1).\n:- p.\n",
      "The query must have at least one not propositional IDB atom.\n"
