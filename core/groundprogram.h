@@ -16,6 +16,10 @@ namespace veltra {
 
 using ATOMID = int32_t;  // dense index of a ground atom, from 0
 
+// An atom set of the model checker and the search: one byte per ground atom,
+// indexed by atom, 1 for a member.
+using ATOMFLAGS = std::vector<uint8_t>;
+
 struct ATOMHASH {
     size_t operator()(const ATOM& a) const;
 };

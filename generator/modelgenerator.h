@@ -23,8 +23,6 @@ inline bool isTrueValue(int32_t v) { return v > 3; }
 // True for aggregates and constraints: must-be-true counts as true.
 inline bool isTrueOrMustBeTrue(int32_t v) { return v >= TV_MUSTBETRUE; }
 
-// One byte per ground atom, 1 for a member.
-using ATOMFLAGS = std::vector<uint8_t>;
 
 struct ATOMLOGENTRY {
     int32_t atom;      // -1: level marker

@@ -9,9 +9,8 @@
 
 namespace veltra {
 
-// One byte per ground atom, indexed by atom; 1 marks a member. A party that
-// lets a callee fill or replace its array passes the slot (an ATOMFLAGS*).
-using ATOMFLAGS = std::vector<uint8_t>;
+// ATOMFLAGS (core/groundprogram.h): a party that lets a callee fill or
+// replace its array passes the slot (an ATOMFLAGS*).
 
 // The solver's state: one process-wide instance, satState. Its arrays grow to
 // the largest problem seen and keep their capacity between calls, so a call
