@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "core/rule.h"
 #include "driver/finish.h"
@@ -16,6 +17,7 @@
 #include "driver/statistics.h"
 #include "driver/timers.h"
 #include "generator/cost.h"
+#include "generator/modelgenerator.h"
 #include "grounding/grounder.h"
 #include "input/dbstatement.h"
 #include "input/parse.h"
@@ -420,8 +422,73 @@ int runDriver(RUNSETTINGS& run) {
     // 33. Nothing left to search.
     if (groundRules.empty()) reportSingleModel(costs);
 
-    // 31, 32, 34-38.
-    missingStage("search for answer sets");
+    // 31. No frontend of this build sets an after-grounding hook.
+    // 32. The head-cycle-free hint, worth a graph only for a large ground program.
+    bool programIsHCF = false;
+    if (groundRules.size() > 3 * rules.size()) {
+        DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_HCF_TEST);
+        programIsHCF = dg.isHCF();
+    }
+
+    // 34. Heuristic lists.
+    if (heuristicList.empty()) parseHeuristicList("0,2,4,15,37,7,8,9,10,11", 0, heuristicList);
+    if (OPTIONS.complementPT) {
+        if (combineHeuristicList.empty()) {
+            combineHeuristicList.assign(heuristicList.size(), combineComplementPT);
+        } else if (combineHeuristicList.size() != heuristicList.size()) {
+            std::cerr << "Length of --heuristic does not match length of --combineheuristic.\n";
+            finish(1);
+        }
+    }
+    if (checkerHeuristicList.empty()) parseHeuristicList("6", 0, checkerHeuristicList);
+
+    // 35.
+    preprocessingTimer.stop();
+
+    // 36. The generator, with the hook of the chosen frontend.
+    MODELHOOK modelHook = nullptr;
+    if (frontend == 0) modelHook = printModelWithCost;
+    if (frontend == 1) modelHook = braveModelHook;
+    if (frontend == 2) modelHook = cautiousModelHook;
+    uint32_t checkFlags = 0;
+    if (programIsHCF) checkFlags |= CHECK_PROGRAM_IS_HCF;
+    if (!run.modelCheckingOff) checkFlags |= CHECK_MODEL_CHECKING_ON;
+    if (OPTIONS.useGUS) checkFlags |= CHECK_USE_GUS;
+    auto generator = std::make_unique<MODELGENERATOR>(
+        &groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts, &trueAtoms, &run.n,
+        &costs.bound, checkFlags, modelHook, nullptr, aggregatesPresent, &costs.initial,
+        !groundWeakConstraints.empty() || !violatedWeakConstraints.empty(), !weakConstraints.empty(), wcTrace,
+        costBoundGiven, static_cast<uint32_t>(costLevels.size()), static_cast<uint32_t>(aggregateCount),
+        &heuristicList, &combineHeuristicList);
+
+    // 37. The search; an optimum proved only by exhausting the search is
+    // reported afterwards: once for "-n=1", else by a second run that
+    // reports every answer set of that cost.
+    if (run.deterministicOnly) {
+        generator->printDeterministicConsequences();
+    } else {
+        generator->computeAnswerSets();
+        if (!generator->optimumKnown && generator->bestModel) {
+            generator->optimumKnown = true;
+            if (run.n == 1) {
+                generator->totalTimer.start();
+                if (generator->answerSetsPrinted == 0) generator->searchTimer.start();
+                generator->frontendTimer.start();
+                if (generator->modelHook) generator->modelHook(generator.get(), trueAtoms, generator->bestModel.get());
+                generator->frontendTimer.stop();
+                if (generator->answerSetsPrinted == 0) generator->searchTimer.stop();
+                generator->totalTimer.stop();
+            } else {
+                *generator->initialCost = costs.initial;
+                generator->computeAnswerSets();
+            }
+        }
+    }
+
+    // 38.
+    if (statsLevel > 0) printTimings(generator.get());
+    generator.reset();
+    finish(0);
 }
 
 }  // namespace veltra

@@ -367,6 +367,51 @@ public:
     void assignChoice(int32_t atom, int32_t value, INTERPRETATION& interpretation);
     void clearOccurrenceLists();
 
+    // ---- The search (search.cpp) ----
+    // One complete search: a run started as above, the levels from 1 on, and
+    // the run's end. Answer sets go to candidateFilter and modelHook;
+    // bestModel, bestCost, optimumKnown, initialCost, the statistics and the
+    // timers outlive it. May be run again on the same generator.
+    void computeAnswerSets();
+    // One choice level: choices, their branches and complements, until
+    // nothing is left to choose (then the candidate) or the level is
+    // hopeless. The outcome is in searchState.
+    void searchLevel(INTERPRETATION& interpretation);
+    // Opens level level+1 with literal taken true (sign 1) or false (sign
+    // 0), propagates, searches below and undoes everything. consistent is
+    // set at the first branch of the level that propagates without conflict.
+    void branchOn(bool& consistent, int32_t sign, GROUNDLITERAL literal, INTERPRETATION& interpretation);
+    // The choice without heuristics: whether rule is open with a true
+    // positive body and has a literal to offer; position receives the
+    // literal's place in the head, or in the body for a negative literal.
+    bool ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, size_t& position,
+                          const INTERPRETATION& interpretation) const;
+    // The partial checks that prune a level: before its first choice
+    // (forward) and after a subtree was rejected by a model check
+    // (backtracking). True when the level is hopeless.
+    bool forwardCheckFails(INTERPRETATION& interpretation, uint32_t passedLevel, uint32_t candidateLevel);
+    bool backtrackingCheckFails(INTERPRETATION& interpretation);
+
+    // ---- Candidates (candidates.cpp) ----
+    // Completes the interpretation (undefined atoms false), model-checks it
+    // when its stability is in doubt, filters and reports it.
+    // post: searchState 2 when the check or candidateFilter rejected it,
+    // 1 when a hook stopped the search, unchanged otherwise.
+    void checkCandidate(INTERPRETATION& interpretation);
+    // The model checker on the interpretation; fills unfoundedSet and
+    // unfoundedSetFound. True when it is stable.
+    bool callModelChecker(INTERPRETATION& interpretation);
+    // Keeps the answer set (bestModel, bestCost, the optimum) and reports it.
+    void answerSetFound(INTERPRETATION& interpretation);
+    // The lowest atom from 'from' on that is in unfoundedSet and true (2 or
+    // above 3); the atom count when there is none.
+    uint32_t nextTrueUnfoundedAtom(const INTERPRETATION& interpretation, uint32_t from) const;
+
+    // ---- Deterministic consequences (deterministic.cpp) ----
+    // "-det": the initial propagation only; prints the atoms known true as one
+    // set on standard output, or "Inconsistency!".
+    void printDeterministicConsequences();
+
     // ---- Indexing (index.cpp) ----
     bool initDataStructures(INTERPRETATION& interpretation);
     bool indexRules(INTERPRETATION& interpretation);

@@ -1,0 +1,117 @@
+// generator/candidates.cpp: completion of an interpretation into a candidate,
+// its model check, the candidate filter, and the bookkeeping and report of
+// each answer set.
+#include <algorithm>
+
+#include "checker/modelchecker.h"
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+uint32_t MODELGENERATOR::nextTrueUnfoundedAtom(const INTERPRETATION& I, uint32_t from) const {
+    const uint32_t atoms = uint32_t(std::min(unfoundedSet.size(), I.values.size()));
+    for (uint32_t a = from; a < atoms; ++a)
+        if (unfoundedSet[a] && checkerTrue(I.values[a])) return a;
+    return uint32_t(I.values.size());
+}
+
+bool MODELGENERATOR::callModelChecker(INTERPRETATION& I) {
+    const bool recording = I.recording;
+    I.recording = false;
+    const bool stable = checkModel(I, *groundRules, (checkFlags & CHECK_PROGRAM_IS_HCF) != 0, *gdg, checkAtoms.get(),
+                                   &unfoundedSet, &unfoundedSetFound);
+    I.recording = recording;
+    return stable;
+}
+
+void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
+    // 1.
+    ++answerSetCandidates;
+    lastCandidateLevel = uint32_t(level);
+
+    // 2. An atom derived true without support: no answer set here.
+    if (I.mustBeTrueCount != 0) {
+        unfoundedSetFound = false;
+        return;
+    }
+
+    // 3. Completion: every undefined atom false, propagated at once. Atoms
+    // behind the walk are decided, so none of them can turn must-be-true.
+    const int32_t atoms = int32_t(I.values.size());
+    for (int32_t a = 0; a < atoms; ++a) {
+        const int32_t value = I.values[a];
+        if (value == TV_MUSTBETRUE) {
+            unfoundedSetFound = false;
+            return;
+        }
+        if (value != TV_UNDEFINED) continue;
+        setFalse(a, I);
+        if (!propagateEvents(I)) {
+            unfoundedSetFound = false;
+            return;
+        }
+    }
+
+    // 4. The model check, needed when some true atom was not derived by
+    // propagation. The unfounded-set step would make it unnecessary for a
+    // head-cycle-free program; it is not set up in this generator (gusActive
+    // stays false), so the check runs whenever that step is not active.
+    const bool unfoundedStepCovers =
+        gusActive && (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
+    if ((checkFlags & CHECK_MODEL_CHECKING_ON) && !checkAtomList.empty() && !unfoundedStepCovers) {
+        modelCheckTimer.start();
+        ++totalModelChecks;
+        const bool stable = callModelChecker(I);
+        modelCheckTimer.stop();
+        if (!stable) {
+            if (unfoundedSetFound) unfoundedCursor = nextTrueUnfoundedAtom(I, 0);
+            searchState = 2;
+            partialCheckRules.clear();
+        }
+    }
+
+    // 5. The caller's filter, for candidates that passed.
+    if (candidateFilter) {
+        if (searchState == 2) return;  // unfoundedSetFound stays for the backtracking check
+        frontendTimer.start();
+        const bool accepted = candidateFilter(this, *groundTrueAtoms, &I);
+        frontendTimer.stop();
+        if (!accepted) {
+            searchState = 2;
+            unfoundedSetFound = false;
+        }
+    }
+
+    // 6.
+    if (searchState != 2) {
+        answerSetFound(I);
+        unfoundedSetFound = false;
+    }
+}
+
+void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
+    // 1-3. The new bound, the best model and whether it proves the optimum.
+    if (!optimumKnown) bestCost = std::make_unique<COSTVECTOR>(I.cost);
+    if (!bestModel) bestModel = std::make_unique<INTERPRETATION>();
+    bestModel->values = I.values;
+    bestModel->mustBeTrueCount = I.mustBeTrueCount;
+    bestModel->cost = I.cost;
+    if (!optimumKnown && initialCost && compareCosts(I.cost, *initialCost) == 0) optimumKnown = true;
+
+    // 4. Only answer sets of known optimal cost count.
+    if (optimumKnown) ++answerSetsComputed;
+
+    // 5. The report.
+    if (!modelHook) return;
+    const INTERPRETATION* model = &I;
+    if (weakConstraintsPresent) {
+        if (!optimumKnown && !wcTrace && !costBoundGiven) return;
+        model = bestModel.get();
+    }
+    frontendTimer.start();
+    const bool goOn = modelHook(this, *groundTrueAtoms, model);
+    frontendTimer.stop();
+    if (!goOn) searchState = 1;
+}
+
+}  // namespace veltra
