@@ -138,11 +138,10 @@ bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, const 
 // innerCheck over a component whose members hold every atom of the set.
 bool innerCheckMembers(RULEPOINTERS componentRules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
                        const ATOMFLAGS* atomsToCheck, ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
-    return runInnerTest(set, atomTotal, kind, &members,
-                        [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-                            return buildReducedMemberProgram(componentRules, members, interpretation, atomsToCheck,
-                                                             set, r, c);
-                        });
+    return runInnerTest(
+        set, atomTotal, kind, &members, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+            return buildReducedMemberProgram(componentRules, members, interpretation, atomsToCheck, set, r, c);
+        });
 }
 
 bool cyclicAndDisjunctive(GDG& gdg, int32_t component) {
@@ -198,8 +197,8 @@ bool checkModular(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& in
 
 }  // namespace
 
-bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF,
-                GDG& gdg, const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound) {
+bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF, GDG& gdg,
+                const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound) {
     unfoundedSetOut = unfoundedSet;
     unfoundedSetFoundOut = unfoundedSetFound;
     if (unfoundedSetFound) *unfoundedSetFound = false;
@@ -242,16 +241,17 @@ bool checkWholeProgram(GDG& gdg, const std::vector<GROUNDRULE>& rules, const INT
     } else if (useSupportFixpoint && gdg.isHCF()) {
         result = false;  // head-cycle-free: the leftover atoms are unfounded
     } else {
-        result = runInnerTest(&wholeSet, count, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-            return buildReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, r, c);
-        });
+        result = runInnerTest(&wholeSet, count, kind, nullptr,
+                              [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+                                  return buildReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, r, c);
+                              });
     }
     if (count > 0) std::fill(wholeSet.begin(), wholeSet.end(), 0);
     return result;
 }
 
-bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
-                    int32_t component, int32_t kind) {
+bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck, int32_t component,
+                    int32_t kind) {
     prepareScratch(componentSet, interpretation.values.size());
     const LISTVIEW<int32_t> members = gdg.components[size_t(component)];
     uint32_t count = 0;
@@ -262,18 +262,19 @@ bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFL
         }
     const RULEPOINTERS rules = gdg.componentRules[size_t(component)].ruleList;
     componentSupportFixpoint(rules, interpretation, &componentSet, count);
-    const bool result = count == 0 || (cyclicAndDisjunctive(gdg, component) &&
-                                       innerCheckMembers(rules, members, interpretation, atomsToCheck, &componentSet,
-                                                         count, kind));
+    const bool result =
+        count == 0 || (cyclicAndDisjunctive(gdg, component) &&
+                       innerCheckMembers(rules, members, interpretation, atomsToCheck, &componentSet, count, kind));
     clearMembers(componentSet, members);
     return result;
 }
 
 bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
                 ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
-    return runInnerTest(set, atomTotal, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-        return buildReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, r, c);
-    });
+    return runInnerTest(
+        set, atomTotal, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
+            return buildReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, r, c);
+        });
 }
 
 void printModelCheckerStatistics() {

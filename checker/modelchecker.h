@@ -28,10 +28,10 @@ inline RULEPOINTERS rulePointers(const std::vector<const GROUNDRULE*>& list) {
 
 // Methods of "-OMm=" (modelCheckMethod).
 enum : int32_t {
-    CHECK_METHOD_WHOLE = 0,      // whole program, head-cycle-free shortcut
-    CHECK_METHOD_COMPONENTS = 1, // component by component
-    CHECK_METHOD_MODULAR = 5,    // components of the reduced program's own graph
-    CHECK_METHOD_SAT_ONLY = 9    // whole program straight to the solver
+    CHECK_METHOD_WHOLE = 0,       // whole program, head-cycle-free shortcut
+    CHECK_METHOD_COMPONENTS = 1,  // component by component
+    CHECK_METHOD_MODULAR = 5,     // components of the reduced program's own graph
+    CHECK_METHOD_SAT_ONLY = 9     // whole program straight to the solver
 };
 // The only inner-test kind: the satisfiability test of the leftover atoms.
 enum : int32_t { INNER_TEST_NONE = 0, INNER_TEST_SAT = 2 };
@@ -42,9 +42,9 @@ enum : int32_t { INNER_TEST_NONE = 0, INNER_TEST_SAT = 2 };
 extern ATOMFLAGS* unfoundedSetOut;
 extern bool* unfoundedSetFoundOut;
 // Maxima over the whole run; nothing resets them.
-extern double worstCheckTime;         // seconds of the longest checkModel call
-extern double worstInnerCheckTime;    // seconds of the longest inner test
-extern uint32_t maxInnerCheckAtoms;   // most atoms handed to an inner test
+extern double worstCheckTime;        // seconds of the longest checkModel call
+extern double worstInnerCheckTime;   // seconds of the longest inner test
+extern uint32_t maxInnerCheckAtoms;  // most atoms handed to an inner test
 
 // ---- Driver and methods (modelchecker.cpp) ----
 // The entry of the model generator: true when no unfounded set was found.
@@ -56,16 +56,16 @@ extern uint32_t maxInnerCheckAtoms;   // most atoms handed to an inner test
 // ground atom, 1 for members). A failure decided without an inner test
 // leaves the flag false and the array as it was.
 // A method other than 0, 1, 5 and 9 is the internal error "model check".
-bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF,
-                GDG& gdg, const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound);
+bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF, GDG& gdg,
+                const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound);
 // All true atoms at once; with the support fixpoint first unless
 // useSupportFixpoint is false. kind: INNER_TEST_SAT, or INNER_TEST_NONE when
 // the inner test can never be reached.
 bool checkWholeProgram(GDG& gdg, const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
                        const ATOMFLAGS* atomsToCheck, bool useSupportFixpoint, int32_t kind);
 // The true atoms of one component of gdg, over that component's rules.
-bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
-                    int32_t component, int32_t kind);
+bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck, int32_t component,
+                    int32_t kind);
 // The inner test over one rule list: whether set (atomTotal members) holds an
 // unfounded set containing an atom to check or a must-be-true atom.
 bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,

@@ -50,14 +50,14 @@ bool removeSupportedByRule(const GROUNDRULE& rule, const int32_t* values, uint8_
 // Scratch of the linear fixpoint, kept between calls so that a call
 // allocates nothing once the arrays are big enough. localOf is -1 at rest.
 struct FIXPOINTSCRATCH {
-    std::vector<int32_t> localOf;     // per ground atom: index into touched, -1 when none
-    std::vector<int32_t> touched;     // atoms given a local index by this call
-    std::vector<int32_t> pending;     // per rule: positive body positions in the set; -1 inert
-    std::vector<int32_t> trueHeads;   // per rule: head positions holding a true atom
-    std::vector<int32_t> start;       // per local atom: first entry in watchers, then a fill cursor
-    std::vector<int32_t> watchers;    // rules with the atom positively in their body, one entry per position
-    std::vector<int32_t> fill;        // per local atom: next free entry in watchers
-    std::vector<ATOMID> removed;      // atoms removed, not yet propagated
+    std::vector<int32_t> localOf;    // per ground atom: index into touched, -1 when none
+    std::vector<int32_t> touched;    // atoms given a local index by this call
+    std::vector<int32_t> pending;    // per rule: positive body positions in the set; -1 inert
+    std::vector<int32_t> trueHeads;  // per rule: head positions holding a true atom
+    std::vector<int32_t> start;      // per local atom: first entry in watchers, then a fill cursor
+    std::vector<int32_t> watchers;   // rules with the atom positively in their body, one entry per position
+    std::vector<int32_t> fill;       // per local atom: next free entry in watchers
+    std::vector<ATOMID> removed;     // atoms removed, not yet propagated
 };
 FIXPOINTSCRATCH fixpoint;
 
@@ -169,14 +169,15 @@ void linearFixpoint(size_t ruleCount, RULEAT rule, const INTERPRETATION& interpr
 void supportFixpoint(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
                      uint32_t& count) {
     if (count == 0) return;
-    linearFixpoint(rules.size(), [&](size_t i) -> const GROUNDRULE& { return rules[i]; }, interpretation, *set, count);
+    linearFixpoint(
+        rules.size(), [&](size_t i) -> const GROUNDRULE& { return rules[i]; }, interpretation, *set, count);
 }
 
 void componentSupportFixpoint(RULEPOINTERS rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,
                               uint32_t& count) {
     if (count == 0) return;
-    linearFixpoint(rules.size(), [&](size_t i) -> const GROUNDRULE& { return *rules[i]; }, interpretation, *set,
-                   count);
+    linearFixpoint(
+        rules.size(), [&](size_t i) -> const GROUNDRULE& { return *rules[i]; }, interpretation, *set, count);
 }
 
 bool removeSupportedAtoms(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation, ATOMFLAGS* set,

@@ -10,8 +10,8 @@ inline bool member(const ATOMFLAGS* set, ATOMID a) { return set && size_t(a) < s
 
 // The head clause from the candidates given (ascending).
 template <class ATOMS>
-void appendHeadClauseFrom(const ATOMS& candidates, const INTERPRETATION& interpretation,
-                          const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut) {
+void appendHeadClauseFrom(const ATOMS& candidates, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
+                          const ATOMFLAGS* set, std::vector<GROUNDRULE>& rulesOut) {
     std::vector<ATOMID> head;
     const int32_t* values = interpretation.values.data();
     const uint8_t* members = set->data();
