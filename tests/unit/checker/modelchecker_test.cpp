@@ -616,6 +616,38 @@ TEST(CheckModel, NoRuleKeptReportsTheFirstAtomToCheck) {
     });
 }
 
+// The public inner test over a component's rule list scans all atoms for the
+// head clause; it reports what the component check reports.
+TEST(CheckModel, InnerCheckOverAComponentsRules) {
+    inFreshProcess([] {
+        groundProgramAsWritten("e :- not d. a v b :- c. c :- a. c :- b. d :- not c.");
+        GDG gdg(groundRules, std::vector<GROUNDCONSTRAINT>(), DEPGRAPH_GDG_POSITIVE);
+        ATOMFLAGS toCheck;
+        const INTERPRETATION interpretation = groundInterpretation("a c e", toCheck);
+        const int32_t component = gdg.componentOfSlot(atomIndex("a"));
+        ATOMFLAGS set(toCheck.size(), 0);
+        set[atomIndex("a")] = set[atomIndex("c")] = 1;
+        ATOMFLAGS unfounded;
+        bool found = false;
+        unfoundedSetOut = &unfounded;
+        unfoundedSetFoundOut = &found;
+        EXPECT_FALSE(innerCheck(gdg.componentRules[size_t(component)].ruleList, interpretation, &toCheck, &set, 2,
+                                INNER_TEST_SAT));
+        EXPECT_TRUE(found);
+        EXPECT_EQ(groundSetText(unfounded), "a c");
+        // The same through checkComponent, which renumbers the component.
+        ATOMFLAGS unfounded2;
+        bool found2 = false;
+        unfoundedSetOut = &unfounded2;
+        unfoundedSetFoundOut = &found2;
+        EXPECT_FALSE(checkComponent(gdg, interpretation, &toCheck, component, INNER_TEST_SAT));
+        EXPECT_TRUE(found2);
+        EXPECT_EQ(unfounded2, unfounded);
+        // e's component passes.
+        EXPECT_TRUE(checkComponent(gdg, interpretation, &toCheck, gdg.componentOfSlot(atomIndex("e")), INNER_TEST_SAT));
+    });
+}
+
 TEST(CheckModel, AggregateAtomsNeverEnterTheSet) {
     inFreshProcess([] {
         groundText("p(1) v q. p(2) v q. a :- #count{X : p(X)} >= 2.");
