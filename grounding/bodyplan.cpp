@@ -29,12 +29,10 @@ int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION*
     };
     if (head)
         for (const ATOM& h : *head) noteAtom(h);
-    // Aggregate bodies may hold aggregates: walk them with a stack.
+    // Aggregate bodies may hold aggregates: walk them with a stack (which
+    // allocates only when the body has an aggregate).
     std::vector<const CONJUNCTION*> pending;
-    if (body) pending.push_back(body);
-    while (!pending.empty()) {
-        const CONJUNCTION* c = pending.back();
-        pending.pop_back();
+    for (const CONJUNCTION* c = body; c;) {
         for (const LITERAL& l : c->literals) {
             if (!l.isAggregate()) {
                 noteAtom(l);
@@ -45,6 +43,11 @@ int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION*
             note(agg.upperGuard);
             for (const TERM& t : agg.fn().elementTerms) note(t);
             pending.push_back(&agg.fn().body);
+        }
+        c = nullptr;
+        if (!pending.empty()) {
+            c = pending.back();
+            pending.pop_back();
         }
     }
     return count;
