@@ -21,14 +21,17 @@ namespace {
 // ordinary literal and nowhere else that needs it (local), above 1 needed.
 constexpr int32_t NEEDED = 2;
 
+// Sized to the statement: generated statements may have more variables than
+// the input allows.
 struct VARIABLEUSE {
-    int32_t count[MAXVARIABLES] = {};
-    size_t owner[MAXVARIABLES] = {};  // body position of the literal that counted it last
+    std::vector<int32_t> count;
+    std::vector<size_t> owner;  // body position of the literal that counted it last
 
+    explicit VARIABLEUSE(size_t variables) : count(variables, 0), owner(variables, 0) {}
     bool isLocal(int32_t v) const { return count[v] == 1; }
     void markNeeded(const TERM& t) {
         if (!t.isVariable()) return;
-        assert(t.index >= 0 && t.index < MAXVARIABLES);
+        assert(t.index >= 0 && size_t(t.index) < count.size());
         count[t.index] = NEEDED;
     }
     void markNeeded(const ATOM& atom) {
@@ -68,7 +71,8 @@ void describeVariableArgument(std::string& name, size_t position, const TERM& t,
 // The descriptors of a literal's own arguments: every constant, every local
 // variable, and every repeated occurrence of a needed variable.
 void describeLiteral(std::string& name, const LITERAL& literal, const VARIABLEUSE& use) {
-    size_t earlier[MAXVARIABLES] = {};
+    std::vector<size_t> earlierPositions(use.count.size(), 0);
+    size_t* earlier = earlierPositions.data();
     for (size_t j = 0; j < literal.arity(); ++j) {
         const TERM& t = literal.term(j);
         if (!t.isVariable()) {
@@ -141,6 +145,30 @@ void addAuxiliary(const std::string& name, const std::vector<TERM>& arguments, c
     newBody.addLiteral(LITERAL(std::move(aux), false));
 }
 
+void raiseCount(const TERM& t, size_t& n) {
+    if (t.isVariable() && size_t(t.index) >= n) n = size_t(t.index) + 1;
+}
+
+void raiseCount(const ATOM& a, size_t& n) {
+    if (const std::vector<TERM>* terms = a.terms())
+        for (const TERM& t : *terms) raiseCount(t, n);
+    if (const AGGREGATEATOM* agg = a.aggregate()) {
+        raiseCount(agg->lowerGuard, n);
+        raiseCount(agg->upperGuard, n);
+        for (const TERM& t : agg->fn().elementTerms) raiseCount(t, n);
+        for (const LITERAL& inner : agg->fn().body.literals) raiseCount(inner, n);
+    }
+}
+
+// One more than the highest variable number of the statement.
+size_t variableCount(const RULE* rule, const CONJUNCTION& body) {
+    size_t n = 0;
+    if (rule && rule->head)
+        for (const ATOM& a : *rule->head) raiseCount(a, n);
+    for (const LITERAL& l : body.literals) raiseCount(l, n);
+    return n;
+}
+
 void markVariables(const RULE* rule, const CONJUNCTION& body, VARIABLEUSE& use) {
     if (rule && rule->head)
         for (const ATOM& a : *rule->head) use.markNeeded(a);
@@ -157,14 +185,11 @@ void markVariables(const RULE* rule, const CONJUNCTION& body, VARIABLEUSE& use) 
         } else if (isBuiltinLiteral(l) || l.negated) {
             use.markNeeded(l);
         } else {
-            uint64_t seen = 0;  // counted once per literal
             for (size_t j = 0; j < l.arity(); ++j) {
                 const TERM& t = l.term(j);
                 if (!t.isVariable()) continue;
-                assert(t.index >= 0 && t.index < MAXVARIABLES);
-                uint64_t bit = uint64_t(1) << t.index;
-                if (seen & bit) continue;
-                seen |= bit;
+                // Counted once per literal: a repeat finds itself the owner.
+                if (use.count[t.index] > 0 && use.owner[t.index] == pos) continue;
                 ++use.count[t.index];
                 use.owner[t.index] = pos;
             }
@@ -187,13 +212,13 @@ void projectionRewriting(std::vector<RULE>& rules, std::vector<CONSTRAINT>& cons
     // A copy: appending defining rules may move the rule in memory.
     const CONJUNCTION body = *original;
     const size_t n = body.size();
-    VARIABLEUSE use;
+    VARIABLEUSE use(variableCount(isRule ? &rules[index] : nullptr, body));
     markVariables(isRule ? &rules[index] : nullptr, body, use);
     std::vector<uint8_t> projected(n, 0), merged(n, 0);
     CONJUNCTION newBody;
 
     // Literals with local variables, in the order of their lowest local variable.
-    for (int32_t v = 0; v < MAXVARIABLES; ++v) {
+    for (int32_t v = 0; size_t(v) < use.count.size(); ++v) {
         if (!use.isLocal(v) || projected[use.owner[v]]) continue;
         const LITERAL& literal = body.literals[use.owner[v]];
         projected[use.owner[v]] = 1;

@@ -23,24 +23,25 @@ uint32_t power(uint32_t base, size_t exponent) {
     return result;
 }
 
-void collectVariables(const ATOM& atom, uint64_t& variables) {
-    if (const std::vector<TERM>* terms = atom.terms())
-        for (const TERM& t : *terms)
-            if (t.isVariable()) {
-                assert(t.index >= 0 && t.index < MAXVARIABLES);
-                variables |= uint64_t(1) << t.index;
-            }
-}
+// The distinct variables of a statement, any number of them (generated
+// statements may have more than the input allows).
+struct VARIABLESET {
+    std::vector<uint8_t> seen;
+    size_t count = 0;
 
-void collectVariables(const CONJUNCTION& body, uint64_t& variables) {
-    for (const LITERAL& l : body.literals) collectVariables(l, variables);
-}
-
-size_t countBits(uint64_t x) {
-    size_t n = 0;
-    for (; x; x &= x - 1) ++n;
-    return n;
-}
+    void add(const ATOM& atom) {
+        if (const std::vector<TERM>* terms = atom.terms())
+            for (const TERM& t : *terms)
+                if (t.isVariable()) {
+                    if (size_t(t.index) >= seen.size()) seen.resize(size_t(t.index) + 1, 0);
+                    if (!seen[t.index]) ++count;
+                    seen[t.index] = 1;
+                }
+    }
+    void add(const CONJUNCTION& body) {
+        for (const LITERAL& l : body.literals) add(l);
+    }
+};
 
 // Body literals plus the ground-set elements of its aggregate literals.
 uint32_t bodySize(const GROUNDCONJUNCTION& body) {
@@ -102,11 +103,11 @@ uint32_t herbrandBaseSize(int32_t kind, uint32_t constants) {
 uint32_t fullGroundingSize(const std::vector<RULE>& list, uint32_t constants) {
     uint32_t size = 0;
     for (const RULE& rule : list) {
-        uint64_t variables = 0;
+        VARIABLESET variables;
         if (rule.head)
-            for (const ATOM& a : *rule.head) collectVariables(a, variables);
-        if (rule.body) collectVariables(*rule.body, variables);
-        size += power(constants, countBits(variables));
+            for (const ATOM& a : *rule.head) variables.add(a);
+        if (rule.body) variables.add(*rule.body);
+        size += power(constants, variables.count);
     }
     return size;
 }
@@ -114,9 +115,9 @@ uint32_t fullGroundingSize(const std::vector<RULE>& list, uint32_t constants) {
 uint32_t fullGroundingSize(const std::vector<CONSTRAINT>& list, uint32_t constants) {
     uint32_t size = 0;
     for (const CONSTRAINT& c : list) {
-        uint64_t variables = 0;
-        collectVariables(c.body, variables);
-        size += power(constants, countBits(variables));
+        VARIABLESET variables;
+        variables.add(c.body);
+        size += power(constants, variables.count);
     }
     return size;
 }
