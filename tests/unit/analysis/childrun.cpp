@@ -2,7 +2,6 @@
 // rewriting tests.
 #include "tests/unit/analysis/childrun.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,6 +21,7 @@
 #include "grounding/grounder.h"
 #include "input/parse.h"
 #include "input/program.h"
+#include "tests/unit/support/forkrun.h"
 
 namespace veltra {
 
@@ -83,12 +83,6 @@ void startAfresh() {
     endChild(0);
 }
 
-std::string readFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 }  // namespace
 
@@ -107,30 +101,7 @@ bool readProgram(const std::string& text) {
 }
 
 CHILDRUN runInChild(const std::string& text, const std::function<void()>& body) {
-    char outPath[] = "/tmp/veltra_rewrite_outXXXXXX";
-    char errPath[] = "/tmp/veltra_rewrite_errXXXXXX";
-    int outFd = mkstemp(outPath);
-    int errFd = mkstemp(errPath);
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    CHILDRUN run;
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(outFd, 1);
-        dup2(errFd, 2);
-        childMain(text, body);
-    }
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    close(outFd);
-    close(errFd);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    unlink(outPath);
-    unlink(errPath);
-    return run;
+    return runCaptured([&] { childMain(text, body); });
 }
 
 std::string programText() {

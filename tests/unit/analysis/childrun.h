@@ -7,13 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "tests/unit/support/forkrun.h"
+
 namespace veltra {
 
-struct CHILDRUN {
-    int status = -1;  // exit status: 0 when body returned, 3 on parse errors, else the process end's
-    std::string out;
-    std::string err;
-};
+using CHILDRUN = FORKRUN;  // status 3 on parse errors
 
 // In a child: reads text as the user file "program.dl" into emptied
 // containers (object 0 registered, objectsUsed set as the driver sets it),

@@ -22,6 +22,7 @@
 #include "driver/options.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
+#include "tests/unit/support/forkrun.h"
 
 namespace veltra {
 namespace {
@@ -403,37 +404,6 @@ TEST(PartialCheck, QuickCheckOverTheCacheAgreesOnEveryLaterInterpretation) {
 
 // ---- checkModel over ground programs, each case in a fresh process ----
 
-void inFreshProcess(const std::function<void()>& body) {
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        body();
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status)) << "the case ended abnormally";
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the case failed in its child process";
-}
-
-void groundText(const std::string& text) {
-    std::stringstream stream(text);
-    ASSERT_TRUE(parseFromStream(stream)) << text;
-    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
-    DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
-    GROUNDER grounder(dg, false);
-    int32_t status = 0;
-    ASSERT_TRUE(grounder.groundProgram(status)) << "grounding stopped with status " << status;
-    atomTableFrozen = true;
-    groundAtomCount = atomCount = int32_t(atomsByIndex.size());
-}
-
 int32_t atomIndex(const std::string& text) {
     for (int32_t i = 0; i < int32_t(atomsByIndex.size()); ++i) {
         std::ostringstream s;
@@ -461,7 +431,7 @@ void groundProgramAsWritten(const std::string& program) {
     }
     std::string seed;
     for (const std::string& n : names) seed += (seed.empty() ? "" : " v ") + n;
-    groundText(seed + ".");
+    groundProgram(seed + ".");
     groundRules.clear();
     for (const std::string& r : ruleTexts) groundRules.push_back(parseRule(r, atomIndex));
 }
@@ -650,7 +620,7 @@ TEST(CheckModel, InnerCheckOverAComponentsRules) {
 
 TEST(CheckModel, AggregateAtomsNeverEnterTheSet) {
     inFreshProcess([] {
-        groundText("p(1) v q. p(2) v q. a :- #count{X : p(X)} >= 2.");
+        groundProgram("p(1) v q. p(2) v q. a :- #count{X : p(X)} >= 2.");
         GDG gdg(groundRules, std::vector<GROUNDCONSTRAINT>(), DEPGRAPH_GDG_POSITIVE);
         INTERPRETATION interpretation;
         interpretation.values.assign(atomsByIndex.size(), TV_FALSE);
@@ -715,7 +685,7 @@ TEST(CheckModel, RandomProgramsAgreeWithTheDefinition) {
         constexpr int32_t atoms = 6;
         std::string text = "p0";
         for (int32_t i = 1; i < atoms; ++i) text += " v p" + std::to_string(i);
-        groundText(text + ".");
+        groundProgram(text + ".");
         std::vector<ATOMID> index(atoms);
         for (int32_t i = 0; i < atoms; ++i) index[i] = atomIndex("p" + std::to_string(i));
         const size_t total = atomsByIndex.size();

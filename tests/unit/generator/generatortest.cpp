@@ -18,43 +18,6 @@
 
 namespace veltra {
 
-void inFreshProcess(const std::function<void()>& body) {
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        body();
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status)) << "the case ended abnormally";
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the case failed in its child process";
-}
-
-void groundProgram(const std::string& text, bool propositional) {
-    std::stringstream stream(text);
-    ASSERT_TRUE(parseFromStream(stream)) << text;
-    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
-    if (propositional) {
-        ASSERT_TRUE(groundPropositional(rules, constraints, weakConstraints, edbFacts, groundRules, groundConstraints,
-                                        groundWeakConstraints, violatedWeakConstraints, false));
-    } else {
-        DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
-        GROUNDER grounder(dg, false);
-        int32_t status = 0;
-        ASSERT_TRUE(grounder.groundProgram(status)) << "grounding stopped with status " << status;
-    }
-    costLevels = weakConstraintLevels();
-    atomTableFrozen = true;
-    groundAtomCount = atomCount = static_cast<int32_t>(atomsByIndex.size());
-}
-
 GENERATORRUN::GENERATORRUN(const COSTVECTOR* bound, bool costBoundGiven) {
     const uint32_t slots = static_cast<uint32_t>(costLevels.size());
     COSTVECTOR initial(slots);

@@ -10,18 +10,9 @@
 #include <vector>
 
 #include "generator/modelgenerator.h"
+#include "tests/unit/support/forkrun.h"
 
 namespace veltra {
-
-// Runs body in a forked child; the case fails when the child reports a
-// failure or ends abnormally. The child's failure messages go to the log.
-void inFreshProcess(const std::function<void()>& body);
-
-// Reads text through parseFromStream, then as a run does: basic rewriting,
-// the DG, the grounder (the one for variable-free input when propositional
-// is set), the cost levels, the frozen atom table. Fails the case when
-// reading or grounding stops.
-void groundProgram(const std::string& text, bool propositional = false);
 
 // A generator over the ground program with an all-undefined run started
 // (indexing and initial propagation). bound: the cost bound, null for none.

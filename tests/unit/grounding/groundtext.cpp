@@ -1,9 +1,6 @@
 // tests/unit/grounding/groundtext.cpp: the child-process grounding harness.
 #include "groundtext.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +14,7 @@
 #include "driver/options.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
+#include "tests/unit/support/forkrun.h"
 
 namespace veltra {
 
@@ -94,40 +92,11 @@ void dumpGroundProgram(std::ostream& out) {
     std::exit(status);
 }
 
-std::string readFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 }  // namespace
 
 GROUNDRUN groundText(const std::string& text, const GROUNDSETTINGS& settings) {
-    char outPath[] = "/tmp/veltra_grounding_outXXXXXX";
-    char errPath[] = "/tmp/veltra_grounding_errXXXXXX";
-    int outFd = mkstemp(outPath);
-    int errFd = mkstemp(errPath);
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    GROUNDRUN run;
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(outFd, 1);
-        dup2(errFd, 2);
-        groundInChild(text, settings);
-    }
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    close(outFd);
-    close(errFd);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    unlink(outPath);
-    unlink(errPath);
-    return run;
+    return runCaptured([&] { groundInChild(text, settings); });
 }
 
 }  // namespace veltra

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tests/unit/support/forkrun.h"
+
 namespace veltra {
 
 struct GROUNDSETTINGS {
@@ -17,13 +19,10 @@ struct GROUNDSETTINGS {
 };
 
 // What one grounding produced. out holds the grounding's own standard output
-// followed by the dump below; err its standard error.
-struct GROUNDRUN {
-    int status = -1;  // exit status of the child: 0 ground, 100 + grounding status when
-                      // grounding stopped, 3 parse errors, or the status of a process end
-    std::string out;
-    std::string err;
-};
+// followed by the dump below; err its standard error; status 0 ground, 100 +
+// grounding status when grounding stopped, 3 parse errors, or the status of a
+// process end.
+using GROUNDRUN = FORKRUN;
 
 // Parses text as a user file and grounds it. The dump, after the grounding's
 // own output: "true: ..." and "undefined: ..." (atom sets in set order), then
