@@ -194,4 +194,132 @@ TEST_P(Differential, StratifiedProgramsAgreeWithClingo) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, Differential, ::testing::Values(1u, 51u, 101u, 151u));
 
+// A random program without stratification: disjunctive heads, negation
+// through loops, strong negation, constraints and, optionally, weak
+// constraints over two levels. It is written twice, in veltra's syntax and in
+// clingo's ("a ; b" for "a v b", "[w@l, id, vars]" for "[w:l]": clingo sums
+// each distinct tuple once, veltra each ground instance).
+class UNSTRATIFIED {
+public:
+    UNSTRATIFIED(unsigned seed, bool weak) : rng_(seed), weak_(weak) {}
+
+    void write(std::string& veltra, std::string& clingo) {
+        std::ostringstream v, c;
+        const int domain = pick(1, 3);
+        for (int x = 1; x <= domain; ++x) {
+            v << "e(" << x << ").\n";
+            c << "e(" << x << ").\n";
+        }
+        const int derived = pick(2, 5);
+        for (int d = 0; d < derived; ++d) arities_.push_back(pick(0, 1));
+        for (int r = pick(2, 7); r > 0; --r) {
+            std::vector<std::string> head;
+            for (int h = pick(1, 3); h > 0; --h) head.push_back(atom(pick(0, derived - 1), true));
+            std::string body = bodyText(derived);
+            std::string vh, ch;
+            for (size_t i = 0; i < head.size(); ++i) {
+                vh += (i ? " v " : "") + head[i];
+                ch += (i ? " ; " : "") + head[i];
+            }
+            v << vh << (body.empty() ? "" : " :- " + body) << ".\n";
+            c << ch << (body.empty() ? "" : " :- " + body) << ".\n";
+        }
+        for (int k = pick(0, 2); k > 0; --k) {
+            std::string body = bodyText(derived);
+            if (body.empty()) continue;
+            v << ":- " << body << ".\n";
+            c << ":- " << body << ".\n";
+        }
+        if (weak_) {
+            // Every answer set violates this one alike, so that clingo always
+            // optimises (it prints only its last model otherwise).
+            c << ":~ e(1). [1@3, always]\n";
+            for (int k = pick(1, 4), id = 0; k > 0; --k, ++id) {
+                std::string body = bodyText(derived);
+                if (body.empty()) continue;
+                int weight = pick(1, 3), level = pick(1, 2);
+                v << ":~ " << body << ". [" << weight << ":" << level << "]\n";
+                c << ":~ " << body << ". [" << weight << "@" << level << ", " << id
+                  << (body.find('X') != std::string::npos ? ", X" : "") << "]\n";
+            }
+        }
+        veltra = v.str();
+        clingo = c.str();
+    }
+
+private:
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+
+    // An atom of derived predicate d, strongly negated now and then; unary
+    // ones take the variable X.
+    std::string atom(int d, bool mayNegate) {
+        std::string s = (mayNegate && pick(0, 5) == 0 ? "-d" : "d") + std::to_string(d);
+        return arities_[d] ? s + "(X)" : s;
+    }
+
+    // "e(X)" first (binding X for every unary atom of the rule), then one to
+    // three literals, negated now and then.
+    std::string bodyText(int derived) {
+        std::string body = "e(X)";
+        for (int n = pick(0, 3); n > 0; --n) body += std::string(", ") + (pick(0, 2) == 0 ? "not " : "") +
+                                                    atom(pick(0, derived - 1), true);
+        return body;
+    }
+
+    std::mt19937 rng_;
+    bool weak_;
+    std::vector<int> arities_;
+};
+
+// Lines of clingo's optimal models only (--opt-mode=optN --quiet=1).
+std::string withoutOptimisationLines(const std::string& out) {
+    std::istringstream lines(out);
+    std::string line, kept;
+    while (std::getline(lines, line))
+        if (line.rfind("Optimization", 0) != 0 && line.rfind("OPTIMUM", 0) != 0) kept += line + "\n";
+    return kept;
+}
+
+// "Best model: {...}" lines as plain "{...}" lines.
+std::string withoutModelPrefix(const std::string& out) {
+    std::istringstream lines(out);
+    std::string line, kept;
+    const std::string prefix = "Best model: ";
+    while (std::getline(lines, line)) kept += (line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line) + "\n";
+    return kept;
+}
+
+class DifferentialSearch : public ::testing::TestWithParam<unsigned> {
+protected:
+    void compare(bool weak) {
+        if (std::string(CLINGO_BINARY).empty() || access(CLINGO_BINARY, X_OK) != 0) GTEST_SKIP() << "clingo not installed";
+        char veltraPath[] = "/tmp/veltra-search-XXXXXX";
+        char clingoPath[] = "/tmp/veltra-search-lp-XXXXXX";
+        int fd1 = mkstemp(veltraPath), fd2 = mkstemp(clingoPath);
+        ASSERT_GE(fd1, 0);
+        ASSERT_GE(fd2, 0);
+        close(fd1);
+        close(fd2);
+        for (unsigned seed = GetParam(); seed < GetParam() + 100; ++seed) {
+            std::string veltraText, clingoText;
+            UNSTRATIFIED(seed, weak).write(veltraText, clingoText);
+            std::ofstream(veltraPath) << veltraText;
+            std::ofstream(clingoPath) << clingoText;
+            MODELS ours = veltraModels(withoutModelPrefix(run(std::string(VELTRA_BINARY) + " -silent " + veltraPath + " 2>&1")));
+            std::string options = weak ? " -V0 -n 0 --opt-mode=optN --quiet=1 " : " -V0 -n 0 ";
+            MODELS theirs =
+                clingoModels(withoutOptimisationLines(run(std::string(CLINGO_BINARY) + options + clingoPath + " 2>/dev/null")));
+            EXPECT_EQ(ours, theirs) << "seed " << seed << "\n" << veltraText << "veltra:\n" << show(ours)
+                                    << "clingo:\n" << show(theirs);
+        }
+        unlink(veltraPath);
+        unlink(clingoPath);
+    }
+};
+
+TEST_P(DifferentialSearch, DisjunctiveProgramsAgreeWithClingo) { compare(false); }
+TEST_P(DifferentialSearch, OptimalModelsAgreeWithClingo) { compare(true); }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, DifferentialSearch, ::testing::Values(1u, 101u, 201u, 301u));
+
 }  // namespace
