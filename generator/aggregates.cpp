@@ -217,7 +217,10 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
         // there can give the maximum: none is undefined, true or must-be-true
         // (a must-be-true element counts: it will be true). Whatever that test
         // says, it says the same for every later element in [L, U]; elements
-        // below L are left alone.
+        // below L are left alone. When the known maximum (T: the true
+        // elements, those grounding folded in included) already lies in
+        // [L, U], only the elements above U are excluded: forcing one in
+        // the range would lose answer sets.
         for (auto e = set.rbegin(); e != set.rend(); ++e) {
             if (!undefined(*e)) continue;
             int64_t v = elementValue(*e);
@@ -225,7 +228,7 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
                 setFalse(e->atom, I);
                 continue;
             }
-            if (v < L) break;
+            if (v < L || (T >= L && T <= U)) break;
             bool other = false;
             for (const GROUNDSETELEMENT& o : set) {
                 int64_t w = elementValue(o);
