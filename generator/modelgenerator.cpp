@@ -3,6 +3,7 @@
 #include "generator/modelgenerator.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "driver/finish.h"
@@ -180,6 +181,9 @@ MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vecto
       heuristicCriteria(copyList(criteria)),
       combineKinds(copyList(combineList)) {
     (void)query;
+    groundRecordsAt[0] = groundRules->data();
+    groundRecordsAt[1] = groundConstraints->data();
+    groundRecordsAt[2] = groundWeakConstraints->data();
     aggregateTrail.factorCounts = &timesFactors;
     const int32_t n = groundAtomCount;
     unfoundedSet.assign(n, 0);
@@ -238,7 +242,7 @@ MODELGENERATOR::MODELGENERATOR()
                      CHECK_MODEL_CHECKING_ON, nullptr, nullptr, false, nullptr, false, false, false, false, 0, 0,
                      nullptr, nullptr) {}
 
-MODELGENERATOR::~MODELGENERATOR() = default;
+MODELGENERATOR::~MODELGENERATOR() { assert(groundRecordsStayed()); }
 
 // ---------------------------------------------------------------------------
 // The frame of a run.

@@ -264,6 +264,13 @@ public:
     std::vector<GROUNDRULE>* groundRules;
     std::vector<GROUNDCONSTRAINT>* groundConstraints;
     std::vector<GROUNDWEAKCONSTRAINT>* groundWeakConstraints;  // not violated by grounding
+    // The trails and occurrence lists point into the ground records, so the
+    // containers must not move while the generator exists.
+    const void* groundRecordsAt[3] = {nullptr, nullptr, nullptr};
+    bool groundRecordsStayed() const {
+        return groundRecordsAt[0] == groundRules->data() && groundRecordsAt[1] == groundConstraints->data() &&
+               groundRecordsAt[2] == groundWeakConstraints->data();
+    }
     const ATOMSET* edbFacts;
     const ATOMSET* groundTrueAtoms;
     uint32_t maxModels = 0;  // 0: all; read by the hooks

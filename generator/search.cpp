@@ -1,6 +1,8 @@
 // generator/search.cpp: the search over choice levels: a run, one level with
 // its choices and complements, one branch, and the partial model checks that
 // prove a level hopeless.
+#include <cassert>
+
 #include "checker/modelchecker.h"
 #include "driver/options.h"
 #include "generator/modelgenerator.h"
@@ -27,6 +29,7 @@ struct RULECURSOR {
 }  // namespace
 
 void MODELGENERATOR::computeAnswerSets() {
+    assert(groundRecordsStayed());
     lastCandidateLevel = 0;
     lastPassedCheckLevel = 0;
     totalTimer.start();
@@ -41,6 +44,7 @@ void MODELGENERATOR::computeAnswerSets() {
     if (answerSetsPrinted == 0) searchTimer.stop();
     totalTimer.stop();
     endRun(interpretation);
+    assert(groundRecordsStayed());
 }
 
 bool MODELGENERATOR::ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, size_t& position,
