@@ -178,7 +178,7 @@ int satChooseBranchVariable() {
     s.lookaheadWork = 0;
     int32_t trailAtStart = s.trailTop;
     // Whether this step has a candidate or has assigned something.
-    auto progress = [&s, trailAtStart] { return s.candidateCount > 0 || s.trailTop > trailAtStart; };
+    auto progress = [&, trailAtStart] { return s.candidateCount > 0 || s.trailTop > trailAtStart; };
 
     // First pass: refresh the counts, take pure literals, and examine the
     // variables with many two-literal clauses on both sides, with the second
