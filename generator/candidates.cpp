@@ -53,9 +53,9 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
     }
 
     // 4. The model check, needed when some true atom was not derived by
-    // propagation. The unfounded-set step would make it unnecessary for a
-    // head-cycle-free program; it is not set up in this generator (gusActive
-    // stays false), so the check runs whenever that step is not active.
+    // propagation. For a head-cycle-free program the unfounded-set step has
+    // falsified every unfounded atom of a cyclic component, and the support
+    // counts have failed every branch where a true atom lost its last rule.
     const bool unfoundedStepCovers =
         gusActive && (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && !checkAtomList.empty() && !unfoundedStepCovers) {

@@ -194,9 +194,20 @@ MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vecto
     depgraphTimer.start();
     gdg = std::make_unique<GDG>(*groundRules, noConstraints, DEPGRAPH_GDG_POSITIVE);
     depgraphTimer.stop();
-    // The unfounded-set step is not part of this generator yet: gusActive
-    // stays false, so no component is queued and the occurrence lists keep
-    // program order.
+    // The unfounded-set step: every cyclic component without a disjunctive
+    // edge inside is queued for the first propagation.
+    if ((checkFlags & CHECK_USE_GUS) && gdg->isCyclic()) {
+        gdg->computeComponentFlags();
+        for (size_t c = 0; c < gdg->componentCount(); ++c) {
+            if (!componentQualifiesForGUS(int32_t(c))) continue;
+            if (!gusActive) {
+                gusActive = true;
+                gusComponentCount = uint32_t(gdg->componentCount());
+                gusQueued.assign(gusComponentCount, 0);
+            }
+            queueComponentForGUS(int32_t(c));
+        }
+    }
 
     // Per-atom facts that never change during the generator's life.
     gdg->computeComponentFlags();

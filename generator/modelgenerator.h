@@ -156,6 +156,11 @@ inline uint32_t& soleTrueHead(GROUNDRULE& r) { return r.counters[6]; }
 inline uint32_t bodyUndefined(GROUNDRULE& r) { return r.counters[2] - r.counters[5] + r.counters[3]; }
 // Open literals, a must-be-true head atom counting as open.
 inline uint32_t undefinedLiterals(GROUNDRULE& r) { return r.counters[1] + bodyUndefined(r); }
+// The unfounded-set step's fields of a rule, rewritten by every step:
+// gusPending 1 while the rule waits for gusPendingBody positive body atoms
+// of the component under test to become founded.
+inline uint8_t& gusPending(GROUNDRULE& r) { return r.flag1; }
+inline int32_t& gusPendingBody(GROUNDRULE& r) { return r.word; }
 
 // Counters of a GROUNDCONSTRAINT (also of a weak constraint): satisfied is 1
 // once a literal is false; openPos and openNeg count literals whose atom is
@@ -451,6 +456,15 @@ public:
     bool onTrueSupported(int32_t atom, INTERPRETATION& interpretation);
     bool onTrueAssumed(int32_t atom, INTERPRETATION& interpretation);
     void queueComponentForGUS(int32_t component);
+
+    // ---- Unfounded-set step (unfounded.cpp) ----
+    // One step for component c: its unfounded undefined atoms become false
+    // (events queued). False when an unfounded atom is true or must-be-true.
+    bool computeUnfoundedSet(int32_t c, INTERPRETATION& interpretation);
+    bool falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& interpretation);
+    bool canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& interpretation) const;
+    // Whether the step applies to component c: cyclic, no disjunctive edge inside.
+    bool componentQualifiesForGUS(int32_t c) const;
 
     // ---- Rule-level propagation (rules.cpp) ----
     bool propagateRule(GROUNDRULE& rule, INTERPRETATION& interpretation);

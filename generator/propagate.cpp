@@ -55,7 +55,7 @@ void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I) {
 }
 
 void MODELGENERATOR::queueComponentForGUS(int32_t component) {
-    if (!gusActive || component < 0 || gusQueued[component]) return;
+    if (!gusActive || component < 0 || gusQueued[component] || !componentQualifiesForGUS(component)) return;
     gusQueued[component] = 1;
     gusComponentQueue.push_back(component);
 }
@@ -96,8 +96,19 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
                 return false;
             }
         }
-        // The unfounded-set step would run here on the queued components;
-        // without it (gusActive false) nothing is ever queued.
+        // The unfounded-set step on every queued component, before the
+        // events it produces.
+        for (size_t k = 0; k < gusComponentQueue.size(); ++k) {
+            const int32_t c = gusComponentQueue[k];
+            const bool ok = computeUnfoundedSet(c, I);
+            gusQueued[c] = 0;
+            if (!ok) {
+                gusComponentQueue.erase(gusComponentQueue.begin(), gusComponentQueue.begin() + ptrdiff_t(k + 1));
+                conflictCleanup();
+                return false;
+            }
+        }
+        gusComponentQueue.clear();
         if (costRaised && someWeakConstraintCanExceed(I.cost)) {
             for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {
                 GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
