@@ -199,6 +199,10 @@ bool checkModular(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& in
 
 bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRULE>& rules, bool programIsHCF, GDG& gdg,
                 const ATOMFLAGS* atomsToCheck, ATOMFLAGS* unfoundedSet, bool* unfoundedSetFound) {
+    // The results and scratch sets are process-wide: checks never nest.
+    static bool checking = false;
+    assert(!checking);
+    checking = true;
     unfoundedSetOut = unfoundedSet;
     unfoundedSetFoundOut = unfoundedSetFound;
     if (unfoundedSetFound) *unfoundedSetFound = false;
@@ -227,6 +231,7 @@ bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRU
     }
     stopwatch.stop();
     raiseTo(worstCheckTime, stopwatch);
+    checking = false;
     return result;
 }
 

@@ -128,6 +128,14 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
 
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model) {
+    // The solver's state is process-wide: solves never nest.
+    static bool solving = false;
+    assert(!solving);
+    solving = true;
+    struct DONE {
+        bool& flag;
+        ~DONE() { flag = false; }
+    } done{solving};
     SATSOLVER& s = satState;
     std::vector<int32_t> variableOfAtom;
     if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
