@@ -203,6 +203,7 @@ bool checkModel(const INTERPRETATION& interpretation, const std::vector<GROUNDRU
     static bool checking = false;
     assert(!checking);
     checking = true;
+    (void)checking;
     unfoundedSetOut = unfoundedSet;
     unfoundedSetFoundOut = unfoundedSetFound;
     if (unfoundedSetFound) *unfoundedSetFound = false;
