@@ -28,7 +28,9 @@ void TIMER::start() {
     running = true;
     timeval tv;
     if (!readClock(tv)) return;
-    seconds -= static_cast<int32_t>(tv.tv_sec);
+    // Starting a running timer applies the arithmetic again; 64-bit
+    // intermediates keep that defined (the value then prints as an error).
+    seconds = static_cast<int32_t>(int64_t(seconds) - int64_t(tv.tv_sec));
     microseconds -= static_cast<int32_t>(tv.tv_usec);
     normalize(seconds, microseconds);
 }
@@ -37,7 +39,7 @@ void TIMER::stop() {
     running = false;
     timeval tv;
     if (!readClock(tv)) return;
-    seconds += static_cast<int32_t>(tv.tv_sec);
+    seconds = static_cast<int32_t>(int64_t(seconds) + int64_t(tv.tv_sec));
     microseconds += static_cast<int32_t>(tv.tv_usec);
     normalize(seconds, microseconds);
 }

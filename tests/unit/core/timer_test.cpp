@@ -47,4 +47,15 @@ TEST(Timer, NeverStartedIsZeroAndRunningIsAnError) {
     EXPECT_LE(t.microseconds, 999999);
 }
 
+TEST(Timer, StartingARunningTimerTwiceStaysDefined) {
+    TIMER t;
+    t.start();
+    t.start();  // no signed overflow, whatever the clock reads
+    t.start();
+    t.stop();
+    t.stop();
+    t.stop();
+    EXPECT_FALSE(t.running);
+}
+
 }  // namespace
