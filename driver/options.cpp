@@ -188,6 +188,10 @@ const OPTIONENTRY optionTable[] = {
     {"--pospts", VELTRA_FLAG(OPTIONS.negativePT = false)},
     {"--ptcache=", [](const char*, const char* value, RUNSETTINGS&) {
          OPTIONS.ptCacheSize = static_cast<int32_t>(readUnsigned(value, INT32_MAX));
+         if (OPTIONS.ptCacheSize < 1) {  // an empty candidate list would lose answer sets
+             std::cerr << "--ptcache= needs a value of at least 1.\n";
+             std::exit(1);
+         }
      }},
     {"--complpt", VELTRA_FLAG(OPTIONS.complementPT = true)},
     {"--nocomplpt", VELTRA_FLAG(OPTIONS.complementPT = false)},

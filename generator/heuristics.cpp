@@ -1,0 +1,448 @@
+// generator/heuristics.cpp: the comparison criteria over lookahead records,
+// the combination of a literal's record with its complement's, and the
+// bounded candidate list they rank.
+#include "generator/heuristics.h"
+
+#include <iostream>
+#include <limits>
+
+#include "driver/finish.h"
+
+namespace veltra {
+
+namespace {
+
+using WIDEINT = __int128;
+using WIDECOST = unsigned __int128;
+
+// Counter positions in a record, in declaration order.
+enum {
+    MADE_TRUE, MADE_TRUE_S2, MADE_TRUE_S3, MADE_MBT, MADE_MBT_S2, MADE_MBT_S3, ITEMS_SATISFIED,
+    ITEMS_SATISFIED_CLOSED, ITEMS_CLOSED, ATOMS_DECIDED, HEAD_CYCLE_RULES, MADE_TRUE_IN_HEAD_CYCLES, COUNTERS
+};
+
+// A record with counters and costs wide enough for every combination, so
+// that products and scaling never overflow.
+struct WIDEINFO {
+    WIDEINT c[COUNTERS] = {};
+    bool hasCost = false;
+    std::vector<WIDECOST> resultingCost, satisfiedWeakCost;
+};
+
+void toWide(const HEURISTICINFO& x, WIDEINFO& w) {
+    const int32_t v[COUNTERS] = {x.madeTrue, x.madeTrueSupport2, x.madeTrueSupport3, x.madeMustBeTrue,
+                                 x.madeMustBeTrueSupport2, x.madeMustBeTrueSupport3, x.itemsSatisfied,
+                                 x.itemsSatisfiedClosed, x.itemsClosed, x.atomsDecided, x.headCycleRulesSupported,
+                                 x.madeTrueInHeadCycles};
+    for (int i = 0; i < COUNTERS; ++i) w.c[i] = v[i];
+    w.hasCost = x.resultingCost && x.satisfiedWeakCost;
+    w.resultingCost.clear();
+    w.satisfiedWeakCost.clear();
+    if (!w.hasCost) return;
+    for (uint64_t v : x.resultingCost->values) w.resultingCost.push_back(v);
+    for (uint64_t v : x.satisfiedWeakCost->values) w.satisfiedWeakCost.push_back(v);
+}
+
+int sign(WIDEINT x) { return x > 0 ? 1 : (x < 0 ? -1 : 0); }
+
+int compareCostVectors(const std::vector<WIDECOST>& a, const std::vector<WIDECOST>& b) {
+    if (a.size() != b.size()) return 0;
+    for (size_t i = a.size(); i-- > 0;)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+WIDEINT d0(const WIDEINFO& x) { return x.c[MADE_TRUE] - x.c[MADE_MBT]; }
+WIDEINT d1(const WIDEINFO& x) { return x.c[MADE_TRUE_S2] - x.c[MADE_MBT_S2]; }
+WIDEINT d2(const WIDEINFO& x) { return x.c[MADE_TRUE_S3] - x.c[MADE_MBT_S3]; }
+
+// headCycleRulesSupported * 1000 / (madeTrueInHeadCycles + 1), unsigned.
+WIDEINT headCycleRatio(WIDEINT supported, WIDEINT madeTrue) {
+    const WIDECOST s = WIDECOST(supported), m = WIDECOST(madeTrue);
+    return WIDEINT((s * 1000) / (m + 1));
+}
+WIDEINT headCycleRatio(const WIDEINFO& x) { return headCycleRatio(x.c[HEAD_CYCLE_RULES], x.c[MADE_TRUE_IN_HEAD_CYCLES]); }
+
+[[noreturn]] void invalidCriterion(uint32_t base) {
+    std::cerr << base << ": Invalid heuristic comparison index.\n";
+    finish(1);
+}
+
+bool validCriterion(uint32_t base) {
+    return base <= 16 || base == 21 || (base >= 29 && base <= 31) || base == 33 || base == 34 || base == 37;
+}
+
+// The criterion without reversal; base is below 1000.
+int compareWide(uint32_t base, const WIDEINFO& a, const WIDEINFO& b) {
+    switch (base) {
+    case 0: return sign(d0(a) - d0(b));
+    case 2: return sign(d1(a) - d1(b));
+    case 4: return sign(d2(a) - d2(b));
+    case 1:
+    case 3:
+    case 5:
+        if ((a.c[MADE_TRUE] == 0) != (b.c[MADE_TRUE] == 0)) return 0;
+        return compareWide(base - 1, a, b);
+    case 6: return sign(a.c[ITEMS_SATISFIED] - b.c[ITEMS_SATISFIED]);
+    case 7: return a.hasCost && b.hasCost ? -compareCostVectors(a.resultingCost, b.resultingCost) : 0;
+    case 8: return a.hasCost && b.hasCost ? compareCostVectors(a.satisfiedWeakCost, b.satisfiedWeakCost) : 0;
+    case 9: return sign(a.c[MADE_TRUE] - b.c[MADE_TRUE]);
+    case 10: return sign(a.c[MADE_TRUE_S2] - b.c[MADE_TRUE_S2]);
+    case 11: return sign(a.c[MADE_TRUE_S3] - b.c[MADE_TRUE_S3]);
+    case 12: {
+        const uint32_t order[] = {0, 2, 4, 15, 7, 8, 9, 10, 11};
+        for (uint32_t k : order)
+            if (int r = compareWide(k, a, b)) return r;
+        return 1;
+    }
+    case 13: return int(a.c[MADE_TRUE] != 0) - int(b.c[MADE_TRUE] != 0);
+    case 14: return sign((-d0(a) - 2 * d1(a) - d2(a)) - (-d0(b) - 2 * d1(b) - d2(b)));
+    case 15: return sign(a.c[ITEMS_SATISFIED_CLOSED] - b.c[ITEMS_SATISFIED_CLOSED]);
+    case 16:
+        return sign((a.c[ITEMS_SATISFIED_CLOSED] - a.c[ITEMS_CLOSED]) - (b.c[ITEMS_SATISFIED_CLOSED] - b.c[ITEMS_CLOSED]));
+    case 21: return sign(a.c[ATOMS_DECIDED] - b.c[ATOMS_DECIDED]);
+    case 29: return sign((d0(a) - 24 * d1(a) - 4 * d2(a)) - (d0(b) - 24 * d1(b) - 4 * d2(b)));
+    case 30: return sign((d0(a) - 8 * d1(a) - 2 * d2(a)) - (d0(b) - 8 * d1(b) - 2 * d2(b)));
+    case 31: return sign((d0(a) - 3 * d1(a) - d2(a)) - (d0(b) - 3 * d1(b) - d2(b)));
+    case 33: return sign((4 * d0(a) - 5 * d1(a) - 2 * d2(a)) - (4 * d0(b) - 5 * d1(b) - 2 * d2(b)));
+    case 34: return sign((9 * d0(a) - 7 * d1(a) - 3 * d2(a)) - (9 * d0(b) - 7 * d1(b) - 3 * d2(b)));
+    case 37: return sign(headCycleRatio(a) - headCycleRatio(b));
+    default: invalidCriterion(base);
+    }
+}
+
+// Splits an index into its criterion and its direction.
+uint32_t baseOf(uint32_t c, bool& reversed) {
+    reversed = (c / 1000) % 2 == 1;
+    return c % 1000;
+}
+
+int compareWideIndex(uint32_t c, const WIDEINFO& a, const WIDEINFO& b) {
+    bool reversed;
+    const uint32_t base = baseOf(c, reversed);
+    const int r = compareWide(base, a, b);
+    return reversed ? -r : r;
+}
+
+// Scratch records for the comparisons; one thread, and comparisons never nest.
+WIDEINFO& scratch(int i) {
+    static WIDEINFO records[6];
+    return records[i];
+}
+
+void scaleWide(WIDEINFO& x, WIDEINT k) {
+    for (WIDEINT& v : x.c) v *= k;
+    for (WIDECOST& v : x.resultingCost) v *= WIDECOST(k);
+    for (WIDECOST& v : x.satisfiedWeakCost) v *= WIDECOST(k);
+}
+
+// out := x op y counter by counter and cost by cost; op 0 adds, 1
+// multiplies. out may be x or y: element i reads only element i.
+void pairWide(const WIDEINFO& x, const WIDEINFO& y, int op, WIDEINFO& out) {
+    for (int i = 0; i < COUNTERS; ++i) out.c[i] = op == 0 ? x.c[i] + y.c[i] : x.c[i] * y.c[i];
+    const bool hasCost = x.hasCost && y.hasCost;
+    auto pair = [op](const std::vector<WIDECOST>& u, const std::vector<WIDECOST>& v, std::vector<WIDECOST>& w) {
+        const size_t n = u.size() < v.size() ? u.size() : v.size();
+        for (size_t i = 0; i < n && i < w.size(); ++i) w[i] = op == 0 ? u[i] + v[i] : u[i] * v[i];
+        for (size_t i = w.size(); i < n; ++i) w.push_back(op == 0 ? u[i] + v[i] : u[i] * v[i]);
+        w.resize(n);
+    };
+    if (hasCost) {
+        pair(x.resultingCost, y.resultingCost, out.resultingCost);
+        pair(x.satisfiedWeakCost, y.satisfiedWeakCost, out.satisfiedWeakCost);
+    } else {
+        out.resultingCost.clear();
+        out.satisfiedWeakCost.clear();
+    }
+    out.hasCost = hasCost;
+}
+
+// Whether Q counts as worse than O under the criteria list (ties: O is worse).
+bool complementIsWorse(const WIDEINFO& o, const WIDEINFO& q, const std::vector<int32_t>& criteria) {
+    for (int32_t c : criteria)
+        if (int r = compareWideIndex(uint32_t(c), q, o)) return r < 0;
+    return false;
+}
+
+// The entry's records combined into out (kinds above 8: all zero). Uses
+// scratch records base and base + 1.
+void combineWide(int32_t kind, const PTCANDIDATE& e, const std::vector<int32_t>& criteria, WIDEINFO& out, int base) {
+    WIDEINFO& o = scratch(base);
+    WIDEINFO& q = scratch(base + 1);
+    toWide(e.literalInfo, o);
+    if (e.complementInfo)
+        toWide(*e.complementInfo, q);
+    else
+        toWide(HEURISTICINFO(), q);
+    switch (kind) {
+    case 0: pairWide(o, q, 0, out); return;
+    case 1: pairWide(o, q, 1, out); return;
+    case 2: {
+        pairWide(o, q, 1, out);
+        scaleWide(out, 1024);
+        pairWide(o, q, 0, o);  // o + q, elementwise; q is read before o changes
+        pairWide(out, o, 0, out);
+        return;
+    }
+    case 3:
+        pairWide(o, q, 1, out);
+        for (int i = 0; i < COUNTERS; ++i) out.c[i] = (o.c[i] + 1) * (q.c[i] + 1);
+        return;
+    case 4: scaleWide(o, 2); pairWide(o, q, 0, out); return;
+    case 5:
+    case 6:
+    case 7:
+    case 8: {
+        const bool qWorse = complementIsWorse(o, q, criteria);
+        WIDEINFO& worse = qWorse ? q : o;
+        WIDEINFO& better = qWorse ? o : q;
+        if (kind == 5) { out = worse; return; }
+        if (kind == 6) { out = better; return; }
+        scaleWide(worse, kind == 7 ? 3 : 4);
+        scaleWide(better, kind == 7 ? 2 : 3);
+        pairWide(worse, better, 0, out);
+        return;
+    }
+    default:
+        out = WIDEINFO();
+        out.hasCost = false;
+        return;
+    }
+}
+
+int32_t clamp32(WIDEINT v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return int32_t(v);
+}
+
+uint64_t clamp64(WIDECOST v) {
+    return v > std::numeric_limits<uint64_t>::max() ? std::numeric_limits<uint64_t>::max() : uint64_t(v);
+}
+
+HEURISTICINFO fromWide(const WIDEINFO& w, const HEURISTICINFO& shape) {
+    HEURISTICINFO x;
+    int32_t* f[COUNTERS] = {&x.madeTrue, &x.madeTrueSupport2, &x.madeTrueSupport3, &x.madeMustBeTrue,
+                            &x.madeMustBeTrueSupport2, &x.madeMustBeTrueSupport3, &x.itemsSatisfied,
+                            &x.itemsSatisfiedClosed, &x.itemsClosed, &x.atomsDecided, &x.headCycleRulesSupported,
+                            &x.madeTrueInHeadCycles};
+    for (int i = 0; i < COUNTERS; ++i) *f[i] = clamp32(w.c[i]);
+    if (shape.resultingCost && shape.satisfiedWeakCost) {
+        x.resultingCost = std::make_unique<COSTVECTOR>(shape.resultingCost->size());
+        x.satisfiedWeakCost = std::make_unique<COSTVECTOR>(shape.satisfiedWeakCost->size());
+        for (size_t i = 0; i < w.resultingCost.size() && i < x.resultingCost->size(); ++i)
+            x.resultingCost->values[i] = clamp64(w.resultingCost[i]);
+        for (size_t i = 0; i < w.satisfiedWeakCost.size() && i < x.satisfiedWeakCost->size(); ++i)
+            x.satisfiedWeakCost->values[i] = clamp64(w.satisfiedWeakCost[i]);
+    }
+    return x;
+}
+
+// cX for the D differences of an entry.
+struct COMBINEDD {
+    WIDEINT d0, d1, d2;
+};
+COMBINEDD combinedDifferences(int32_t kind, const PTCANDIDATE& e) {
+    WIDEINFO& o = scratch(4);
+    WIDEINFO& q = scratch(5);
+    toWide(e.literalInfo, o);
+    if (e.complementInfo)
+        toWide(*e.complementInfo, q);
+    else
+        toWide(HEURISTICINFO(), q);
+    return COMBINEDD{combineCounts(kind, d0(o), d0(q)), combineCounts(kind, d1(o), d1(q)),
+                     combineCounts(kind, d2(o), d2(q))};
+}
+
+// Copies src into dst, reusing dst's cost vectors.
+void assignInfo(HEURISTICINFO& dst, const HEURISTICINFO& src) {
+    dst.madeTrue = src.madeTrue;
+    dst.madeTrueSupport2 = src.madeTrueSupport2;
+    dst.madeTrueSupport3 = src.madeTrueSupport3;
+    dst.madeMustBeTrue = src.madeMustBeTrue;
+    dst.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
+    dst.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
+    dst.itemsSatisfied = src.itemsSatisfied;
+    dst.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
+    dst.itemsClosed = src.itemsClosed;
+    dst.atomsDecided = src.atomsDecided;
+    dst.headCycleRulesSupported = src.headCycleRulesSupported;
+    dst.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
+    auto copyCost = [](COSTPOINTER& d, const COSTPOINTER& s) {
+        if (!s) {
+            d.reset();
+        } else if (d) {
+            d->values = s->values;  // same size after the first use: no allocation
+        } else {
+            d = std::make_unique<COSTVECTOR>(*s);
+        }
+    };
+    copyCost(dst.resultingCost, src.resultingCost);
+    copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
+}
+
+}  // namespace
+
+int compareByCriterion(uint32_t c, const HEURISTICINFO& a, const HEURISTICINFO& b) {
+    WIDEINFO& wa = scratch(0);
+    WIDEINFO& wb = scratch(1);
+    toWide(a, wa);
+    toWide(b, wb);
+    return compareWideIndex(c, wa, wb);
+}
+
+WIDEINT combineCounts(int32_t kind, WIDEINT a, WIDEINT b) {
+    const WIDEINT lo = a < b ? a : b, hi = a < b ? b : a;
+    switch (kind) {
+    case 0: return a + b;
+    case 1: return a * b;
+    case 2:
+        if (a >= 0 && b >= 0) return 1024 * a * b + a + b;
+        return a + b < 0 ? a + b : a + b - 1024 * a * b;
+    case 3: return (a + 1) * (b + 1);
+    case 4: return 2 * a + b;
+    case 5: return lo;
+    case 6: return hi;
+    case 7: return 3 * lo + 2 * hi;
+    case 8: return 4 * lo + 3 * hi;
+    default: return 0;
+    }
+}
+
+HEURISTICINFO scaleInfo(const HEURISTICINFO& x, int32_t factor) {
+    WIDEINFO w;
+    toWide(x, w);
+    scaleWide(w, factor);
+    return fromWide(w, x);
+}
+
+HEURISTICINFO combineLookaheads(int32_t kind, const PTCANDIDATE& entry, const std::vector<int32_t>& criteria) {
+    WIDEINFO w;
+    combineWide(kind, entry, criteria, w, 0);
+    return fromWide(w, entry.literalInfo);
+}
+
+bool combinedRecordsDisagree(int32_t kind, const PTCANDIDATE& a, const PTCANDIDATE& b,
+                             const std::vector<int32_t>& criteria) {
+    WIDEINFO& ca = scratch(2);
+    WIDEINFO& cb = scratch(3);
+    combineWide(kind, a, criteria, ca, 4);
+    combineWide(kind, b, criteria, cb, 4);
+    return (ca.c[MADE_TRUE] == 0) != (cb.c[MADE_TRUE] == 0);
+}
+
+int compareByCombinedCriterion(uint32_t c, int32_t kind, const PTCANDIDATE& a, const PTCANDIDATE& b,
+                               const std::vector<int32_t>& criteria) {
+    bool reversed;
+    const uint32_t base = baseOf(c, reversed);
+    if (!validCriterion(base)) invalidCriterion(base);
+    int r = 0;
+    switch (base) {
+    case 1:
+    case 3:
+    case 5:
+        if (combinedRecordsDisagree(kind, a, b, criteria)) break;
+        [[fallthrough]];
+    case 0:
+    case 2:
+    case 4: {
+        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
+        const uint32_t which = base & ~1u;
+        r = which == 0 ? sign(x.d0 - y.d0) : which == 2 ? sign(x.d1 - y.d1) : sign(x.d2 - y.d2);
+        break;
+    }
+    case 14:
+    case 29:
+    case 30:
+    case 31:
+    case 33:
+    case 34: {
+        static const WIDEINT weights[][4] = {{14, 1, 2, 1}, {29, 1, 24, 4}, {30, 1, 8, 2},
+                                             {31, 1, 3, 1}, {33, 4, 5, 2},  {34, 9, 7, 3}};
+        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
+        for (const auto& w : weights)
+            if (w[0] == WIDEINT(base))
+                r = sign((w[1] * x.d0 + w[2] * x.d1 + w[3] * x.d2) - (w[1] * y.d0 + w[2] * y.d1 + w[3] * y.d2));
+        break;
+    }
+    case 16:
+    case 37: {
+        auto value = [kind, base](const PTCANDIDATE& e) {
+            WIDEINFO& o = scratch(4);
+            WIDEINFO& q = scratch(5);
+            toWide(e.literalInfo, o);
+            if (e.complementInfo)
+                toWide(*e.complementInfo, q);
+            else
+                toWide(HEURISTICINFO(), q);
+            auto x = [base](const WIDEINFO& w) {
+                return base == 16 ? w.c[ITEMS_SATISFIED_CLOSED] - w.c[ITEMS_CLOSED] : headCycleRatio(w);
+            };
+            return combineCounts(kind, x(o), x(q));
+        };
+        const WIDEINT va = value(a);
+        r = sign(va - value(b));
+        break;
+    }
+    default: {
+        WIDEINFO& ca = scratch(2);
+        WIDEINFO& cb = scratch(3);
+        combineWide(kind, a, criteria, ca, 4);
+        combineWide(kind, b, criteria, cb, 4);
+        r = compareWide(base, ca, cb);
+        break;
+    }
+    }
+    return reversed ? -r : r;
+}
+
+void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HEURISTICINFO& record,
+                       const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
+                       const std::vector<int32_t>& combineKinds, bool combine) {
+    // 1. The entry, in the spare.
+    if (!list.spare) list.spare = std::make_unique<PTCANDIDATE>();
+    PTCANDIDATE* e = list.spare.get();
+    e->atom = atom;
+    e->negative = negative;
+    assignInfo(e->literalInfo, record);
+    if (!complement) {
+        e->complementInfo.reset();
+    } else {
+        if (!e->complementInfo) e->complementInfo = std::make_unique<HEURISTICINFO>();
+        assignInfo(*e->complementInfo, *complement);
+    }
+
+    // 2. E against x: the first criterion that tells them apart.
+    auto compare = [&](const PTCANDIDATE& x) {
+        for (size_t i = 0; i < criteria.size(); ++i) {
+            const int r = combine ? compareByCombinedCriterion(uint32_t(criteria[i]),
+                                                               i < combineKinds.size() ? combineKinds[i] : 0, *e, x,
+                                                               criteria)
+                                  : compareByCriterion(uint32_t(criteria[i]), e->literalInfo, x.literalInfo);
+            if (r != 0) return r;
+        }
+        return 0;
+    };
+
+    // 3, 4. Worse than every kept entry: at the end, while there is room.
+    if (list.candidates.empty() || compare(*list.candidates.back()) < 0) {
+        if (list.entryCount < list.capacity) {
+            list.candidates.push_back(std::move(list.spare));
+            ++list.entryCount;
+        }
+        return;
+    }
+    // 5. Before the first entry it is not worse than; the last one drops
+    // out when the list is full.
+    size_t k = 0;
+    while (k < list.candidates.size() && compare(*list.candidates[k]) < 0) ++k;
+    list.candidates.insert(list.candidates.begin() + ptrdiff_t(k), std::move(list.spare));
+    if (list.entryCount == list.capacity) {
+        list.spare = std::move(list.candidates.back());
+        list.candidates.pop_back();
+    } else {
+        ++list.entryCount;
+    }
+}
+
+}  // namespace veltra

@@ -1,0 +1,173 @@
+// The heuristic criteria over hand-made lookahead records, their
+// combination with complement records, and the bounded candidate list.
+#include <gtest/gtest.h>
+
+#include "generator/heuristics.h"
+
+namespace veltra {
+
+namespace {
+
+// A record from its counters in declaration order (madeTrue, S2, S3,
+// madeMustBeTrue, S2, S3, itemsSatisfied, itemsSatisfiedClosed, itemsClosed,
+// atomsDecided, headCycleRulesSupported, madeTrueInHeadCycles).
+HEURISTICINFO info(std::initializer_list<int32_t> v) {
+    HEURISTICINFO x;
+    int32_t* f[] = {&x.madeTrue, &x.madeTrueSupport2, &x.madeTrueSupport3, &x.madeMustBeTrue,
+                    &x.madeMustBeTrueSupport2, &x.madeMustBeTrueSupport3, &x.itemsSatisfied,
+                    &x.itemsSatisfiedClosed, &x.itemsClosed, &x.atomsDecided, &x.headCycleRulesSupported,
+                    &x.madeTrueInHeadCycles};
+    size_t i = 0;
+    for (int32_t value : v) *f[i++] = value;
+    return x;
+}
+
+HEURISTICINFO withCosts(HEURISTICINFO x, std::vector<uint64_t> resulting, std::vector<uint64_t> satisfied) {
+    x.resultingCost = std::make_unique<COSTVECTOR>(resulting.size());
+    x.resultingCost->values = resulting;
+    x.satisfiedWeakCost = std::make_unique<COSTVECTOR>(satisfied.size());
+    x.satisfiedWeakCost->values = satisfied;
+    return x;
+}
+
+int cmp(uint32_t c, const HEURISTICINFO& a, const HEURISTICINFO& b) { return compareByCriterion(c, a, b); }
+
+}  // namespace
+
+TEST(Heuristics, CriteriaOnPlainRecords) {
+    struct CASE {
+        uint32_t criterion;
+        HEURISTICINFO a, b;
+        int expected;  // sign
+    };
+    const HEURISTICINFO zero = info({});
+    CASE cases[] = {
+        {0, info({5, 0, 0, 1}), info({5, 0, 0, 3}), 1},          // D0 4 against 2
+        {1, info({0, 0, 0, 0}), info({3, 0, 0, 0}), 0},          // zero rule
+        {1, info({1}), info({3}), -1},                           // both made atoms true
+        {2, info({0, 2, 0, 0, 1}), info({0, 1}), 0},             // D1 equal
+        {4, info({0, 0, 1}), info({0, 0, 3}), -1},               // D2
+        {5, info({0, 0, 1}), info({2, 0, 3}), 0},                // zero rule
+        {1005, info({1, 0, 1}), info({1, 0, 3}), 1},             // smaller D2 preferred
+        {2005, info({1, 0, 1}), info({1, 0, 3}), -1},            // as 5
+        {6, info({0, 0, 0, 0, 0, 0, 4}), info({0, 0, 0, 0, 0, 0, 2}), 1},
+        {9, info({2}), info({3}), -1},
+        {12, info({1, 1, 1}), info({1, 1, 1}), 1},               // never 0
+        {12, info({1, 1, 1, 0, 0, 0, 0, 2}), info({1, 1, 1, 0, 0, 0, 0, 3}), -1},
+        {13, info({2}), info({0}), 1},
+        {14, info({0, 1}), info({0, 0}), -1},                    // -2*D1
+        {16, info({0, 0, 0, 0, 0, 0, 0, 5, 1}), info({0, 0, 0, 0, 0, 0, 0, 5, 3}), 1},
+        {21, info({0, 0, 0, 0, 0, 0, 0, 0, 0, 7}), info({0, 0, 0, 0, 0, 0, 0, 0, 0, 8}), -1},
+        {29, info({0, 1}), info({20, 0}), -1},                   // 1 - 24 against 20
+        {33, info({2, 1}), info({1}), -1},                       // 8-5=3 against 4
+        // 37: 3*1000/1 against 5*1000/2.
+        {37, info({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0}), info({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 1}), 1},
+        {7, zero, zero, 0},                                      // no weak constraints
+        {8, zero, zero, 0},
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.criterion);
+        EXPECT_EQ(cmp(c.criterion, c.a, c.b), c.expected);
+    }
+    // Costs: the lower resulting cost and the greater satisfied weight win,
+    // compared from the highest level down.
+    HEURISTICINFO cheap = withCosts(zero, {9, 1}, {0, 5}), dear = withCosts(zero, {0, 2}, {7, 4});
+    EXPECT_EQ(cmp(7, cheap, dear), 1);
+    EXPECT_EQ(cmp(8, cheap, dear), 1);
+    EXPECT_EQ(cmp(7, cheap, zero), 0);  // one without costs
+}
+
+TEST(HeuristicsDeathTest, InvalidIndexEndsTheRunWhenReached) {
+    const HEURISTICINFO a = info({1}), b = info({2});
+    EXPECT_EXIT(cmp(17, a, b), testing::ExitedWithCode(1), "^17: Invalid heuristic comparison index.\n$");
+    EXPECT_EXIT(cmp(1040, a, b), testing::ExitedWithCode(1), "^40: Invalid heuristic comparison index.\n$");
+    PTCANDIDATE x, y;
+    EXPECT_EXIT(compareByCombinedCriterion(22, 0, x, y, {0}), testing::ExitedWithCode(1),
+                "^22: Invalid heuristic comparison index.\n$");
+}
+
+TEST(Heuristics, CombineCountsKinds) {
+    struct CASE {
+        int32_t kind;
+        int64_t a, b, expected;
+    };
+    const CASE cases[] = {
+        {0, 3, 4, 7},   {1, 3, 4, 12},  {2, 3, 4, 12295}, {2, -3, 1, -2}, {2, 3, -1, 3074},
+        {3, 3, 4, 20},  {4, 3, 4, 10},  {5, 3, 4, 3},     {6, 3, 4, 4},   {7, 3, 4, 17},
+        {8, 3, 4, 24},  {9, 3, 4, 0},   {100, 3, 4, 0},
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_EQ(int64_t(combineCounts(c.kind, c.a, c.b)), c.expected);
+    }
+    // No overflow where 32 bits would wrap.
+    EXPECT_TRUE(combineCounts(2, 100000, 100000) == __int128(1024) * 100000 * 100000 + 200000);
+}
+
+TEST(Heuristics, CombinedRecords) {
+    PTCANDIDATE e;
+    e.literalInfo = info({2, 1});
+    e.complementInfo = std::make_unique<HEURISTICINFO>(info({3, 0, 0, 1}));
+    const std::vector<int32_t> criteria = {0};
+    EXPECT_EQ(combineLookaheads(0, e, criteria).madeTrue, 5);
+    EXPECT_EQ(combineLookaheads(1, e, criteria).madeTrue, 6);
+    EXPECT_EQ(combineLookaheads(2, e, criteria).madeTrue, 1024 * 6 + 5);
+    EXPECT_EQ(combineLookaheads(3, e, criteria).madeMustBeTrue, 2);
+    // D0 of the own record 2, of the complement 2: a tie, the own record is the worse.
+    EXPECT_EQ(combineLookaheads(5, e, criteria).madeTrueSupport2, 1);
+    EXPECT_EQ(combineLookaheads(6, e, criteria).madeTrue, 3);
+    EXPECT_EQ(combineLookaheads(7, e, criteria).madeTrue, 3 * 2 + 2 * 3);
+    EXPECT_EQ(combineLookaheads(9, e, criteria).madeTrue, 0);
+    EXPECT_EQ(scaleInfo(e.literalInfo, 4).madeTrueSupport2, 4);
+
+    // Kind 0 adds a literal's value to its complement's: e's cD0 is 4.
+    PTCANDIDATE f;
+    f.literalInfo = info({5});
+    f.complementInfo = std::make_unique<HEURISTICINFO>(info({0}));
+    EXPECT_LT(compareByCombinedCriterion(0, 0, e, f, criteria), 0);
+    EXPECT_GT(compareByCombinedCriterion(1000, 0, e, f, criteria), 0);
+    // Criterion 1: f's complement made nothing true, but combined both did.
+    EXPECT_FALSE(combinedRecordsDisagree(0, e, f, criteria));
+    EXPECT_TRUE(combinedRecordsDisagree(1, e, f, criteria));  // f's product is 0
+    EXPECT_EQ(compareByCombinedCriterion(1, 1, e, f, criteria), 0);
+}
+
+TEST(Heuristics, CandidateListKeepsTheBestWithinCapacity) {
+    const std::vector<int32_t> criteria = {9}, kinds = {0};
+    // Strictly decreasing quality: the first three stay, best first.
+    PTCANDIDATES list;
+    list.capacity = 3;
+    for (int32_t a = 0; a < 5; ++a)
+        considerCandidate(list, a, false, info({10 - a}), nullptr, criteria, kinds, false);
+    ASSERT_EQ(list.entryCount, 3u);
+    ASSERT_EQ(list.candidates.size(), 3u);
+    EXPECT_EQ(list.candidates[0]->atom, 0);
+    EXPECT_EQ(list.candidates[1]->atom, 1);
+    EXPECT_EQ(list.candidates[2]->atom, 2);
+    // Equal candidates: the last three, newest first.
+    PTCANDIDATES equal;
+    equal.capacity = 3;
+    for (int32_t a = 0; a < 5; ++a) considerCandidate(equal, a, true, info({1}), nullptr, criteria, kinds, false);
+    ASSERT_EQ(equal.candidates.size(), 3u);
+    EXPECT_EQ(equal.candidates[0]->atom, 4);
+    EXPECT_EQ(equal.candidates[1]->atom, 3);
+    EXPECT_EQ(equal.candidates[2]->atom, 2);
+    EXPECT_TRUE(equal.candidates[0]->negative);
+    // Increasing quality with capacity 1: only the best.
+    PTCANDIDATES one;
+    one.capacity = 1;
+    for (int32_t a = 0; a < 4; ++a) considerCandidate(one, a, false, info({a}), nullptr, criteria, kinds, false);
+    ASSERT_EQ(one.candidates.size(), 1u);
+    EXPECT_EQ(one.candidates[0]->atom, 3);
+    // With complements, ranked by the combined records; the complement is kept.
+    PTCANDIDATES combined;
+    const HEURISTICINFO big = info({9}), none = info({});
+    considerCandidate(combined, 0, false, info({5}), &none, criteria, kinds, true);
+    considerCandidate(combined, 1, false, info({1}), &big, criteria, kinds, true);
+    ASSERT_EQ(combined.candidates.size(), 2u);
+    EXPECT_EQ(combined.candidates[0]->atom, 1);
+    ASSERT_TRUE(combined.candidates[0]->complementInfo);
+    EXPECT_EQ(combined.candidates[0]->complementInfo->madeTrue, 9);
+}
+
+}  // namespace veltra
