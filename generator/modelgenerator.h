@@ -202,6 +202,8 @@ struct AGGREGATEATOMINFO {
 enum : uint32_t { CHECK_PROGRAM_IS_HCF = 1, CHECK_MODEL_CHECKING_ON = 2, CHECK_USE_GUS = 4 };
 
 class MODELGENERATOR;
+struct PTCANDIDATE;
+struct PTCANDIDATES;
 using MODELHOOK = bool (*)(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);
 
 // An event: the value just stored for an atom.
@@ -403,6 +405,35 @@ public:
     // (backtracking). True when the level is hopeless.
     bool forwardCheckFails(INTERPRETATION& interpretation, uint32_t passedLevel, uint32_t candidateLevel);
     bool backtrackingCheckFails(INTERPRETATION& interpretation);
+
+    // ---- Possibly-true literals and lookahead (lookahead.cpp) ----
+    // Fills list with the best possibly-true literals of the level, looking
+    // ahead on each; asserts the complements of failed lookaheads. False
+    // when the level is inconsistent.
+    bool computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
+    bool lookaheadLiteral(PTCANDIDATES& list, int32_t atom, bool negative, uint32_t& consistent, uint32_t& failed,
+                          INTERPRETATION& interpretation);
+    // Looks ahead on the literal (into first) and then on its complement
+    // (into second); either may be null. True when the last one made was
+    // consistent. Leaves the interpretation, counters and trails unchanged.
+    bool lookaheadBothSides(int32_t atom, bool negative, INTERPRETATION& interpretation, HEURISTICINFO* first,
+                            HEURISTICINFO* second);
+    // One assumption on a level of its own, propagated and undone; the
+    // record stays in currentInfo. True when it led to a conflict (the
+    // complement is then queued on pendingComplements).
+    bool assumeAndPropagate(int32_t atom, bool assumeFalse, bool setTrueDirectly, INTERPRETATION& interpretation);
+    bool applyPendingComplements(INTERPRETATION& interpretation);
+    void countBinaryOccurrences(int32_t atom, bool negativeSide);
+    bool isPositivePossiblyTrue(int32_t atom, const INTERPRETATION& interpretation) const;
+    // The positive test as --negpts/--pospts select it, and the negative one
+    // (never under --pospts).
+    bool positivePossiblyTrue(int32_t atom, const INTERPRETATION& interpretation) const;
+    bool negativePossiblyTrue(int32_t atom, const INTERPRETATION& interpretation) const;
+    bool candidateStillPossiblyTrue(const PTCANDIDATE& entry, const INTERPRETATION& interpretation) const;
+    // searchLevel's choice with heuristics: drops invalid candidates from the
+    // front and recomputes when none is left. False when the level is
+    // inconsistent; list.done when nothing is left to choose.
+    bool nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& interpretation);
 
     // ---- Candidates (candidates.cpp) ----
     // Completes the interpretation (undefined atoms false), model-checks it

@@ -1,10 +1,12 @@
 // generator/search.cpp: the search over choice levels: a run, one level with
 // its choices and complements, one branch, and the partial model checks that
 // prove a level hopeless.
+#include <algorithm>
 #include <cassert>
 
 #include "checker/modelchecker.h"
 #include "driver/options.h"
+#include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
 
 namespace veltra {
@@ -131,13 +133,27 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
         !gdg->isHCF() && forwardCheckFails(I, passedLevel, candidateLevel))
         return;
 
-    // 3. The first choice: the first open rule with a true positive body.
-    // (The lookahead choice of "-OH" is not part of this generator; both
-    // settings choose this way.)
-    ptTimer.start();
+    // 3. The first choice: with heuristics the best possibly-true literal
+    // after lookaheads, without them the first open rule with a true
+    // positive body.
+    const bool heuristics = OPTIONS.useHeuristics;
+    PTCANDIDATES list;
     RULECURSOR cursor;
-    bool found = firstOffer(*this, I, 0, groundRules->size(), cursor);
-    if (found) ++choicePoints;
+    bool found;
+    ptTimer.start();
+    if (heuristics) {
+        list.generator = this;
+        list.interpretation = &I;
+        list.capacity = uint32_t(std::max<int32_t>(OPTIONS.ptCacheSize, 1));
+        if (!nextPossiblyTrueChoice(list, I)) {
+            ptTimer.stop();
+            return;
+        }
+        found = !list.done;
+    } else {
+        found = firstOffer(*this, I, 0, groundRules->size(), cursor);
+        if (found) ++choicePoints;
+    }
     ptTimer.stop();
 
     bool consistent = false;
@@ -148,9 +164,21 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
             return;
         }
 
-        // 5, 6. The literal taken true first.
-        const GROUNDLITERAL literal = cursor.literal;
-        branchOn(consistent, 1, literal, I);
+        // 5, 6. The literal, taken true first unless its complement's record
+        // is better.
+        GROUNDLITERAL literal = cursor.literal;
+        int32_t sign = 1;
+        if (heuristics) {
+            const PTCANDIDATE& e = *list.candidates.front();
+            literal = GROUNDLITERAL{e.atom, uint8_t(e.negative ? 1 : 0)};
+            if (OPTIONS.canChooseComplementPT && e.complementInfo)
+                for (int32_t c : heuristicCriteria)
+                    if (int r = compareByCriterion(uint32_t(c), e.literalInfo, *e.complementInfo)) {
+                        if (r < 0) sign = 0;
+                        break;
+                    }
+        }
+        branchOn(consistent, sign, literal, I);
 
         // 7. What came back from below.
         if (searchState == 1) return;
@@ -168,11 +196,12 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
         // costs only grow along a branch.
         if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) return;
 
-        // 8. The complement on this level: the atom false after a positive
-        // literal, must-be-true after a negative one.
+    // 8. The complement on this level: the atom false when the branch made
+        // it true, must-be-true when the branch made it false.
         const int32_t a = literal.atom;
         const int32_t value = I.values[a];
-        if (literal.negated) {
+        const bool branchMadeTrue = (literal.negated == 0) == (sign == 1);
+        if (!branchMadeTrue) {
             if (value == TV_FALSE) return;
             if (value == TV_UNDEFINED) setMustBeTrue(a, I);
         } else {
@@ -183,7 +212,17 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
 
         // 9. The next choice on the same level.
         ptTimer.start();
-        found = nextOffer(*this, I, cursor);
+        if (heuristics) {
+            list.remove(0);
+            const bool ok = nextPossiblyTrueChoice(list, I);
+            if (!ok) {
+                ptTimer.stop();
+                return;
+            }
+            found = !list.done;
+        } else {
+            found = nextOffer(*this, I, cursor);
+        }
         ptTimer.stop();
     }
 }

@@ -1,0 +1,290 @@
+// generator/lookahead.cpp: the possibly-true literals of a choice level and
+// their lookaheads: each literal (and its complement) is assumed, propagated
+// and undone, and what the propagation did ranks it; a failed lookahead
+// proves the opposite literal, which is asserted at once.
+#include "driver/options.h"
+#include "generator/heuristics.h"
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+// Copies the counters and costs of src into dst without allocating once
+// dst has its cost vectors.
+void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
+    COSTPOINTER resulting = std::move(dst.resultingCost), satisfied = std::move(dst.satisfiedWeakCost);
+    dst.resultingCost.reset();
+    dst.satisfiedWeakCost.reset();
+    HEURISTICINFO counters;  // no cost vectors: copying it allocates nothing
+    counters.madeTrue = src.madeTrue;
+    counters.madeTrueSupport2 = src.madeTrueSupport2;
+    counters.madeTrueSupport3 = src.madeTrueSupport3;
+    counters.madeMustBeTrue = src.madeMustBeTrue;
+    counters.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
+    counters.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
+    counters.itemsSatisfied = src.itemsSatisfied;
+    counters.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
+    counters.itemsClosed = src.itemsClosed;
+    counters.atomsDecided = src.atomsDecided;
+    counters.headCycleRulesSupported = src.headCycleRulesSupported;
+    counters.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
+    dst = counters;
+    auto copyCost = [](COSTPOINTER& slot, COSTPOINTER& kept, const COSTPOINTER& from) {
+        if (!from) return;
+        if (!kept) kept = std::make_unique<COSTVECTOR>(from->size());
+        kept->values = from->values;
+        slot = std::move(kept);
+    };
+    copyCost(dst.resultingCost, resulting, src.resultingCost);
+    copyCost(dst.satisfiedWeakCost, satisfied, src.satisfiedWeakCost);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Possibly-true literals.
+
+bool MODELGENERATOR::isPositivePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
+    if (I.values[a] != TV_UNDEFINED) return false;
+    if (programHasAggregates && isAggregateAtom(a)) {
+        // An aggregate atom is worth trying when it feeds a recursion.
+        const int32_t c = gdg->componentOfSlot(a);
+        for (GROUNDRULE* r : posBodyOccurrences[a])
+            for (ATOMID h : *r->head)
+                if (h != a && gdg->componentOfSlot(h) == c) return true;
+        return false;
+    }
+    for (GROUNDRULE* r : headOccurrences[a])
+        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0 && openNegBody(*r) == 0) return true;
+    return false;
+}
+
+bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
+    if (OPTIONS.negativePT) return isPositivePossiblyTrue(a, I);
+    if (I.values[a] != TV_UNDEFINED) return false;
+    for (GROUNDRULE* r : headOccurrences[a])
+        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    return false;
+}
+
+bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
+    if (!OPTIONS.negativePT || I.values[a] != TV_UNDEFINED) return false;
+    for (GROUNDRULE* r : negBodyOccurrences[a])
+        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    return false;
+}
+
+void MODELGENERATOR::countBinaryOccurrences(int32_t a, bool negativeSide) {
+    int32_t count = 0;
+    auto rules = [&count](LISTVIEW<GROUNDRULE*> list) {
+        for (GROUNDRULE* r : list)
+            if (ruleStatus(*r) == 0 && undefinedLiterals(*r) == 2) ++count;
+    };
+    auto constraints = [&count](LISTVIEW<GROUNDCONSTRAINT*> list) {
+        for (GROUNDCONSTRAINT* c : list)
+            if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) == 2) ++count;
+    };
+    if (!negativeSide) {
+        rules(posBodyOccurrences[a]);
+        constraints(posConstraintOccurrences[a]);
+        ptPositiveWeight[a] += count;
+    } else {
+        rules(headOccurrences[a]);
+        rules(negBodyOccurrences[a]);
+        constraints(negConstraintOccurrences[a]);
+        ptNegativeWeight[a] += count;
+    }
+}
+
+bool MODELGENERATOR::computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& I) {
+    list.clear();
+    bool first = true;
+    const int32_t n = int32_t(I.values.size());
+    for (;;) {
+        // Counting pass: the weights of the literals not tried yet.
+        uint64_t count = 0, sum = 0;
+        for (int32_t a = 0; a < n; ++a) {
+            if (!ptTriedPositive[a] && positivePossiblyTrue(a, I)) {
+                countBinaryOccurrences(a, false);
+                ++count;
+                sum += uint64_t(uint32_t(ptPositiveWeight[a])) + uint32_t(ptNegativeWeight[a]);
+            }
+            if (!ptTriedNegative[a] && negativePossiblyTrue(a, I)) {
+                countBinaryOccurrences(a, true);
+                ++count;
+                sum += uint64_t(uint32_t(ptPositiveWeight[a])) + uint32_t(ptNegativeWeight[a]);
+            }
+        }
+        // From level 2 on only literals of at least average weight.
+        uint64_t average = 0;
+        if (count != 0 && level >= 2 && sum != 0) average = std::max<uint64_t>(sum / count, 1);
+
+        // Lookahead pass.
+        uint32_t consistent = 0, failed = 0;
+        for (int32_t a = 0; a < n; ++a) {
+            const uint64_t weight = uint64_t(uint32_t(ptPositiveWeight[a])) + uint32_t(ptNegativeWeight[a]);
+            if (weight < average) continue;
+            for (int side = 0; side < 2; ++side) {
+                const bool negative = side == 1;
+                if (negative ? ptTriedNegative[a] : ptTriedPositive[a]) continue;
+                if (!(negative ? negativePossiblyTrue(a, I) : positivePossiblyTrue(a, I))) continue;
+                if (first) {
+                    ++choicePoints;
+                    first = false;
+                }
+                if (!lookaheadLiteral(list, a, negative, consistent, failed, I)) return false;
+            }
+        }
+        // Every lookahead failed: the interpretation changed, try again.
+        if (consistent > 0 || failed == 0) return true;
+    }
+}
+
+bool MODELGENERATOR::candidateStillPossiblyTrue(const PTCANDIDATE& e, const INTERPRETATION& I) const {
+    if (e.negative) return negativePossiblyTrue(e.atom, I);
+    return positivePossiblyTrue(e.atom, I);
+}
+
+bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& I) {
+    for (;;) {
+        while (!list.candidates.empty() && !candidateStillPossiblyTrue(*list.candidates.front(), I)) list.remove(0);
+        if (!list.candidates.empty()) return true;
+        std::fill(ptTriedPositive.begin(), ptTriedPositive.end(), false);
+        std::fill(ptTriedNegative.begin(), ptTriedNegative.end(), false);
+        std::fill(ptPositiveWeight.begin(), ptPositiveWeight.end(), 0);
+        std::fill(ptNegativeWeight.begin(), ptNegativeWeight.end(), 0);
+        if (!computePossiblyTrue(list, I)) {
+            ++pruningLookaheads;
+            return false;
+        }
+        if (list.candidates.empty()) {
+            list.done = true;
+            return true;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Lookaheads.
+
+bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negative, uint32_t& consistent,
+                                      uint32_t& failed, INTERPRETATION& I) {
+    // 1, 2. The literal and, with --complpt, its complement.
+    if (negative)
+        ptTriedNegative[a] = true;
+    else
+        ptTriedPositive[a] = true;
+    HEURISTICINFO* complement = OPTIONS.complementPT ? &complementLookaheadInfo : nullptr;
+    if (!lookaheadBothSides(a, negative, I, &lookaheadInfo, complement)) {
+        ++failed;
+        return applyPendingComplements(I);
+    }
+    ++consistent;
+    considerCandidate(list, a, negative, lookaheadInfo, complement, heuristicCriteria, combineKinds,
+                      OPTIONS.complementPT);
+
+    // 5. The twin head atom: a's only supporting rule has a true body and one
+    // other open head atom h; h true is equivalent to a false and vice versa.
+    if (!OPTIONS.complementPT || negative || supportCount[a] != 1) return true;
+    GROUNDRULE* r = nullptr;
+    for (GROUNDRULE* x : headOccurrences[a]) {
+        const uint32_t sole = soleTrueHead(*x);
+        if ((ruleStatus(*x) == 0 && sole == 0) || (sole != 0 && (*x->head)[sole - 1] == a)) {
+            r = x;
+            break;
+        }
+    }
+    if (!r || openHead(*r) != 2 || openPosBody(*r) + openNegBody(*r) != 0) return true;
+    int32_t h = -1;
+    for (ATOMID x : *r->head)
+        if (x != a && I.values[x] == TV_UNDEFINED) {
+            h = x;
+            break;
+        }
+    if (h < 0 || ptTriedPositive[h]) return true;
+    ptTriedPositive[h] = true;
+    if (supportCount[h] != 1) {
+        if (!lookaheadBothSides(h, false, I, nullptr, &lookaheadInfo)) {
+            ++failed;
+            return applyPendingComplements(I);
+        }
+        ++consistent;
+    }
+    considerCandidate(list, h, false, complementLookaheadInfo, &lookaheadInfo, heuristicCriteria, combineKinds,
+                      OPTIONS.complementPT);
+    return true;
+}
+
+bool MODELGENERATOR::lookaheadBothSides(int32_t a, bool negative, INTERPRETATION& I, HEURISTICINFO* first,
+                                        HEURISTICINFO* second) {
+    const size_t checkCount = checkAtomList.size();
+    bool failed = false;
+    if (first) {
+        ++lookaheadsPerformed;
+        failed = assumeAndPropagate(a, negative, !negative, I);
+        if (!failed)
+            copyRecord(*first, currentInfo);
+        else
+            ++inconsistentLookaheads;
+    }
+    if (second && !failed) {
+        ++lookaheadsPerformed;
+        failed = assumeAndPropagate(a, !negative, false, I);
+        if (!failed)
+            copyRecord(*second, currentInfo);
+        else
+            ++inconsistentLookaheads;
+    }
+    while (checkAtomList.size() > checkCount) {
+        (*checkAtoms)[checkAtomList.back()] = 0;
+        checkAtomList.pop_back();
+    }
+    return !failed;
+}
+
+bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTrue, INTERPRETATION& I) {
+    // 1-3. A level of its own and a fresh record.
+    I.pushMarkers();
+    ++level;
+    currentInfo.clearCounters();
+    if (currentInfo.resultingCost) std::fill(currentInfo.resultingCost->values.begin(), currentInfo.resultingCost->values.end(), 0);
+    if (currentInfo.satisfiedWeakCost)
+        std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
+
+    // 4, 5. The assumption and what follows.
+    assert(I.values[a] == TV_UNDEFINED);
+    assignChoice(a, assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE, I);
+    const bool ok = propagateEvents(I);
+    if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
+
+    // 7. Undo everything the lookahead changed.
+    --level;
+    I.undoToMarkers();
+    counterTrail.undoTo(level);
+    supportTrail.undoTo(level);
+    if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
+
+    // 8. A failed assumption proves its complement.
+    if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
+    return !ok;
+}
+
+bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
+    while (!pendingComplements.empty()) {
+        const EVENT e = pendingComplements.pop();
+        const int32_t v = I.values[e.atom];
+        if (v == TV_UNDEFINED) {
+            if (e.value == TV_FALSE)
+                setFalse(e.atom, I);
+            else
+                setMustBeTrue(e.atom, I);
+        } else if ((e.value == TV_FALSE) != (v == TV_FALSE)) {
+            pendingComplements.clear();
+            return false;
+        }
+    }
+    return propagateEvents(I);
+}
+
+}  // namespace veltra
