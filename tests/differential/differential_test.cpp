@@ -2,9 +2,14 @@
 // comparisons, aggregates, constraints) solved by veltra and by clingo: the
 // sets of answer sets must agree. Every program comes from a fixed seed, so a
 // failure names the seed that reproduces it.
+//
+// VELTRA_DIFFERENTIAL_PROGRAMS=N in the environment makes every test run N
+// programs instead of its default count (50 or 100); the instances of a test
+// keep disjoint seeds, instance i taking seeds 1 + i*N to (i+1)*N.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <set>
@@ -71,6 +76,23 @@ MODELS clingoModels(const std::string& out) {
         models.insert(splitAtoms(line, ' '));
     }
     return models;
+}
+
+// The seeds of a test instance whose default seeds start at first, defaultCount
+// programs apart.
+struct SEEDS {
+    unsigned first, end;
+};
+
+SEEDS seedsOf(unsigned first, unsigned defaultCount) {
+    unsigned count = defaultCount;
+    if (const char* text = std::getenv("VELTRA_DIFFERENTIAL_PROGRAMS")) {
+        char* rest = nullptr;
+        unsigned long n = std::strtoul(text, &rest, 10);
+        if (*text && !*rest && n > 0 && n <= 10000000) count = unsigned(n);
+    }
+    const unsigned instance = (first - 1) / defaultCount;
+    return {1 + instance * count, 1 + (instance + 1) * count};
 }
 
 std::string show(const MODELS& models) {
@@ -181,7 +203,8 @@ TEST_P(Differential, StratifiedProgramsAgreeWithClingo) {
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    for (unsigned seed = GetParam(); seed < GetParam() + 50; ++seed) {
+    const SEEDS seeds = seedsOf(GetParam(), 50);
+    for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
         std::string program = GENERATOR(seed).program();
         std::ofstream(path) << program;
         MODELS ours = veltraModels(run(std::string(VELTRA_BINARY) + " -silent " + path + " 2>&1"));
@@ -300,7 +323,8 @@ protected:
         ASSERT_GE(fd2, 0);
         close(fd1);
         close(fd2);
-        for (unsigned seed = GetParam(); seed < GetParam() + 100; ++seed) {
+        const SEEDS seeds = seedsOf(GetParam(), 100);
+        for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
             std::string veltraText, clingoText;
             UNSTRATIFIED(seed, weak).write(veltraText, clingoText);
             std::ofstream(veltraPath) << veltraText;
