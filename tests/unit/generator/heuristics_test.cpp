@@ -2,7 +2,9 @@
 // combination with complement records, and the bounded candidate list.
 #include <gtest/gtest.h>
 
+#include "driver/options.h"
 #include "generator/heuristics.h"
+#include "generatortest.h"
 
 namespace veltra {
 
@@ -168,6 +170,156 @@ TEST(Heuristics, CandidateListKeepsTheBestWithinCapacity) {
     EXPECT_EQ(combined.candidates[0]->atom, 1);
     ASSERT_TRUE(combined.candidates[0]->complementInfo);
     EXPECT_EQ(combined.candidates[0]->complementInfo->madeTrue, 9);
+}
+
+// ---------------------------------------------------------------------------
+// Possibly-true literals and lookaheads on a real run.
+
+TEST(Lookahead, EveryLookaheadLeavesNoTrace) {
+    inFreshProcess([] {
+        groundProgram("a v b. c :- a. d :- c, not b. :- d, e. e v f. g :- h. h :- g. g :- f. :~ c. [1:1] "
+                      "k :- not l. l :- not k. :- k, a.",
+                      true);
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        MODELGENERATOR& g = run.gen();
+        g.level = 1;
+        const SEARCHSTATE before = snapshot(g, run.interpretation);
+        uint32_t failures = 0;
+        for (int32_t a = 0; a < int32_t(run.interpretation.values.size()); ++a) {
+            if (run.interpretation.values[a] != TV_UNDEFINED) continue;
+            for (bool negative : {false, true}) {
+                const bool ok = g.lookaheadBothSides(a, negative, run.interpretation, &g.lookaheadInfo,
+                                                     &g.complementLookaheadInfo);
+                if (!ok) ++failures;
+                EXPECT_TRUE(snapshot(g, run.interpretation) == before) << a << (negative ? " negative" : "");
+                EXPECT_EQ(g.level, 1);
+            }
+        }
+        // Each failed lookahead queued exactly one complement.
+        EXPECT_EQ(g.pendingComplements.size(), size_t(failures));
+        EXPECT_EQ(g.inconsistentLookaheads, failures);
+    });
+}
+
+TEST(Lookahead, RecordsWhatThePropagationDid) {
+    inFreshProcess([] {
+        groundProgram("a v b. c :- a. :- not c, x. x v y. :~ c. [1:1]", true);
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        MODELGENERATOR& g = run.gen();
+        g.level = 1;
+        // a true: b false, c true (set directly by its rule), the weak
+        // constraint violated.
+        ASSERT_TRUE(g.lookaheadBothSides(atomIndex("a"), false, run.interpretation, &g.lookaheadInfo, nullptr));
+        EXPECT_EQ(g.lookaheadInfo.atomsDecided, 3);
+        ASSERT_TRUE(g.lookaheadInfo.resultingCost);
+        EXPECT_EQ(g.lookaheadInfo.resultingCost->values[0], 1000u);
+        EXPECT_EQ(g.lookaheadsPerformed, 1u);
+        // x true: c must be true, its only support makes a must-be-true.
+        ASSERT_TRUE(g.lookaheadBothSides(atomIndex("x"), false, run.interpretation, &g.lookaheadInfo, nullptr));
+        EXPECT_GE(g.lookaheadInfo.madeMustBeTrue, 2);
+    });
+}
+
+TEST(Lookahead, FailedLookaheadAssertsItsComplement) {
+    inFreshProcess([] {
+        // a true contradicts itself; a false is asserted, b follows, and the
+        // candidates are the head atoms of "c v e :- b.".
+        groundProgram("a v b. :- a, not c. :- a, c. c v e :- b.", true);
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        MODELGENERATOR& g = run.gen();
+        g.level = 1;
+        PTCANDIDATES list;
+        list.capacity = 5;
+        ASSERT_TRUE(g.computePossiblyTrue(list, run.interpretation));
+        EXPECT_EQ(run.value("a"), TV_FALSE);
+        EXPECT_TRUE(isTrueValue(run.value("b")));
+        EXPECT_GE(g.inconsistentLookaheads, 1u);
+        EXPECT_TRUE(g.pendingComplements.empty());
+        ASSERT_FALSE(list.candidates.empty());
+        for (const auto& e : list.candidates) {
+            EXPECT_TRUE(e->atom == atomIndex("c") || e->atom == atomIndex("e")) << e->atom;
+            EXPECT_FALSE(e->negative);
+            EXPECT_TRUE(e->complementInfo);
+        }
+        EXPECT_EQ(g.choicePoints, 1u);
+    });
+}
+
+TEST(Lookahead, InconsistentLevel) {
+    inFreshProcess([] {
+        // Consistent at first, but a true and a false both contradict: the
+        // complement of a's failed lookahead fails too.
+        groundProgram("a v b. c v d. :- c, a. :- d, a. :- c, b. :- d, b.", true);
+        GENERATORRUN run2;
+        ASSERT_TRUE(run2.consistent);
+        run2.gen().level = 1;
+        PTCANDIDATES list;
+        EXPECT_FALSE(run2.gen().computePossiblyTrue(list, run2.interpretation));
+    });
+}
+
+TEST(Lookahead, PossiblyTrueLiteralsByOption) {
+    struct CASE {
+        const char* atom;
+        bool negativePT;
+        bool positive, negative;
+    };
+    // "a :- not b." and its twin leave a and b open; e is a fact, so
+    // "c v d :- e." offers c and d.
+    const CASE cases[] = {
+        {"a", true, false, true},  {"b", true, false, true}, {"c", true, true, false},
+        {"a", false, true, false}, {"b", false, true, false}, {"c", false, true, false},
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(std::string(c.atom) + (c.negativePT ? " --negpts" : " --pospts"));
+        inFreshProcess([&c] {
+            groundProgram("a :- not b. b :- not a. c v d :- e. e.", true);
+            OPTIONS.negativePT = c.negativePT;
+            GENERATORRUN run;
+            ASSERT_TRUE(run.consistent);
+            EXPECT_EQ(run.gen().positivePossiblyTrue(atomIndex(c.atom), run.interpretation), c.positive);
+            EXPECT_EQ(run.gen().negativePossiblyTrue(atomIndex(c.atom), run.interpretation), c.negative);
+        });
+    }
+}
+
+TEST(Lookahead, BinaryOccurrencesAndTheAverageFilter) {
+    inFreshProcess([] {
+        groundProgram("a v w. c v v. y :- a. :- a, c. z :- a, c, d. d v u. p v q v r.", true);
+        GENERATORRUN run;
+        ASSERT_TRUE(run.consistent);
+        MODELGENERATOR& g = run.gen();
+        const int32_t a = atomIndex("a"), p = atomIndex("p");
+        // a: "y :- a." and ":- a, c." on the positive side, "a v w." on the negative.
+        g.countBinaryOccurrences(a, false);
+        g.countBinaryOccurrences(a, true);
+        EXPECT_EQ(g.ptPositiveWeight[a], 2);
+        EXPECT_EQ(g.ptNegativeWeight[a], 1);
+        g.countBinaryOccurrences(p, true);
+        EXPECT_EQ(g.ptNegativeWeight[p], 0);  // three open head atoms
+        std::fill(g.ptPositiveWeight.begin(), g.ptPositiveWeight.end(), 0);
+        std::fill(g.ptNegativeWeight.begin(), g.ptNegativeWeight.end(), 0);
+
+        // Level 1 looks at every literal, level 2 only at those of at least
+        // average weight: p of weight 0 is skipped.
+        for (int32_t level : {1, 2}) {
+            SCOPED_TRACE(level);
+            std::fill(g.ptTriedPositive.begin(), g.ptTriedPositive.end(), false);
+            std::fill(g.ptTriedNegative.begin(), g.ptTriedNegative.end(), false);
+            std::fill(g.ptPositiveWeight.begin(), g.ptPositiveWeight.end(), 0);
+            std::fill(g.ptNegativeWeight.begin(), g.ptNegativeWeight.end(), 0);
+            g.level = level;
+            PTCANDIDATES list;
+            list.capacity = 1;
+            ASSERT_TRUE(g.computePossiblyTrue(list, run.interpretation));
+            EXPECT_TRUE(g.ptTriedPositive[a]);
+            EXPECT_EQ(bool(g.ptTriedPositive[p]), level == 1);
+            EXPECT_EQ(list.entryCount, 1u);  // --ptcache=1 keeps the best only
+        }
+    });
 }
 
 }  // namespace veltra
