@@ -344,6 +344,50 @@ protected:
 TEST_P(DifferentialSearch, DisjunctiveProgramsAgreeWithClingo) { compare(false); }
 TEST_P(DifferentialSearch, OptimalModelsAgreeWithClingo) { compare(true); }
 
+// Every setting of the choice (heuristics, criteria, candidate list,
+// unfounded-set step) finds the same answer sets, and the optimal ones under
+// weak constraints, as the choice without heuristics ("-OH-").
+class DifferentialSettings : public ::testing::TestWithParam<unsigned> {
+protected:
+    void compare(bool weak) {
+        static const char* const settings[] = {
+            "",  // the defaults: heuristics, --negpts, --complpt, --GUS
+            "--noGUS",
+            "--pospts",
+            "--nocomplpt",
+            "--ptcache=1",
+            "--heuristic=1009,21,12,5 --combineheuristic=2,7,1,8",
+            "--heuristic=29,6,37 --combinecomplpt=5 --cannotchoosecomplpt",
+            "--pospts --nocomplpt --ptcache=2 --heuristic=31,2000,16 --noGUS",
+            "-OH- --noGUS",
+        };
+        char path[] = "/tmp/veltra-settings-XXXXXX";
+        int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        auto models = [&path](const std::string& options) {
+            return veltraModels(
+                withoutModelPrefix(run(std::string(VELTRA_BINARY) + " -silent " + options + " " + path + " 2>&1")));
+        };
+        const SEEDS seeds = seedsOf(GetParam(), 100);
+        for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
+            std::string veltraText, clingoText;
+            UNSTRATIFIED(seed, weak).write(veltraText, clingoText);
+            std::ofstream(path) << veltraText;
+            const MODELS reference = models("-OH-");
+            for (const char* setting : settings)
+                EXPECT_EQ(models(setting), reference) << "seed " << seed << ", options \"" << setting << "\"\n"
+                                                      << veltraText << "-OH-:\n" << show(reference);
+        }
+        unlink(path);
+    }
+};
+
+TEST_P(DifferentialSettings, AnswerSetsAgreeWithoutHeuristics) { compare(false); }
+TEST_P(DifferentialSettings, OptimalModelsAgreeWithoutHeuristics) { compare(true); }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, DifferentialSettings, ::testing::Values(1u, 101u));
+
 INSTANTIATE_TEST_SUITE_P(Seeds, DifferentialSearch, ::testing::Values(1u, 101u, 201u, 301u));
 
 }  // namespace
