@@ -6,6 +6,7 @@
 
 #include "analysis/rewrite.h"
 #include "core/rule.h"
+#include "driver/options.h"
 #include "generatortest.h"
 
 namespace veltra {
@@ -175,22 +176,37 @@ TEST(Unfounded, HeadCycleFreeSearchWithoutModelChecksKeepsOnlyStableModels) {
         {"a v b. a :- a. d v b.", {"a d", "b"}},
         {"a v x :- not b. b :- not c. c :- not b. p :- p.", {"a c", "b", "x c"}},
         {"r :- s. s :- r. r :- t. t v u. :- not r.", {"r s t"}},
+        {"a v x :- not b. b :- c. c v d. p :- p.", {"a d", "b c", "x d"}},
+        // a chosen with two supports, then both lost.
+        {"a v x :- not b. a :- not e. b :- c. e :- f. c v d. f v g. p :- p.",
+         {"a b c g", "a d g", "a e f d", "b e c f", "x e f d"}},
     };
+    // The choice with and without heuristics, and under --pospts, where a
+    // head atom is chosen true while its rule's negated literal is still open.
+    struct SETTING {
+        bool heuristics, negativePT;
+    };
+    const SETTING settings[] = {{false, true}, {false, false}, {true, true}, {true, false}};
     for (const CASE& c : cases) {
-        SCOPED_TRACE(c.program);
-        inFreshProcess([&c] {
-            groundProgram(c.program, true);
-            const uint32_t slots = static_cast<uint32_t>(costLevels.size());
-            COSTVECTOR initial(slots);
-            MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts,
-                             &trueAtoms, nullptr, nullptr, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS | CHECK_PROGRAM_IS_HCF,
-                             collect, nullptr, aggregatesPresent, &initial, false, false, false, false, slots,
-                             static_cast<uint32_t>(aggregateCount), nullptr, nullptr);
-            g.computeAnswerSets();
-            std::sort(answers.models.begin(), answers.models.end());
-            EXPECT_EQ(answers.models, c.models);
-            EXPECT_EQ(g.totalModelChecks, 0u);
-        });
+        for (const SETTING& setting : settings) {
+            SCOPED_TRACE(std::string(c.program) + (setting.heuristics ? " -OH" : " -OH-") +
+                         (setting.negativePT ? " --negpts" : " --pospts"));
+            inFreshProcess([&c, &setting] {
+                groundProgram(c.program, true);
+                OPTIONS.useHeuristics = setting.heuristics;
+                OPTIONS.negativePT = setting.negativePT;
+                const uint32_t slots = static_cast<uint32_t>(costLevels.size());
+                COSTVECTOR initial(slots);
+                MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts,
+                                 &trueAtoms, nullptr, nullptr, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS | CHECK_PROGRAM_IS_HCF,
+                                 collect, nullptr, aggregatesPresent, &initial, false, false, false, false, slots,
+                                 static_cast<uint32_t>(aggregateCount), nullptr, nullptr);
+                g.computeAnswerSets();
+                std::sort(answers.models.begin(), answers.models.end());
+                EXPECT_EQ(answers.models, c.models);
+                EXPECT_EQ(g.totalModelChecks, 0u);
+            });
+        }
     }
 }
 
