@@ -152,7 +152,7 @@ run() {
     shift 2
     "$@" >"$DIR/$name.dl"
     sed 's/ v / ; /g' "$DIR/$name.dl" >"$DIR/$name.lp"
-    # shellcheck disable=SC2086
+    # shellcheck disable=SC2046,SC2086
     set -- $(measure "$VELTRA" -silent $VELTRA_OPTIONS "-n=$models" "$DIR/$name.dl")
     v_time=$1
     v_count=$(grep -c '^{' "$DIR/out")
@@ -163,6 +163,7 @@ run() {
     esac
     c_time=- c_count=- ratio=-
     if [ -n "$CLINGO" ]; then
+        # shellcheck disable=SC2046
         set -- $(measure "$CLINGO" --mode=clingo -q -n "$models" "$DIR/$name.lp")
         c_time=$1
         c_count=$(awk '/^Models/ { sub(/\+$/, "", $3); print $3 }' "$DIR/out")
