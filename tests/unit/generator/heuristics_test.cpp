@@ -134,6 +134,44 @@ TEST(Heuristics, CombinedRecords) {
     EXPECT_EQ(compareByCombinedCriterion(1, 1, e, f, criteria), 0);
 }
 
+TEST(Heuristics, CombinedWeightedCriteriaAddTheDifferences) {
+    // e: D1 1 (own) + 0 (complement); f: D0 1. The combined weighted criteria
+    // add the weighted differences, where the plain ones subtract D1 and D2.
+    PTCANDIDATE e, f;
+    e.literalInfo = info({0, 1});
+    e.complementInfo = std::make_unique<HEURISTICINFO>(info({}));
+    f.literalInfo = info({1});
+    f.complementInfo = std::make_unique<HEURISTICINFO>(info({}));
+    const std::vector<int32_t> criteria = {0};
+    struct CASE {
+        uint32_t criterion;
+        int combined, plain;  // signs of e against f
+    };
+    const CASE cases[] = {
+        {14, 1, -1},   // 2 against 1; plain: -2 against -1
+        {29, 1, -1},   // 24 against 1; plain: -24 against 1
+        {30, 1, -1},   // 8 against 1
+        {31, 1, -1},   // 3 against 1
+        {33, 1, -1},   // 5 against 4; plain: -5 against 4
+        {34, -1, -1},  // 7 against 9; plain: -7 against 9
+    };
+    for (const CASE& c : cases) {
+        SCOPED_TRACE(c.criterion);
+        EXPECT_EQ(compareByCombinedCriterion(c.criterion, 0, e, f, criteria), c.combined);
+        EXPECT_EQ(cmp(c.criterion, e.literalInfo, f.literalInfo), c.plain);
+    }
+    // 16 and 37 combine the per-record values.
+    PTCANDIDATE g, h;
+    g.literalInfo = info({0, 0, 0, 0, 0, 0, 0, 4, 1, 0, 2, 1});  // 16: 3, 37: 1000
+    g.complementInfo = std::make_unique<HEURISTICINFO>(info({0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0}));  // 1, 1000
+    h.literalInfo = info({0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 3, 0});  // 5, 3000
+    h.complementInfo = std::make_unique<HEURISTICINFO>(info({}));
+    EXPECT_LT(compareByCombinedCriterion(16, 0, g, h, criteria), 0);  // 4 against 5
+    EXPECT_GT(compareByCombinedCriterion(16, 1, g, h, criteria), 0);  // 3 against 0
+    EXPECT_LT(compareByCombinedCriterion(37, 0, g, h, criteria), 0);  // 2000 against 3000
+    EXPECT_GT(compareByCombinedCriterion(37, 5, g, h, criteria), 0);  // 1000 against 0
+}
+
 TEST(Heuristics, CandidateListKeepsTheBestWithinCapacity) {
     const std::vector<int32_t> criteria = {9}, kinds = {0};
     // Strictly decreasing quality: the first three stay, best first.
