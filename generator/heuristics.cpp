@@ -124,10 +124,12 @@ int compareWideIndex(uint32_t c, const WIDEINFO& a, const WIDEINFO& b) {
     return reversed ? -r : r;
 }
 
-// Scratch records for the comparisons; one thread, and comparisons never nest.
-WIDEINFO& scratch(int i) {
-    static WIDEINFO records[6];
-    return records[i];
+// An all-zero record: the complement record of an entry without one.
+void zeroWide(WIDEINFO& w) {
+    for (WIDEINT& v : w.c) v = 0;
+    w.hasCost = false;
+    w.resultingCost.clear();
+    w.satisfiedWeakCost.clear();
 }
 
 void scaleWide(WIDEINFO& x, WIDEINT k) {
@@ -164,50 +166,74 @@ bool complementIsWorse(const WIDEINFO& o, const WIDEINFO& q, const std::vector<i
     return false;
 }
 
-// The entry's records combined into out (kinds above 8: all zero). Uses
-// scratch records base and base + 1.
-void combineWide(int32_t kind, const PTCANDIDATE& e, const std::vector<int32_t>& criteria, WIDEINFO& out, int base) {
-    WIDEINFO& o = scratch(base);
-    WIDEINFO& q = scratch(base + 1);
-    toWide(e.literalInfo, o);
+// One entry in wide form, converted once per comparison of two entries:
+// its own record, its complement's, and its combined record of the last
+// kind asked for.
+struct ENTRYVIEW {
+    WIDEINFO own, complement;
+    bool hasCombined = false;
+    int32_t combinedKind = 0;
+    WIDEINFO combined;
+    WIDEINFO workOwn, workComplement;  // scratch of the combination
+};
+
+void viewOf(const PTCANDIDATE& e, ENTRYVIEW& v) {
+    toWide(e.literalInfo, v.own);
     if (e.complementInfo)
-        toWide(*e.complementInfo, q);
+        toWide(*e.complementInfo, v.complement);
     else
-        toWide(HEURISTICINFO(), q);
+        zeroWide(v.complement);
+    v.hasCombined = false;
+}
+
+// The entry's records combined by kind (kinds above 8: all zero).
+const WIDEINFO& combinedOf(ENTRYVIEW& v, int32_t kind, const std::vector<int32_t>& criteria) {
+    if (v.hasCombined && v.combinedKind == kind) return v.combined;
+    v.hasCombined = true;
+    v.combinedKind = kind;
+    WIDEINFO& out = v.combined;
+    WIDEINFO& o = v.workOwn;
+    WIDEINFO& q = v.workComplement;
+    o = v.own;
+    q = v.complement;
     switch (kind) {
-    case 0: pairWide(o, q, 0, out); return;
-    case 1: pairWide(o, q, 1, out); return;
-    case 2: {
+    case 0: pairWide(o, q, 0, out); break;
+    case 1: pairWide(o, q, 1, out); break;
+    case 2:
         pairWide(o, q, 1, out);
         scaleWide(out, 1024);
-        pairWide(o, q, 0, o);  // o + q, elementwise; q is read before o changes
+        pairWide(o, q, 0, o);  // o + q
         pairWide(out, o, 0, out);
-        return;
-    }
+        break;
     case 3:
-        pairWide(o, q, 1, out);
+        pairWide(o, q, 1, out);  // the cost vectors as in kind 1
         for (int i = 0; i < COUNTERS; ++i) out.c[i] = (o.c[i] + 1) * (q.c[i] + 1);
-        return;
-    case 4: scaleWide(o, 2); pairWide(o, q, 0, out); return;
+        break;
+    case 4:
+        scaleWide(o, 2);
+        pairWide(o, q, 0, out);
+        break;
     case 5:
     case 6:
     case 7:
     case 8: {
-        const bool qWorse = complementIsWorse(o, q, criteria);
-        WIDEINFO& worse = qWorse ? q : o;
-        WIDEINFO& better = qWorse ? o : q;
-        if (kind == 5) { out = worse; return; }
-        if (kind == 6) { out = better; return; }
-        scaleWide(worse, kind == 7 ? 3 : 4);
-        scaleWide(better, kind == 7 ? 2 : 3);
-        pairWide(worse, better, 0, out);
-        return;
+        const bool complementWorse = complementIsWorse(o, q, criteria);
+        WIDEINFO& worse = complementWorse ? q : o;
+        WIDEINFO& better = complementWorse ? o : q;
+        if (kind == 5) {
+            out = worse;
+        } else if (kind == 6) {
+            out = better;
+        } else {
+            scaleWide(worse, kind == 7 ? 3 : 4);
+            scaleWide(better, kind == 7 ? 2 : 3);
+            pairWide(worse, better, 0, out);
+        }
+        break;
     }
-    default:
-        out = WIDEINFO();
-        out.hasCost = false;
-        return;
+    default: zeroWide(out); break;
     }
+    return out;
 }
 
 int32_t clamp32(WIDEINT v) {
@@ -242,16 +268,69 @@ HEURISTICINFO fromWide(const WIDEINFO& w, const HEURISTICINFO& shape) {
 struct COMBINEDD {
     WIDEINT d0, d1, d2;
 };
-COMBINEDD combinedDifferences(int32_t kind, const PTCANDIDATE& e) {
-    WIDEINFO& o = scratch(4);
-    WIDEINFO& q = scratch(5);
-    toWide(e.literalInfo, o);
-    if (e.complementInfo)
-        toWide(*e.complementInfo, q);
-    else
-        toWide(HEURISTICINFO(), q);
-    return COMBINEDD{combineCounts(kind, d0(o), d0(q)), combineCounts(kind, d1(o), d1(q)),
-                     combineCounts(kind, d2(o), d2(q))};
+COMBINEDD combinedDifferences(int32_t kind, const ENTRYVIEW& v) {
+    return COMBINEDD{combineCounts(kind, d0(v.own), d0(v.complement)),
+                     combineCounts(kind, d1(v.own), d1(v.complement)),
+                     combineCounts(kind, d2(v.own), d2(v.complement))};
+}
+
+bool viewsDisagree(int32_t kind, ENTRYVIEW& a, ENTRYVIEW& b, const std::vector<int32_t>& criteria) {
+    const bool aZero = combinedOf(a, kind, criteria).c[MADE_TRUE] == 0;
+    return aZero != (combinedOf(b, kind, criteria).c[MADE_TRUE] == 0);
+}
+
+// compareByCombinedCriterion over views.
+int compareViews(uint32_t c, int32_t kind, ENTRYVIEW& a, ENTRYVIEW& b, const std::vector<int32_t>& criteria) {
+    bool reversed;
+    const uint32_t base = baseOf(c, reversed);
+    if (!validCriterion(base)) invalidCriterion(base);
+    int r = 0;
+    switch (base) {
+    case 1:
+    case 3:
+    case 5:
+        if (viewsDisagree(kind, a, b, criteria)) break;
+        [[fallthrough]];
+    case 0:
+    case 2:
+    case 4: {
+        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
+        const uint32_t which = base & ~1u;
+        r = which == 0 ? sign(x.d0 - y.d0) : which == 2 ? sign(x.d1 - y.d1) : sign(x.d2 - y.d2);
+        break;
+    }
+    case 14:
+    case 29:
+    case 30:
+    case 31:
+    case 33:
+    case 34: {
+        // The weights of cD0, cD1 and cD2.
+        static const WIDEINT weights[][4] = {{14, 1, 2, 1}, {29, 1, 24, 4}, {30, 1, 8, 2},
+                                             {31, 1, 3, 1}, {33, 4, 5, 2},  {34, 9, 7, 3}};
+        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
+        for (const auto& w : weights)
+            if (w[0] == WIDEINT(base))
+                r = sign((w[1] * x.d0 + w[2] * x.d1 + w[3] * x.d2) - (w[1] * y.d0 + w[2] * y.d1 + w[3] * y.d2));
+        break;
+    }
+    case 16:
+    case 37: {
+        auto x = [base](const WIDEINFO& w) {
+            return base == 16 ? w.c[ITEMS_SATISFIED_CLOSED] - w.c[ITEMS_CLOSED] : headCycleRatio(w);
+        };
+        r = sign(combineCounts(kind, x(a.own), x(a.complement)) - combineCounts(kind, x(b.own), x(b.complement)));
+        break;
+    }
+    default: r = compareWide(base, combinedOf(a, kind, criteria), combinedOf(b, kind, criteria)); break;
+    }
+    return reversed ? -r : r;
+}
+
+// Views for the public entry points; one thread, and they never nest.
+ENTRYVIEW& view(int i) {
+    static ENTRYVIEW views[4];
+    return views[i];
 }
 
 // Copies src into dst, reusing dst's cost vectors.
@@ -284,8 +363,8 @@ void assignInfo(HEURISTICINFO& dst, const HEURISTICINFO& src) {
 }  // namespace
 
 int compareByCriterion(uint32_t c, const HEURISTICINFO& a, const HEURISTICINFO& b) {
-    WIDEINFO& wa = scratch(0);
-    WIDEINFO& wb = scratch(1);
+    WIDEINFO& wa = view(0).own;
+    WIDEINFO& wb = view(1).own;
     toWide(a, wa);
     toWide(b, wb);
     return compareWideIndex(c, wa, wb);
@@ -317,83 +396,23 @@ HEURISTICINFO scaleInfo(const HEURISTICINFO& x, int32_t factor) {
 }
 
 HEURISTICINFO combineLookaheads(int32_t kind, const PTCANDIDATE& entry, const std::vector<int32_t>& criteria) {
-    WIDEINFO w;
-    combineWide(kind, entry, criteria, w, 0);
-    return fromWide(w, entry.literalInfo);
+    ENTRYVIEW& v = view(0);
+    viewOf(entry, v);
+    return fromWide(combinedOf(v, kind, criteria), entry.literalInfo);
 }
 
 bool combinedRecordsDisagree(int32_t kind, const PTCANDIDATE& a, const PTCANDIDATE& b,
                              const std::vector<int32_t>& criteria) {
-    WIDEINFO& ca = scratch(2);
-    WIDEINFO& cb = scratch(3);
-    combineWide(kind, a, criteria, ca, 4);
-    combineWide(kind, b, criteria, cb, 4);
-    return (ca.c[MADE_TRUE] == 0) != (cb.c[MADE_TRUE] == 0);
+    viewOf(a, view(0));
+    viewOf(b, view(1));
+    return viewsDisagree(kind, view(0), view(1), criteria);
 }
 
 int compareByCombinedCriterion(uint32_t c, int32_t kind, const PTCANDIDATE& a, const PTCANDIDATE& b,
                                const std::vector<int32_t>& criteria) {
-    bool reversed;
-    const uint32_t base = baseOf(c, reversed);
-    if (!validCriterion(base)) invalidCriterion(base);
-    int r = 0;
-    switch (base) {
-    case 1:
-    case 3:
-    case 5:
-        if (combinedRecordsDisagree(kind, a, b, criteria)) break;
-        [[fallthrough]];
-    case 0:
-    case 2:
-    case 4: {
-        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
-        const uint32_t which = base & ~1u;
-        r = which == 0 ? sign(x.d0 - y.d0) : which == 2 ? sign(x.d1 - y.d1) : sign(x.d2 - y.d2);
-        break;
-    }
-    case 14:
-    case 29:
-    case 30:
-    case 31:
-    case 33:
-    case 34: {
-        static const WIDEINT weights[][4] = {{14, 1, 2, 1}, {29, 1, 24, 4}, {30, 1, 8, 2},
-                                             {31, 1, 3, 1}, {33, 4, 5, 2},  {34, 9, 7, 3}};
-        const COMBINEDD x = combinedDifferences(kind, a), y = combinedDifferences(kind, b);
-        for (const auto& w : weights)
-            if (w[0] == WIDEINT(base))
-                r = sign((w[1] * x.d0 + w[2] * x.d1 + w[3] * x.d2) - (w[1] * y.d0 + w[2] * y.d1 + w[3] * y.d2));
-        break;
-    }
-    case 16:
-    case 37: {
-        auto value = [kind, base](const PTCANDIDATE& e) {
-            WIDEINFO& o = scratch(4);
-            WIDEINFO& q = scratch(5);
-            toWide(e.literalInfo, o);
-            if (e.complementInfo)
-                toWide(*e.complementInfo, q);
-            else
-                toWide(HEURISTICINFO(), q);
-            auto x = [base](const WIDEINFO& w) {
-                return base == 16 ? w.c[ITEMS_SATISFIED_CLOSED] - w.c[ITEMS_CLOSED] : headCycleRatio(w);
-            };
-            return combineCounts(kind, x(o), x(q));
-        };
-        const WIDEINT va = value(a);
-        r = sign(va - value(b));
-        break;
-    }
-    default: {
-        WIDEINFO& ca = scratch(2);
-        WIDEINFO& cb = scratch(3);
-        combineWide(kind, a, criteria, ca, 4);
-        combineWide(kind, b, criteria, cb, 4);
-        r = compareWide(base, ca, cb);
-        break;
-    }
-    }
-    return reversed ? -r : r;
+    viewOf(a, view(0));
+    viewOf(b, view(1));
+    return compareViews(c, kind, view(0), view(1), criteria);
 }
 
 void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HEURISTICINFO& record,
@@ -412,13 +431,17 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
         assignInfo(*e->complementInfo, *complement);
     }
 
-    // 2. E against x: the first criterion that tells them apart.
+    // 2. E against x: the first criterion that tells them apart. E is
+    // converted once, each x once per comparison.
+    ENTRYVIEW& ev = view(2);
+    ENTRYVIEW& xv = view(3);
+    viewOf(*e, ev);
     auto compare = [&](const PTCANDIDATE& x) {
+        viewOf(x, xv);
         for (size_t i = 0; i < criteria.size(); ++i) {
-            const int r = combine ? compareByCombinedCriterion(uint32_t(criteria[i]),
-                                                               i < combineKinds.size() ? combineKinds[i] : 0, *e, x,
-                                                               criteria)
-                                  : compareByCriterion(uint32_t(criteria[i]), e->literalInfo, x.literalInfo);
+            const uint32_t c = uint32_t(criteria[i]);
+            const int r = combine ? compareViews(c, i < combineKinds.size() ? combineKinds[i] : 0, ev, xv, criteria)
+                                  : compareWideIndex(c, ev.own, xv.own);
             if (r != 0) return r;
         }
         return 0;
