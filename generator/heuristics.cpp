@@ -61,7 +61,9 @@ WIDEINT headCycleRatio(WIDEINT supported, WIDEINT madeTrue) {
     const WIDECOST s = WIDECOST(supported), m = WIDECOST(madeTrue);
     return WIDEINT((s * 1000) / (m + 1));
 }
-WIDEINT headCycleRatio(const WIDEINFO& x) { return headCycleRatio(x.c[HEAD_CYCLE_RULES], x.c[MADE_TRUE_IN_HEAD_CYCLES]); }
+WIDEINT headCycleRatio(const WIDEINFO& x) {
+    return headCycleRatio(x.c[HEAD_CYCLE_RULES], x.c[MADE_TRUE_IN_HEAD_CYCLES]);
+}
 
 [[noreturn]] void invalidCriterion(uint32_t base) {
     std::cerr << base << ": Invalid heuristic comparison index.\n";
@@ -99,7 +101,8 @@ int compareWide(uint32_t base, const WIDEINFO& a, const WIDEINFO& b) {
     case 14: return sign((-d0(a) - 2 * d1(a) - d2(a)) - (-d0(b) - 2 * d1(b) - d2(b)));
     case 15: return sign(a.c[ITEMS_SATISFIED_CLOSED] - b.c[ITEMS_SATISFIED_CLOSED]);
     case 16:
-        return sign((a.c[ITEMS_SATISFIED_CLOSED] - a.c[ITEMS_CLOSED]) - (b.c[ITEMS_SATISFIED_CLOSED] - b.c[ITEMS_CLOSED]));
+        return sign((a.c[ITEMS_SATISFIED_CLOSED] - a.c[ITEMS_CLOSED]) -
+                    (b.c[ITEMS_SATISFIED_CLOSED] - b.c[ITEMS_CLOSED]));
     case 21: return sign(a.c[ATOMS_DECIDED] - b.c[ATOMS_DECIDED]);
     case 29: return sign((d0(a) - 24 * d1(a) - 4 * d2(a)) - (d0(b) - 24 * d1(b) - 4 * d2(b)));
     case 30: return sign((d0(a) - 8 * d1(a) - 2 * d2(a)) - (d0(b) - 8 * d1(b) - 2 * d2(b)));

@@ -2,6 +2,8 @@
 // their lookaheads: each literal (and its complement) is assumed, propagated
 // and undone, and what the propagation did ranks it; a failed lookahead
 // proves the opposite literal, which is asserted at once.
+#include <algorithm>
+
 #include "driver/options.h"
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
@@ -13,31 +15,28 @@ namespace {
 // Copies the counters and costs of src into dst without allocating once
 // dst has its cost vectors.
 void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
-    COSTPOINTER resulting = std::move(dst.resultingCost), satisfied = std::move(dst.satisfiedWeakCost);
-    dst.resultingCost.reset();
-    dst.satisfiedWeakCost.reset();
-    HEURISTICINFO counters;  // no cost vectors: copying it allocates nothing
-    counters.madeTrue = src.madeTrue;
-    counters.madeTrueSupport2 = src.madeTrueSupport2;
-    counters.madeTrueSupport3 = src.madeTrueSupport3;
-    counters.madeMustBeTrue = src.madeMustBeTrue;
-    counters.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
-    counters.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
-    counters.itemsSatisfied = src.itemsSatisfied;
-    counters.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
-    counters.itemsClosed = src.itemsClosed;
-    counters.atomsDecided = src.atomsDecided;
-    counters.headCycleRulesSupported = src.headCycleRulesSupported;
-    counters.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
-    dst = counters;
-    auto copyCost = [](COSTPOINTER& slot, COSTPOINTER& kept, const COSTPOINTER& from) {
-        if (!from) return;
-        if (!kept) kept = std::make_unique<COSTVECTOR>(from->size());
-        kept->values = from->values;
-        slot = std::move(kept);
+    dst.madeTrue = src.madeTrue;
+    dst.madeTrueSupport2 = src.madeTrueSupport2;
+    dst.madeTrueSupport3 = src.madeTrueSupport3;
+    dst.madeMustBeTrue = src.madeMustBeTrue;
+    dst.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
+    dst.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
+    dst.itemsSatisfied = src.itemsSatisfied;
+    dst.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
+    dst.itemsClosed = src.itemsClosed;
+    dst.atomsDecided = src.atomsDecided;
+    dst.headCycleRulesSupported = src.headCycleRulesSupported;
+    dst.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
+    auto copyCost = [](COSTPOINTER& to, const COSTPOINTER& from) {
+        if (!from) {
+            to.reset();
+            return;
+        }
+        if (!to) to = std::make_unique<COSTVECTOR>(from->size());
+        to->values = from->values;  // equal sizes: no allocation
     };
-    copyCost(dst.resultingCost, resulting, src.resultingCost);
-    copyCost(dst.satisfiedWeakCost, satisfied, src.satisfiedWeakCost);
+    copyCost(dst.resultingCost, src.resultingCost);
+    copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
 }
 
 }  // namespace
@@ -248,7 +247,8 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     I.pushMarkers();
     ++level;
     currentInfo.clearCounters();
-    if (currentInfo.resultingCost) std::fill(currentInfo.resultingCost->values.begin(), currentInfo.resultingCost->values.end(), 0);
+    if (currentInfo.resultingCost)
+        std::fill(currentInfo.resultingCost->values.begin(), currentInfo.resultingCost->values.end(), 0);
     if (currentInfo.satisfiedWeakCost)
         std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
 

@@ -197,10 +197,11 @@ TEST(Unfounded, HeadCycleFreeSearchWithoutModelChecksKeepsOnlyStableModels) {
                 OPTIONS.negativePT = setting.negativePT;
                 const uint32_t slots = static_cast<uint32_t>(costLevels.size());
                 COSTVECTOR initial(slots);
+                const uint32_t flags = CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS | CHECK_PROGRAM_IS_HCF;
                 MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts,
-                                 &trueAtoms, nullptr, nullptr, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS | CHECK_PROGRAM_IS_HCF,
-                                 collect, nullptr, aggregatesPresent, &initial, false, false, false, false, slots,
-                                 static_cast<uint32_t>(aggregateCount), nullptr, nullptr);
+                                 &trueAtoms, nullptr, nullptr, flags, collect, nullptr, aggregatesPresent, &initial,
+                                 false, false, false, false, slots, static_cast<uint32_t>(aggregateCount), nullptr,
+                                 nullptr);
                 g.computeAnswerSets();
                 std::sort(answers.models.begin(), answers.models.end());
                 EXPECT_EQ(answers.models, c.models);
