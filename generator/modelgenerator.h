@@ -204,6 +204,7 @@ enum : uint32_t { CHECK_PROGRAM_IS_HCF = 1, CHECK_MODEL_CHECKING_ON = 2, CHECK_U
 class MODELGENERATOR;
 struct PTCANDIDATE;
 struct PTCANDIDATES;
+struct SEARCHFRAME;
 using MODELHOOK = bool (*)(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);
 
 // An event: the value just stored for an atom.
@@ -387,14 +388,18 @@ public:
     // bestModel, bestCost, optimumKnown, initialCost, the statistics and the
     // timers outlive it. May be run again on the same generator.
     void computeAnswerSets();
-    // One choice level: choices, their branches and complements, until
-    // nothing is left to choose (then the candidate) or the level is
-    // hopeless. The outcome is in searchState.
+    // The levels from the current one on: per level its choices, their
+    // branches and complements, until nothing is left to choose (then the
+    // candidate) or the level is hopeless; levels on an explicit stack. The
+    // outcome is in searchState.
     void searchLevel(INTERPRETATION& interpretation);
-    // Opens level level+1 with literal taken true (sign 1) or false (sign
-    // 0), propagates, searches below and undoes everything. consistent is
-    // set at the first branch of the level that propagates without conflict.
-    void branchOn(bool& consistent, int32_t sign, GROUNDLITERAL literal, INTERPRETATION& interpretation);
+    // The three steps of one level (search.cpp): open it (statistics, the
+    // forward check, the first choice; false when it ends at once), choose
+    // and open a branch, continue after the branch came back (false when the
+    // level ends).
+    bool openLevel(SEARCHFRAME& frame, INTERPRETATION& interpretation);
+    int32_t chooseOnLevel(SEARCHFRAME& frame, INTERPRETATION& interpretation);
+    bool continueLevel(SEARCHFRAME& frame, INTERPRETATION& interpretation);
     // The choice without heuristics: whether rule is open with a true
     // positive body and has a literal to offer; position receives the
     // literal's place in the head, or in the body for a negative literal.

@@ -3,6 +3,7 @@
 // prove a level hopeless.
 #include <algorithm>
 #include <cassert>
+#include <deque>
 
 #include "checker/modelchecker.h"
 #include "driver/options.h"
@@ -10,6 +11,14 @@
 #include "generator/modelgenerator.h"
 
 namespace veltra {
+
+// Where the choice without heuristics stands: the rule it came from and the
+// literal's position in that rule's head (positive) or body (negative).
+struct RULECURSOR {
+    size_t rule = 0;
+    size_t position = 0;
+    GROUNDLITERAL literal{0, 0};
+};
 
 namespace {
 
@@ -19,14 +28,6 @@ bool costEquals(const COSTVECTOR& cost, const COSTVECTOR& bound) {
         if (bound.isUnbounded(i) || cost.values[i] != bound.values[i]) return false;
     return true;
 }
-
-// Where the choice without heuristics stands: the rule it came from and the
-// literal's position in that rule's head (positive) or body (negative).
-struct RULECURSOR {
-    size_t rule = 0;
-    size_t position = 0;
-    GROUNDLITERAL literal{0, 0};
-};
 
 }  // namespace
 
@@ -116,141 +117,184 @@ bool nextOffer(const MODELGENERATOR& g, const INTERPRETATION& I, RULECURSOR& cur
 
 }  // namespace
 
-void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
-    const int32_t L = level;
-    const uint32_t passedLevel = lastPassedCheckLevel, candidateLevel = lastCandidateLevel;
+// One choice level of the search. The levels live on an explicit stack, so
+// that the depth of a search never grows the call stack.
+struct SEARCHFRAME {
+    int32_t L = 0;                                     // the level number
+    uint32_t passedLevel = 0, candidateLevel = 0;      // as the level was entered
+    PTCANDIDATES list;                                 // with heuristics
+    RULECURSOR cursor;                                 // without heuristics
+    bool found = false;                                // a choice is open
+    bool consistent = false;                           // some branch propagated
+    GROUNDLITERAL literal{0, 0};                       // the current choice
+    int32_t sign = 1;                                  // 1: taken as written first
+    LEVELMARK mark{0};                                 // the branch's undo mark
+};
+
+namespace {
+enum : int32_t { LEVEL_ENDED, BRANCH_OPENED, BRANCH_FAILED };
+}  // namespace
+
+// Steps 1 to 3 of a level: statistics, the forward partial check and the
+// first choice. False when the level ends at once.
+bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
+    f.L = level;
+    f.passedLevel = lastPassedCheckLevel;
+    f.candidateLevel = lastCandidateLevel;
 
     // 1. Level statistics.
-    if (uint32_t(L) > maxLevel) {
-        maxLevel = uint32_t(L);
+    if (uint32_t(f.L) > maxLevel) {
+        maxLevel = uint32_t(f.L);
         if (statsLevel == 2) levelCounts.push_back(1);
-    } else if (statsLevel == 2 && size_t(L - 1) < levelCounts.size()) {
-        ++levelCounts[L - 1];
+    } else if (statsLevel == 2 && size_t(f.L - 1) < levelCounts.size()) {
+        ++levelCounts[f.L - 1];
     }
 
     // 2. Forward partial check, only where head cycles make stability doubtful.
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && OPTIONS.partialChecksForwards && !checkAtomList.empty() &&
-        !gdg->isHCF() && forwardCheckFails(I, passedLevel, candidateLevel))
-        return;
+        !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel))
+        return false;
 
     // 3. The first choice: with heuristics the best possibly-true literal
     // after lookaheads, without them the first open rule with a true
     // positive body.
-    const bool heuristics = OPTIONS.useHeuristics;
-    PTCANDIDATES list;
-    RULECURSOR cursor;
-    bool found;
     ptTimer.start();
-    if (heuristics) {
-        list.generator = this;
-        list.interpretation = &I;
-        list.capacity = uint32_t(std::max<int32_t>(OPTIONS.ptCacheSize, 1));
-        if (!nextPossiblyTrueChoice(list, I)) {
+    if (OPTIONS.useHeuristics) {
+        f.list.generator = this;
+        f.list.interpretation = &I;
+        f.list.capacity = uint32_t(std::max<int32_t>(OPTIONS.ptCacheSize, 1));
+        if (!nextPossiblyTrueChoice(f.list, I)) {
             ptTimer.stop();
-            return;
+            return false;
         }
-        found = !list.done;
+        f.found = !f.list.done;
     } else {
-        found = firstOffer(*this, I, 0, groundRules->size(), cursor);
-        if (found) ++choicePoints;
+        f.found = firstOffer(*this, I, 0, groundRules->size(), f.cursor);
+        if (f.found) ++choicePoints;
     }
     ptTimer.stop();
-
-    bool consistent = false;
-    for (;;) {
-        // 4. Nothing left to choose: the interpretation is a candidate.
-        if (!found) {
-            checkCandidate(I);
-            return;
-        }
-
-        // 5, 6. The literal, taken true first unless its complement's record
-        // is better.
-        GROUNDLITERAL literal = cursor.literal;
-        int32_t sign = 1;
-        if (heuristics) {
-            const PTCANDIDATE& e = *list.candidates.front();
-            literal = GROUNDLITERAL{e.atom, uint8_t(e.negative ? 1 : 0)};
-            if (OPTIONS.canChooseComplementPT && e.complementInfo)
-                for (int32_t c : heuristicCriteria)
-                    if (int r = compareByCriterion(uint32_t(c), e.literalInfo, *e.complementInfo)) {
-                        if (r < 0) sign = 0;
-                        break;
-                    }
-        }
-        branchOn(consistent, sign, literal, I);
-
-        // 7. What came back from below.
-        if (searchState == 1) return;
-        if (searchState == 2) {
-            if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
-                searchState = 0;
-            } else if (backtrackingCheckFails(I)) {
-                return;
-            } else {
-                lastPassedCheckLevel = uint32_t(L);
-                searchState = 0;
-            }
-        }
-        // While optimising, only strictly cheaper answer sets are wanted and
-        // costs only grow along a branch.
-        if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) return;
-
-    // 8. The complement on this level: the atom false when the branch made
-        // it true, must-be-true when the branch made it false.
-        const int32_t a = literal.atom;
-        const int32_t value = I.values[a];
-        const bool branchMadeTrue = (literal.negated == 0) == (sign == 1);
-        if (!branchMadeTrue) {
-            if (value == TV_FALSE) return;
-            if (value == TV_UNDEFINED) setMustBeTrue(a, I);
-        } else {
-            if (value == TV_MUSTBETRUE || isTrueValue(value)) return;
-            if (value == TV_UNDEFINED) setFalse(a, I);
-        }
-        if (!propagateEvents(I)) return;
-
-        // 9. The next choice on the same level.
-        ptTimer.start();
-        if (heuristics) {
-            list.remove(0);
-            const bool ok = nextPossiblyTrueChoice(list, I);
-            if (!ok) {
-                ptTimer.stop();
-                return;
-            }
-            found = !list.done;
-        } else {
-            found = nextOffer(*this, I, cursor);
-        }
-        ptTimer.stop();
-    }
+    return true;
 }
 
-void MODELGENERATOR::branchOn(bool& consistent, int32_t sign, GROUNDLITERAL literal, INTERPRETATION& I) {
-    // 1. A new level.
-    const LEVELMARK mark = enterLevel(I);
-
-    // 2. The assignment: a positive literal taken true sets its atom true
-    // directly, a negative one taken false makes its atom must-be-true.
-    const bool atomTrue = (literal.negated == 0) == (sign == 1);
-    assignChoice(literal.atom, atomTrue ? (literal.negated ? TV_MUSTBETRUE : TV_ASSUMED) : TV_FALSE, I);
-
-    // 3. Propagate and search below.
-    if (!propagateEvents(I)) {
-        ++inconsistentChoices;
-    } else {
-        if (!consistent) {
-            consistent = true;
-            ++internalChoicePoints;
-        }
-        searchLevel(I);
-        // A stopped search leaves everything for the run's end to unwind.
-        if (searchState == 1) return;
+// Steps 4 to 6 of a level and the start of a branch: a candidate when
+// nothing is left to choose, else a new level with the choice assigned and
+// propagated (undone at once when that fails).
+int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
+    // 4. Nothing left to choose: the interpretation is a candidate.
+    if (!f.found) {
+        checkCandidate(I);
+        return LEVEL_ENDED;
     }
 
-    // 4. Undo the level.
-    leaveLevel(I, mark);
+    // 5, 6. The literal, taken true first unless its complement's record
+    // is better.
+    f.literal = f.cursor.literal;
+    f.sign = 1;
+    if (OPTIONS.useHeuristics) {
+        const PTCANDIDATE& e = *f.list.candidates.front();
+        f.literal = GROUNDLITERAL{e.atom, uint8_t(e.negative ? 1 : 0)};
+        if (OPTIONS.canChooseComplementPT && e.complementInfo)
+            for (int32_t c : heuristicCriteria)
+                if (int r = compareByCriterion(uint32_t(c), e.literalInfo, *e.complementInfo)) {
+                    if (r < 0) f.sign = 0;
+                    break;
+                }
+    }
+
+    // The branch: a new level; a positive literal taken true sets its atom
+    // true directly, a negative one taken false makes its atom must-be-true.
+    f.mark = enterLevel(I);
+    const bool atomTrue = (f.literal.negated == 0) == (f.sign == 1);
+    assignChoice(f.literal.atom, atomTrue ? (f.literal.negated ? TV_MUSTBETRUE : TV_ASSUMED) : TV_FALSE, I);
+    if (!propagateEvents(I)) {
+        ++inconsistentChoices;
+        leaveLevel(I, f.mark);
+        return BRANCH_FAILED;
+    }
+    if (!f.consistent) {
+        f.consistent = true;
+        ++internalChoicePoints;
+    }
+    return BRANCH_OPENED;
+}
+
+// Steps 7 to 9 of a level once its branch came back and was undone: the
+// partial check a failed check below asked for, the complement of the
+// choice, and the next choice. False when the level ends.
+bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
+    // 7. What came back from below.
+    if (searchState == 1) return false;
+    if (searchState == 2) {
+        if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
+            searchState = 0;
+        } else if (backtrackingCheckFails(I)) {
+            return false;
+        } else {
+            lastPassedCheckLevel = uint32_t(f.L);
+            searchState = 0;
+        }
+    }
+    // While optimising, only strictly cheaper answer sets are wanted and
+    // costs only grow along a branch.
+    if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) return false;
+
+    // 8. The complement on this level: the atom false when the branch made
+    // it true, must-be-true when the branch made it false.
+    const int32_t a = f.literal.atom;
+    const int32_t value = I.values[a];
+    const bool branchMadeTrue = (f.literal.negated == 0) == (f.sign == 1);
+    if (!branchMadeTrue) {
+        if (value == TV_FALSE) return false;
+        if (value == TV_UNDEFINED) setMustBeTrue(a, I);
+    } else {
+        if (value == TV_MUSTBETRUE || isTrueValue(value)) return false;
+        if (value == TV_UNDEFINED) setFalse(a, I);
+    }
+    if (!propagateEvents(I)) return false;
+
+    // 9. The next choice on the same level.
+    ptTimer.start();
+    if (OPTIONS.useHeuristics) {
+        f.list.remove(0);
+        if (!nextPossiblyTrueChoice(f.list, I)) {
+            ptTimer.stop();
+            return false;
+        }
+        f.found = !f.list.done;
+    } else {
+        f.found = nextOffer(*this, I, f.cursor);
+    }
+    ptTimer.stop();
+    return true;
+}
+
+void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
+    // A deque: a level's candidate list must not move while levels above it
+    // are pushed.
+    std::deque<SEARCHFRAME> stack;
+    stack.emplace_back();
+    if (!openLevel(stack.back(), I)) return;
+    for (;;) {
+        const int32_t step = chooseOnLevel(stack.back(), I);
+        if (step == BRANCH_OPENED) {
+            stack.emplace_back();
+            if (openLevel(stack.back(), I)) continue;
+            stack.pop_back();  // the new level ended at once
+        } else if (step == BRANCH_FAILED) {
+            if (continueLevel(stack.back(), I)) continue;
+            stack.pop_back();
+        } else {
+            stack.pop_back();
+        }
+        // A level ended: the branch of the level below it comes back.
+        for (;;) {
+            // A stopped search leaves everything for the run's end to unwind.
+            if (stack.empty() || searchState == 1) return;
+            leaveLevel(I, stack.back().mark);
+            if (continueLevel(stack.back(), I)) break;
+            stack.pop_back();
+        }
+    }
 }
 
 bool MODELGENERATOR::forwardCheckFails(INTERPRETATION& I, uint32_t passedLevel, uint32_t candidateLevel) {
