@@ -39,6 +39,11 @@ void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
     copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
 }
 
+// Set while a computation under --pospts also takes negative literals: the
+// level had no positive one left but must-be-true atoms, which only a
+// negated body literal taken true can still support.
+bool negativeFallback = false;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -68,7 +73,7 @@ bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) co
 }
 
 bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
-    if (!OPTIONS.negativePT || I.values[a] != TV_UNDEFINED) return false;
+    if (!(OPTIONS.negativePT || negativeFallback) || I.values[a] != TV_UNDEFINED) return false;
     for (GROUNDRULE* r : negBodyOccurrences[a])
         if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
     return false;
@@ -141,8 +146,13 @@ bool MODELGENERATOR::computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& I) 
 }
 
 bool MODELGENERATOR::candidateStillPossiblyTrue(const PTCANDIDATE& e, const INTERPRETATION& I) const {
-    if (e.negative) return negativePossiblyTrue(e.atom, I);
-    return positivePossiblyTrue(e.atom, I);
+    if (!e.negative) return positivePossiblyTrue(e.atom, I);
+    // A negative entry under --pospts comes from the fallback.
+    const bool saved = negativeFallback;
+    negativeFallback = true;
+    const bool possible = negativePossiblyTrue(e.atom, I);
+    negativeFallback = saved;
+    return possible;
 }
 
 bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& I) {
@@ -153,7 +163,16 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
         std::fill(ptTriedNegative.begin(), ptTriedNegative.end(), false);
         std::fill(ptPositiveWeight.begin(), ptPositiveWeight.end(), 0);
         std::fill(ptNegativeWeight.begin(), ptNegativeWeight.end(), 0);
-        if (!computePossiblyTrue(list, I)) {
+        bool ok = computePossiblyTrue(list, I);
+        // Under --pospts a must-be-true atom whose last open rule waits only
+        // for negated literals would be left unsupported, and the candidate
+        // dropped with it: its negated literals become candidates too.
+        if (ok && list.candidates.empty() && !OPTIONS.negativePT && I.mustBeTrueCount > 0) {
+            negativeFallback = true;
+            ok = computePossiblyTrue(list, I);
+            negativeFallback = false;
+        }
+        if (!ok) {
             ++pruningLookaheads;
             return false;
         }
