@@ -61,8 +61,10 @@ bool MODELGENERATOR::ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, 
                 position = i;
                 return true;
             }
-        // Every open head atom is must-be-true: nothing to branch on here.
-        return false;
+        // Every open head atom is must-be-true. Under --pospts such a rule
+        // can only still support them through its negated body literals: it
+        // offers those, or answer sets would be lost.
+        if (OPTIONS.negativePT || openNegBody(rule) == 0) return false;
     }
     const GROUNDCONJUNCTION& body = *rule.body;
     for (size_t i = body.firstNegative; i < body.literals.size(); ++i)

@@ -360,6 +360,7 @@ protected:
             "--heuristic=29,6,37 --combinecomplpt=5 --cannotchoosecomplpt",
             "--pospts --nocomplpt --ptcache=2 --heuristic=31,2000,16 --noGUS",
             "-OH- --noGUS",
+            "-OH- --pospts",
         };
         char path[] = "/tmp/veltra-settings-XXXXXX";
         int fd = mkstemp(path);
