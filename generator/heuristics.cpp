@@ -336,32 +336,6 @@ ENTRYVIEW& view(int i) {
     return views[i];
 }
 
-// Copies src into dst, reusing dst's cost vectors.
-void assignInfo(HEURISTICINFO& dst, const HEURISTICINFO& src) {
-    dst.madeTrue = src.madeTrue;
-    dst.madeTrueSupport2 = src.madeTrueSupport2;
-    dst.madeTrueSupport3 = src.madeTrueSupport3;
-    dst.madeMustBeTrue = src.madeMustBeTrue;
-    dst.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
-    dst.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
-    dst.itemsSatisfied = src.itemsSatisfied;
-    dst.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
-    dst.itemsClosed = src.itemsClosed;
-    dst.atomsDecided = src.atomsDecided;
-    dst.headCycleRulesSupported = src.headCycleRulesSupported;
-    dst.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
-    auto copyCost = [](COSTPOINTER& d, const COSTPOINTER& s) {
-        if (!s) {
-            d.reset();
-        } else if (d) {
-            d->values = s->values;  // same size after the first use: no allocation
-        } else {
-            d = std::make_unique<COSTVECTOR>(*s);
-        }
-    };
-    copyCost(dst.resultingCost, src.resultingCost);
-    copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
-}
 
 }  // namespace
 
@@ -426,12 +400,12 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
     PTCANDIDATE* e = list.spare.get();
     e->atom = atom;
     e->negative = negative;
-    assignInfo(e->literalInfo, record);
+    copyRecord(e->literalInfo, record);
     if (!complement) {
         e->complementInfo.reset();
     } else {
         if (!e->complementInfo) e->complementInfo = std::make_unique<HEURISTICINFO>();
-        assignInfo(*e->complementInfo, *complement);
+        copyRecord(*e->complementInfo, *complement);
     }
 
     // 2. E against x: the first criterion that tells them apart. E is
@@ -469,6 +443,32 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
     } else {
         ++list.entryCount;
     }
+}
+
+void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
+    dst.madeTrue = src.madeTrue;
+    dst.madeTrueSupport2 = src.madeTrueSupport2;
+    dst.madeTrueSupport3 = src.madeTrueSupport3;
+    dst.madeMustBeTrue = src.madeMustBeTrue;
+    dst.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
+    dst.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
+    dst.itemsSatisfied = src.itemsSatisfied;
+    dst.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
+    dst.itemsClosed = src.itemsClosed;
+    dst.atomsDecided = src.atomsDecided;
+    dst.headCycleRulesSupported = src.headCycleRulesSupported;
+    dst.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
+    auto copyCost = [](COSTPOINTER& d, const COSTPOINTER& s) {
+        if (!s) {
+            d.reset();
+        } else if (d) {
+            d->values = s->values;  // same size after the first use: no allocation
+        } else {
+            d = std::make_unique<COSTVECTOR>(*s);
+        }
+    };
+    copyCost(dst.resultingCost, src.resultingCost);
+    copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
 }
 
 }  // namespace veltra

@@ -65,4 +65,8 @@ void considerCandidate(PTCANDIDATES& candidates, int32_t atom, bool negative, co
                        const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                        const std::vector<int32_t>& combineKinds, bool combine);
 
+// Copies the counters and costs of src into dst; no allocation once dst has
+// its cost vectors.
+void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src);
+
 }  // namespace veltra

@@ -12,33 +12,6 @@ namespace veltra {
 
 namespace {
 
-// Copies the counters and costs of src into dst without allocating once
-// dst has its cost vectors.
-void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
-    dst.madeTrue = src.madeTrue;
-    dst.madeTrueSupport2 = src.madeTrueSupport2;
-    dst.madeTrueSupport3 = src.madeTrueSupport3;
-    dst.madeMustBeTrue = src.madeMustBeTrue;
-    dst.madeMustBeTrueSupport2 = src.madeMustBeTrueSupport2;
-    dst.madeMustBeTrueSupport3 = src.madeMustBeTrueSupport3;
-    dst.itemsSatisfied = src.itemsSatisfied;
-    dst.itemsSatisfiedClosed = src.itemsSatisfiedClosed;
-    dst.itemsClosed = src.itemsClosed;
-    dst.atomsDecided = src.atomsDecided;
-    dst.headCycleRulesSupported = src.headCycleRulesSupported;
-    dst.madeTrueInHeadCycles = src.madeTrueInHeadCycles;
-    auto copyCost = [](COSTPOINTER& to, const COSTPOINTER& from) {
-        if (!from) {
-            to.reset();
-            return;
-        }
-        if (!to) to = std::make_unique<COSTVECTOR>(from->size());
-        to->values = from->values;  // equal sizes: no allocation
-    };
-    copyCost(dst.resultingCost, src.resultingCost);
-    copyCost(dst.satisfiedWeakCost, src.satisfiedWeakCost);
-}
-
 // Set while a computation under --pospts also takes negative literals: the
 // level had no positive one left but must-be-true atoms, which only a
 // negated body literal taken true can still support.
