@@ -544,6 +544,7 @@ private:
     bool firstTrueHead(GROUNDRULE& rule, int32_t atom, INTERPRETATION& interpretation);
     bool furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& interpretation);
+    bool shortenConstraints(int32_t atom, bool positive, INTERPRETATION& interpretation);
     void conflictCleanup();
     bool someWeakConstraintCanExceed(const COSTVECTOR& cost) const;
 

@@ -250,6 +250,26 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
     return true;
 }
 
+// a's literals in the constraints and weak constraints not yet satisfied
+// became false (positive: a's positive literals, else its negated ones): one
+// open literal less each, then the constraint's test.
+bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
+    for (GROUNDCONSTRAINT* c : positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a]) {
+        if (constraintSatisfied(*c) != 0) continue;
+        uint32_t& open = positive ? openPos(*c) : openNeg(*c);
+        setCounter(open, open - 1);
+        if (!constraintTest(*c, I)) return false;
+    }
+    for (int32_t w : positive ? posWeakOccurrences[a] : negWeakOccurrences[a]) {
+        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
+        if (constraintSatisfied(wc) != 0) continue;
+        uint32_t& open = positive ? openPos(wc) : openNeg(wc);
+        setCounter(open, open - 1);
+        if (!weakConstraintTest(w, I)) return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The four handlers.
 
@@ -269,18 +289,7 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
         if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
         if (openHead(*r) == 0) ++currentInfo.itemsClosed;
     }
-    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) {
-        if (constraintSatisfied(*c) != 0) continue;
-        setCounter(openNeg(*c), openNeg(*c) - 1);
-        if (!constraintTest(*c, I)) return false;
-    }
-    for (int32_t w : negWeakOccurrences[a]) {
-        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
-        if (constraintSatisfied(wc) != 0) continue;
-        setCounter(openNeg(wc), openNeg(wc) - 1);
-        if (!weakConstraintTest(w, I)) return false;
-    }
-    return true;
+    return shortenConstraints(a, false, I);
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
@@ -303,18 +312,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
         if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
         if (bodyUndefined(*r) == 0) ++currentInfo.itemsClosed;
     }
-    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) {
-        if (constraintSatisfied(*c) != 0) continue;
-        setCounter(openPos(*c), openPos(*c) - 1);
-        if (!constraintTest(*c, I)) return false;
-    }
-    for (int32_t w : posWeakOccurrences[a]) {
-        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
-        if (constraintSatisfied(wc) != 0) continue;
-        setCounter(openPos(wc), openPos(wc) - 1);
-        if (!weakConstraintTest(w, I)) return false;
-    }
-    return true;
+    return shortenConstraints(a, true, I);
 }
 
 // a was must-be-true: constraints, weak constraints, negated body literals
@@ -342,18 +340,7 @@ bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (GROUNDRULE* r : posBodyOccurrences[a])
         if (!bodyUpdate(*r, true, TV_ASSUMED, I)) return false;
-    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) {
-        if (constraintSatisfied(*c) != 0) continue;
-        setCounter(openPos(*c), openPos(*c) - 1);
-        if (!constraintTest(*c, I)) return false;
-    }
-    for (int32_t w : posWeakOccurrences[a]) {
-        GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
-        if (constraintSatisfied(wc) != 0) continue;
-        setCounter(openPos(wc), openPos(wc) - 1);
-        if (!weakConstraintTest(w, I)) return false;
-    }
-    return true;
+    return shortenConstraints(a, true, I);
 }
 
 }  // namespace veltra
