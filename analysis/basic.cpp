@@ -4,9 +4,9 @@
 #include <cassert>
 
 #include "analysis/rewrite.h"
+#include "core/finish.h"
+#include "core/options.h"
 #include "core/predicatetable.h"
-#include "driver/finish.h"
-#include "driver/options.h"
 
 namespace veltra {
 

@@ -78,12 +78,10 @@ using EDGE = std::pair<int32_t, int32_t>;
 // Builds compressed rows over n sources from a list of edges, keeping the
 // order of the list within each row.
 void buildRows(size_t n, const std::vector<EDGE>& edges, FLATLISTS<int32_t>& rows) {
-    rows.start.assign(n + 1, 0);
-    for (const EDGE& e : edges) ++rows.start[size_t(e.first) + 1];
-    for (size_t i = 0; i < n; ++i) rows.start[i + 1] += rows.start[i];
-    rows.items.resize(edges.size());
-    std::vector<size_t> fill(rows.start.begin(), rows.start.end() - 1);
-    for (const EDGE& e : edges) rows.items[fill[size_t(e.first)]++] = e.second;
+    FLATLISTSBUILDER<int32_t> builder(rows, n);
+    for (const EDGE& e : edges) builder.count(size_t(e.first));
+    builder.layOut();
+    for (const EDGE& e : edges) builder.add(size_t(e.first), e.second);
 }
 
 // Tarjan's algorithm with explicit stacks, so that the depth of the graph
@@ -384,7 +382,6 @@ void buildComponentRules(GRAPH& g, const std::vector<RULETYPE>& rules, const FLA
     size_t m = g.componentCount();
     g.selfLoop.assign(m, 0);
     std::vector<size_t> headMark(m, 0), bodyMark(m, 0);
-    std::vector<size_t> exitCount(m, 0), recursiveCount(m, 0);
     size_t stamp = 0;
     // Calls f(component, recursive) for each distinct head component of rule ri.
     auto forEachHeadComponent = [&](size_t ri, auto&& f) {
@@ -398,25 +395,24 @@ void buildComponentRules(GRAPH& g, const std::vector<RULETYPE>& rules, const FLA
             f(c, bodyMark[c] == stamp);
         }
     };
+    // Lists 2c and 2c + 1 of halves hold the exit and the recursive rules of
+    // component c; adjacent in the flat array, together they are c's list.
+    FLATLISTS<const RULETYPE*> halves;
+    FLATLISTSBUILDER<const RULETYPE*> builder(halves, 2 * m);
     for (size_t ri = 0; ri < rules.size(); ++ri)
         forEachHeadComponent(ri, [&](size_t c, bool recursive) {
             if (g.recursiveRule[ri]) g.selfLoop[c] = 1;
-            ++(recursive ? recursiveCount : exitCount)[c];
+            builder.count(2 * c + recursive);
         });
-    auto& lists = g.componentRules.lists;
-    lists.start.assign(m + 1, 0);
-    for (size_t c = 0; c < m; ++c) lists.start[c + 1] = lists.start[c] + exitCount[c] + recursiveCount[c];
-    lists.items.assign(lists.start[m], nullptr);
-    std::vector<size_t> exitFill(m), recursiveFill(m);
-    for (size_t c = 0; c < m; ++c) {
-        exitFill[c] = lists.start[c];
-        recursiveFill[c] = lists.start[c] + exitCount[c];
-    }
+    builder.layOut();
     for (size_t ri = 0; ri < rules.size(); ++ri)
-        forEachHeadComponent(ri, [&](size_t c, bool recursive) {
-            lists.items[(recursive ? recursiveFill : exitFill)[c]++] = &rules[ri];
-        });
-    g.componentRules.splits = std::move(exitCount);
+        forEachHeadComponent(ri, [&](size_t c, bool recursive) { builder.add(2 * c + recursive, &rules[ri]); });
+    auto& lists = g.componentRules.lists;
+    lists.start.resize(m + 1);
+    g.componentRules.splits.resize(m);
+    for (size_t c = 0; c <= m; ++c) lists.start[c] = halves.start[2 * c];
+    for (size_t c = 0; c < m; ++c) g.componentRules.splits[c] = halves.start[2 * c + 1] - halves.start[2 * c];
+    lists.items = std::move(halves.items);
 }
 
 // Each constraint goes to the list of the highest component among its
@@ -425,8 +421,13 @@ template <class T, class GRAPH, class CONSTRAINTTYPE>
 void buildComponentConstraints(GRAPH& g, const std::vector<CONSTRAINTTYPE>& constraints) {
     size_t m = g.componentCount();
     auto& lists = g.componentConstraints;
-    lists.start.assign(m + 1, 0);
-    if (m == 0) return;
+    // The constraints' positions first; the records are copied in list order.
+    FLATLISTS<size_t> order;
+    FLATLISTSBUILDER<size_t> builder(order, m);
+    if (m == 0) {
+        lists.start = std::move(order.start);
+        return;
+    }
     std::vector<int32_t> target(constraints.size(), -1);
     for (size_t k = 0; k < constraints.size(); ++k) {
         for (const auto& l : T::literals(T::constraintBody(constraints[k]))) {
@@ -438,15 +439,14 @@ void buildComponentConstraints(GRAPH& g, const std::vector<CONSTRAINTTYPE>& cons
                 break;
             }
         }
-        if (target[k] >= 0) ++lists.start[size_t(target[k]) + 1];
+        if (target[k] >= 0) builder.count(size_t(target[k]));
     }
-    for (size_t c = 0; c < m; ++c) lists.start[c + 1] += lists.start[c];
-    std::vector<size_t> order(lists.start[m]);
-    std::vector<size_t> fill(lists.start.begin(), lists.start.end() - 1);
+    builder.layOut();
     for (size_t k = 0; k < constraints.size(); ++k)
-        if (target[k] >= 0) order[fill[size_t(target[k])]++] = k;
-    lists.items.reserve(order.size());
-    for (size_t k : order) lists.items.push_back(constraints[k]);
+        if (target[k] >= 0) builder.add(size_t(target[k]), k);
+    lists.start = std::move(order.start);
+    lists.items.reserve(order.items.size());
+    for (size_t k : order.items) lists.items.push_back(constraints[k]);
 }
 
 // Edges: one walk counts the successors of every node slot, a second places
@@ -456,34 +456,27 @@ void buildAdjacency(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULE
                     const std::vector<CONSTRAINTTYPE>& constraints, int32_t flags) {
     g.recursiveRule.assign(rules.size(), 0);
     std::vector<size_t> marks;  // per node slot, allocated when a large rule needs it
-    std::vector<size_t>& start = g.adjacency.start;
-    start.assign(g.nodes.size() + 1, 0);
+    FLATLISTSBUILDER<int32_t> builder(g.adjacency, g.nodes.size());
     walkEdges(g, rules, flat, constraints, flags, true, marks, [&](int32_t from, int32_t) {
-        if (size_t(from) + 1 >= start.size()) start.resize(g.nodes.size() + 1, 0);  // a set element became a node
-        ++start[size_t(from) + 1];
+        if (size_t(from) >= builder.lists()) builder.resize(g.nodes.size());  // a set element became a node
+        builder.count(size_t(from));
     });
     std::vector<size_t>().swap(marks);
-    size_t n = g.nodes.size();
-    start.resize(n + 1, 0);
-    for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
-    g.adjacency.items.resize(start[n]);
-    std::vector<size_t> fill(start.begin(), start.end() - 1);
+    builder.resize(g.nodes.size());
+    builder.layOut();
     walkEdges(g, rules, flat, constraints, flags, false, marks,
-              [&](int32_t from, int32_t to) { g.adjacency.items[fill[size_t(from)]++] = to; });
+              [&](int32_t from, int32_t to) { builder.add(size_t(from), to); });
 }
 
 // The members of each component, ascending.
 template <class GRAPH>
 void collectMembers(GRAPH& g, size_t m) {
-    FLATLISTS<int32_t>& components = g.components;
-    components.start.assign(m + 1, 0);
+    FLATLISTSBUILDER<int32_t> builder(g.components, m);
     for (int32_t c : g.componentOf)
-        if (c >= 0) ++components.start[size_t(c) + 1];
-    for (size_t c = 0; c < m; ++c) components.start[c + 1] += components.start[c];
-    components.items.resize(components.start[m]);
-    std::vector<size_t> next(components.start.begin(), components.start.end() - 1);
+        if (c >= 0) builder.count(size_t(c));
+    builder.layOut();
     for (size_t v = 0; v < g.componentOf.size(); ++v)
-        if (g.componentOf[v] >= 0) components.items[next[size_t(g.componentOf[v])]++] = int32_t(v);
+        if (g.componentOf[v] >= 0) builder.add(size_t(g.componentOf[v]), int32_t(v));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/atom.h"
+#include "core/flatlists.h"
 #include "core/groundprogram.h"
 #include "core/rule.h"
 
@@ -47,36 +48,6 @@ struct TYPEDEDGE {
     int32_t from;  // node index
     int32_t to;    // node index
     int32_t kind;  // EDGE_NEGATIVE or EDGE_DISJUNCTIVE
-};
-
-// A read-only view of a contiguous run of elements.
-template <class T>
-struct LISTVIEW {
-    const T* first = nullptr;
-    const T* last = nullptr;
-
-    const T* begin() const { return first; }
-    const T* end() const { return last; }
-    size_t size() const { return static_cast<size_t>(last - first); }
-    bool empty() const { return first == last; }
-    const T& operator[](size_t i) const {
-        assert(i < size());
-        return first[i];
-    }
-};
-
-// Many lists in one flat array (compressed rows): list i holds
-// items[start[i] .. start[i + 1]). start has size() + 1 entries, or none.
-template <class T>
-struct FLATLISTS {
-    std::vector<size_t> start;
-    std::vector<T> items;
-
-    size_t size() const { return start.empty() ? 0 : start.size() - 1; }
-    LISTVIEW<T> operator[](size_t i) const {
-        assert(i + 1 < start.size());
-        return LISTVIEW<T>{items.data() + start[i], items.data() + start[i + 1]};
-    }
 };
 
 // The rules of one component: the exit rules stand before split, the

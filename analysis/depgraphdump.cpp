@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "analysis/depgraph.h"
-#include "driver/options.h"
+#include "core/options.h"
 
 namespace veltra {
 

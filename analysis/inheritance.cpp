@@ -13,8 +13,8 @@
 
 #include "analysis/rewrite.h"
 #include "core/aggregate.h"
+#include "core/finish.h"
 #include "core/predicatetable.h"
-#include "driver/finish.h"
 
 namespace veltra {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/depgraph.h"
-#include "driver/run.h"
+#include "core/predicatetable.h"
 
 #ifdef VELTRA_GOOGLE_BENCHMARK
 #include <benchmark/benchmark.h>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "checker/modelchecker.h"
-#include "driver/options.h"
-#include "driver/run.h"
+#include "core/options.h"
+#include "core/predicatetable.h"
 
 using namespace veltra;
 

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/finish.h"
+#include "core/options.h"
 #include "core/timer.h"
-#include "driver/finish.h"
-#include "driver/options.h"
 
 namespace veltra {
 

@@ -8,7 +8,7 @@
 #include "analysis/depgraph.h"
 #include "checker/sat/satsolver.h"
 #include "core/groundprogram.h"
-#include "generator/modelgenerator.h"
+#include "core/interpretation.h"
 
 namespace veltra {
 

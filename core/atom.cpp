@@ -6,8 +6,8 @@
 
 #include "core/aggregate.h"
 #include "core/conjunction.h"
+#include "core/finish.h"
 #include "core/groundprogram.h"
-#include "driver/finish.h"
 
 namespace veltra {
 

@@ -3,8 +3,8 @@
 #include "core/groundprogram.h"
 
 #include "core/conjunction.h"
-#include "driver/finish.h"
-#include "driver/options.h"
+#include "core/finish.h"
+#include "core/options.h"
 
 namespace veltra {
 

@@ -1,7 +1,12 @@
-// core/predicatetable.cpp: predicate registration.
+// core/predicatetable.cpp: predicate registration and the built-in
+// predicates every run starts with.
 #include "core/predicatetable.h"
 
 #include <cstring>
+#include <memory>
+
+#include "core/options.h"
+#include "core/rule.h"
 
 namespace veltra {
 
@@ -35,6 +40,18 @@ bool renamePredicate(PREDICATETABLE& table, int32_t p, const NAME& newName) {
     if (!isNew) return false;
     table.byIndex[p] = &*it;
     return true;
+}
+
+static const char* const builtinNames[10] = {"==", "!=", "<", ">", "<=", ">=", "#int", "#succ", "+", "*"};
+
+void registerBuiltins() {
+    for (int i = 0; i < 10; ++i) addPredicate(predicateTable, NAME(builtinNames[i]), OPTIONS.builtinArities[i], KIND_BUILTIN);
+    if (objects.empty()) {
+        auto object = std::make_unique<OBJECT>();
+        object->name = symbolTable.insert(NAME("#defaultobject"));
+        object->isDefault = true;
+        objects.push_back(std::move(object));
+    }
 }
 
 }  // namespace veltra

@@ -17,7 +17,7 @@ enum : int32_t {
     KIND_LOOKUP = 5      // the caller only wants the index; never a clash
 };
 
-// Built-in predicate indices: the driver registers them first, in this order.
+// Built-in predicate indices: registerBuiltins adds them first, in this order.
 enum : int32_t {
     BUILTIN_EQ, BUILTIN_NE, BUILTIN_LT, BUILTIN_GT, BUILTIN_LE, BUILTIN_GE,
     BUILTIN_INT, BUILTIN_SUCC, BUILTIN_PLUS, BUILTIN_TIMES, BUILTIN_COUNT
@@ -46,5 +46,10 @@ std::pair<int32_t, bool> addPredicate(PREDICATETABLE& table, const NAME& name, i
 // Renames predicate p in the name map: the new name maps to p and byIndex[p]
 // now shows it; the old name stays in the map. False when newName is taken.
 bool renamePredicate(PREDICATETABLE& table, int32_t p, const NAME& newName);
+
+// Registers the ten built-in predicates in predicateTable (indices 0..9,
+// arities from OPTIONS.builtinArities) and, when there is none yet, object 0,
+// the default object. Every run starts with it.
+void registerBuiltins();
 
 }  // namespace veltra

@@ -1,31 +1,28 @@
-// driver/finish.cpp: the exit routines of a run.
-#include "driver/finish.h"
-
+// driver/finish.cpp: what a finished run does before it exits.
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
-#include "driver/options.h"
+#include "core/finish.h"
+#include "core/options.h"
 #include "driver/output.h"
+#include "driver/run.h"
 
 namespace veltra {
 
-[[noreturn]] void finish(int status, bool verdict) {
+namespace {
+
+// Prints the final verdicts the mode asks for and honours "-wait".
+void finishRun(int status, bool verdict) {
     if (verdict && status == 0 && (frontend == 1 || frontend == 2)) printQueryVerdict(std::cout);
     if (waitAtExit) {
         std::cout << '\n' << std::flush;
         char line[1024];
         if (!std::fgets(line, sizeof line, stdin)) line[0] = 0;
     }
-    std::cout.flush();
-    std::exit(status);
 }
 
-[[noreturn]] void internalError(const char* tag) {
-    std::cout.flush();
-    std::cerr << "\nAn internal error occurred (" << tag << ").\n"
-              << "Please report this problem to the Veltra maintainers, with the program and options that caused it.\n";
-    std::exit(99);
-}
+}  // namespace
+
+void installFinishHook() { finishHook = finishRun; }
 
 }  // namespace veltra

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "core/finish.h"
 #include "core/rule.h"
-#include "driver/finish.h"
 #include "driver/options.h"
 
 namespace veltra {

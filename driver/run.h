@@ -8,7 +8,8 @@ namespace veltra {
 // only when there is no input (the value main returns).
 int runDriver(RUNSETTINGS& run);
 
-// Registers the ten built-in predicates (indices 0..9) and object 0.
-void registerBuiltins();
+// Installs the driver's end of a run as finishHook (core/finish.h): the final
+// verdicts of brave and cautious reasoning, and "-wait".
+void installFinishHook();
 
 }  // namespace veltra

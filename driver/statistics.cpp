@@ -5,9 +5,9 @@
 
 #include "core/aggregate.h"
 #include "core/predicatetable.h"
+#include "core/stagetimers.h"
 #include "core/timer.h"
 #include "driver/options.h"
-#include "driver/timers.h"
 #include "generator/statistics.h"
 
 namespace veltra {

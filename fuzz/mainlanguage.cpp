@@ -9,9 +9,9 @@
 #include <string>
 
 #include "core/groundprogram.h"
+#include "core/options.h"
+#include "core/predicatetable.h"
 #include "core/rule.h"
-#include "driver/options.h"
-#include "driver/run.h"
 #include "input/dbstatement.h"
 #include "input/objects.h"
 #include "input/parse.h"

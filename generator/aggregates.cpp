@@ -54,23 +54,18 @@ void MODELGENERATOR::registerAggregateAtom(int32_t atom) {
 
 void MODELGENERATOR::buildAggregateLists() {
     const int32_t n = groundAtomCount;
-    aggregateMemberships.start.assign(size_t(n) + 1, 0);
+    FLATLISTSBUILDER<AGGREGATEMEMBERSHIP, uint32_t> memberships(aggregateMemberships, size_t(n));
     for (int32_t g : registeredAggregates_)
-        for (const GROUNDSETELEMENT& e : aggregateFunction(g).set()) ++aggregateMemberships.start[e.atom + 1];
-    for (int32_t a = 0; a < n; ++a) aggregateMemberships.start[a + 1] += aggregateMemberships.start[a];
-    aggregateMemberships.items.assign(aggregateMemberships.start[n], AGGREGATEMEMBERSHIP{0, TERM()});
-    std::vector<uint32_t> cursor(aggregateMemberships.start.begin(), aggregateMemberships.start.end() - 1);
+        for (const GROUNDSETELEMENT& e : aggregateFunction(g).set()) memberships.count(e.atom);
+    memberships.layOut();
     for (int32_t g : registeredAggregates_)
         for (const GROUNDSETELEMENT& e : aggregateFunction(g).set())
-            aggregateMemberships.items[cursor[e.atom]++] = AGGREGATEMEMBERSHIP{g, e.value};
+            memberships.add(e.atom, AGGREGATEMEMBERSHIP{g, e.value});
 
-    const size_t m = aggregateSeen_.size();
-    aggregateAtoms.start.assign(m + 1, 0);
-    for (const auto& [g, atom] : registeredAtoms_) ++aggregateAtoms.start[g + 1];
-    for (size_t g = 0; g < m; ++g) aggregateAtoms.start[g + 1] += aggregateAtoms.start[g];
-    aggregateAtoms.items.assign(aggregateAtoms.start[m], 0);
-    std::vector<uint32_t> next(aggregateAtoms.start.begin(), aggregateAtoms.start.end() - 1);
-    for (const auto& [g, atom] : registeredAtoms_) aggregateAtoms.items[next[g]++] = atom;
+    FLATLISTSBUILDER<int32_t, uint32_t> atoms(aggregateAtoms, aggregateSeen_.size());
+    for (const auto& [g, atom] : registeredAtoms_) atoms.count(g);
+    atoms.layOut();
+    for (const auto& [g, atom] : registeredAtoms_) atoms.add(g, atom);
 }
 
 // The element that held the potential maximum changed. The potential

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <limits>
 
-#include "driver/finish.h"
+#include "core/finish.h"
 
 namespace veltra {
 

@@ -9,33 +9,8 @@ namespace veltra {
 
 namespace {
 
-// Builds one OCCURRENCES table in two passes over the records: count, then
-// fill. lead(record, atom) says whether the record belongs to the atom's
-// leading run (placed at the front, in reverse record order); split receives
-// the length of each atom's leading run when given.
 template <class T>
-struct OCCURRENCEBUILDER {
-    OCCURRENCES<T>& table;
-    std::vector<uint32_t> front, back;  // fill cursors per atom
-
-    OCCURRENCEBUILDER(OCCURRENCES<T>& t, int32_t atoms) : table(t) { table.start.assign(size_t(atoms) + 1, 0); }
-    void count(int32_t atom) { ++table.start[atom + 1]; }
-    // After counting: starts become offsets; leading runs of length split[a].
-    void layOut(const std::vector<uint32_t>* split) {
-        size_t n = table.start.size() - 1;
-        for (size_t a = 0; a < n; ++a) table.start[a + 1] += table.start[a];
-        table.items.assign(table.start[n], T());
-        front.resize(n);
-        back.resize(n);
-        for (size_t a = 0; a < n; ++a) front[a] = back[a] = table.start[a] + (split ? (*split)[a] : 0);
-    }
-    void add(int32_t atom, const T& item, bool leading) {
-        if (leading)
-            table.items[--front[atom]] = item;
-        else
-            table.items[back[atom]++] = item;
-    }
-};
+using OCCURRENCEBUILDER = FLATLISTSBUILDER<T, uint32_t>;
 
 bool sameComponent(const GDG& gdg, int32_t a, int32_t b) { return gdg.componentOfSlot(a) == gdg.componentOfSlot(b); }
 
@@ -73,7 +48,8 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     std::vector<GROUNDRULE>& rules = *groundRules;
 
-    // Occurrence lists: count, lay out, fill.
+    // Occurrence lists: count, lay out, fill. A rule in an atom's leading
+    // run (its same-component rules) goes before the atom's split.
     headSplit.assign(n, 0);
     posBodySplit.assign(n, 0);
     OCCURRENCEBUILDER<GROUNDRULE*> head(headOccurrences, n), pos(posBodyOccurrences, n), neg(negBodyOccurrences, n);
@@ -95,16 +71,23 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
     }
     head.layOut(&headSplit);
     pos.layOut(&posBodySplit);
-    neg.layOut(nullptr);
+    neg.layOut();
     for (GROUNDRULE& r : rules) {
-        for (ATOMID h : *r.head) head.add(h, &r, gusActive && inLeadingRun(*gdg, r, h));
+        for (ATOMID h : *r.head) {
+            if (gusActive && inLeadingRun(*gdg, r, h))
+                head.addLeading(h, &r);
+            else
+                head.add(h, &r);
+        }
         if (!r.body) continue;
         const auto& ls = r.body->literals;
         for (size_t i = 0; i < ls.size(); ++i) {
-            if (i < r.body->firstNegative)
-                pos.add(ls[i].atom, &r, gusActive && inLeadingRun(*gdg, r, ls[i].atom));
+            if (i >= r.body->firstNegative)
+                neg.add(ls[i].atom, &r);
+            else if (gusActive && inLeadingRun(*gdg, r, ls[i].atom))
+                pos.addLeading(ls[i].atom, &r);
             else
-                neg.add(ls[i].atom, &r, false);
+                pos.add(ls[i].atom, &r);
         }
     }
 
@@ -179,11 +162,11 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     for (GROUNDCONSTRAINT& c : *groundConstraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
             (i < c.body.firstNegative ? pos : neg).count(c.body.literals[i].atom);
-    pos.layOut(nullptr);
-    neg.layOut(nullptr);
+    pos.layOut();
+    neg.layOut();
     for (GROUNDCONSTRAINT& c : *groundConstraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
-            (i < c.body.firstNegative ? pos : neg).add(c.body.literals[i].atom, &c, false);
+            (i < c.body.firstNegative ? pos : neg).add(c.body.literals[i].atom, &c);
 
     for (GROUNDCONSTRAINT& c : *groundConstraints) {
         std::fill(c.counters, c.counters + 3, 0u);
@@ -211,11 +194,11 @@ void MODELGENERATOR::indexWeakConstraints(INTERPRETATION& I) {
     for (const GROUNDWEAKCONSTRAINT& w : weak)
         for (size_t i = 0; i < w.body.literals.size(); ++i)
             (i < w.body.firstNegative ? pos : neg).count(w.body.literals[i].atom);
-    pos.layOut(nullptr);
-    neg.layOut(nullptr);
+    pos.layOut();
+    neg.layOut();
     for (size_t k = 0; k < weak.size(); ++k)
         for (size_t i = 0; i < weak[k].body.literals.size(); ++i)
-            (i < weak[k].body.firstNegative ? pos : neg).add(weak[k].body.literals[i].atom, int32_t(k), false);
+            (i < weak[k].body.firstNegative ? pos : neg).add(weak[k].body.literals[i].atom, int32_t(k));
 
     for (size_t k = 0; k < weak.size(); ++k) {
         GROUNDWEAKCONSTRAINT& w = weak[k];

@@ -4,7 +4,6 @@
 // proves the opposite literal, which is asserted at once.
 #include <algorithm>
 
-#include "driver/options.h"
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
 
@@ -38,7 +37,7 @@ bool MODELGENERATOR::isPositivePossiblyTrue(int32_t a, const INTERPRETATION& I) 
 }
 
 bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
-    if (OPTIONS.negativePT) return isPositivePossiblyTrue(a, I);
+    if (settings.negativePT) return isPositivePossiblyTrue(a, I);
     if (I.values[a] != TV_UNDEFINED) return false;
     for (GROUNDRULE* r : headOccurrences[a])
         if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
@@ -46,7 +45,7 @@ bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) co
 }
 
 bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
-    if (!(OPTIONS.negativePT || negativeFallback) || I.values[a] != TV_UNDEFINED) return false;
+    if (!(settings.negativePT || negativeFallback) || I.values[a] != TV_UNDEFINED) return false;
     for (GROUNDRULE* r : negBodyOccurrences[a])
         if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
     return false;
@@ -140,7 +139,7 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
         // Under --pospts a must-be-true atom whose last open rule waits only
         // for negated literals would be left unsupported, and the candidate
         // dropped with it: its negated literals become candidates too.
-        if (ok && list.candidates.empty() && !OPTIONS.negativePT && I.mustBeTrueCount > 0) {
+        if (ok && list.candidates.empty() && !settings.negativePT && I.mustBeTrueCount > 0) {
             negativeFallback = true;
             ok = computePossiblyTrue(list, I);
             negativeFallback = false;
@@ -166,18 +165,18 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
         ptTriedNegative[a] = true;
     else
         ptTriedPositive[a] = true;
-    HEURISTICINFO* complement = OPTIONS.complementPT ? &complementLookaheadInfo : nullptr;
+    HEURISTICINFO* complement = settings.complementPT ? &complementLookaheadInfo : nullptr;
     if (!lookaheadBothSides(a, negative, I, &lookaheadInfo, complement)) {
         ++failed;
         return applyPendingComplements(I);
     }
     ++consistent;
     considerCandidate(list, a, negative, lookaheadInfo, complement, heuristicCriteria, combineKinds,
-                      OPTIONS.complementPT);
+                      settings.complementPT);
 
     // 5. The twin head atom: a's only supporting rule has a true body and one
     // other open head atom h; h true is equivalent to a false and vice versa.
-    if (!OPTIONS.complementPT || negative || supportCount[a] != 1) return true;
+    if (!settings.complementPT || negative || supportCount[a] != 1) return true;
     GROUNDRULE* r = nullptr;
     for (GROUNDRULE* x : headOccurrences[a]) {
         const uint32_t sole = soleTrueHead(*x);
@@ -203,7 +202,7 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
         ++consistent;
     }
     considerCandidate(list, h, false, complementLookaheadInfo, &lookaheadInfo, heuristicCriteria, combineKinds,
-                      OPTIONS.complementPT);
+                      settings.complementPT);
     return true;
 }
 

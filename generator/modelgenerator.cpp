@@ -1,41 +1,18 @@
 // generator/modelgenerator.cpp: construction of the generator, the undo
-// machinery of interpretations and trails, and the frame of one run.
+// machinery of the trails, and the frame of one run.
 #include "generator/modelgenerator.h"
 
 #include <algorithm>
 #include <cassert>
 #include <climits>
 
-#include "driver/finish.h"
+#include "core/finish.h"
+#include "core/options.h"
 
 namespace veltra {
 
 // ---------------------------------------------------------------------------
-// Interpretations and trails.
-
-void INTERPRETATION::pushMarkers() {
-    atomLog.push_back(ATOMLOGENTRY{-1, 0});
-    costLog.push_back(COSTLOGENTRY{-1, 0});
-}
-
-void INTERPRETATION::undoToMarkers() {
-    while (!atomLog.empty()) {
-        ATOMLOGENTRY e = atomLog.back();
-        atomLog.pop_back();
-        if (e.atom < 0) break;
-        if (values[e.atom] == TV_MUSTBETRUE)
-            --mustBeTrueCount;
-        else if (e.oldValue == TV_MUSTBETRUE)
-            ++mustBeTrueCount;
-        values[e.atom] = e.oldValue;
-    }
-    while (!costLog.empty()) {
-        COSTLOGENTRY e = costLog.back();
-        costLog.pop_back();
-        if (e.slot < 0) break;
-        cost.values[e.slot] = e.oldCost;
-    }
-}
+// Trails.
 
 void AGGREGATETRAIL::restore(const AGGREGATESNAPSHOT& s) {
     AGGREGATEFUNCTION& f = *s.function;
@@ -148,6 +125,22 @@ static std::vector<int32_t> copyList(const std::vector<uint32_t>* list) {
     return copy;
 }
 
+SEARCHSETTINGS searchSettingsFromOptions() {
+    SEARCHSETTINGS s;
+    s.useHeuristics = OPTIONS.useHeuristics;
+    s.negativePT = OPTIONS.negativePT;
+    s.ptCacheSize = OPTIONS.ptCacheSize;
+    s.complementPT = OPTIONS.complementPT;
+    s.canChooseComplementPT = OPTIONS.canChooseComplementPT;
+    s.partialChecksForwards = OPTIONS.partialChecksForwards;
+    s.printFacts = OPTIONS.printFacts;
+    s.satLike = satLike;
+    s.countLevels = statsLevel == 2;
+    s.outputFilter = outputFilter;
+    s.positiveOutputFilter = positiveOutputFilter;
+    return s;
+}
+
 MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vector<GROUNDCONSTRAINT>* groundConstraints_,
                                std::vector<GROUNDWEAKCONSTRAINT>* groundWeakConstraints_, const CONJUNCTION* query,
                                const ATOMSET* edbFacts_, const ATOMSET* groundTrueAtoms_, const uint32_t* maxModels_,
@@ -163,6 +156,7 @@ MODELGENERATOR::MODELGENERATOR(std::vector<GROUNDRULE>* groundRules_, std::vecto
       groundTrueAtoms(groundTrueAtoms_),
       maxModels(maxModels_ ? *maxModels_ : 0),
       checkFlags(checkFlags_),
+      settings(searchSettingsFromOptions()),
       modelHook(modelHook_),
       candidateFilter(candidateFilter_),
       programHasAggregates(programHasAggregates_),

@@ -1,6 +1,5 @@
-// generator/modelgenerator.h: the answer-set search object, its interpretation,
-// undo trails and occurrence lists, and the hooks through which it reports
-// answer sets.
+// generator/modelgenerator.h: the answer-set search object, its undo trails
+// and occurrence lists, and the hooks through which it reports answer sets.
 #pragma once
 #include <cassert>
 #include <cstdint>
@@ -9,44 +8,14 @@
 
 #include "analysis/depgraph.h"
 #include "core/atom.h"
+#include "core/cost.h"
+#include "core/flatlists.h"
 #include "core/groundprogram.h"
+#include "core/interpretation.h"
+#include "core/options.h"
 #include "core/timer.h"
-#include "generator/cost.h"
 
 namespace veltra {
-
-// Truth values per ground atom: 0 undefined, 1 false, 2 must-be-true (derived
-// true, no support known yet), 4 true after must-be-true (supported), 8 true
-// set directly (choice, assumption or rule-level derivation). Above 3 is true.
-enum : int32_t { TV_UNDEFINED = 0, TV_FALSE = 1, TV_MUSTBETRUE = 2, TV_TRUE = 4, TV_ASSUMED = 8 };
-inline bool isTrueValue(int32_t v) { return v > 3; }
-// True for aggregates and constraints: must-be-true counts as true.
-inline bool isTrueOrMustBeTrue(int32_t v) { return v >= TV_MUSTBETRUE; }
-
-
-struct ATOMLOGENTRY {
-    int32_t atom;      // -1: level marker
-    int32_t oldValue;
-};
-struct COSTLOGENTRY {
-    int32_t slot;      // cost slot (see cost.h); -1: level marker
-    uint64_t oldCost;
-};
-
-struct INTERPRETATION {
-    std::vector<int32_t> values;  // one per ground atom
-    int32_t mustBeTrueCount = 0;  // atoms whose value is 2
-    // While set, every assignment and cost change is logged, so that a level
-    // can be undone. Markers are pushed whether or not it is set.
-    bool recording = false;
-    std::vector<ATOMLOGENTRY> atomLog;
-    std::vector<COSTLOGENTRY> costLog;
-    COSTVECTOR cost;  // weak constraints violated so far, per cost slot
-
-    void pushMarkers();
-    // Restores every value and cost logged since the last markers and pops them.
-    void undoToMarkers();
-};
 
 // An undo trail of cells of one type: (cell, old value) pairs, and level
 // markers (null cell, the level as value) written lazily, only for levels at
@@ -169,21 +138,9 @@ inline uint32_t& constraintSatisfied(GROUNDCONSTRAINT& c) { return c.counters[0]
 inline uint32_t& openPos(GROUNDCONSTRAINT& c) { return c.counters[1]; }
 inline uint32_t& openNeg(GROUNDCONSTRAINT& c) { return c.counters[2]; }
 
-// Per-atom lists, all in one flat array (compressed rows).
+// Per-atom lists, all in one flat array (compressed rows), 32-bit offsets.
 template <class T>
-struct OCCURRENCES {
-    std::vector<uint32_t> start;  // atom count + 1 entries while a run lasts
-    std::vector<T> items;
-
-    LISTVIEW<T> operator[](int32_t atom) const {
-        return LISTVIEW<T>{items.data() + start[atom], items.data() + start[atom + 1]};
-    }
-    bool empty(int32_t atom) const { return start[atom] == start[atom + 1]; }
-    void clear() {
-        std::vector<uint32_t>().swap(start);
-        std::vector<T>().swap(items);
-    }
-};
+using OCCURRENCES = FLATLISTS<T, uint32_t>;
 
 // One element membership of an atom: aggregate index and the value it adds.
 struct AGGREGATEMEMBERSHIP {
@@ -232,6 +189,26 @@ struct EVENTQUEUE {
     }
     size_t size() const { return events.size() - head; }
 };
+
+// The settings the search reads from the option record and the flag
+// globals, copied when the generator is built: a generator never reads them
+// itself, so that changing them later leaves it as it was.
+struct SEARCHSETTINGS {
+    bool useHeuristics = true;          // OPTIONS.useHeuristics: choose by lookahead
+    bool negativePT = true;             // OPTIONS.negativePT: --negpts (else --pospts)
+    int32_t ptCacheSize = 5;            // OPTIONS.ptCacheSize, >= 0
+    bool complementPT = true;           // OPTIONS.complementPT
+    bool canChooseComplementPT = true;  // OPTIONS.canChooseComplementPT
+    bool partialChecksForwards = true;  // OPTIONS.partialChecksForwards
+    bool printFacts = true;             // OPTIONS.printFacts ("-det" output)
+    bool satLike = false;               // satLike ("-det" output)
+    bool countLevels = false;           // statsLevel == 2: count the visits of each level
+    NAMESET outputFilter;               // outputFilter ("-det" output)
+    NAMESET positiveOutputFilter;       // positiveOutputFilter ("-det" output)
+};
+
+// The values the option record and the globals hold now.
+SEARCHSETTINGS searchSettingsFromOptions();
 
 // Where a level began, for undoing it.
 struct LEVELMARK {
@@ -283,6 +260,7 @@ public:
     const ATOMSET* groundTrueAtoms;
     uint32_t maxModels = 0;  // 0: all; read by the hooks
     uint32_t checkFlags = 0;
+    SEARCHSETTINGS settings;  // with wcTrace, costBoundGiven and the heuristic lists below
     MODELHOOK modelHook = nullptr;
     MODELHOOK candidateFilter = nullptr;
     std::unique_ptr<GDG> gdg;

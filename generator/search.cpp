@@ -6,7 +6,6 @@
 #include <deque>
 
 #include "checker/modelchecker.h"
-#include "driver/options.h"
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
 
@@ -53,7 +52,7 @@ void MODELGENERATOR::computeAnswerSets() {
 bool MODELGENERATOR::ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, size_t& position,
                                       const INTERPRETATION& I) const {
     if (ruleStatus(rule) != 0 || openPosBody(rule) != 0) return false;
-    if (!OPTIONS.negativePT || openNegBody(rule) == 0) {
+    if (!settings.negativePT || openNegBody(rule) == 0) {
         const std::vector<ATOMID>& head = *rule.head;
         for (size_t i = 0; i < head.size(); ++i)
             if (I.values[head[i]] == TV_UNDEFINED) {
@@ -64,7 +63,7 @@ bool MODELGENERATOR::ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, 
         // Every open head atom is must-be-true. Under --pospts such a rule
         // can only still support them through its negated body literals: it
         // offers those, or answer sets would be lost.
-        if (OPTIONS.negativePT || openNegBody(rule) == 0) return false;
+        if (settings.negativePT || openNegBody(rule) == 0) return false;
     }
     const GROUNDCONJUNCTION& body = *rule.body;
     for (size_t i = body.firstNegative; i < body.literals.size(); ++i)
@@ -147,13 +146,13 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // 1. Level statistics.
     if (uint32_t(f.L) > maxLevel) {
         maxLevel = uint32_t(f.L);
-        if (statsLevel == 2) levelCounts.push_back(1);
-    } else if (statsLevel == 2 && size_t(f.L - 1) < levelCounts.size()) {
+        if (settings.countLevels) levelCounts.push_back(1);
+    } else if (settings.countLevels && size_t(f.L - 1) < levelCounts.size()) {
         ++levelCounts[f.L - 1];
     }
 
     // 2. Forward partial check, only where head cycles make stability doubtful.
-    if ((checkFlags & CHECK_MODEL_CHECKING_ON) && OPTIONS.partialChecksForwards && !checkAtomList.empty() &&
+    if ((checkFlags & CHECK_MODEL_CHECKING_ON) && settings.partialChecksForwards && !checkAtomList.empty() &&
         !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel))
         return false;
 
@@ -161,10 +160,10 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // after lookaheads, without them the first open rule with a true
     // positive body.
     ptTimer.start();
-    if (OPTIONS.useHeuristics) {
+    if (settings.useHeuristics) {
         f.list.generator = this;
         f.list.interpretation = &I;
-        f.list.capacity = uint32_t(std::max<int32_t>(OPTIONS.ptCacheSize, 1));
+        f.list.capacity = uint32_t(std::max<int32_t>(settings.ptCacheSize, 1));
         if (!nextPossiblyTrueChoice(f.list, I)) {
             ptTimer.stop();
             return false;
@@ -192,10 +191,10 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // is better.
     f.literal = f.cursor.literal;
     f.sign = 1;
-    if (OPTIONS.useHeuristics) {
+    if (settings.useHeuristics) {
         const PTCANDIDATE& e = *f.list.candidates.front();
         f.literal = GROUNDLITERAL{e.atom, uint8_t(e.negative ? 1 : 0)};
-        if (OPTIONS.canChooseComplementPT && e.complementInfo)
+        if (settings.canChooseComplementPT && e.complementInfo)
             for (int32_t c : heuristicCriteria)
                 if (int r = compareByCriterion(uint32_t(c), e.literalInfo, *e.complementInfo)) {
                     if (r < 0) f.sign = 0;
@@ -256,7 +255,7 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
 
     // 9. The next choice on the same level.
     ptTimer.start();
-    if (OPTIONS.useHeuristics) {
+    if (settings.useHeuristics) {
         f.list.remove(0);
         if (!nextPossiblyTrueChoice(f.list, I)) {
             ptTimer.stop();

@@ -6,8 +6,8 @@
 #include <iomanip>
 
 #include "checker/modelchecker.h"
+#include "core/options.h"
 #include "core/timer.h"
-#include "driver/options.h"
 
 namespace veltra {
 

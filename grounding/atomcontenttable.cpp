@@ -1,6 +1,6 @@
 // grounding/atomcontenttable.cpp: a hash set of ground atoms kept as flat
 // copies of their contents, with a number per atom.
-#include "driver/finish.h"
+#include "core/finish.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

@@ -2,7 +2,7 @@
 // literal class and by costs estimated from the selectivity figures.
 #include <iostream>
 
-#include "driver/options.h"
+#include "core/options.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

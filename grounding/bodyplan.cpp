@@ -4,8 +4,8 @@
 #include <climits>
 #include <iostream>
 
-#include "driver/finish.h"
-#include "driver/options.h"
+#include "core/finish.h"
+#include "core/options.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

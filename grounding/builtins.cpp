@@ -2,8 +2,8 @@
 // built-ins "#int", "#succ", "+" and "*" within 0 .. "#maxint".
 #include <cstring>
 
-#include "driver/finish.h"
-#include "driver/options.h"
+#include "core/finish.h"
+#include "core/options.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

@@ -3,7 +3,7 @@
 // a recursive iteration it also runs the later semi-naive passes.
 #include <algorithm>
 
-#include "driver/options.h"
+#include "core/options.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

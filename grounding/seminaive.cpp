@@ -6,8 +6,8 @@
 #include <iomanip>
 #include <iostream>
 
-#include "driver/options.h"
-#include "driver/timers.h"
+#include "core/options.h"
+#include "core/stagetimers.h"
 #include "grounding/grounder.h"
 
 namespace veltra {

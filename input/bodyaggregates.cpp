@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "driver/finish.h"
+#include "core/finish.h"
 #include "input/parse.h"
 #include "input/program.h"
 

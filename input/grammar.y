@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/options.h"
+#include "core/options.h"
 #include "input/dbstatement.h"
 #include "input/objects.h"
 #include "input/parse.h"

@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "core/options.h"
 #include "core/rule.h"
-#include "driver/options.h"
 #include "input/dbstatement.h"
 #include "input/parse.h"
 #include "input/program.h"

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "driver/options.h"
+#include "core/options.h"
 
 namespace veltra {
 

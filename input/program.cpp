@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "core/groundprogram.h"
-#include "driver/options.h"
-#include "driver/run.h"
+#include "core/options.h"
+#include "core/predicatetable.h"
 #include "input/bodyaggregates.h"
 #include "input/dbstatement.h"
 #include "input/objects.h"

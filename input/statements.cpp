@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/options.h"
+#include "core/options.h"
 #include "input/bodyaggregates.h"
 #include "input/objects.h"
 #include "input/parse.h"

@@ -14,8 +14,8 @@
 #include "core/aggregate.h"
 #include "core/groundprogram.h"
 #include "core/rule.h"
+#include "core/stagetimers.h"
 #include "driver/options.h"
-#include "driver/timers.h"
 #include "generator/statistics.h"
 
 using namespace veltra;

@@ -6,8 +6,8 @@
 
 #include "core/aggregate.h"
 #include "core/groundprogram.h"
+#include "core/predicatetable.h"
 #include "core/rule.h"
-#include "driver/run.h"
 
 using namespace veltra;
 

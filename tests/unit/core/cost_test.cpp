@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "generator/cost.h"
+#include "core/cost.h"
 
 using namespace veltra;
 

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "core/groundprogram.h"
+#include "core/predicatetable.h"
 #include "driver/options.h"
-#include "driver/run.h"
 
 using namespace veltra;
 

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "core/predicatetable.h"
+#include "core/predicatetable.h"
 #include "core/term.h"
-#include "driver/run.h"
 
 using namespace veltra;
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/finish.h"
 #include "core/rule.h"
-#include "driver/finish.h"
 #include "driver/options.h"
 #include "driver/query.h"
 

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "core/groundprogram.h"
+#include "core/predicatetable.h"
 #include "core/rule.h"
 #include "driver/options.h"
-#include "driver/run.h"
 #include "input/dbstatement.h"
 #include "input/objects.h"
 #include "input/parse.h"

@@ -12,8 +12,8 @@
 
 #include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
+#include "core/cost.h"
 #include "core/rule.h"
-#include "generator/cost.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
 

@@ -2,7 +2,7 @@
 // to 9 and object 0 is registered before any test builds atoms.
 #include <gtest/gtest.h>
 
-#include "driver/run.h"
+#include "core/predicatetable.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// driver/timers.cpp: the stage stopwatches; zero, hence stopped, at start.
-#include "driver/timers.h"
+// core/stagetimers.cpp: the stage stopwatches; zero, hence stopped, at start.
+#include "core/stagetimers.h"
 
 namespace veltra {
 

@@ -1,4 +1,4 @@
-// generator/cost.h: costs of weak constraints per level.
+// core/cost.h: costs of weak constraints per level.
 #pragma once
 #include <cstdint>
 #include <ostream>

@@ -1,4 +1,4 @@
-// driver/timers.h: the stopwatches of the stages of a run, reported by "-stats".
+// core/stagetimers.h: the stopwatches of the stages of a run, reported by "-stats".
 #pragma once
 #include "core/timer.h"
 

@@ -1,5 +1,5 @@
-// generator/cost.cpp: cost vectors over the levels that occur.
-#include "generator/cost.h"
+// core/cost.cpp: cost vectors over the levels that occur.
+#include "core/cost.h"
 
 #include <algorithm>
 #include <iomanip>
