@@ -128,8 +128,8 @@ columnList
     ;
 
 unlessClause
-    : UNLESS unlessCondition { refuseUnsupported("UNLESS"); }
-    | UNLESS unlessCondition SUCH THAT suchThatCondition { refuseUnsupported("UNLESS"); }
+    : UNLESS unlessCondition { refuseUnsupported("UNLESS not supported yet"); }
+    | UNLESS unlessCondition SUCH THAT suchThatCondition { refuseUnsupported("UNLESS not supported yet"); }
     ;
 
 unlessCondition
@@ -145,12 +145,12 @@ suchThatCondition
 queryExpression
     : queryTerm
     | queryExpression UNION setQuantifier queryTerm
-    | queryExpression EXCEPT setQuantifier queryTerm { refuseUnsupported("EXCEPT"); }
+    | queryExpression EXCEPT setQuantifier queryTerm { refuseUnsupported("EXCEPT not supported yet"); }
     ;
 
 queryTerm
     : queryPrimary
-    | queryTerm INTERSECT setQuantifier queryPrimary { refuseUnsupported("INTERSECT"); }
+    | queryTerm INTERSECT setQuantifier queryPrimary { refuseUnsupported("INTERSECT not supported yet"); }
     ;
 
 setQuantifier
@@ -165,8 +165,8 @@ queryPrimary
 
 simpleTable
     : selectBlock
-    | VALUES operands { refuseUnsupported("VALUES"); }
-    | TABLE IDENTIFIER { delete $2; refuseUnsupported("TABLE"); }
+    | VALUES operands { refuseUnsupported("VALUES not supported yet"); }
+    | TABLE IDENTIFIER { delete $2; refuseUnsupported("TABLE not supported yet"); }
     ;
 
 operands
@@ -232,8 +232,8 @@ tableReferences
 
 tableReference
     : IDENTIFIER correlationPart { registerTableReference($1, $2); }
-    | '(' queryStatement ')' correlationPart { delete $4; refuseUnsupported("Derived tables"); }
-    | TABLE '(' queryStatement ')' correlationPart { delete $5; refuseUnsupported("Derived tables"); }
+    | '(' queryStatement ')' correlationPart { delete $4; refuseUnsupported("Derived tables not supported yet"); }
+    | TABLE '(' queryStatement ')' correlationPart { delete $5; refuseUnsupported("Derived tables not supported yet"); }
     ;
 
 /* The alias, or "" when none; a column list after it is dropped. */

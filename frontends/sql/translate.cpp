@@ -169,9 +169,9 @@ void printStatementPosition() {
     std::cerr << "In statement ending at line " << lineNumber << ":\n";
 }
 
-void refuseUnsupported(const char* what) {
+void refuseUnsupported(const char* message) {
     printStatementPosition();
-    std::cerr << "Error: " << what << " not supported yet.\n";
+    std::cerr << "Error: " << message << ".\n";
     endWithStatus(4);
 }
 
@@ -337,7 +337,7 @@ void SSC_Operator::addToSelectList() {
 }
 
 BINDING& evalScalar(const SSC_Tree& tree) {
-    if (!tree.node) refuseUnsupported("Numeric literals");
+    if (!tree.node) refuseUnsupported("Numeric literals not supported yet");
     if (tree.node->nodeType == SSC_RELSPEC) {
         const auto& spec = static_cast<const SSC_RelSpec&>(*tree.node);
         return bindingOfReference(checkedCorrelation(spec), spec.attribute);
@@ -383,7 +383,7 @@ void evalCondition(const SSC_Tree& root) {
             BINDING& right = evalScalar(*tree.right);
             unifyBindings(left, right);
         } else if (op >= SQL_NOTEQUAL && op <= SQL_GREATEREQUAL) {
-            refuseUnsupported("Comparison operators other than =");
+            refuseUnsupported("Comparison operators other than = are not supported yet");
         } else {
             printStatementPosition();
             std::cerr << "Error: Operators other than = and AND are not supported yet.\n";
@@ -430,7 +430,7 @@ void emitQueryRule(const std::string& name) {
 
 void translateSelectBlock(const SQLSELECTLIST& selectList, const SSC_Tree& where) {
     for (const std::unique_ptr<SSC_Tree>& item : selectList) {
-        if (!item->node) refuseUnsupported("Numeric literals");
+        if (!item->node) refuseUnsupported("Numeric literals not supported yet");
         item->node->addToSelectList();
     }
     evalWhereClause(where);

@@ -134,8 +134,9 @@ void declareRelation(const std::string& relation, const std::vector<std::string>
 void enterWithElement(const std::string& name, const std::vector<std::string>& columns);
 void leaveWithElement();
 
-// A construct the translation cannot express: refused with status 4.
-[[noreturn]] void refuseUnsupported(const char* what);
+// A construct the translation cannot express: the statement position, "Error: ",
+// the message and ".", then status 4.
+[[noreturn]] void refuseUnsupported(const char* message);
 
 }  // namespace veltra
 
