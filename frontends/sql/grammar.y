@@ -36,6 +36,9 @@ static void registerTableReference(std::string* relation, std::string* alias) {
 }
 
 %define api.prefix {sqlyy}
+/* No reduction on a token that cannot follow: a statement with a syntax error
+   is never translated, not even in part. */
+%define lr.default-reduction consistent
 
 %union {
     std::string* text;
