@@ -45,6 +45,7 @@ static void registerTableReference(std::string* relation, std::string* alias) {
     int32_t comparison;
     std::vector<std::string>* names;
     SQLRELATIONDECLARATION* declaration;
+    std::vector<SQLRELATIONDECLARATION>* declarations;
     veltra::SSC_Tree* tree;
     veltra::SQLSELECTLIST* selectList;
 }
@@ -57,12 +58,13 @@ static void registerTableReference(std::string* relation, std::string* alias) {
 %type <comparison> sign
 %type <names> identifierList columnList
 %type <declaration> relationDeclaration
+%type <declarations> relationDeclarations
 %type <text> correlationPart
 %type <selectList> selectList selectItems
 %type <tree> selectItem valueExpression valueTerm valueFactor valuePrimary columnReference
 %type <tree> operand comparison andCondition searchCondition wherePart
 
-%destructor { delete $$; } <text> <names> <declaration> <tree> <selectList>
+%destructor { delete $$; } <text> <names> <declaration> <declarations> <tree> <selectList>
 
 %{
 #define YYMAXDEPTH 10000
@@ -82,13 +84,16 @@ statements
 statement
     : queryStatement { sqlResultNames.push_back(sqlInternNames.freshName()); }
     | DATALOG_SCHEMA relationDeclarations
+      {
+          // Entered once the whole list has been read, from the last to the first.
+          for (auto d = $2->rbegin(); d != $2->rend(); ++d) declareRelation(d->first, d->second);
+          delete $2;
+      }
     ;
 
-/* Right recursion: the declarations are entered from the last to the first,
-   once the whole list has been read. */
 relationDeclarations
-    : relationDeclaration { declareRelation($1->first, $1->second); delete $1; }
-    | relationDeclaration ',' relationDeclarations { declareRelation($1->first, $1->second); delete $1; }
+    : relationDeclaration { $$ = new std::vector<SQLRELATIONDECLARATION>(1, std::move(*$1)); delete $1; }
+    | relationDeclarations ',' relationDeclaration { $$ = $1; $$->push_back(std::move(*$3)); delete $3; }
     ;
 
 relationDeclaration
@@ -103,9 +108,15 @@ identifierList
 /* A query statement: WITH clauses, each optionally followed by UNLESS, then
    one query expression. */
 queryStatement
-    : withClause queryStatement
-    | withClause unlessClause queryStatement
+    : withClauses queryExpression
     | queryExpression
+    ;
+
+withClauses
+    : withClause
+    | withClause unlessClause
+    | withClauses withClause
+    | withClauses withClause unlessClause
     ;
 
 withClause
