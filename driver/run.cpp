@@ -17,6 +17,7 @@
 #include "driver/output.h"
 #include "driver/query.h"
 #include "driver/statistics.h"
+#include "frontends/sql/sql.h"
 #include "generator/modelgenerator.h"
 #include "grounding/grounder.h"
 #include "input/dbstatement.h"
@@ -52,8 +53,7 @@ static void readInputFile(const char* name) {
             std::cerr << "SQL frontend not selected.\n";
             std::exit(1);
         }
-        std::fclose(file);
-        missingStage("read SQL files");
+        readSQLFile(file);
     } else if (endsWith(name, ".plan")) {
         if (frontend != 6 && frontend != 7) {
             std::cerr << "No planning frontend selected.\n";
@@ -276,6 +276,8 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
         braveModelHook(nullptr, trueAtoms, nullptr);
     } else if (frontend == 2) {
         cautiousModelHook(nullptr, trueAtoms, nullptr);
+    } else if (frontend == 5) {
+        printSQLResult(trueAtoms);
     }
     if (statsLevel > 0) printTimings(nullptr);
     finish(0);
@@ -423,6 +425,11 @@ int runDriver(RUNSETTINGS& run) {
 
     // 33. Nothing left to search.
     if (groundRules.empty()) reportSingleModel(costs);
+    // The SQL result is printed only where grounding decided it.
+    if (frontend == 5) {
+        std::cerr << "Error: The SQL result depends on a search for answer sets, which the SQL frontend does not do.\n";
+        finish(1);
+    }
 
     // 31. No frontend of this build sets an after-grounding hook.
     // 32. The head-cycle-free hint, worth a graph only for a large ground program.
