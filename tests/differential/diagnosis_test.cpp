@@ -93,9 +93,9 @@ public:
         std::ostringstream theory;
         for (const char* c : constants)
             if (pick(0, 2) > 0) addFact(p, theory, "e(" + std::string(c) + ")");
-        int rules = pick(2, 7);
+        int rules = pick(3, 9);
         for (int i = 0; i < rules; ++i) addRule(p, theory);
-        int constraints = pick(0, 2);
+        int constraints = reiter_ ? pick(1, 3) : pick(0, 2);
         for (int i = 0; i < constraints; ++i) addConstraint(p, theory);
         if (pick(0, 3) == 0) addFact(p, theory, qAtom(constant()));
         p.theory = theory.str();
@@ -152,7 +152,7 @@ private:
     }
 
     std::string abArgument(bool withVariable) {
-        if (!reiter_ || pick(0, 2) == 0) return "";
+        if (!reiter_ || pick(0, 4) == 0) return "";
         return withVariable && pick(0, 1) ? "X" : constant();
     }
 
@@ -185,7 +185,7 @@ private:
 
     void addHypotheses(PROBLEM& p) {
         std::set<std::string> seen;
-        int n = reiter_ ? pick(1, 3) : pick(1, 5);
+        int n = reiter_ ? pick(2, 3) : pick(1, 5);
         std::ostringstream plain, weighted;
         for (int tries = 0; int(p.hypotheses.size()) < n && tries < 50; ++tries) {
             std::string h = reiter_ ? "ab(" + constant() + ")" : (pick(0, 3) ? qAtom(constant()) : r());
