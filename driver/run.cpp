@@ -17,6 +17,7 @@
 #include "driver/output.h"
 #include "driver/query.h"
 #include "driver/statistics.h"
+#include "frontends/diagnosis/diagnosis.h"
 #include "frontends/sql/sql.h"
 #include "generator/modelgenerator.h"
 #include "grounding/grounder.h"
@@ -46,8 +47,8 @@ static void readInputFile(const char* name) {
     if (verbose) std::cout << "Reading \"" << name << "\"";
     lineNumber = 1;
     if (endsWith(name, ".hyp") || endsWith(name, ".obs")) {
-        std::fclose(file);
-        missingStage("read diagnosis files");
+        readingObservations = endsWith(name, ".obs");
+        readDiagnosisFile(file);
     } else if (endsWith(name, ".sql")) {
         if (frontend != 5) {
             std::cerr << "SQL frontend not selected.\n";
@@ -276,6 +277,8 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
         braveModelHook(nullptr, trueAtoms, nullptr);
     } else if (frontend == 2) {
         cautiousModelHook(nullptr, trueAtoms, nullptr);
+    } else if (frontend == 3 || frontend == 4) {
+        printDiagnosis(nullptr, trueAtoms, nullptr);
     } else if (frontend == 5) {
         printSQLResult(trueAtoms);
     }
@@ -340,12 +343,17 @@ int runDriver(RUNSETTINGS& run) {
     }
     if (frontend > 2 || objectsUsed) OPTIONS.rulesGround = OPTIONS.constraintsGround = OPTIONS.weakConstraintsGround = false;
 
-    // 12. The frontend joins.
-    if (frontend == 3 || frontend == 4) missingStage("run the diagnosis frontend");
+    // 12. The frontend joins. The subset-minimality check of Reiter's
+    // diagnosis copies the theory's constraints, so it needs those of strong
+    // negation before the translation.
+    const bool consistencyFirst = frontend == 4 && diagnosisMode == 1;
+    if (consistencyFirst) addConsistencyConstraints();
+    if (frontend == 3 || frontend == 4)
+        translateDiagnosis(rules, constraints, weakConstraints, hypotheses, observations);
     if (frontend == 6 || frontend == 7) missingStage("run the planning frontend");
 
     // 13, 14, 15.
-    addConsistencyConstraints();
+    if (!consistencyFirst) addConsistencyConstraints();
     if (!setupQuery()) finish(1);
     if (objectsUsed) rewriteInheritance(objects);
 
@@ -459,6 +467,7 @@ int runDriver(RUNSETTINGS& run) {
     if (frontend == 0) modelHook = printModelWithCost;
     if (frontend == 1) modelHook = braveModelHook;
     if (frontend == 2) modelHook = cautiousModelHook;
+    if (frontend == 3 || frontend == 4) modelHook = printDiagnosis;
     uint32_t checkFlags = 0;
     if (programIsHCF) checkFlags |= CHECK_PROGRAM_IS_HCF;
     if (!run.modelCheckingOff) checkFlags |= CHECK_MODEL_CHECKING_ON;
