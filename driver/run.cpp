@@ -13,6 +13,7 @@
 #include "driver/output.h"
 #include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
+#include "frontends/planning/planning.h"
 #include "driver/query.h"
 #include "driver/statistics.h"
 #include "driver/timers.h"
@@ -59,8 +60,7 @@ static void readInputFile(const char* name) {
             std::cerr << "No planning frontend selected.\n";
             std::exit(1);
         }
-        std::fclose(file);
-        missingStage("read planning files");
+        parsePlanningFile(file);
     } else {
         parseMainLanguage(file);
     }
@@ -276,6 +276,8 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
         braveModelHook(nullptr, trueAtoms, nullptr);
     } else if (frontend == 2) {
         cautiousModelHook(nullptr, trueAtoms, nullptr);
+    } else if (frontend == 6 || frontend == 7) {
+        planFoundHook(nullptr, trueAtoms, nullptr);
     }
     if (statsLevel > 0) printTimings(nullptr);
     finish(0);
@@ -338,7 +340,7 @@ int runDriver(RUNSETTINGS& run) {
 
     // 12. The frontend joins.
     if (frontend == 3 || frontend == 4) missingStage("run the diagnosis frontend");
-    if (frontend == 6 || frontend == 7) missingStage("run the planning frontend");
+    if (frontend == 6 || frontend == 7) translatePlanningProblem();
 
     // 13, 14, 15.
     addConsistencyConstraints();
@@ -419,10 +421,12 @@ int runDriver(RUNSETTINGS& run) {
         finish(groundingStatus);
     }
 
+    // 31. The planning frontend's steps after grounding.
+    if (frontend == 6 || frontend == 7) planningAfterGrounding();
+
     // 33. Nothing left to search.
     if (groundRules.empty()) reportSingleModel(costs);
 
-    // 31. No frontend of this build sets an after-grounding hook.
     // 32. The head-cycle-free hint, worth a graph only for a large ground program.
     bool programIsHCF = false;
     if (groundRules.size() > 3 * rules.size()) {
@@ -450,13 +454,18 @@ int runDriver(RUNSETTINGS& run) {
     if (frontend == 0) modelHook = printModelWithCost;
     if (frontend == 1) modelHook = braveModelHook;
     if (frontend == 2) modelHook = cautiousModelHook;
+    MODELHOOK candidateFilter = nullptr;
+    if (frontend == 6 || frontend == 7) {
+        modelHook = planFoundHook;
+        candidateFilter = securePlanFilter;
+    }
     uint32_t checkFlags = 0;
     if (programIsHCF) checkFlags |= CHECK_PROGRAM_IS_HCF;
     if (!run.modelCheckingOff) checkFlags |= CHECK_MODEL_CHECKING_ON;
     if (OPTIONS.useGUS) checkFlags |= CHECK_USE_GUS;
     auto generator = std::make_unique<MODELGENERATOR>(
         &groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts, &trueAtoms, &run.n,
-        &costs.bound, checkFlags, modelHook, nullptr, aggregatesPresent, &costs.initial,
+        &costs.bound, checkFlags, modelHook, candidateFilter, aggregatesPresent, &costs.initial,
         !groundWeakConstraints.empty() || !violatedWeakConstraints.empty(), !weakConstraints.empty(), wcTrace,
         costBoundGiven, static_cast<uint32_t>(costLevels.size()), static_cast<uint32_t>(aggregateCount),
         &heuristicList, &combineHeuristicList);
