@@ -4,7 +4,10 @@
 #include <iostream>
 
 #include "analysis/depgraph.h"
+#include "driver/finish.h"
 #include "driver/options.h"
+#include "driver/statistics.h"
+#include "driver/timers.h"
 #include "frontends/planning/planning.h"
 
 namespace veltra {
@@ -109,6 +112,13 @@ void planningAfterGrounding() {
     classifyAtoms();
     rememberGroundingAggregates();
     ATOMID abs = internAtom(ATOM("$abs", nullptr, KIND_IDB));
+    // Grounding derived "$abs" as a fact: every candidate violates the
+    // constraint, so the program is inconsistent, as if grounding had found it.
+    if (trueAtoms.contains(groundAtom(abs))) {
+        preprocessingTimer.stop();
+        if (statsLevel > 0) printTimings(nullptr);
+        finish(0);
+    }
     GROUNDCONSTRAINT forbidAbs;
     forbidAbs.body.addLiteral(GROUNDLITERAL{abs, 0});
     groundConstraints.push_back(std::move(forbidAbs));
