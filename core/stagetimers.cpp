@@ -14,4 +14,7 @@ TIMER postprocessingTimer;
 TIMER constraintsTimer;
 TIMER ruleInstantiationTimer;
 
+uint32_t secureCheckCount = 0;
+uint32_t planCacheHits = 0;
+
 }  // namespace veltra

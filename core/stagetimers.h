@@ -1,5 +1,7 @@
 // core/stagetimers.h: the stopwatches of the stages of a run, reported by "-stats".
 #pragma once
+#include <cstdint>
+
 #include "core/timer.h"
 
 namespace veltra {
@@ -14,5 +16,9 @@ extern TIMER depgraphTimer;             // the dependency graph built for ground
 extern TIMER postprocessingTimer;       // the grounder's post-processing
 extern TIMER constraintsTimer;          // the grounding of constraints
 extern TIMER ruleInstantiationTimer;    // one rule's instantiation ("-stats-grounding++")
+
+// Counted by the planning frontend (secure planning), reported by "-stats++".
+extern uint32_t secureCheckCount;  // plan security checks made
+extern uint32_t planCacheHits;     // security checks answered from a plan cache
 
 }  // namespace veltra

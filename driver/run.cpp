@@ -15,6 +15,7 @@
 #include "core/rule.h"
 #include "core/stagetimers.h"
 #include "driver/output.h"
+#include "frontends/planning/planning.h"
 #include "driver/query.h"
 #include "driver/statistics.h"
 #include "frontends/diagnosis/diagnosis.h"
@@ -25,12 +26,6 @@
 #include "input/parse.h"
 
 namespace veltra {
-
-// A stage this build does not have: the run cannot go on.
-[[noreturn]] static void missingStage(const char* what) {
-    std::cerr << "This build of Veltra cannot " << what << " yet.\n";
-    finish(1);
-}
 
 // Reads one input file with the reader its suffix selects.
 static void readInputFile(const char* name) {
@@ -60,8 +55,7 @@ static void readInputFile(const char* name) {
             std::cerr << "No planning frontend selected.\n";
             std::exit(1);
         }
-        std::fclose(file);
-        missingStage("read planning files");
+        parsePlanningFile(file);
     } else {
         parseMainLanguage(file);
     }
@@ -281,6 +275,8 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
         printDiagnosis(nullptr, trueAtoms, nullptr);
     } else if (frontend == 5) {
         printSQLResult(trueAtoms);
+    } else if (frontend == 6 || frontend == 7) {
+        planFoundHook(nullptr, trueAtoms, nullptr);
     }
     if (statsLevel > 0) printTimings(nullptr);
     finish(0);
@@ -350,7 +346,7 @@ int runDriver(RUNSETTINGS& run) {
     if (consistencyFirst) addConsistencyConstraints();
     if (frontend == 3 || frontend == 4)
         translateDiagnosis(rules, constraints, weakConstraints, hypotheses, observations);
-    if (frontend == 6 || frontend == 7) missingStage("run the planning frontend");
+    if (frontend == 6 || frontend == 7) translatePlanningProblem();
 
     // 13, 14, 15.
     if (!consistencyFirst) addConsistencyConstraints();
@@ -431,6 +427,15 @@ int runDriver(RUNSETTINGS& run) {
         finish(groundingStatus);
     }
 
+    // 31. The planning frontend's steps after grounding.
+    // Grounding that derives "$abs" leaves no plan: the run ends as if
+    // grounding had proved the program inconsistent.
+    if ((frontend == 6 || frontend == 7) && !planningAfterGrounding()) {
+        preprocessingTimer.stop();
+        if (statsLevel > 0) printTimings(nullptr);
+        finish(0);
+    }
+
     // 33. Nothing left to search.
     if (groundRules.empty()) reportSingleModel(costs);
     // The SQL result is printed only where grounding decided it.
@@ -439,7 +444,6 @@ int runDriver(RUNSETTINGS& run) {
         finish(1);
     }
 
-    // 31. No frontend of this build sets an after-grounding hook.
     // 32. The head-cycle-free hint, worth a graph only for a large ground program.
     bool programIsHCF = false;
     if (groundRules.size() > 3 * rules.size()) {
@@ -468,13 +472,18 @@ int runDriver(RUNSETTINGS& run) {
     if (frontend == 1) modelHook = braveModelHook;
     if (frontend == 2) modelHook = cautiousModelHook;
     if (frontend == 3 || frontend == 4) modelHook = printDiagnosis;
+    MODELHOOK candidateFilter = nullptr;
+    if (frontend == 6 || frontend == 7) {
+        modelHook = planFoundHook;
+        candidateFilter = securePlanFilter;
+    }
     uint32_t checkFlags = 0;
     if (programIsHCF) checkFlags |= CHECK_PROGRAM_IS_HCF;
     if (!run.modelCheckingOff) checkFlags |= CHECK_MODEL_CHECKING_ON;
     if (OPTIONS.useGUS) checkFlags |= CHECK_USE_GUS;
     auto generator = std::make_unique<MODELGENERATOR>(
         &groundRules, &groundConstraints, &groundWeakConstraints, query.get(), &edbFacts, &trueAtoms, &run.n,
-        &costs.bound, checkFlags, modelHook, nullptr, aggregatesPresent, &costs.initial,
+        &costs.bound, checkFlags, modelHook, candidateFilter, aggregatesPresent, &costs.initial,
         !groundWeakConstraints.empty() || !violatedWeakConstraints.empty(), !weakConstraints.empty(), wcTrace,
         costBoundGiven, static_cast<uint32_t>(costLevels.size()), static_cast<uint32_t>(aggregateCount),
         &heuristicList, &combineHeuristicList);

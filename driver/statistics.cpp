@@ -12,8 +12,6 @@
 
 namespace veltra {
 
-uint32_t secureCheckCount = 0;
-uint32_t planCacheHits = 0;
 
 namespace {
 

@@ -7,13 +7,10 @@
 
 #include "core/groundprogram.h"
 #include "core/rule.h"
+#include "core/stagetimers.h"
 #include "generator/modelgenerator.h"
 
 namespace veltra {
-
-// Kept by the planning frontend (secure planning with K), printed here.
-extern uint32_t secureCheckCount;  // plan security checks made
-extern uint32_t planCacheHits;     // security checks answered from a plan cache
 
 // The counting functions are 32-bit with wrap-around, like the figures they
 // print. constants is the size of the residual Herbrand universe: the entries
