@@ -114,4 +114,14 @@ void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     if (!goOn) searchState = 1;
 }
 
+void MODELGENERATOR::reportBestModel() {
+    totalTimer.start();
+    if (answerSetsPrinted == 0) searchTimer.start();
+    frontendTimer.start();
+    if (modelHook) modelHook(this, *groundTrueAtoms, bestModel.get());
+    frontendTimer.stop();
+    if (answerSetsPrinted == 0) searchTimer.stop();
+    totalTimer.stop();
+}
+
 }  // namespace veltra

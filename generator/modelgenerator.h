@@ -429,6 +429,11 @@ public:
     bool callModelChecker(INTERPRETATION& interpretation);
     // Keeps the answer set (bestModel, bestCost, the optimum) and reports it.
     void answerSetFound(INTERPRETATION& interpretation);
+    // After a search that proved the optimum only by ending ("-n=1"):
+    // reports bestModel through modelHook, timed like a report during the
+    // search (the search time only when nothing was printed before).
+    // pre: bestModel is set.
+    void reportBestModel();
     // The lowest atom from 'from' on that is in unfoundedSet and true (2 or
     // above 3); the atom count when there is none.
     uint32_t nextTrueUnfoundedAtom(const INTERPRETATION& interpretation, uint32_t from) const;
