@@ -138,7 +138,8 @@ inline uint32_t& constraintSatisfied(GROUNDCONSTRAINT& c) { return c.counters[0]
 inline uint32_t& openPos(GROUNDCONSTRAINT& c) { return c.counters[1]; }
 inline uint32_t& openNeg(GROUNDCONSTRAINT& c) { return c.counters[2]; }
 
-// Per-atom lists, all in one flat array (compressed rows), 32-bit offsets.
+// Per-atom lists, all in one flat array (compressed rows) with 32-bit
+// offsets; start has atom count + 1 entries while a run lasts.
 template <class T>
 using OCCURRENCES = FLATLISTS<T, uint32_t>;
 
