@@ -25,17 +25,17 @@ bool MODELGENERATOR::callModelChecker(INTERPRETATION& I) {
 }
 
 void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
-    // 1.
+    // Counted, and remembered for the forward check of later levels.
     ++answerSetCandidates;
     lastCandidateLevel = uint32_t(level);
 
-    // 2. An atom derived true without support: no answer set here.
+    // An atom derived true without support: no answer set here.
     if (I.mustBeTrueCount != 0) {
         unfoundedSetFound = false;
         return;
     }
 
-    // 3. Completion: every undefined atom false, propagated at once. Atoms
+    // Completion: every undefined atom false, propagated at once. Atoms
     // behind the walk are decided, so none of them can turn must-be-true.
     const int32_t atoms = int32_t(I.values.size());
     for (int32_t a = 0; a < atoms; ++a) {
@@ -52,7 +52,7 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
         }
     }
 
-    // 4. The model check, needed when some true atom was not derived by
+    // The model check, needed when some true atom was not derived by
     // propagation. For a head-cycle-free program the unfounded-set step has
     // falsified every unfounded atom of a cyclic component, and the support
     // counts have failed every branch where a true atom lost its last rule.
@@ -70,7 +70,7 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
         }
     }
 
-    // 5. The caller's filter, for candidates that passed.
+    // The caller's filter, for candidates that passed.
     if (candidateFilter) {
         if (searchState == 2) return;  // unfoundedSetFound stays for the backtracking check
         frontendTimer.start();
@@ -82,7 +82,7 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
         }
     }
 
-    // 6.
+    // Neither check nor filter rejected it: an answer set.
     if (searchState != 2) {
         answerSetFound(I);
         unfoundedSetFound = false;
@@ -90,7 +90,7 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
 }
 
 void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
-    // 1-3. The new bound, the best model and whether it proves the optimum.
+    // The new bound, the best model and whether it proves the optimum.
     if (!optimumKnown) bestCost = std::make_unique<COSTVECTOR>(I.cost);
     if (!bestModel) bestModel = std::make_unique<INTERPRETATION>();
     bestModel->values = I.values;
@@ -98,10 +98,10 @@ void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     bestModel->cost = I.cost;
     if (!optimumKnown && initialCost && compareCosts(I.cost, *initialCost) == 0) optimumKnown = true;
 
-    // 4. Only answer sets of known optimal cost count.
+    // Only answer sets of known optimal cost count.
     if (optimumKnown) ++answerSetsComputed;
 
-    // 5. The report.
+    // The report.
     if (!modelHook) return;
     const INTERPRETATION* model = &I;
     if (weakConstraintsPresent) {
@@ -112,6 +112,16 @@ void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     const bool goOn = modelHook(this, *groundTrueAtoms, model);
     frontendTimer.stop();
     if (!goOn) searchState = 1;
+}
+
+void MODELGENERATOR::reportBestModel() {
+    totalTimer.start();
+    if (answerSetsPrinted == 0) searchTimer.start();
+    frontendTimer.start();
+    if (modelHook) modelHook(this, *groundTrueAtoms, bestModel.get());
+    frontendTimer.stop();
+    if (answerSetsPrinted == 0) searchTimer.stop();
+    totalTimer.stop();
 }
 
 }  // namespace veltra

@@ -395,7 +395,7 @@ int compareByCombinedCriterion(uint32_t c, int32_t kind, const PTCANDIDATE& a, c
 void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HEURISTICINFO& record,
                        const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                        const std::vector<int32_t>& combineKinds, bool combine) {
-    // 1. The entry, in the spare.
+    // The entry, in the spare.
     if (!list.spare) list.spare = std::make_unique<PTCANDIDATE>();
     PTCANDIDATE* e = list.spare.get();
     e->atom = atom;
@@ -408,7 +408,7 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
         copyRecord(*e->complementInfo, *complement);
     }
 
-    // 2. E against x: the first criterion that tells them apart. E is
+    // E against x: the first criterion that tells them apart. E is
     // converted once, each x once per comparison.
     ENTRYVIEW& ev = view(2);
     ENTRYVIEW& xv = view(3);
@@ -424,7 +424,7 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
         return 0;
     };
 
-    // 3, 4. Worse than every kept entry: at the end, while there is room.
+    // Worse than every kept entry: at the end, while there is room.
     if (list.candidates.empty() || compare(*list.candidates.back()) < 0) {
         if (list.entryCount < list.capacity) {
             list.candidates.push_back(std::move(list.spare));
@@ -432,7 +432,7 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
         }
         return;
     }
-    // 5. Before the first entry it is not worse than; the last one drops
+    // Before the first entry it is not worse than; the last one drops
     // out when the list is full.
     size_t k = 0;
     while (k < list.candidates.size() && compare(*list.candidates[k]) < 0) ++k;

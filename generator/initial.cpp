@@ -33,7 +33,7 @@ bool MODELGENERATOR::weakConstraintExceedsBound(int32_t weak, const COSTVECTOR& 
 }
 
 bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
-    // 1. The bound of the run; with a bound given, every answer set within
+    // The bound of the run; with a bound given, every answer set within
     // it is wanted.
     if (!optimumKnown) {
         if (costBound && costBound->size() == levelCount) {
@@ -45,7 +45,7 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
         if (costBoundGiven) optimumKnown = true;
     }
 
-    // 2. Atoms no rule can support are false; those that occur nowhere else
+    // Atoms no rule can support are false; those that occur nowhere else
     // need no event.
     const int32_t n = groundAtomCount;
     for (int32_t a = 0; a < n; ++a) {
@@ -95,7 +95,7 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
         if (constraintSatisfied(wc) == 0 && weakConstraintExceedsBound(int32_t(w), I.cost)) forceLast(wc);
     }
 
-    // 6. Everything to a fixpoint.
+    // Everything to a fixpoint.
     return propagateEvents(I);
 }
 

@@ -160,7 +160,7 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
 
 bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negative, uint32_t& consistent,
                                       uint32_t& failed, INTERPRETATION& I) {
-    // 1, 2. The literal and, with --complpt, its complement.
+    // The literal and, with --complpt, its complement.
     if (negative)
         ptTriedNegative[a] = true;
     else
@@ -174,7 +174,7 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
     considerCandidate(list, a, negative, lookaheadInfo, complement, heuristicCriteria, combineKinds,
                       settings.complementPT);
 
-    // 5. The twin head atom: a's only supporting rule has a true body and one
+    // The twin head atom: a's only supporting rule has a true body and one
     // other open head atom h; h true is equivalent to a false and vice versa.
     if (!settings.complementPT || negative || supportCount[a] != 1) return true;
     GROUNDRULE* r = nullptr;
@@ -234,7 +234,7 @@ bool MODELGENERATOR::lookaheadBothSides(int32_t a, bool negative, INTERPRETATION
 }
 
 bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTrue, INTERPRETATION& I) {
-    // 1-3. A level of its own and a fresh record.
+    // A level of its own and a fresh record.
     I.pushMarkers();
     ++level;
     currentInfo.clearCounters();
@@ -243,20 +243,20 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     if (currentInfo.satisfiedWeakCost)
         std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
 
-    // 4, 5. The assumption and what follows.
+    // The assumption and what follows.
     assert(I.values[a] == TV_UNDEFINED);
     assignChoice(a, assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE, I);
     const bool ok = propagateEvents(I);
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
 
-    // 7. Undo everything the lookahead changed.
+    // Undo everything the lookahead changed.
     --level;
     I.undoToMarkers();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);
     if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
 
-    // 8. A failed assumption proves its complement.
+    // A failed assumption proves its complement.
     if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
     return !ok;
 }

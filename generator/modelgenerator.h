@@ -138,7 +138,8 @@ inline uint32_t& constraintSatisfied(GROUNDCONSTRAINT& c) { return c.counters[0]
 inline uint32_t& openPos(GROUNDCONSTRAINT& c) { return c.counters[1]; }
 inline uint32_t& openNeg(GROUNDCONSTRAINT& c) { return c.counters[2]; }
 
-// Per-atom lists, all in one flat array (compressed rows), 32-bit offsets.
+// Per-atom lists, all in one flat array (compressed rows) with 32-bit
+// offsets; start has atom count + 1 entries while a run lasts.
 template <class T>
 using OCCURRENCES = FLATLISTS<T, uint32_t>;
 
@@ -429,6 +430,11 @@ public:
     bool callModelChecker(INTERPRETATION& interpretation);
     // Keeps the answer set (bestModel, bestCost, the optimum) and reports it.
     void answerSetFound(INTERPRETATION& interpretation);
+    // After a search that proved the optimum only by ending ("-n=1"):
+    // reports bestModel through modelHook, timed like a report during the
+    // search (the search time only when nothing was printed before).
+    // pre: bestModel is set.
+    void reportBestModel();
     // The lowest atom from 'from' on that is in unfoundedSet and true (2 or
     // above 3); the atom count when there is none.
     uint32_t nextTrueUnfoundedAtom(const INTERPRETATION& interpretation, uint32_t from) const;

@@ -136,14 +136,14 @@ namespace {
 enum : int32_t { LEVEL_ENDED, BRANCH_OPENED, BRANCH_FAILED };
 }  // namespace
 
-// Steps 1 to 3 of a level: statistics, the forward partial check and the
+// The opening of a level: statistics, the forward partial check and the
 // first choice. False when the level ends at once.
 bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     f.L = level;
     f.passedLevel = lastPassedCheckLevel;
     f.candidateLevel = lastCandidateLevel;
 
-    // 1. Level statistics.
+    // Level statistics.
     if (uint32_t(f.L) > maxLevel) {
         maxLevel = uint32_t(f.L);
         if (settings.countLevels) levelCounts.push_back(1);
@@ -151,12 +151,12 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
         ++levelCounts[f.L - 1];
     }
 
-    // 2. Forward partial check, only where head cycles make stability doubtful.
+    // Forward partial check, only where head cycles make stability doubtful.
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && settings.partialChecksForwards && !checkAtomList.empty() &&
         !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel))
         return false;
 
-    // 3. The first choice: with heuristics the best possibly-true literal
+    // The first choice: with heuristics the best possibly-true literal
     // after lookaheads, without them the first open rule with a true
     // positive body.
     ptTimer.start();
@@ -177,17 +177,17 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     return true;
 }
 
-// Steps 4 to 6 of a level and the start of a branch: a candidate when
-// nothing is left to choose, else a new level with the choice assigned and
+// A choice of a level and the start of its branch: a candidate when nothing
+// is left to choose, else a new level with the choice assigned and
 // propagated (undone at once when that fails).
 int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
-    // 4. Nothing left to choose: the interpretation is a candidate.
+    // Nothing left to choose: the interpretation is a candidate.
     if (!f.found) {
         checkCandidate(I);
         return LEVEL_ENDED;
     }
 
-    // 5, 6. The literal, taken true first unless its complement's record
+    // The literal, taken true first unless its complement's record
     // is better.
     f.literal = f.cursor.literal;
     f.sign = 1;
@@ -219,11 +219,11 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     return BRANCH_OPENED;
 }
 
-// Steps 7 to 9 of a level once its branch came back and was undone: the
-// partial check a failed check below asked for, the complement of the
-// choice, and the next choice. False when the level ends.
+// A level once its branch came back and was undone: the partial check a
+// failed check below asked for, the complement of the choice, and the next
+// choice. False when the level ends.
 bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
-    // 7. What came back from below.
+    // What came back from below.
     if (searchState == 1) return false;
     if (searchState == 2) {
         if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
@@ -239,7 +239,7 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // costs only grow along a branch.
     if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) return false;
 
-    // 8. The complement on this level: the atom false when the branch made
+    // The complement on this level: the atom false when the branch made
     // it true, must-be-true when the branch made it false.
     const int32_t a = f.literal.atom;
     const int32_t value = I.values[a];
@@ -253,7 +253,7 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     }
     if (!propagateEvents(I)) return false;
 
-    // 9. The next choice on the same level.
+    // The next choice on the same level.
     ptTimer.start();
     if (settings.useHeuristics) {
         f.list.remove(0);
@@ -321,7 +321,7 @@ bool MODELGENERATOR::backtrackingCheckFails(INTERPRETATION& I) {
     const uint32_t atoms = uint32_t(I.values.size());
     bool hopeless = false;
     bool decided = false;
-    // 1. The unfounded set of the last failed check, re-tested while one of
+    // The unfounded set of the last failed check, re-tested while one of
     // its atoms is still true.
     if (unfoundedSetFound) {
         if (unfoundedCursor >= atoms || !checkerTrue(I.values[unfoundedCursor]))
@@ -338,7 +338,7 @@ bool MODELGENERATOR::backtrackingCheckFails(INTERPRETATION& I) {
             }
         }
     }
-    // 2. Otherwise a full check of the current interpretation.
+    // Otherwise a full check of the current interpretation.
     if (!decided) {
         hopeless = !callModelChecker(I);
         partialCheckRules.clear();

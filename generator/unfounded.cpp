@@ -65,7 +65,7 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
-    // 1. Founded atoms found further rules; a rule of an atom's leading run
+    // Founded atoms found further rules; a rule of an atom's leading run
     // has a head atom in the atom's component.
     while (!gusAtomQueue.empty()) {
         const int32_t q = gusAtomQueue.pop().atom;
@@ -85,7 +85,7 @@ bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
             }
         }
     }
-    // 2. What is left unfounded is false, or the branch is hopeless.
+    // What is left unfounded is false, or the branch is hopeless.
     for (int32_t p : gdg->components[c]) {
         if (p >= groundAtomCount || gusScratch.values[p] != GUS_UNFOUNDED || isAggregateAtom(p)) continue;
         if (I.values[p] != TV_UNDEFINED) return false;  // true or must-be-true

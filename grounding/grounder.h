@@ -398,6 +398,7 @@ public:
     bool checkAggregateAssignment(const LITERAL& literal, TERM* bindings);
 
 private:
+    struct JOIN;  // one joinBody call, its state and steps (join.cpp)
     std::vector<LITERALMATCHER> matchers_;  // the join's stack, by position, reused from item to item
     std::vector<uint8_t> relevantBinderScratch_;
     std::vector<uint64_t> headVariables_;    // instantiateRule's head-variable set
