@@ -54,10 +54,12 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
 
     // 4. The model check, needed when some true atom was not derived by
     // propagation. For a head-cycle-free program the unfounded-set step has
-    // falsified every unfounded atom of a cyclic component, and the support
-    // counts have failed every branch where a true atom lost its last rule.
+    // falsified every unfounded atom of a cyclic component (every cyclic
+    // component qualifies for it), and the support counts have failed every
+    // branch where a true atom lost its last rule; without a cyclic component
+    // the support counts alone suffice.
     const bool unfoundedStepCovers =
-        gusActive && (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
+        (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && !checkAtomList.empty() && !unfoundedStepCovers) {
         modelCheckTimer.start();
         ++totalModelChecks;
