@@ -28,4 +28,24 @@ namespace veltra {
     std::exit(99);
 }
 
+void checkStandardOutput() {
+    if (!std::cout.fail() && !std::ferror(stdout)) return;
+    std::cerr << "Error: cannot write to standard output.\n";
+    std::_Exit(1);  // the exit check would only report it again
+}
+
+namespace {
+
+void flushAtExit() {
+    std::cout.flush();
+    std::fflush(stdout);  // a failure sets the error flag that the check reads
+    checkStandardOutput();
+}
+
+}  // namespace
+
+void installExitChecks() {
+    std::atexit(flushAtExit);
+}
+
 }  // namespace veltra
