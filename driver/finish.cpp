@@ -1,9 +1,13 @@
 // driver/finish.cpp: the exit routines of a run.
 #include "driver/finish.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
 
 #include "driver/options.h"
 #include "driver/output.h"
@@ -36,6 +40,16 @@ void checkStandardOutput() {
 
 namespace {
 
+// No allocation here: memory is exhausted. What standard output buffers is
+// written first, so that answers printed so far are not lost.
+[[noreturn]] void outOfMemory() {
+    std::fflush(stdout);
+    static const char message[] = "Error: out of memory.\n";
+    ssize_t written = write(2, message, sizeof message - 1);
+    (void)written;
+    std::_Exit(1);
+}
+
 void flushAtExit() {
     std::cout.flush();
     std::fflush(stdout);  // a failure sets the error flag that the check reads
@@ -45,6 +59,10 @@ void flushAtExit() {
 }  // namespace
 
 void installExitChecks() {
+    std::set_new_handler(outOfMemory);
+    // The code throws nothing itself; what reaches terminate is a standard
+    // library report of a size or an allocation it cannot satisfy.
+    std::set_terminate(outOfMemory);
     std::atexit(flushAtExit);
 }
 

@@ -15,8 +15,9 @@ namespace veltra {
 // has failed. Cheap: it reads the stream state only.
 void checkStandardOutput();
 
-// Called first by the program entry: every exit writes out what standard
-// output still buffers, failing with checkStandardOutput's message.
+// Called first by the program entry: exhausted memory ends the run with a
+// message and status 1 in every stage, and every exit writes out what
+// standard output still buffers, failing with checkStandardOutput's message.
 void installExitChecks();
 
 }  // namespace veltra

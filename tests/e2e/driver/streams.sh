@@ -1,7 +1,8 @@
 #!/bin/sh
-# Failed writes on standard output, which a .case cannot set up: each ends the
-# run with one message on standard error and status 1.
-# usage: streams.sh VELTRA
+# Failed writes on standard output and exhausted memory, which a .case cannot
+# set up: each ends the run with one message on standard error and status 1.
+# usage: streams.sh VELTRA [memory]   ("memory" adds the runs under ulimit -v;
+# the sanitizer build reserves too much address space for them)
 veltra=$1
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
@@ -40,5 +41,15 @@ status=$( (trap '' PIPE; timeout 60 "$veltra" -silent "$dir/many.dl" 2> "$dir/er
 expect pipe-sigpipe-ignored 1 "$writeError"
 status=$( (timeout 60 "$veltra" -silent "$dir/many.dl" 2> "$dir/err"; echo $? > "$dir/status") | head -c 1 > /dev/null; cat "$dir/status")
 expect pipe-sigpipe-default 141 ""
+
+if [ "$2" = memory ]; then
+    memoryError="Error: out of memory."
+    echo 'n(0). n(Y) :- n(X), #succ(X,Y).' > "$dir/succ.dl"
+    (ulimit -v 150000; timeout 120 "$veltra" -silent -N=9999999 "$dir/succ.dl" > /dev/null 2> "$dir/err"); status=$?
+    expect out-of-memory-grounding 1 "$memoryError"
+    echo 'p(1..999999997).' > "$dir/interval.dl"
+    (ulimit -v 150000; timeout 120 "$veltra" -silent "$dir/interval.dl" > /dev/null 2> "$dir/err"); status=$?
+    expect out-of-memory-interval 1 "$memoryError"
+fi
 
 exit $((failures != 0))
