@@ -97,6 +97,12 @@ protected:
     friend std::unique_ptr<AGGREGATEFUNCTION> makeAggregateFunction(int32_t kind);
 };
 
+// The value of an upper guard that is an integer, or BOUNDLIMIT for one that
+// was not written (the null term); bounds never exceed BOUNDLIMIT.
+inline int64_t upperGuardValue(const TERM& integerOrNull) {
+    return integerOrNull.isNull() ? BOUNDLIMIT : integerValue(integerOrNull);
+}
+
 // A new function of the given kind at its reset values; null for #any, #avg.
 std::unique_ptr<AGGREGATEFUNCTION> makeAggregateFunction(int32_t kind);
 
@@ -173,7 +179,8 @@ protected:
 };
 
 // The payload of an aggregate atom: guards and the owned function. Guards are
-// inclusive ("<=") when the flag is set, strict ("<") otherwise.
+// inclusive ("<=") when the flag is set, strict ("<") otherwise. An upper
+// guard that was not written is the null term: it bounds nothing.
 struct AGGREGATEATOM {
     std::unique_ptr<AGGREGATEFUNCTION> function;  // null once interned
     int32_t aggregateIndex = 0;                   // valid when function is null

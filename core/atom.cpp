@@ -172,8 +172,10 @@ int compareAtoms(const ATOM& a, const ATOM& b) {
     return 0;
 }
 
+// An upper guard that was not written prints as the integer it once stood for.
 static void printGuard(std::ostream& out, const TERM& g) {
     if (g.kind == TERM_VARIABLE || g.kind == TERM_INTEGER) printTerm(out, g);
+    if (g.isNull()) out << INT32_MAX;
 }
 
 static void printTermList(std::ostream& out, const std::vector<TERM>& terms, size_t from) {

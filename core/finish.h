@@ -16,4 +16,13 @@ extern FINISHHOOK finishHook;
 // A state that no input can cause: prints the tag and exits with status 99.
 [[noreturn]] void internalError(const char* tag);
 
+// Ends the run with a message and status 1 when a write on standard output
+// has failed. Cheap: it reads the stream state only.
+void checkStandardOutput();
+
+// Called first by the program entry: exhausted memory ends the run with a
+// message and status 1 in every stage, and every exit writes out what
+// standard output still buffers, failing with checkStandardOutput's message.
+void installExitChecks();
+
 }  // namespace veltra

@@ -219,6 +219,11 @@ const OPTIONENTRY optionTable[] = {
     {"-OM-", VELTRA_RUN(run.modelCheckingOff = true)},
     {"-OMm=", [](const char*, const char* value, RUNSETTINGS&) {
          modelCheckMethod = static_cast<int32_t>(readUnsigned(value, INT32_MAX));
+         if (modelCheckMethod != 0 && modelCheckMethod != 1 && modelCheckMethod != 5 &&
+             modelCheckMethod != 9) {  // the checker knows no other method
+             std::cerr << "-OMm= needs one of the values 0, 1, 5 and 9.\n";
+             std::exit(1);
+         }
      }},
     {"-OPf-", VELTRA_FLAG(OPTIONS.partialChecksForwards = false)},
     {"-OPf", VELTRA_FLAG(OPTIONS.partialChecksForwards = true)},

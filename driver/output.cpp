@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "core/finish.h"
 #include "core/rule.h"
 #include "driver/options.h"
 #include "input/dbstatement.h"
@@ -74,6 +75,7 @@ bool printModelWithCost(MODELGENERATOR* generator, const ATOMSET& trueAtoms, con
             std::cout << "<0>";
         std::cout << '\n';
     }
+    checkStandardOutput();  // a failed write stops the search here
     return true;
 }
 

@@ -179,6 +179,13 @@ struct COSTS {
     COSTVECTOR bound, initial;
 };
 
+// With no ground rule left to search, every atom that grounding did not make
+// true is false in the one model: a ground weak constraint left with only
+// negated literals is violated there.
+static bool violatedInSingleModel(const GROUNDWEAKCONSTRAINT& w) {
+    return groundRules.empty() && w.body.firstNegative == 0;
+}
+
 static COSTS buildCosts(const RUNSETTINGS& run) {
     std::vector<int32_t> levels = weakConstraintLevels();
     int32_t bounded = std::min<int32_t>(maxWeakConstraintLevel, static_cast<int32_t>(run.costBounds.size()));
@@ -196,6 +203,11 @@ static COSTS buildCosts(const RUNSETTINGS& run) {
         }
     }
     for (const GROUNDWEAKCONSTRAINT& w : violatedWeakConstraints) {
+        int32_t slot = costSlot(integerValue(w.level));
+        costs.initial.values[slot] += uint64_t(integerValue(w.weight));
+    }
+    for (const GROUNDWEAKCONSTRAINT& w : groundWeakConstraints) {
+        if (!violatedInSingleModel(w)) continue;
         int32_t slot = costSlot(integerValue(w.level));
         costs.initial.values[slot] += uint64_t(integerValue(w.weight));
     }
@@ -261,7 +273,8 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
         std::cout << '\n';
         if (!weakConstraints.empty()) {
             std::cout << "Cost ([Weight:Level]): ";
-            if (violatedWeakConstraints.empty())
+            if (violatedWeakConstraints.empty() &&
+                std::none_of(groundWeakConstraints.begin(), groundWeakConstraints.end(), violatedInSingleModel))
                 std::cout << "<0>";
             else
                 printCostLine(std::cout, costs.initial, maxWeakConstraintLevel);

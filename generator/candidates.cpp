@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "checker/modelchecker.h"
+#include "core/finish.h"
 #include "generator/modelgenerator.h"
 
 namespace veltra {
@@ -54,10 +55,12 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
 
     // The model check, needed when some true atom was not derived by
     // propagation. For a head-cycle-free program the unfounded-set step has
-    // falsified every unfounded atom of a cyclic component, and the support
-    // counts have failed every branch where a true atom lost its last rule.
+    // falsified every unfounded atom of a cyclic component (every cyclic
+    // component qualifies for it), and the support counts have failed every
+    // branch where a true atom lost its last rule; without a cyclic component
+    // the support counts alone suffice.
     const bool unfoundedStepCovers =
-        gusActive && (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
+        (checkFlags & CHECK_USE_GUS) != 0 && (checkFlags & CHECK_PROGRAM_IS_HCF) != 0;
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && !checkAtomList.empty() && !unfoundedStepCovers) {
         modelCheckTimer.start();
         ++totalModelChecks;
@@ -111,6 +114,7 @@ void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     frontendTimer.start();
     const bool goOn = modelHook(this, *groundTrueAtoms, model);
     frontendTimer.stop();
+    checkStandardOutput();  // a failed write of any frontend stops the search here
     if (!goOn) searchState = 1;
 }
 

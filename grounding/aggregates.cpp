@@ -110,7 +110,7 @@ bool GROUNDER::checkAggregateAssignment(const LITERAL& literal, TERM* binding) {
     checkGuard(literal, agg.upperGuard, binding, "Upper guard must be an integer in ");
     const TERM& lowerTerm = agg.lowerGuard.isVariable() ? binding[agg.lowerGuard.index] : agg.lowerGuard;
     const TERM& upperTerm = agg.upperGuard.isVariable() ? binding[agg.upperGuard.index] : agg.upperGuard;
-    const int64_t lowerValue = integerValue(lowerTerm), upperValue = integerValue(upperTerm);
+    const int64_t lowerValue = integerValue(lowerTerm), upperValue = upperGuardValue(upperTerm);
     const int64_t lo = agg.lowerInclusive ? lowerValue : lowerValue + 1;
     const int64_t hi = agg.upperInclusive ? upperValue : upperValue - 1;
     if (lo > hi || lo > fn.upper || hi < fn.lower) return !literal.negated;  // certainly false

@@ -38,7 +38,8 @@ void GROUNDER::simplifyGroundBody(GROUNDCONJUNCTION& groundBody, const CONJUNCTI
             const AGGREGATEFUNCTION& fn = agg.fn();
             if (noUndefinedAtoms[aggregateSetPredicate(l)] || agg.assignment) continue;
             int64_t lowerValue = guardValue(agg.lowerGuard, bindings.data());
-            int64_t upperValue = guardValue(agg.upperGuard, bindings.data());
+            int64_t upperValue = agg.upperGuard.isVariable() ? guardValue(agg.upperGuard, bindings.data())
+                                                             : upperGuardValue(agg.upperGuard);
             bool lowerHolds = lowerValue < fn.lower || (agg.lowerInclusive && lowerValue == fn.lower);
             bool upperHolds = upperValue > fn.upper || (agg.upperInclusive && upperValue == fn.upper);
             if (lowerHolds && upperHolds) continue;  // certainly true

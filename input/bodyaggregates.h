@@ -24,7 +24,10 @@ struct AGGREGATEDESCRIPTION {
     CONJUNCTION body;                // after ":", positive literals first
 };
 
-// The missing guards of the one-sided forms.
+// The missing guards of the one-sided forms. A missing lower guard is 0, which
+// bounds no value (values are never negative) and keeps "#min"/"#max" without
+// a value false. A missing upper guard is the null term and bounds nothing;
+// the printers write it as defaultUpperGuard.
 constexpr int32_t defaultLowerGuard = 0;
 constexpr int32_t defaultUpperGuard = INT32_MAX;
 

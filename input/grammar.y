@@ -78,7 +78,7 @@ static AGGREGATEDESCRIPTION* aggregateDescription(int32_t kind, std::vector<TERM
 // A guarded aggregate: the upper guard is made first, then the lower one.
 static ATOM* guardedAggregate(const TERM* lower, bool lowerInclusive, const TERM* upper, bool upperInclusive,
                               AGGREGATEDESCRIPTION* description) {
-    GUARD u = makeGuard(upper ? *upper : integerTerm(defaultUpperGuard), upperInclusive, false);
+    GUARD u = upper ? makeGuard(*upper, upperInclusive, false) : GUARD{TERM(), true};
     GUARD l = makeGuard(lower ? *lower : integerTerm(defaultLowerGuard), lowerInclusive, true);
     ATOM* atom = new ATOM(makeAggregateAtom(l, u, *description));
     delete description;

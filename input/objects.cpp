@@ -2,6 +2,7 @@
 // descendants override, and named constants.
 #include "input/objects.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -71,11 +72,21 @@ void lookupObject(std::vector<int32_t>& list, const char* name) {
 
 void propagateToParentObjects(const ATOM& atom, const std::vector<int32_t>& parents) {
     // Depth first over the ancestors, as the recursion over parent lists would
-    // go; an ancestor that already records the atom ends its own list.
+    // go; an ancestor that already records the atom ends its own list. An
+    // ancestor reached again on another path is not walked again: its own
+    // ancestors were walked the first time, and marks only grow, so a second
+    // walk would record nothing new (and diamonds would cost every path).
     struct FRAME {
         const std::vector<int32_t>* parents;
         size_t next;
     };
+    static std::vector<uint32_t> visitedInWalk;  // per object: the walk that last reached it
+    static uint32_t walk = 0;
+    visitedInWalk.resize(objects.size(), 0);
+    if (++walk == 0) {  // the stamps wrapped around: start afresh
+        std::fill(visitedInWalk.begin(), visitedInWalk.end(), 0);
+        walk = 1;
+    }
     std::vector<FRAME> stack{{&parents, 0}};
     while (!stack.empty()) {
         FRAME& top = stack.back();
@@ -83,11 +94,14 @@ void propagateToParentObjects(const ATOM& atom, const std::vector<int32_t>& pare
             stack.pop_back();
             continue;
         }
-        OBJECT& parent = *objects[(*top.parents)[top.next++]];
+        const int32_t number = (*top.parents)[top.next++];
+        OBJECT& parent = *objects[number];
         if (parent.overridden.contains(atom)) {
             stack.pop_back();
             continue;
         }
+        if (visitedInWalk[number] == walk) continue;
+        visitedInWalk[number] = walk;
         if (defines(parent, atom)) parent.overridden.add(atom);
         stack.push_back({&parent.parents, 0});
     }

@@ -100,7 +100,8 @@ std::vector<RULE>* intervalFacts(const char* name, const TERM& lower, const TERM
         return list;
     }
     int64_t from = integerValue(lower), to = integerValue(upper);
-    if (to >= from) list->reserve(static_cast<size_t>(to - from + 1));
+    // No reserve: a wide interval grows as its rules are made, so that memory
+    // runs out (and is reported) only when it is really exhausted.
     for (int64_t i = from; i <= to; ++i) {
         std::vector<TERM> argument{integerTerm(static_cast<int32_t>(i))};
         std::vector<ATOM> head;

@@ -170,7 +170,7 @@ struct BRUTEFORCE {
         const AGGREGATEATOM& agg = *atom.aggregate();
         const AGGREGATEFUNCTION& f = agg.fn();
         AGGREGATE g{a, f.kind, 0, &f.set(), integerValue(agg.lowerGuard) + (agg.lowerInclusive ? 0 : 1),
-                    integerValue(agg.upperGuard) - (agg.upperInclusive ? 0 : 1)};
+                    upperGuardValue(agg.upperGuard) - (agg.upperInclusive ? 0 : 1)};
         switch (f.kind) {
         case AGG_COUNT:
         case AGG_SUM: g.base = f.lower; break;
