@@ -8,6 +8,7 @@
 namespace veltra {
 
 std::unique_ptr<PREDICATEINDEX> predicateIndex;
+GROUNDINGWORK groundingWork;
 
 std::pair<ATOMITERATOR, bool> DELTA::add(ATOMSET& part, const ATOM& atom) {
     const size_t n = size_t(predicateTable.count);
@@ -77,6 +78,7 @@ static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId,
     if (isNew) {
         index.markDirty(p);
         index.argumentGroupKeys[p].push_back(key);
+        groundingWork.indexedAtoms += set.size();
         for (auto atom = set.begin(); atom != set.end(); ++atom) {
             const std::vector<TERM>* terms = atom->terms();
             if (terms && size_t(position) < terms->size()) groups[(*terms)[position]].push_back(atom);
@@ -93,6 +95,7 @@ static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const AT
     PREDICATEINDEX& index = *predicateIndex;
     TERM previousKey;
     bool first = true;
+    groundingWork.indexedAtoms += set.size();
     for (auto it = set.begin(); it != set.end(); ++it) {
         const std::vector<TERM>* terms = it->terms();
         if (!terms || terms->empty()) continue;
@@ -149,7 +152,12 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
         double figure = arity > 0 ? std::pow(double(size), 1.0 / arity) : 1.0;
         std::fill(figures.begin(), figures.end(), figure);
     }
-    index.distinctValues.clear();
+    // clear() zeroes the whole bucket array, which keeps the size of the
+    // largest build: only a build that counted has anything to clear.
+    if (!index.distinctValues.empty()) {
+        groundingWork.clearedBuckets += index.distinctValues.bucket_count();
+        index.distinctValues.clear();
+    }
 }
 
 void resetPredicateIndex(int32_t p) {

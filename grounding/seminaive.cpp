@@ -123,6 +123,7 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
             std::swap(delta, newDelta);
             std::swap(deltaCounts, newDeltaCounts);
             ++generation_;
+            ++groundingWork.rounds;
             clearDelta(*newDelta);
             if (!pass(list.split, list.ruleList.size(), false, iteration)) return false;
             mergeDelta(*delta, deltaCounts);
