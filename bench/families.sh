@@ -334,8 +334,8 @@ n=$(size 50); run queens "$n" first gen_queens "$n"
 n=$(size 10); run queens-all "$n" all gen_queens "$n"
 n=$(size 30); run strategic-all "$n" all gen_strategic "$n"
 n=$(size 200); run strategic-brave "$n" "brave:strat(c1), strat(c2), strat(c3)" gen_strategic "$n"
-n=$(size 30); run qbf-sat "$((2 * n))" first gen_qbf "$n" "$n" $(size 160) 3
-n=$(size 30); run qbf-unsat "$((2 * n))" first gen_qbf "$n" "$n" $(size 160) 4
+n=$(size 30); run qbf-sat "$((2 * n))" first gen_qbf "$n" "$n" $(size 170) 1
+n=$(size 30); run qbf-unsat "$((2 * n))" first gen_qbf "$n" "$n" $(size 150) 7
 n=$(size 4000); run objects "$n" veltra-only gen_objects "$n"
 n=$(size 1000); run tc-chain "$n" ground gen_tc_chain "$n"
 run tc-random "$(size 1000)" ground gen_tc_random "$(size 1000)" "$(size 1500)"

@@ -343,7 +343,8 @@ int runDriver(RUNSETTINGS& run) {
     // 13, 14, 15.
     addConsistencyConstraints();
     if (!setupQuery()) finish(1);
-    if (objectsUsed) rewriteInheritance(objects);
+    // Precedence facts that no rule reads are left out unless the EDB is printed or counted.
+    if (objectsUsed) rewriteInheritance(objects, statsLevel > 0 || run.instantiate || (run.printMask & printMaskEdb));
 
     // 17. "#import" and "#export" are read but have no effect.
     if (!importStatements.empty() || !exportStatements.empty()) {

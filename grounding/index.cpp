@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/rewrite.h"
 #include "grounding/grounder.h"
 
 namespace veltra {
@@ -134,9 +135,12 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
         for (uint32_t i : counted) figures[i] = 0.0;
     // Maps that need no counting are filled on first use (pendingMaps).
     if (predicateTable.kinds[p] == KIND_EDB) {
-        if (counting)
+        if (counting) {
             indexAtoms(p, counted, edbFacts.atomsOfPredicate(p), index.edbIndex[p], true);
-        else
+            if (p == omittedFacts.predicate)
+                for (uint32_t i : counted)
+                    if (i < omittedFacts.distinct.size()) figures[i] = omittedFacts.distinct[i];
+        } else
             index.pendingMaps[p] |= 1u << SET_EDB;
     } else {
         if (counting) {
