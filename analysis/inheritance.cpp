@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -100,21 +101,50 @@ int32_t firstFreeVariable(const CONJUNCTION& body) {
     return next;
 }
 
+// The walk of addPrecedenceFacts: visited[a] == stamp when a was met for the
+// object being walked (one stamp per object, so nothing is cleared).
+struct PRECEDENCEWALK {
+    std::vector<uint32_t> visited;
+    uint32_t stamp = 0;
+    std::vector<int32_t> stack;
+    std::vector<uint8_t> read;          // per object: an overriding rule reads __prec(X, object)
+    bool everyFact = true;              // store every fact, read or not
+    std::vector<uint8_t> hasAncestor;   // per object: some fact has it first
+    std::vector<uint8_t> isAncestor;    // per object: some fact has it second
+};
+
 // __prec(o, a) for every ancestor a of object o. An ancestor met again on
 // another path adds nothing new, nor do its own ancestors, so it is skipped.
-void addPrecedenceFacts(int32_t o) {
+// A chain of k objects has k(k-1)/2 such facts, but only an overriding rule
+// reads them, always with its own object second: unless walk.everyFact, the
+// facts of the other ancestors are only counted (omittedFacts).
+void addPrecedenceFacts(int32_t o, PRECEDENCEWALK& walk) {
     const std::vector<std::unique_ptr<OBJECT>>& all = objects;
     if (all[o]->parents.empty()) return;
-    std::vector<uint8_t> visited(all.size(), 0);
-    std::vector<int32_t> stack(all[o]->parents.rbegin(), all[o]->parents.rend());
+    ++walk.stamp;
+    std::vector<int32_t>& stack = walk.stack;
+    stack.assign(all[o]->parents.rbegin(), all[o]->parents.rend());
     std::vector<TERM> terms{objectConstant(*all[o]), TERM()};
     while (!stack.empty()) {
         int32_t a = stack.back();
         stack.pop_back();
-        if (visited[a]) continue;
-        visited[a] = 1;
-        terms[1] = objectConstant(*all[a]);
-        edbFacts.add(ATOM("__prec", &terms, KIND_EDB));
+        if (walk.visited[a] == walk.stamp) continue;
+        walk.visited[a] = walk.stamp;
+        if (walk.everyFact || walk.read[a] || omittedFacts.predicate < 0) {
+            // The first fact also registers "__prec", where it always was.
+            terms[1] = objectConstant(*all[a]);
+            ATOM fact("__prec", &terms, KIND_EDB);
+            if (walk.everyFact || walk.read[a]) {
+                edbFacts.add(fact);
+            } else {
+                omittedFacts.predicate = fact.predicate;
+                ++omittedFacts.count;
+            }
+        } else {
+            ++omittedFacts.count;
+        }
+        walk.hasAncestor[o] = 1;
+        walk.isAncestor[a] = 1;
         const std::vector<int32_t>& parents = all[a]->parents;
         for (auto it = parents.rbegin(); it != parents.rend(); ++it) stack.push_back(*it);
     }
@@ -283,13 +313,37 @@ void rewriteRules(OBJECT& object) {
 
 }  // namespace
 
-void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objectList) {
+OMITTEDFACTS omittedFacts;
+
+void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objectList, bool everyPrecedenceFact) {
     assert(&objectList == &objects);
-    for (size_t o = 0; o < objectList.size(); ++o) {
-        addPrecedenceFacts(static_cast<int32_t>(o));
+    const size_t n = objectList.size();
+    PRECEDENCEWALK walk;
+    walk.visited.assign(n, 0);
+    walk.everyFact = everyPrecedenceFact;
+    walk.read.assign(n, 0);
+    walk.hasAncestor.assign(n, 0);
+    walk.isAncestor.assign(n, 0);
+    for (size_t o = 0; o < n; ++o)
+        if (objectList[o]->overridden.size() > 0) walk.read[o] = 1;
+    // Two objects of one name share their facts: leaving some out would then
+    // need counting by name. Such programs keep every fact.
+    std::unordered_set<int32_t> names;
+    for (size_t o = 0; o < n && walk.everyFact == false; ++o)
+        if (!names.insert(objectList[o]->name).second) walk.everyFact = true;
+    for (size_t o = 0; o < n; ++o) {
+        addPrecedenceFacts(static_cast<int32_t>(o), walk);
         addOverridingRules(static_cast<int32_t>(o));
         rewriteFacts(*objectList[o]);
         rewriteRules(*objectList[o]);
+    }
+    if (omittedFacts.predicate >= 0) {
+        uint32_t first = 0, second = 0;
+        for (size_t o = 0; o < n; ++o) {
+            first += walk.hasAncestor[o];
+            second += walk.isAncestor[o];
+        }
+        omittedFacts.distinct = {first, second};
     }
     for (CONSTRAINT& c : constraints) addProjectionRules(c.body, firstFreeVariable(c.body), "Constraint");
     // Weak constraints like constraints, so that their costs still apply to

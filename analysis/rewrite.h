@@ -52,7 +52,20 @@ bool subsumes(const RULE& r1, const RULE& r2);
 // argument, overriding goes through the generated "__prec", "__ovr" and
 // "__proj" predicates. Edits edbFacts, rules and constraints (weak constraints
 // and the query stay); warns about facts an object below redefines.
-void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objects);
+// Unless everyPrecedenceFact, the precedence facts that no rule reads (those
+// whose ancestor overrides nothing) stay out of edbFacts; omittedFacts
+// describes them. A caller sets it when edbFacts is printed or counted.
+void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objects, bool everyPrecedenceFact = true);
+
+// EDB facts of one predicate that edbFacts leaves out because no rule can
+// match them. The grounder's size and distinct-value figures count them as
+// if they were present, so that it orders bodies as it would with them.
+struct OMITTEDFACTS {
+    int32_t predicate = -1;          // -1: none left out
+    uint32_t count = 0;              // facts left out
+    std::vector<uint32_t> distinct;  // per argument position: distinct values over every fact, stored or not
+};
+extern OMITTEDFACTS omittedFacts;
 // Number of the next "__ovrN" guard; grows through the run.
 extern int32_t overrideRuleCounter;
 

@@ -353,7 +353,7 @@ static void readInput(const RUNSETTINGS& run) {
 
 // Objects, the frontend's translation, the consistency constraints of
 // strong negation, the query and inheritance, until the end of parsing.
-static void joinFrontend() {
+static void joinFrontend(const RUNSETTINGS& run) {
     // Objects beyond the default one make every statement non-ground.
     objectsUsed = objects.size() > 1;
     if (strictRulesUsed && !objectsUsed) {
@@ -374,7 +374,8 @@ static void joinFrontend() {
     // Strong negation, the query, inheritance.
     if (!consistencyFirst) addConsistencyConstraints();
     if (!setupQuery()) finish(1);
-    if (objectsUsed) rewriteInheritance(objects);
+    // Precedence facts that no rule reads are left out unless the EDB is printed or counted.
+    if (objectsUsed) rewriteInheritance(objects, statsLevel > 0 || run.instantiate || (run.printMask & printMaskEdb));
 
     // "#import" and "#export" are read but have no effect.
     if (!importStatements.empty() || !exportStatements.empty()) {
@@ -545,7 +546,7 @@ int runDriver(RUNSETTINGS& run) {
     int status = 0;
     if (!checkCommandLine(run, status)) return status;
     readInput(run);
-    joinFrontend();
+    joinFrontend(run);
     rewriteProgram();
 
     // The "--print-" options of the non-ground program.

@@ -152,6 +152,15 @@ struct PREDICATEINDEX {
 
 extern std::unique_ptr<PREDICATEINDEX> predicateIndex;  // alive while a GROUNDER runs
 
+// Work counters of the grounder, for the growth tests: each should grow with
+// the input, never with the input times the number of rounds. Never reset.
+struct GROUNDINGWORK {
+    uint64_t rounds = 0;          // semi-naive iterations of recursive components
+    uint64_t indexedAtoms = 0;    // atoms visited while building range maps and argument groups
+    uint64_t clearedBuckets = 0;  // hash buckets emptied after counting distinct values
+};
+extern GROUNDINGWORK groundingWork;
+
 // Builds the indexes of atom's predicate and, unless indexOnly, its figures:
 // counted distinct values for a complete predicate, size^(1/arity) at every
 // position for an incomplete one.

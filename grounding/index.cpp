@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/rewrite.h"
 #include "grounding/grounder.h"
 
 namespace veltra {
 
 std::unique_ptr<PREDICATEINDEX> predicateIndex;
+GROUNDINGWORK groundingWork;
 
 std::pair<ATOMITERATOR, bool> DELTA::add(ATOMSET& part, const ATOM& atom) {
     const size_t n = size_t(predicateTable.count);
@@ -77,6 +79,7 @@ static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId,
     if (isNew) {
         index.markDirty(p);
         index.argumentGroupKeys[p].push_back(key);
+        groundingWork.indexedAtoms += set.size();
         for (auto atom = set.begin(); atom != set.end(); ++atom) {
             const std::vector<TERM>* terms = atom->terms();
             if (terms && size_t(position) < terms->size()) groups[(*terms)[position]].push_back(atom);
@@ -93,6 +96,7 @@ static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const AT
     PREDICATEINDEX& index = *predicateIndex;
     TERM previousKey;
     bool first = true;
+    groundingWork.indexedAtoms += set.size();
     for (auto it = set.begin(); it != set.end(); ++it) {
         const std::vector<TERM>* terms = it->terms();
         if (!terms || terms->empty()) continue;
@@ -131,9 +135,12 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
         for (uint32_t i : counted) figures[i] = 0.0;
     // Maps that need no counting are filled on first use (pendingMaps).
     if (predicateTable.kinds[p] == KIND_EDB) {
-        if (counting)
+        if (counting) {
             indexAtoms(p, counted, edbFacts.atomsOfPredicate(p), index.edbIndex[p], true);
-        else
+            if (p == omittedFacts.predicate)
+                for (uint32_t i : counted)
+                    if (i < omittedFacts.distinct.size()) figures[i] = omittedFacts.distinct[i];
+        } else
             index.pendingMaps[p] |= 1u << SET_EDB;
     } else {
         if (counting) {
@@ -149,7 +156,12 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
         double figure = arity > 0 ? std::pow(double(size), 1.0 / arity) : 1.0;
         std::fill(figures.begin(), figures.end(), figure);
     }
-    index.distinctValues.clear();
+    // clear() zeroes the whole bucket array, which keeps the size of the
+    // largest build: only a build that counted has anything to clear.
+    if (!index.distinctValues.empty()) {
+        groundingWork.clearedBuckets += index.distinctValues.bucket_count();
+        index.distinctValues.clear();
+    }
 }
 
 void resetPredicateIndex(int32_t p) {

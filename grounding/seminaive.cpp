@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 
+#include "analysis/rewrite.h"
 #include "core/options.h"
 #include "core/stagetimers.h"
 #include "grounding/grounder.h"
@@ -33,6 +34,7 @@ GROUNDER::GROUNDER(const DG& dg, bool instantiate) : depgraph(dg), printInstanti
         assert(predicateTable.kinds[a.predicate] == KIND_EDB);
         ++atomCount[a.predicate];
     });
+    if (omittedFacts.predicate >= 0 && omittedFacts.predicate < n) atomCount[omittedFacts.predicate] += omittedFacts.count;
     trueAtoms.forEach([&](const ATOM& a) {
         if (!knownTrue_.find(a)) knownTrue_.insert(a, -1);
     });
@@ -123,6 +125,7 @@ bool GROUNDER::groundProgram(int32_t& exitStatus) {
             std::swap(delta, newDelta);
             std::swap(deltaCounts, newDeltaCounts);
             ++generation_;
+            ++groundingWork.rounds;
             clearDelta(*newDelta);
             if (!pass(list.split, list.ruleList.size(), false, iteration)) return false;
             mergeDelta(*delta, deltaCounts);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "analysis/rewrite.h"
+#include "core/groundprogram.h"
+#include "core/predicatetable.h"
 #include "core/rule.h"
 #include "tests/unit/analysis/childrun.h"
 
@@ -193,6 +195,47 @@ TEST(Inheritance, ModelOfTheRewrittenProgram) {
         EXPECT_EQ(r.status, 0) << c.what;
         EXPECT_EQ(r.out, std::string(c.model) + "\n") << c.what;
         EXPECT_EQ(r.err, "") << c.what;
+    }
+}
+
+// A chain of k objects has k(k-1)/2 precedence facts, but only those whose
+// ancestor overrides something are read. Unless every fact is asked for, the
+// others are counted, not stored: the stored facts grow linearly with k, and
+// the model stays the same.
+std::string objectChain(int k) {
+    std::string text = "o1 { t. p(1). flag :- t. q(X) :- p(X), not r(X). }\n";
+    for (int i = 2; i <= k; ++i)
+        text += "o" + std::to_string(i) + " : o" + std::to_string(i - 1) + " { p(" + std::to_string(i) + ")." +
+                (i == k ? " -flag. r(1)." : "") + " }\n";
+    return text;
+}
+
+TEST(Inheritance, PrecedenceFactsNobodyReadsAreCountedNotStored) {
+    for (int k : {200, 400}) {
+        SCOPED_TRACE(k);
+        std::string modelWithEveryFact;
+        for (bool every : {true, false}) {
+            CHILDRUN r = runInChild(objectChain(k), [every] {
+                rewriteInheritance(objects, every);
+                const int32_t p = predicateTable.find(NAME("__prec"));
+                std::cout << (p >= 0 ? edbFacts.atomsOfPredicate(p).size() : 0) << ' ' << omittedFacts.count;
+                for (uint32_t d : omittedFacts.distinct) std::cout << ' ' << d;
+                std::cout << '\n' << groundModel() << '\n';
+            });
+            EXPECT_EQ(r.status, 0) << r.err;
+            const size_t all = size_t(k) * (k - 1) / 2;
+            const std::string counts = r.out.substr(0, r.out.find('\n'));
+            if (every)
+                EXPECT_EQ(counts, std::to_string(all) + " 0");
+            else
+                EXPECT_EQ(counts, std::to_string(k - 1) + " " + std::to_string(all - (k - 1)) + " " +
+                                      std::to_string(k - 1) + " " + std::to_string(k - 1));
+            const std::string model = r.out.substr(r.out.find('\n') + 1);
+            if (every)
+                modelWithEveryFact = model;
+            else
+                EXPECT_EQ(model, modelWithEveryFact);
+        }
     }
 }
 
