@@ -282,6 +282,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
 
     // 8. A failed assumption proves its complement.
     if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
+    if (lookaheadCacheOn && keptRecords >= 1024 && keptWatches > 3 * keptAssignments) stopLookaheadCache();
     return !ok;
 }
 
@@ -316,6 +317,7 @@ void MODELGENERATOR::startLookaheadCache() {
     valueWatchMark.assign(n, 0);
     supportWatchMark.assign(n, 0);
     watchStamp = 0;
+    keptRecords = keptWatches = keptAssignments = 0;
     atomLogSynced = 0;
     supportTrailSynced = 0;
 }
@@ -407,11 +409,13 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
     auto value = [&](int32_t y) {
         if (valueWatchMark[y] == watchStamp) return;
         valueWatchMark[y] = watchStamp;
+        ++keptWatches;
         addWatch(valueWatches[y], lookaheadSlots, slot, version);
     };
     auto support = [&](int32_t y) {
         if (supportWatchMark[y] == watchStamp) return;
         supportWatchMark[y] = watchStamp;
+        ++keptWatches;
         addWatch(supportWatches[y], lookaheadSlots, slot, version);
     };
     auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
@@ -428,6 +432,8 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
         for (GROUNDCONSTRAINT* c : list)
             for (const GROUNDLITERAL& l : c->body.literals) value(l.atom);
     };
+    ++keptRecords;
+    keptAssignments += I.atomLog.size() - logStart;
     for (size_t i = logStart; i < I.atomLog.size(); ++i) {
         const int32_t x = I.atomLog[i].atom;
         value(x);

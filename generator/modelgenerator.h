@@ -362,6 +362,10 @@ public:
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already turned into drops
     bool lookaheadCacheOn = false;
+    // Watches registered and atoms assigned by the propagations kept: where a
+    // propagation reads far more than it assigns, watching costs more than
+    // propagating again, and the run stops keeping records.
+    uint64_t keptRecords = 0, keptWatches = 0, keptAssignments = 0;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;
