@@ -330,6 +330,98 @@ int compareViews(uint32_t c, int32_t kind, ENTRYVIEW& a, ENTRYVIEW& b, const std
     return reversed ? -r : r;
 }
 
+// Whether every criterion of the list orders by one number per entry
+// (criteria 1, 3 and 5 compare pairs, 12 never ties, 7 and 8 compare cost
+// vectors); records with costs are compared criterion by criterion.
+bool keyedCriteria(const std::vector<int32_t>& criteria, const HEURISTICINFO& record) {
+    if (record.resultingCost || record.satisfiedWeakCost) return false;
+    for (int32_t c : criteria) {
+        const uint32_t base = uint32_t(c) % 1000;
+        if (!validCriterion(base) || base == 1 || base == 3 || base == 5 || base == 12) return false;
+    }
+    return true;
+}
+
+// The number criterion c orders the entry by: c's result for two entries is
+// the sign of the difference of their numbers (without costs, criteria 7
+// and 8 always tie: 0).
+WIDEINT criterionValue(uint32_t c, int32_t kind, ENTRYVIEW& v, bool combine, const std::vector<int32_t>& criteria) {
+    bool reversed;
+    const uint32_t base = baseOf(c, reversed);
+    WIDEINT r = 0;
+    auto weighted = [base](WIDEINT x0, WIDEINT x1, WIDEINT x2) -> WIDEINT {
+        switch (base) {
+        case 14: return x0 + 2 * x1 + x2;
+        case 29: return x0 + 24 * x1 + 4 * x2;
+        case 30: return x0 + 8 * x1 + 2 * x2;
+        case 31: return x0 + 3 * x1 + x2;
+        case 33: return 4 * x0 + 5 * x1 + 2 * x2;
+        default: return 9 * x0 + 7 * x1 + 3 * x2;  // 34
+        }
+    };
+    auto field = [base](const WIDEINFO& w) -> WIDEINT {
+        switch (base) {
+        case 6: return w.c[ITEMS_SATISFIED];
+        case 9: return w.c[MADE_TRUE];
+        case 10: return w.c[MADE_TRUE_S2];
+        case 11: return w.c[MADE_TRUE_S3];
+        case 13: return w.c[MADE_TRUE] != 0;
+        case 15: return w.c[ITEMS_SATISFIED_CLOSED];
+        case 16: return w.c[ITEMS_SATISFIED_CLOSED] - w.c[ITEMS_CLOSED];
+        case 21: return w.c[ATOMS_DECIDED];
+        case 37: return headCycleRatio(w);
+        default: return 0;  // 7, 8 without costs
+        }
+    };
+    if (!combine) {
+        const WIDEINFO& o = v.own;
+        switch (base) {
+        case 0: r = d0(o); break;
+        case 2: r = d1(o); break;
+        case 4: r = d2(o); break;
+        case 14: r = -d0(o) - 2 * d1(o) - d2(o); break;
+        case 29: r = d0(o) - 24 * d1(o) - 4 * d2(o); break;
+        case 30: r = d0(o) - 8 * d1(o) - 2 * d2(o); break;
+        case 31: r = d0(o) - 3 * d1(o) - d2(o); break;
+        case 33: r = 4 * d0(o) - 5 * d1(o) - 2 * d2(o); break;
+        case 34: r = 9 * d0(o) - 7 * d1(o) - 3 * d2(o); break;
+        default: r = field(o); break;
+        }
+    } else {
+        switch (base) {
+        case 0:
+        case 2:
+        case 4: {
+            const COMBINEDD x = combinedDifferences(kind, v);
+            r = base == 0 ? x.d0 : base == 2 ? x.d1 : x.d2;
+            break;
+        }
+        case 14:
+        case 29:
+        case 30:
+        case 31:
+        case 33:
+        case 34: {
+            const COMBINEDD x = combinedDifferences(kind, v);
+            r = weighted(x.d0, x.d1, x.d2);
+            break;
+        }
+        case 16:
+        case 37: r = combineCounts(kind, field(v.own), field(v.complement)); break;
+        default: r = field(combinedOf(v, kind, criteria)); break;
+        }
+    }
+    return reversed ? -r : r;
+}
+
+void keyOf(ENTRYVIEW& v, const std::vector<int32_t>& criteria, const std::vector<int32_t>& combineKinds, bool combine,
+           std::vector<WIDEINT>& key) {
+    key.resize(criteria.size());
+    for (size_t i = 0; i < criteria.size(); ++i)
+        key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
+                                criteria);
+}
+
 // Views for the public entry points; one thread, and they never nest.
 ENTRYVIEW& view(int i) {
     static ENTRYVIEW views[4];
@@ -413,7 +505,14 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
     ENTRYVIEW& ev = view(2);
     ENTRYVIEW& xv = view(3);
     viewOf(*e, ev);
+    const bool keyed = keyedCriteria(criteria, record);
+    if (keyed) keyOf(ev, criteria, combineKinds, combine, e->key);
     auto compare = [&](const PTCANDIDATE& x) {
+        if (keyed && x.key.size() == e->key.size()) {
+            for (size_t i = 0; i < e->key.size(); ++i)
+                if (e->key[i] != x.key[i]) return e->key[i] > x.key[i] ? 1 : -1;
+            return 0;
+        }
         viewOf(x, xv);
         for (size_t i = 0; i < criteria.size(); ++i) {
             const uint32_t c = uint32_t(criteria[i]);

@@ -15,6 +15,9 @@ struct PTCANDIDATE {
     bool negative = false;                          // the literal is "not atom"
     HEURISTICINFO literalInfo;                      // the literal made true
     std::unique_ptr<HEURISTICINFO> complementInfo;  // its complement made true; null under --nocomplpt
+    // When every criterion of the list compares one value per entry: those
+    // values, so that ranking compares them instead of the records.
+    std::vector<__int128> key;
 };
 
 // One choice level's candidates, best first, at most capacity of them.

@@ -234,8 +234,26 @@ bool MODELGENERATOR::lookaheadBothSides(int32_t a, bool negative, INTERPRETATION
 }
 
 bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTrue, INTERPRETATION& I) {
+    // A kept record of the same assumption stands for the propagation.
+    const uint32_t slot = uint32_t(a) * 3 + (assumeFalse ? 0 : setTrue ? 1 : 2);
+    if (lookaheadCacheOn) {
+        syncLookaheadCache(I);
+        const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
+        if (kept.valid) {
+            int32_t* f[12] = {&currentInfo.madeTrue, &currentInfo.madeTrueSupport2, &currentInfo.madeTrueSupport3,
+                              &currentInfo.madeMustBeTrue, &currentInfo.madeMustBeTrueSupport2,
+                              &currentInfo.madeMustBeTrueSupport3, &currentInfo.itemsSatisfied,
+                              &currentInfo.itemsSatisfiedClosed, &currentInfo.itemsClosed, &currentInfo.atomsDecided,
+                              &currentInfo.headCycleRulesSupported, &currentInfo.madeTrueInHeadCycles};
+            for (int i = 0; i < 12; ++i) *f[i] = kept.counters[i];
+            return false;
+        }
+    }
+    ++lookaheadsRun;
+
     // A level of its own and a fresh record.
     I.pushMarkers();
+    const size_t logStart = I.atomLog.size();
     ++level;
     currentInfo.clearCounters();
     if (currentInfo.resultingCost)
@@ -246,8 +264,13 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     // The assumption and what follows.
     assert(I.values[a] == TV_UNDEFINED);
     assignChoice(a, assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE, I);
+    recordingReads = lookaheadCacheOn;
+    lookaheadReadComponent = false;
+    forcedSupportAtoms.clear();
     const bool ok = propagateEvents(I);
+    recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent) keepLookahead(slot, I, logStart);
 
     // Undo everything the lookahead changed.
     --level;
@@ -258,6 +281,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
 
     // A failed assumption proves its complement.
     if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
+    if (lookaheadCacheOn && keptRecords >= 1024 && keptWatches > 3 * keptAssignments) stopLookaheadCache();
     return !ok;
 }
 
@@ -276,6 +300,150 @@ bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
         }
     }
     return propagateEvents(I);
+}
+
+// ---------------------------------------------------------------------------
+// Kept lookahead records.
+
+void MODELGENERATOR::startLookaheadCache() {
+    const size_t n = groundAtomCount;
+    lookaheadCacheOn = settings.useHeuristics && !programHasAggregates && groundWeakConstraints->empty() &&
+                       !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
+    if (!lookaheadCacheOn) return;
+    lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
+    valueWatches.assign(n, {});
+    supportWatches.assign(n, {});
+    valueWatchMark.assign(n, 0);
+    supportWatchMark.assign(n, 0);
+    watchStamp = 0;
+    keptRecords = keptWatches = keptAssignments = 0;
+    atomLogSynced = 0;
+    supportTrailSynced = 0;
+}
+
+void MODELGENERATOR::stopLookaheadCache() {
+    lookaheadCacheOn = false;
+    std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
+    std::vector<std::vector<WATCH>>().swap(valueWatches);
+    std::vector<std::vector<WATCH>>().swap(supportWatches);
+    std::vector<uint32_t>().swap(valueWatchMark);
+    std::vector<uint32_t>().swap(supportWatchMark);
+}
+
+namespace {
+
+void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots) {
+    for (const MODELGENERATOR::WATCH& w : watches) {
+        MODELGENERATOR::LOOKAHEADSLOT& s = slots[w.slot];
+        if (s.version == w.version) s.valid = false;
+    }
+    watches.clear();
+}
+
+// Adds a watch; a list that doubled is first rid of the watches of records
+// dropped or recomputed since, so lists stay proportional to live records.
+void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
+              uint32_t slot, uint32_t version) {
+    const size_t n = watches.size();
+    if (n >= 16 && (n & (n - 1)) == 0) {
+        size_t k = 0;
+        for (const MODELGENERATOR::WATCH& w : watches)
+            if (slots[w.slot].valid && slots[w.slot].version == w.version) watches[k++] = w;
+        watches.resize(k);
+    }
+    watches.push_back(MODELGENERATOR::WATCH{slot, version});
+}
+
+}  // namespace
+
+void MODELGENERATOR::dropValueWatchers(int32_t atom) {
+    if (!valueWatches[atom].empty()) dropWatchers(valueWatches[atom], lookaheadSlots);
+}
+
+void MODELGENERATOR::dropSupportWatchers(int32_t atom) {
+    if (!supportWatches[atom].empty()) dropWatchers(supportWatches[atom], lookaheadSlots);
+}
+
+void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
+    for (; atomLogSynced < I.atomLog.size(); ++atomLogSynced)
+        if (I.atomLog[atomLogSynced].atom >= 0) dropValueWatchers(I.atomLog[atomLogSynced].atom);
+    const auto& entries = supportTrail.entries;
+    for (; supportTrailSynced < entries.size(); ++supportTrailSynced)
+        if (entries[supportTrailSynced].cell)
+            dropSupportWatchers(int32_t(entries[supportTrailSynced].cell - supportCount.data()));
+}
+
+void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {
+    for (size_t i = I.atomLog.size(); i-- > 0;) {
+        if (I.atomLog[i].atom < 0) break;
+        dropValueWatchers(I.atomLog[i].atom);
+    }
+    if (level < supportTrail.topLevel) {
+        const auto& entries = supportTrail.entries;
+        for (size_t i = entries.size(); i-- > 0;) {
+            if (entries[i].cell)
+                dropSupportWatchers(int32_t(entries[i].cell - supportCount.data()));
+            else if (entries[i].old == level + 1)
+                break;
+        }
+    }
+}
+
+void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_t logStart) {
+    LOOKAHEADSLOT& kept = lookaheadSlots[slot];
+    const int32_t f[12] = {currentInfo.madeTrue, currentInfo.madeTrueSupport2, currentInfo.madeTrueSupport3,
+                           currentInfo.madeMustBeTrue, currentInfo.madeMustBeTrueSupport2,
+                           currentInfo.madeMustBeTrueSupport3, currentInfo.itemsSatisfied,
+                           currentInfo.itemsSatisfiedClosed, currentInfo.itemsClosed, currentInfo.atomsDecided,
+                           currentInfo.headCycleRulesSupported, currentInfo.madeTrueInHeadCycles};
+    for (int i = 0; i < 12; ++i) kept.counters[i] = f[i];
+    ++kept.version;
+    kept.valid = true;
+    const uint32_t version = kept.version;
+    if (++watchStamp == 0) {
+        std::fill(valueWatchMark.begin(), valueWatchMark.end(), 0);
+        std::fill(supportWatchMark.begin(), supportWatchMark.end(), 0);
+        watchStamp = 1;
+    }
+    auto value = [&](int32_t y) {
+        if (valueWatchMark[y] == watchStamp) return;
+        valueWatchMark[y] = watchStamp;
+        ++keptWatches;
+        addWatch(valueWatches[y], lookaheadSlots, slot, version);
+    };
+    auto support = [&](int32_t y) {
+        if (supportWatchMark[y] == watchStamp) return;
+        supportWatchMark[y] = watchStamp;
+        ++keptWatches;
+        addWatch(supportWatches[y], lookaheadSlots, slot, version);
+    };
+    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
+        for (GROUNDRULE* r : list) {
+            for (ATOMID h : *r->head) {
+                value(h);
+                support(h);
+            }
+            if (r->body)
+                for (const GROUNDLITERAL& l : r->body->literals) value(l.atom);
+        }
+    };
+    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
+        for (GROUNDCONSTRAINT* c : list)
+            for (const GROUNDLITERAL& l : c->body.literals) value(l.atom);
+    };
+    ++keptRecords;
+    keptAssignments += I.atomLog.size() - logStart;
+    for (size_t i = logStart; i < I.atomLog.size(); ++i) {
+        const int32_t x = I.atomLog[i].atom;
+        value(x);
+        support(x);
+        rules(headOccurrences[x]);
+        rules(posBodyOccurrences[x]);
+        rules(negBodyOccurrences[x]);
+        constraints(posConstraintOccurrences[x]);
+        constraints(negConstraintOccurrences[x]);
+    }
+    for (int32_t a : forcedSupportAtoms) rules(headOccurrences[a]);
 }
 
 }  // namespace veltra

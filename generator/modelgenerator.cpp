@@ -287,12 +287,13 @@ void MODELGENERATOR::endRun(INTERPRETATION& I) {
 LEVELMARK MODELGENERATOR::enterLevel(INTERPRETATION& I) {
     I.pushMarkers();
     ++level;
-    return LEVELMARK{checkAtomList.size()};
+    return LEVELMARK{checkAtomList.size(), offerCleared.size()};
 }
 
 void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
     assert(level > 0);
     --level;
+    if (lookaheadCacheOn) dropUndoneLookaheads(I);
     I.undoToMarkers();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);
@@ -300,6 +301,14 @@ void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
     while (checkAtomList.size() > mark.checkAtomCount) {
         (*checkAtoms)[checkAtomList.back()] = 0;
         checkAtomList.pop_back();
+    }
+    if (lookaheadCacheOn) {
+        atomLogSynced = std::min(atomLogSynced, I.atomLog.size());
+        supportTrailSynced = std::min(supportTrailSynced, supportTrail.entries.size());
+    }
+    while (offerCleared.size() > mark.offerClearedCount) {
+        markOffer(offerCleared.back());
+        offerCleared.pop_back();
     }
 }
 

@@ -214,6 +214,7 @@ SEARCHSETTINGS searchSettingsFromOptions();
 // Where a level began, for undoing it.
 struct LEVELMARK {
     size_t checkAtomCount;
+    size_t offerClearedCount = 0;  // length of offerCleared
 };
 
 // The answer-set search over the borrowed ground program. A run indexes the
@@ -297,6 +298,68 @@ public:
     uint32_t levelCount = 0;  // cost slots (the levels that occur, see cost.h)
     uint32_t aggregateCount = 0;
     HEURISTICINFO currentInfo, lookaheadInfo, complementLookaheadInfo;
+    // The choice without heuristics keeps the rules that may offer a choice
+    // (open, positive body true) as set bits, so that finding the first one
+    // skips decided rules instead of rescanning them from the first rule. A
+    // bit is set when a rule's positive body becomes true, cleared when a
+    // scan finds that the rule offers nothing (it cannot offer again deeper
+    // down unless its positive body becomes true again), and set again when
+    // the level of that scan is left.
+    std::vector<uint64_t> offerBits;     // one bit per ground rule
+    std::vector<uint64_t> offerSummary;  // one bit per non-zero word of offerBits
+    std::vector<uint32_t> offerCleared;  // rules cleared by scans, oldest first
+    bool offerIndexActive = false;
+    // Work counters (not reported): rules examined by the choice without
+    // heuristics; lookahead propagations actually run (lookaheadsPerformed
+    // also counts the reused ones).
+    uint64_t choiceRulesScanned = 0;
+    uint64_t lookaheadsRun = 0;
+
+    // Lookahead results kept across levels: the record of each assumption
+    // (atom false, true, must-be-true), reused while nothing its propagation
+    // read has changed. A propagation reads only the rules and constraints
+    // of the atoms it assigns (their counters and atoms, the support counts
+    // of their head atoms) and the supporting rules of the atoms whose single
+    // support it forced; counters and support counts change only with the
+    // values of those atoms. So each kept record watches those atoms and
+    // support counts, and a change of one outside a lookahead (found on the
+    // interpretation's log and on supportTrail, when made and when undone)
+    // drops it. A propagation that ran the unfounded-set step (which reads a
+    // whole component) is not kept; with aggregates or weak constraints
+    // (records carrying costs) nothing is.
+    struct LOOKAHEADSLOT {
+        int32_t counters[12];
+        uint32_t version = 0;
+        bool valid = false;
+    };
+    struct WATCH {
+        uint32_t slot, version;
+    };
+    std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
+    std::vector<std::vector<WATCH>> valueWatches, supportWatches;  // per atom
+    std::vector<uint32_t> valueWatchMark, supportWatchMark;        // per atom: last registration
+    uint32_t watchStamp = 0;
+    size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already turned into drops
+    bool lookaheadCacheOn = false;
+    // Watches registered and atoms assigned by the propagations kept: where a
+    // propagation reads far more than it assigns, watching costs more than
+    // propagating again, and the run stops keeping records.
+    uint64_t keptRecords = 0, keptWatches = 0, keptAssignments = 0;
+    bool recordingReads = false;          // inside a lookahead that may be kept
+    bool lookaheadReadComponent = false;  // it ran the unfounded-set step
+    std::vector<int32_t> forcedSupportAtoms;
+    void startLookaheadCache();
+    void stopLookaheadCache();
+    // Drops the records that watch what the interpretation's log and
+    // supportTrail changed since the last call.
+    void syncLookaheadCache(const INTERPRETATION& interpretation);
+    // The same for what leaveLevel is about to undo (level already lowered).
+    void dropUndoneLookaheads(const INTERPRETATION& interpretation);
+    void dropValueWatchers(int32_t atom);
+    void dropSupportWatchers(int32_t atom);
+    // Keeps currentInfo as the record of slot, watching what the propagation
+    // whose assignments start at logStart read.
+    void keepLookahead(uint32_t slot, const INTERPRETATION& interpretation, size_t logStart);
     std::vector<int32_t> heuristicCriteria;
     std::vector<int32_t> combineKinds;
     TIMER totalTimer, searchTimer, initTimer, wellFoundedTimer, depgraphTimer, modelCheckTimer, partialCheckTimer,
@@ -384,6 +447,16 @@ public:
     // literal's place in the head, or in the body for a negative literal.
     bool ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, size_t& position,
                           const INTERPRETATION& interpretation) const;
+    // The set bits of offerBits (search.cpp): built from the counters, one
+    // rule marked or cleared (a clearing is undone by leaveLevel), the first
+    // marked rule from 'from' on (the rule count when there is none).
+    void buildOfferIndex();
+    void markOffer(size_t rule) {
+        offerBits[rule >> 6] |= uint64_t(1) << (rule & 63);
+        offerSummary[rule >> 12] |= uint64_t(1) << ((rule >> 6) & 63);
+    }
+    void clearOffer(size_t rule);
+    size_t nextMarkedOffer(size_t from) const;
     // The partial checks that prune a level: before its first choice
     // (forward) and after a subtree was rejected by a model check
     // (backtracking). True when the level is hopeless.

@@ -58,6 +58,7 @@ void MODELGENERATOR::queueComponentForGUS(int32_t component) {
     if (!gusActive || component < 0 || gusQueued[component] || !componentQualifiesForGUS(component)) return;
     gusQueued[component] = 1;
     gusComponentQueue.push_back(component);
+    if (recordingReads) lookaheadReadComponent = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -207,6 +208,8 @@ bool MODELGENERATOR::bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, 
     if (ruleStatus(rule) & 1) return true;
     uint32_t& open = positive ? openPosBody(rule) : openNegBody(rule);
     setCounter(open, open - 1);
+    if (positive && open == 0 && offerIndexActive && ruleStatus(rule) == 0)
+        markOffer(size_t(&rule - groundRules->data()));
     if (ruleStatus(rule) == 2 && openPosBody(rule) == 0 && openNegBody(rule) == 0 && !rule.notHeadCycle)
         ++currentInfo.headCycleRulesSupported;
     if (ruleStatus(rule) != 0) return true;

@@ -128,6 +128,7 @@ bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION&
 }
 
 bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
+    if (recordingReads) forcedSupportAtoms.push_back(a);
     GROUNDRULE* found = nullptr;
     for (GROUNDRULE* r : headOccurrences[a]) {
         uint32_t sole = soleTrueHead(*r);

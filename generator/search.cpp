@@ -39,12 +39,16 @@ void MODELGENERATOR::computeAnswerSets() {
     INTERPRETATION interpretation;
     if (startRun(interpretation)) {
         level = 1;
+        if (!settings.useHeuristics) buildOfferIndex();
+        startLookaheadCache();
         interpretation.recording = true;
         searchLevel(interpretation);
         interpretation.recording = false;
     }
     if (answerSetsPrinted == 0) searchTimer.stop();
     totalTimer.stop();
+    offerIndexActive = false;
+    stopLookaheadCache();
     endRun(interpretation);
     assert(groundRecordsStayed());
 }
@@ -75,23 +79,65 @@ bool MODELGENERATOR::ruleOffersChoice(GROUNDRULE& rule, GROUNDLITERAL& literal, 
     return false;
 }
 
+void MODELGENERATOR::buildOfferIndex() {
+    const size_t n = groundRules->size();
+    offerBits.assign((n + 63) / 64, 0);
+    offerSummary.assign((offerBits.size() + 63) / 64, 0);
+    offerCleared.clear();
+    for (size_t r = 0; r < n; ++r) {
+        GROUNDRULE& rule = (*groundRules)[r];
+        if (ruleStatus(rule) == 0 && openPosBody(rule) == 0) markOffer(r);
+    }
+    offerIndexActive = true;
+}
+
+void MODELGENERATOR::clearOffer(size_t rule) {
+    uint64_t& word = offerBits[rule >> 6];
+    word &= ~(uint64_t(1) << (rule & 63));
+    if (word == 0) offerSummary[rule >> 12] &= ~(uint64_t(1) << ((rule >> 6) & 63));
+    offerCleared.push_back(uint32_t(rule));
+}
+
+size_t MODELGENERATOR::nextMarkedOffer(size_t from) const {
+    const size_t n = groundRules->size();
+    if (from >= n) return n;
+    size_t w = from >> 6;
+    uint64_t bits = offerBits[w] & (~uint64_t(0) << (from & 63));
+    if (bits) return (w << 6) + size_t(__builtin_ctzll(bits));
+    // The next non-zero word through the summary.
+    size_t s = (w + 1) >> 6;
+    if (s >= offerSummary.size()) return n;
+    uint64_t summary = ((w + 1) & 63) ? offerSummary[s] & (~uint64_t(0) << ((w + 1) & 63)) : offerSummary[s];
+    while (!summary) {
+        if (++s >= offerSummary.size()) return n;
+        summary = offerSummary[s];
+    }
+    w = (s << 6) + size_t(__builtin_ctzll(summary));
+    return (w << 6) + size_t(__builtin_ctzll(offerBits[w]));
+}
+
 namespace {
 
-// The first rule from 'from' up to (not including) 'to' that offers a choice.
-bool firstOffer(const MODELGENERATOR& g, const INTERPRETATION& I, size_t from, size_t to, RULECURSOR& cursor) {
+// The first rule from 'from' up to (not including) 'to' that offers a
+// choice. Only marked rules can; a marked rule that offers nothing is
+// cleared until this level is left.
+bool firstOffer(MODELGENERATOR& g, const INTERPRETATION& I, size_t from, size_t to, RULECURSOR& cursor) {
     std::vector<GROUNDRULE>& rules = *g.groundRules;
-    for (size_t r = from; r < to; ++r)
+    for (size_t r = g.nextMarkedOffer(from); r < to; r = g.nextMarkedOffer(r + 1)) {
+        ++g.choiceRulesScanned;
         if (g.ruleOffersChoice(rules[r], cursor.literal, cursor.position, I)) {
             cursor.rule = r;
             return true;
         }
+        g.clearOffer(r);
+    }
     return false;
 }
 
 // The next choice after the cursor's: a later undefined literal of the same
 // kind in the same rule, else the next rule offering one, else the first
 // from the start.
-bool nextOffer(const MODELGENERATOR& g, const INTERPRETATION& I, RULECURSOR& cursor) {
+bool nextOffer(MODELGENERATOR& g, const INTERPRETATION& I, RULECURSOR& cursor) {
     GROUNDRULE& rule = (*g.groundRules)[cursor.rule];
     if (cursor.literal.negated == 0) {
         const std::vector<ATOMID>& head = *rule.head;
