@@ -8,9 +8,9 @@
 #include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
 #include "core/rule.h"
-#include "generatortest.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 
@@ -218,21 +218,6 @@ size_t checkSound(const BRUTEFORCE& b, const GENERATORRUN& run, uint32_t in, uin
         }
     }
     return agreeing;
-}
-
-// Grounds text; false when grounding already proves it inconsistent.
-bool groundIfConsistent(const std::string& text) {
-    std::stringstream stream(text);
-    EXPECT_TRUE(parseFromStream(stream));
-    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
-    DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
-    GROUNDER grounder(dg, false);
-    int32_t status = 0;
-    if (!grounder.groundProgram(status)) return false;
-    costLevels = weakConstraintLevels();
-    atomTableFrozen = true;
-    groundAtomCount = atomCount = static_cast<int32_t>(atomsByIndex.size());
-    return true;
 }
 
 // A complete search by plain branching: every branch propagated, every

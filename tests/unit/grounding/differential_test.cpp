@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -173,7 +173,7 @@ TEST(GroundingDifferential, StratifiedProgramsAreDecidedAlike) {
         const GENERATED g = generate(seed);
         GROUNDSETTINGS settings;
         settings.maxInt = 20;
-        const GROUNDRUN reference = groundText(g.veltra, settings);
+        const CHILDRUN reference = groundText(g.veltra, settings);
         ASSERT_EQ(reference.status, 0) << g.veltra << reference.err;
         // Nothing is left for the search: no undefined atom, no ground rule.
         EXPECT_NE(reference.out.find("undefined:\n"), std::string::npos) << g.veltra << reference.out;

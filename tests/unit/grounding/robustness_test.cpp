@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -102,7 +102,7 @@ TEST(GroundingRobustness, RandomProgramsGroundAlikeUnderEveryOrdering) {
     for (uint32_t seed = 1; seed <= 150; ++seed) {
         const std::string program = generateProgram(seed);
         GROUNDSETTINGS settings;
-        const GROUNDRUN reference = groundText(program, settings);
+        const CHILDRUN reference = groundText(program, settings);
         if (reference.status == 3) continue;  // rejected by the reader (unsafe rule)
         // Weights bound to values of e1 may be 0; no other message can occur.
         ASSERT_TRUE(reference.status == 0 || reference.status == 100 || reference.status == 101)
@@ -110,7 +110,7 @@ TEST(GroundingRobustness, RandomProgramsGroundAlikeUnderEveryOrdering) {
         if (reference.status == 0) ++ground;
         for (int32_t ordering : {0, 1}) {
             settings.bodyReordering = ordering;
-            const GROUNDRUN other = groundText(program, settings);
+            const CHILDRUN other = groundText(program, settings);
             EXPECT_EQ(other.status, reference.status) << "-OGo" << ordering << "\n" << program;
             if (reference.status == 0) {
                 EXPECT_EQ(withoutRepeats(other.out), withoutRepeats(reference.out)) << "-OGo" << ordering << "\n"
@@ -119,7 +119,7 @@ TEST(GroundingRobustness, RandomProgramsGroundAlikeUnderEveryOrdering) {
         }
         settings.bodyReordering = 2;
         settings.semiNaive = false;
-        const GROUNDRUN naive = groundText(program, settings);
+        const CHILDRUN naive = groundText(program, settings);
         EXPECT_EQ(naive.status, reference.status) << "-OGs-\n" << program;
         if (reference.status == 0) {
             EXPECT_EQ(withoutRepeats(naive.out), withoutRepeats(reference.out)) << "-OGs-\n" << program;
