@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/unit/support/ground.h"
+#include "tests/unit/support/randomprograms.h"
 
 using namespace veltra;
 
@@ -169,7 +170,8 @@ std::set<std::string> clingoModel(const std::string& program, bool& ok) {
 
 TEST(GroundingDifferential, StratifiedProgramsAreDecidedAlike) {
     const bool compareWithClingo = clingoInstalled();
-    for (uint32_t seed = 1; seed <= 100; ++seed) {
+    const uint32_t programs = randomProgramCount(100, 20);
+    for (uint32_t seed = 1; seed <= programs; ++seed) {
         const GENERATED g = generate(seed);
         GROUNDSETTINGS settings;
         settings.maxInt = 20;
