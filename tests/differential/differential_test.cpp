@@ -3,9 +3,10 @@
 // sets of answer sets must agree. Every program comes from a fixed seed, so a
 // failure names the seed that reproduces it.
 //
-// VELTRA_DIFFERENTIAL_PROGRAMS=N in the environment makes every test run N
-// programs instead of its default count (50 or 100); the instances of a test
-// keep disjoint seeds, instance i taking seeds 1 + i*N to (i+1)*N.
+// Each instance of a test runs 50 or 100 programs in the Release build and a
+// fifth of them in the sanitizer build; VELTRA_DIFFERENTIAL_PROGRAMS=N in the
+// environment makes it run N. The instances of a test keep disjoint seeds,
+// instance i taking seeds 1 + i*N to (i+1)*N.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "tests/unit/support/randomprograms.h"
 
 namespace {
 
@@ -78,20 +81,16 @@ MODELS clingoModels(const std::string& out) {
     return models;
 }
 
-// The seeds of a test instance whose default seeds start at first, defaultCount
-// programs apart.
+// The seeds of a test instance whose seeds start at first in the Release
+// build, release programs apart; the sanitizer build runs sanitized programs
+// per instance (see randomProgramCount).
 struct SEEDS {
     unsigned first, end;
 };
 
-SEEDS seedsOf(unsigned first, unsigned defaultCount) {
-    unsigned count = defaultCount;
-    if (const char* text = std::getenv("VELTRA_DIFFERENTIAL_PROGRAMS")) {
-        char* rest = nullptr;
-        unsigned long n = std::strtoul(text, &rest, 10);
-        if (*text && !*rest && n > 0 && n <= 10000000) count = unsigned(n);
-    }
-    const unsigned instance = (first - 1) / defaultCount;
+SEEDS seedsOf(unsigned first, unsigned release, unsigned sanitized) {
+    const unsigned count = veltra::randomProgramCount(release, sanitized);
+    const unsigned instance = (first - 1) / release;
     return {1 + instance * count, 1 + (instance + 1) * count};
 }
 
@@ -203,7 +202,7 @@ TEST_P(Differential, StratifiedProgramsAgreeWithClingo) {
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    const SEEDS seeds = seedsOf(GetParam(), 50);
+    const SEEDS seeds = seedsOf(GetParam(), 50, 10);
     for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
         std::string program = GENERATOR(seed).program();
         std::ofstream(path) << program;
@@ -323,7 +322,7 @@ protected:
         ASSERT_GE(fd2, 0);
         close(fd1);
         close(fd2);
-        const SEEDS seeds = seedsOf(GetParam(), 100);
+        const SEEDS seeds = seedsOf(GetParam(), 100, 20);
         for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
             std::string veltraText, clingoText;
             UNSTRATIFIED(seed, weak).write(veltraText, clingoText);
@@ -370,7 +369,7 @@ protected:
             return veltraModels(
                 withoutModelPrefix(run(std::string(VELTRA_BINARY) + " -silent " + options + " " + path + " 2>&1")));
         };
-        const SEEDS seeds = seedsOf(GetParam(), 100);
+        const SEEDS seeds = seedsOf(GetParam(), 100, 20);
         for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
             std::string veltraText, clingoText;
             UNSTRATIFIED(seed, weak).write(veltraText, clingoText);

@@ -9,7 +9,8 @@
 #include "core/groundprogram.h"
 #include "core/predicatetable.h"
 #include "core/rule.h"
-#include "tests/unit/analysis/childrun.h"
+#include "tests/unit/support/ground.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 namespace {
@@ -31,7 +32,7 @@ CHILDRUN model(const std::string& text) {
 struct REWRITECASE {
     const char* what;
     const char* input;
-    const char* program;  // facts, rules, constraints after the pass
+    const char* program;  // facts, rules, constraints, weak constraints, query after the pass
     const char* warnings;
 };
 
@@ -116,7 +117,7 @@ const REWRITECASE rewriteCases[] = {
      ""},
     {"weak constraints are rewritten like constraints, so their costs still apply",
      ":~ p(X). [1:1] :~ r(X), not p(X). [2:1] r(1). a { p(1). } b : a { -p(2). }",
-     "p(a,1).\nr(1).\n-p(b,2).\n__prec(b,a).\n__projp(_0) :- p(_1,_0).\n:~ p(_1,_0). [1:1]\n:~ r(_0), not __projp(_0). [2:1]\n",
+     "p(a,1).\nr(1).\n-p(b,2).\n__prec(b,a).\n__projp(_0) :- p(_1,_0).\n:~ p(_1,_0). [1000:1]\n:~ r(_0), not __projp(_0). [2000:1]\n",
      ""},
     {"predicates without a complement stay as they are",
      "a { q(X) :- r(X), not s(X). r(1). } b : a { s(1). }",

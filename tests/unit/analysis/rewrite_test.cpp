@@ -19,6 +19,7 @@
 #include "core/rule.h"
 #include "driver/options.h"
 #include "input/parse.h"
+#include "tests/unit/support/program.h"
 
 using namespace veltra;
 
@@ -174,16 +175,8 @@ protected:
         for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at)) text.erase(at, s.size());
         return text;
     }
-    std::string printedRules() const {
-        std::ostringstream out;
-        for (const RULE& r : rules) printProgramRule(out, r) << '\n';
-        return strip(out.str());
-    }
-    std::string printedConstraints() const {
-        std::ostringstream out;
-        for (const CONSTRAINT& c : constraints) printProgramConstraint(out, c) << '\n';
-        return strip(out.str());
-    }
+    std::string printedRules() const { return strip(rulesText()); }
+    std::string printedConstraints() const { return strip(constraintsText()); }
     // A "#count" literal: lower <= #count{element : inner} <= upper.
     LITERAL countLiteral(bool negated, TERM lower, TERM upper, TERM element, const LITERAL& inner) {
         static const int32_t predicate = addPredicate(predicateTable, NAME("#count~test"), 0, KIND_AGGREGATE).first;
@@ -543,18 +536,7 @@ TEST_F(Rewrite, SubsumptionWithAggregates) {
 // ---------------------------------------------------------------- from program text
 
 // Reads text as a user file through the main-language parser.
-void parseProgram(std::string text) {
-    int errorsBefore = parseErrorCount;
-    currentFileName = "program.dl";
-    lineNumber = 1;
-    OPTIONS.internalParse = false;
-    FILE* file = fmemopen(text.data(), text.size(), "r");
-    ASSERT_NE(file, nullptr);
-    parseMainLanguage(file);
-    std::fclose(file);
-    OPTIONS.internalParse = true;
-    ASSERT_EQ(parseErrorCount, errorsBefore) << text;
-}
+void parseProgram(const std::string& text) { ASSERT_EQ(parseUserText(text, false).errors, 0) << text; }
 
 // The passes in the driver's order over parsed programs; every case has
 // predicate names of its own.

@@ -22,7 +22,9 @@
 #include "driver/options.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 namespace {
@@ -403,16 +405,6 @@ TEST(PartialCheck, QuickCheckOverTheCacheAgreesOnEveryLaterInterpretation) {
 }
 
 // ---- checkModel over ground programs, each case in a fresh process ----
-
-int32_t atomIndex(const std::string& text) {
-    for (int32_t i = 0; i < int32_t(atomsByIndex.size()); ++i) {
-        std::ostringstream s;
-        printAtom(s, groundAtom(i));
-        if (s.str() == text) return i;
-    }
-    ADD_FAILURE() << "no ground atom " << text;
-    return 0;
-}
 
 // The ground program "r1. r2. ..." as written (no grounding simplifies it)
 // in groundRules, over atoms interned by grounding one disjunctive fact that

@@ -1,7 +1,7 @@
 // Aggregates: bounds kept as elements change, aggregate atoms decided by
 // their bounds, and elements forced by aggregate atoms that must be true or
 // are false.
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

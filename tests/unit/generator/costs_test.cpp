@@ -1,5 +1,5 @@
 // Weak constraints: costs per level, the bound rule and forced literals.
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

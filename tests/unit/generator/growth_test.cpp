@@ -10,8 +10,9 @@
 
 #include "analysis/rewrite.h"
 #include "driver/options.h"
-#include "generatortest.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/search.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
 
 namespace veltra {
 
@@ -26,7 +27,7 @@ bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { retur
 // The work of the search for the first answer set of n independent choices,
 // counted in a child process that prints it.
 WORK firstAnswerSetWork(int n, bool heuristics) {
-    const FORKRUN run = runCaptured([n, heuristics] {
+    const CHILDRUN run = runCaptured([n, heuristics] {
         std::string text;
         for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
         groundProgram(text);

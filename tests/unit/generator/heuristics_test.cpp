@@ -4,7 +4,7 @@
 
 #include "driver/options.h"
 #include "generator/heuristics.h"
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

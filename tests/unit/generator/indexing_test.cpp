@@ -1,5 +1,5 @@
 // Indexing: occurrence lists, rule counters and support counts.
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

@@ -1,6 +1,6 @@
 // Event propagation: what choices and constraints derive through rules,
 // support counts and constraints, and when they conflict.
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

@@ -9,7 +9,7 @@
 #include "analysis/rewrite.h"
 #include "core/rule.h"
 #include "driver/options.h"
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

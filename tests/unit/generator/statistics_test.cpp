@@ -7,7 +7,7 @@
 
 #include "driver/options.h"
 #include "generator/statistics.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
 
 namespace veltra {
 

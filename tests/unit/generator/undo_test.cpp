@@ -1,6 +1,6 @@
 // Undoing levels and runs restores every value, counter, support count and
 // aggregate bound exactly.
-#include "generatortest.h"
+#include "tests/unit/support/search.h"
 
 namespace veltra {
 

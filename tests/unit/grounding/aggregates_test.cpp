@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -50,21 +50,21 @@ TEST(GroundAggregates, DecidedKeptAndAssigned) {
         for (int32_t ordering : {0, 1, 2}) {
             GROUNDSETTINGS settings;
             settings.bodyReordering = ordering;
-            GROUNDRUN run = groundText(c.program, settings);
+            CHILDRUN run = groundText(c.program, settings);
             EXPECT_EQ(run.status, 0) << c.name << " -OGo" << ordering << "\n" << run.err;
             EXPECT_EQ(run.out, c.expected) << c.name << " -OGo" << ordering;
         }
 }
 
 TEST(GroundAggregates, AuxiliaryConjunction) {
-    GROUNDRUN run = groundText("p(1,a). p(2,b). p(3,a). s(a).\nn(C) :- C = #count{X : p(X,Y), s(Y)}.\n");
+    CHILDRUN run = groundText("p(1,a). p(2,b). p(3,a). s(a).\nn(C) :- C = #count{X : p(X,Y), s(Y)}.\n");
     EXPECT_EQ(run.status, 0) << run.err;
     // The auxiliary atoms of the conjunction are true as well.
     EXPECT_EQ(run.out.rfind("true: n(2) aux#", 0), 0u) << run.out;
 }
 
 TEST(GroundAggregates, TwoAssignments) {
-    GROUNDRUN run = groundText("p(1). p(2).\nr(X,Y) :- X = #count{Z : p(Z)}, Y = #sum{Z : p(Z)}.\n");
+    CHILDRUN run = groundText("p(1). p(2).\nr(X,Y) :- X = #count{Z : p(Z)}, Y = #sum{Z : p(Z)}.\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "true: r(2,3)\nundefined:\n");
 }
@@ -74,7 +74,7 @@ TEST(GroundAggregates, TwoAssignments) {
 namespace {
 
 TEST(GroundAggregates, CyclicAssignments) {
-    GROUNDRUN run = groundText("p(1,1). p(2,1).\nr(X,Y) :- X = #count{Z : p(Z,Y)}, Y = #count{Z : p(Z,X)}.\n");
+    CHILDRUN run = groundText("p(1,1). p(2,1).\nr(X,Y) :- X = #count{Z : p(Z,Y)}, Y = #count{Z : p(Z,X)}.\n");
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.err.rfind("Cyclic assignment dependency for _0 in _0 <= #count{_2 : ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("\nError occurs in \nr(_0,_1) :- _0 <= #count{"), std::string::npos) << run.err;
@@ -87,7 +87,7 @@ namespace {
 TEST(GroundAggregates, AssignedValueBeyondTheIntegerRange) {
     GROUNDSETTINGS settings;
     settings.maxInt = 999999999;
-    GROUNDRUN run = groundText("p(999999999). p(999999998). p(999999997).\ns(N) :- N = #sum{X : p(X)}.\n", settings);
+    CHILDRUN run = groundText("p(999999999). p(999999998). p(999999997).\ns(N) :- N = #sum{X : p(X)}.\n", settings);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Aggregate value 2999999994 does not fit a 32-bit integer in _0 <= #sum{_1 : p(_1)} <= _0\n");
     // As a bound it is compared in 64 bits: above every written upper guard,

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
+#include "tests/unit/support/randomprograms.h"
 
 using namespace veltra;
 
@@ -169,11 +170,12 @@ std::set<std::string> clingoModel(const std::string& program, bool& ok) {
 
 TEST(GroundingDifferential, StratifiedProgramsAreDecidedAlike) {
     const bool compareWithClingo = clingoInstalled();
-    for (uint32_t seed = 1; seed <= 100; ++seed) {
+    const uint32_t programs = randomProgramCount(100, 20);
+    for (uint32_t seed = 1; seed <= programs; ++seed) {
         const GENERATED g = generate(seed);
         GROUNDSETTINGS settings;
         settings.maxInt = 20;
-        const GROUNDRUN reference = groundText(g.veltra, settings);
+        const CHILDRUN reference = groundText(g.veltra, settings);
         ASSERT_EQ(reference.status, 0) << g.veltra << reference.err;
         // Nothing is left for the search: no undefined atom, no ground rule.
         EXPECT_NE(reference.out.find("undefined:\n"), std::string::npos) << g.veltra << reference.out;

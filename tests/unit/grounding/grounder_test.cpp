@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -18,7 +18,7 @@ struct GROUNDCASE {
 };
 
 void expectGround(const GROUNDCASE& c, const GROUNDSETTINGS& settings) {
-    GROUNDRUN run = groundText(c.program, settings);
+    CHILDRUN run = groundText(c.program, settings);
     EXPECT_EQ(run.status, 0) << c.name << "\n" << run.err;
     EXPECT_EQ(run.out, c.expected) << c.name;
     EXPECT_EQ(run.err, "") << c.name;
@@ -147,7 +147,7 @@ TEST(GroundProgram, StopsWithMessageAndStatus) {
          "assignment with an unbounded variable.\nError occurs in \ns(_0) :- _0 <= #sum{_1 : p(_1)} <= _0.\n"},
     };
     for (const FAILURECASE& c : cases) {
-        GROUNDRUN run = groundText(c.program);
+        CHILDRUN run = groundText(c.program);
         EXPECT_EQ(run.status, c.status) << c.name;
         if (c.out) {
             EXPECT_EQ(run.out, c.out) << c.name;
@@ -159,7 +159,7 @@ TEST(GroundProgram, StopsWithMessageAndStatus) {
 TEST(GroundProgram, AlwaysViolatedConstraintUnderInstantiate) {
     GROUNDSETTINGS settings;
     settings.instantiate = true;
-    GROUNDRUN run = groundText("a v b.\np(1). p(2).\nr(X) :- s(X).\n:- p(X), not r(X).\n", settings);
+    CHILDRUN run = groundText("a v b.\np(1). p(2).\nr(X) :- s(X).\n:- p(X), not r(X).\n", settings);
     EXPECT_EQ(run.status, 100);
     EXPECT_EQ(run.out,
               "% The following constraint will always be violated\n"
@@ -173,7 +173,7 @@ TEST(GroundProgram, UnorderedComparisonBeforeItsBinder) {
     const char* program = "p(1). p(2).\nq(X) :- X > 1, p(X).\n";
     GROUNDSETTINGS settings;
     settings.bodyReordering = 0;
-    GROUNDRUN run = groundText(program, settings);
+    CHILDRUN run = groundText(program, settings);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Simple built-in predicate used on unbound parameters.\n"
@@ -191,7 +191,7 @@ TEST(GroundProgram, UnorderedComparisonBeforeItsBinder) {
 TEST(GroundProgram, StatisticsTrace) {
     GROUNDSETTINGS settings;
     settings.statsGrounding = true;
-    GROUNDRUN run = groundText("e(1,2). e(2,3).\nt(X,Y) :- e(X,Y).\nt(X,Y) :- t(X,Z), t(Z,Y).\n:- t(3,X).\n", settings);
+    CHILDRUN run = groundText("e(1,2). e(2,3).\nt(X,Y) :- e(X,Y).\nt(X,Y) :- t(X,Z), t(Z,Y).\n:- t(3,X).\n", settings);
     EXPECT_EQ(run.status, 0);
     // Timings vary: compare the trace with every timing line replaced.
     std::string trace;

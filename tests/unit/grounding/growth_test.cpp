@@ -11,7 +11,8 @@
 #include <string>
 
 #include "grounding/grounder.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -25,7 +26,7 @@ struct WORK {
 
 // The grounder's counters after grounding text in a fresh process.
 WORK workOf(const std::string& text) {
-    FORKRUN run = runCaptured([&] {
+    CHILDRUN run = runCaptured([&] {
         groundProgram(text);
         std::cout << groundingWork.rounds << ' ' << groundingWork.indexedAtoms << ' ' << groundingWork.clearedBuckets
                   << std::endl;

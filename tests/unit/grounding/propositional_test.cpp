@@ -2,7 +2,7 @@
 // everything else interned as it stands.
 #include <gtest/gtest.h>
 
-#include "groundtext.h"
+#include "tests/unit/support/ground.h"
 
 using namespace veltra;
 
@@ -11,7 +11,7 @@ namespace {
 TEST(GroundPropositional, RulesConstraintsAndWeakConstraints) {
     GROUNDSETTINGS settings;
     settings.propositional = true;
-    GROUNDRUN run = groundText(
+    CHILDRUN run = groundText(
         "e. x(1).\n"
         "a v b.\nc :- a, not d.\nf :- e.\ng :- not e.\nh :- x(2).\ni :- x(1), a.\n"
         "p v p :- q.\nr :- a, a, not d, not d.\n"
@@ -32,7 +32,7 @@ TEST(GroundPropositional, AlwaysViolatedConstraint) {
     GROUNDSETTINGS settings;
     settings.propositional = true;
     const char* program = "e.\na v b.\n:- a, b.\n:- e.\n:- b.\n:~ a. [1:2]\n";
-    GROUNDRUN run = groundText(program, settings);
+    CHILDRUN run = groundText(program, settings);
     EXPECT_EQ(run.status, 100);
     EXPECT_EQ(run.out, "true:\nundefined:\na v b.\n:- a, b.\n");
     settings.instantiate = true;

@@ -3,7 +3,7 @@
 
 #include "input/dbstatement.h"
 #include "input/parse.h"
-#include "tests/unit/input/inputtest.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 namespace {

@@ -6,7 +6,7 @@
 #include "input/objects.h"
 #include "input/parse.h"
 #include "input/program.h"
-#include "tests/unit/input/inputtest.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 namespace {

@@ -7,7 +7,7 @@
 #include "driver/options.h"
 #include "input/parse.h"
 #include "input/program.h"
-#include "tests/unit/input/inputtest.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 namespace {

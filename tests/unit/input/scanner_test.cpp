@@ -8,7 +8,7 @@
 #include "driver/options.h"
 #include "input/parse.h"
 #include "input/scan.h"
-#include "tests/unit/input/inputtest.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 namespace {

@@ -9,7 +9,8 @@
 #include "core/options.h"
 #include "frontends/planning/planning.h"
 #include "input/parse.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
 
 namespace veltra {
 namespace {
@@ -96,7 +97,7 @@ TEST(PlanningParser, NoConcurrencyAndSecurePlan) {
 TEST(PlanningParser, GoalLengthAndReplacement) {
     inFreshProcess([] {
         OPTIONS.planLength = -1;
-        FORKRUN run = runCaptured([] { parsedRecords("fluents: g. h.\ngoal: h ? (5)\ngoal: g ? (3)\n", 7); });
+        CHILDRUN run = runCaptured([] { parsedRecords("fluents: g. h.\ngoal: h ? (5)\ngoal: g ? (3)\n", 7); });
         EXPECT_EQ(run.err, "Warning: goal: g? (3) replaces goal: h? (5)\n");
         parsedRecords("fluents: g.\ngoal: g ? (3)\n", 7);
         EXPECT_EQ(OPTIONS.goalPlanLength, 3);

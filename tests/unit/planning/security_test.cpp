@@ -17,7 +17,8 @@
 #include "core/stagetimers.h"
 #include "frontends/planning/planning.h"
 #include "input/parse.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
 
 namespace veltra {
 namespace {

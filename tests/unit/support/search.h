@@ -1,6 +1,6 @@
-// tests/unit/generator/generatortest.h: program text through the real reader
-// and grounder into a model generator, each case in a child process so that
-// it starts from the tables of a fresh run.
+// tests/unit/support/search.h: a ground program (see groundProgram) in a
+// model generator with a run started, choices taken by atom text, and the
+// search state that undoing must restore.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "generator/modelgenerator.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/child.h"
+#include "tests/unit/support/ground.h"
 
 namespace veltra {
 

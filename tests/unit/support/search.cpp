@@ -1,20 +1,12 @@
-// tests/unit/generator/generatortest.cpp: the generator test harness.
-#include "generatortest.h"
+// tests/unit/support/search.cpp: a model generator over a ground program.
+#include "tests/unit/support/search.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <iostream>
 #include <sstream>
 
-#include "analysis/depgraph.h"
 #include "analysis/rewrite.h"
 #include "core/rule.h"
 #include "driver/options.h"
-#include "grounding/grounder.h"
-#include "input/parse.h"
 
 namespace veltra {
 

@@ -1,11 +1,12 @@
-// tests/unit/support/forkrun.cpp: test cases in child processes.
-#include "tests/unit/support/forkrun.h"
+// tests/unit/support/child.cpp: test cases in child processes.
+#include "tests/unit/support/child.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -38,13 +39,13 @@ int endStatus(int wstatus) { return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 
 
 }  // namespace
 
-FORKRUN runCaptured(const std::function<void()>& body) {
+CHILDRUN runCaptured(const std::function<void()>& body) {
     char outPath[] = "/tmp/veltra_test_outXXXXXX";
     char errPath[] = "/tmp/veltra_test_errXXXXXX";
     int outFd = mkstemp(outPath);
     int errFd = mkstemp(errPath);
     flushAll();
-    FORKRUN run;
+    CHILDRUN run;
     pid_t child = fork();
     if (child == 0) {
         dup2(outFd, 1);
@@ -80,22 +81,9 @@ void inFreshProcess(const std::function<void()>& body) {
     EXPECT_EQ(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, 0) << "the case failed in its child process";
 }
 
-void groundProgram(const std::string& text, bool propositional) {
-    std::stringstream stream(text);
-    ASSERT_TRUE(parseFromStream(stream)) << text;
-    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
-    if (propositional) {
-        ASSERT_TRUE(groundPropositional(rules, constraints, weakConstraints, edbFacts, groundRules, groundConstraints,
-                                        groundWeakConstraints, violatedWeakConstraints, false));
-    } else {
-        DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
-        GROUNDER grounder(dg, false);
-        int32_t status = 0;
-        ASSERT_TRUE(grounder.groundProgram(status)) << "grounding stopped with status " << status;
-    }
-    costLevels = weakConstraintLevels();
-    atomTableFrozen = true;
-    groundAtomCount = atomCount = static_cast<int32_t>(atomsByIndex.size());
+void endChild(int status) {
+    flushAll();
+    _exit(status);
 }
 
 }  // namespace veltra

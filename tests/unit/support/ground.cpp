@@ -1,20 +1,25 @@
-// tests/unit/grounding/groundtext.cpp: the child-process grounding harness.
-#include "groundtext.h"
+// tests/unit/support/ground.cpp: grounding program text.
+#include "tests/unit/support/ground.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <vector>
 
 #include "analysis/depgraph.h"
+#include "analysis/rewrite.h"
+#include "core/groundprogram.h"
 #include "core/rule.h"
 #include "driver/options.h"
+#include "driver/output.h"
+#include "core/cost.h"
 #include "grounding/grounder.h"
 #include "input/parse.h"
-#include "tests/unit/support/forkrun.h"
+#include "tests/unit/support/program.h"
 
 namespace veltra {
 
@@ -64,13 +69,7 @@ void dumpGroundProgram(std::ostream& out) {
     OPTIONS.bodyReordering = settings.bodyReordering;
     OPTIONS.semiNaive = settings.semiNaive;
     statsGrounding = settings.statsGrounding;
-    OPTIONS.internalParse = false;
-    currentFileName = "program.dl";
-    lineNumber = 1;
-    FILE* input = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    parseMainLanguage(input);
-    std::fclose(input);
-    if (parseErrorCount > 0) {
+    if (parseUserText(text, false).errors > 0) {
         std::cout.flush();
         std::exit(3);
     }
@@ -92,11 +91,69 @@ void dumpGroundProgram(std::ostream& out) {
     std::exit(status);
 }
 
+// Grounds the program; "" when it is decided completely, else the reason.
+std::string groundCompletely() {
+    DG depgraph(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
+    int32_t status = 0;
+    bool grounded;
+    {
+        GROUNDER grounder(depgraph, false);
+        grounded = grounder.groundProgram(status);
+    }
+    if (!grounded) return status == 0 ? "inconsistent" : "grounding error";
+    if (!groundRules.empty()) return "undecided";
+    // Every atom is decided: a constraint left has only negative literals.
+    if (!groundConstraints.empty()) return "inconsistent";
+    return "";
+}
 
 }  // namespace
 
-GROUNDRUN groundText(const std::string& text, const GROUNDSETTINGS& settings) {
+bool groundIfConsistent(const std::string& text, bool propositional, int32_t* status) {
+    std::stringstream stream(text);
+    EXPECT_TRUE(parseFromStream(stream)) << text;
+    basicRewriting(rules, constraints, weakConstraints, builtinsPresent, aggregatesPresent);
+    int32_t groundingStatus = 0;
+    bool grounded;
+    if (propositional) {
+        grounded = groundPropositional(rules, constraints, weakConstraints, edbFacts, groundRules, groundConstraints,
+                                       groundWeakConstraints, violatedWeakConstraints, false);
+    } else {
+        DG dg(rules, std::vector<CONSTRAINT>(), DEPGRAPH_DG_GROUNDING);
+        GROUNDER grounder(dg, false);
+        grounded = grounder.groundProgram(groundingStatus);
+    }
+    if (status) *status = groundingStatus;
+    if (!grounded) return false;
+    costLevels = weakConstraintLevels();
+    atomTableFrozen = true;
+    groundAtomCount = atomCount = static_cast<int32_t>(atomsByIndex.size());
+    return true;
+}
+
+void groundProgram(const std::string& text, bool propositional) {
+    int32_t status = 0;
+    ASSERT_TRUE(groundIfConsistent(text, propositional, &status)) << "grounding stopped with status " << status;
+}
+
+CHILDRUN groundText(const std::string& text, const GROUNDSETTINGS& settings) {
     return runCaptured([&] { groundInChild(text, settings); });
+}
+
+std::string groundModel() {
+    std::string failure = groundCompletely();
+    if (!failure.empty()) return failure;
+    std::ostringstream out;
+    printInterpretation(out, &trueAtoms, nullptr);
+    return out.str();
+}
+
+std::string groundTrueAtoms() {
+    std::string failure = groundCompletely();
+    if (!failure.empty()) return failure + "\n";
+    std::ostringstream out;
+    trueAtoms.forEach([&](const ATOM& a) { printAtom(out, a) << '\n'; });
+    return out.str();
 }
 
 }  // namespace veltra
