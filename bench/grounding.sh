@@ -38,6 +38,8 @@ else
     echo "/usr/bin/time not found: no peak memory figures" >&2
 fi
 
+. "$(dirname "$0")/generators.sh"
+
 DIR=$(mktemp -d "${TMPDIR:-/tmp}/veltra-grounding.XXXXXX") || exit 1
 if [ "${KEEP:-0}" != 1 ]; then
     trap 'rm -rf "$DIR"' EXIT INT TERM
@@ -47,71 +49,6 @@ fi
 
 # ---------------------------------------------------------------------------
 # Workloads (awk, so that any POSIX system generates the same inputs).
-
-# Transitive closure over a chain of n nodes: n(n-1)/2 reach atoms.
-gen_tc_chain() {
-    awk -v n="$1" 'BEGIN {
-        for (i = 1; i < n; i++) printf "edge(%d,%d).\n", i, i + 1
-        print "reach(X,Y) :- edge(X,Y)."
-        print "reach(X,Z) :- reach(X,Y), edge(Y,Z)."
-    }'
-}
-
-# Transitive closure over a random graph of n nodes and m edges (fixed seed).
-gen_tc_random() {
-    awk -v n="$1" -v m="$2" 'BEGIN {
-        srand(7)
-        for (k = 0; k < m; k++) {
-            a = 1 + int(rand() * n); b = 1 + int(rand() * n)
-            if (!((a, b) in seen)) { seen[a, b] = 1; printf "edge(%d,%d).\n", a, b }
-        }
-        print "reach(X,Y) :- edge(X,Y)."
-        print "reach(X,Z) :- edge(X,Y), reach(Y,Z)."
-    }'
-}
-
-# Same generation over a complete tree of the given depth and fan-out: the
-# recursive rule reads par(Y,YP) with only its second argument bound.
-gen_same_generation() {
-    awk -v depth="$1" -v fan="$2" 'BEGIN {
-        next_id = 1; level[0] = 1; count[0] = 1; first[0] = 1
-        for (d = 1; d <= depth; d++) {
-            first[d] = next_id + 1; count[d] = count[d - 1] * fan
-            for (k = 0; k < count[d]; k++) {
-                child = first[d] + k; parent = first[d - 1] + int(k / fan)
-                printf "par(%d,%d).\n", child, parent
-            }
-            next_id = first[d] + count[d] - 1
-        }
-        for (i = 1; i <= next_id; i++) printf "person(%d).\n", i
-        print "sg(X,X) :- person(X)."
-        print "sg(X,Y) :- par(X,XP), sg(XP,YP), par(Y,YP)."
-    }'
-}
-
-# A large fact base with stratified negation: customers, orders and a
-# blacklist, three strata deep.
-gen_stratified() {
-    awk -v n="$1" 'BEGIN {
-        srand(11)
-        for (i = 1; i <= n; i++) {
-            printf "customer(%d).\n", i
-            printf "order(%d,%d,%d).\n", i, i % 97, int(rand() * 1000)
-            if (i % 3 == 0) printf "order(%d,%d,%d).\n", i, (i * 7) % 97, int(rand() * 1000)
-            if (i % 17 == 0) printf "blacklisted(%d).\n", i
-            if (i % 5 == 0) printf "region(%d,%d).\n", i, i % 13
-        }
-        for (p = 0; p < 97; p++) if (p % 4 != 0) printf "stocked(%d).\n", p
-        print "ordered(C,P) :- order(C,P,Q)."
-        print "missing(C,P) :- ordered(C,P), not stocked(P)."
-        print "affected(C) :- missing(C,P)."
-        print "good(C) :- customer(C), not affected(C), not blacklisted(C)."
-        print "local(C,R) :- good(C), region(C,R)."
-        print "remote(C) :- good(C), not hasRegion(C)."
-        print "hasRegion(C) :- region(C,R)."
-        print "big(C,Q) :- order(C,P,Q), Q > 900, not blacklisted(C)."
-    }'
-}
 
 # ---------------------------------------------------------------------------
 # Measuring.

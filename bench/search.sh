@@ -29,6 +29,8 @@ if ! command -v "$CLINGO" >/dev/null 2>&1; then
     echo "clingo not installed: Veltra figures only" >&2
 fi
 
+. "$(dirname "$0")/generators.sh"
+
 DIR=$(mktemp -d "${TMPDIR:-/tmp}/veltra-search.XXXXXX") || exit 1
 if [ "${KEEP:-0}" != 1 ]; then
     trap 'rm -rf "$DIR"' EXIT INT TERM
@@ -39,99 +41,6 @@ fi
 # ---------------------------------------------------------------------------
 # Workloads (awk with fixed seeds, so that any POSIX system generates the same
 # inputs). Each writes Veltra's syntax; clingo's copy replaces " v " by " ; ".
-
-# 3-colouring of a random graph of n nodes and m edges.
-gen_colouring() {
-    awk -v n="$1" -v m="$2" -v seed="$3" 'BEGIN {
-        srand(seed)
-        for (i = 1; i <= n; i++) printf "node(%d).\n", i
-        for (k = 0; k < m; k++) {
-            a = 1 + int(rand() * n); b = 1 + int(rand() * n)
-            if (a != b && !((a, b) in seen) && !((b, a) in seen)) { seen[a, b] = 1; printf "edge(%d,%d).\n", a, b }
-        }
-        print "col(X,red) v col(X,green) v col(X,blue) :- node(X)."
-        print ":- edge(X,Y), col(X,C), col(Y,C)."
-    }'
-}
-
-# Hamiltonian cycle through node 1 of a random directed graph of n nodes, each
-# with d random successors besides its successor on a hidden cycle (so that
-# one exists).
-gen_hamiltonian() {
-    awk -v n="$1" -v d="$2" -v seed="$3" 'BEGIN {
-        srand(seed)
-        for (i = 1; i <= n; i++) {
-            printf "node(%d).\n", i
-            arc[i, i % n + 1] = 1
-            for (k = 0; k < d; k++) { j = 1 + int(rand() * n); if (j != i) arc[i, j] = 1 }
-        }
-        for (key in arc) { split(key, p, SUBSEP); printf "arc(%d,%d).\n", p[1], p[2] }
-        print "start(1)."
-        print "in(X,Y) v out(X,Y) :- arc(X,Y)."
-        print ":- in(X,Y), in(X,Z), Y != Z."
-        print ":- in(X,Y), in(Z,Y), X != Z."
-        print "reached(X) :- start(X)."
-        print "reached(Y) :- reached(X), in(X,Y)."
-        print ":- node(X), not reached(X)."
-        print "entered(Y) :- in(X,Y)."
-        print ":- start(X), not entered(X)."
-    }'
-}
-
-# n queens: one queen per row by a disjunction, no two in a column or on a
-# diagonal (the diagonals are numbered in the facts, so no arithmetic).
-gen_queens() {
-    awk -v n="$1" 'BEGIN {
-        for (r = 1; r <= n; r++) {
-            printf "row(%d).\n", r
-            for (c = 1; c <= n; c++) printf "up(%d,%d,%d). down(%d,%d,%d).\n", r, c, r + c, r, c, r - c + n
-        }
-        for (r = 1; r <= n; r++) {
-            printf "q(%d,1)", r
-            for (c = 2; c <= n; c++) printf " v q(%d,%d)", r, c
-            print "."
-        }
-        print ":- q(R1,C), q(R2,C), R1 < R2."
-        print ":- q(R1,C1), q(R2,C2), up(R1,C1,D), up(R2,C2,D), R1 < R2."
-        print ":- q(R1,C1), q(R2,C2), down(R1,C1,D), down(R2,C2,D), R1 < R2."
-    }'
-}
-
-# Strategic companies: c companies, p products each made by up to four
-# companies, every company controlled by up to four others with probability
-# 1/2. Control makes strat(W) depend on strat(X) for W in a disjunction with
-# X: head cycles, so every candidate needs a minimality check.
-gen_strategic() {
-    awk -v c="$1" -v p="$2" -v seed="$3" 'BEGIN {
-        srand(seed)
-        for (i = 1; i <= c; i++) printf "company(c%d).\n", i
-        for (i = 1; i <= p; i++) {
-            printf "produced_by(p%d", i
-            for (k = 0; k < 4; k++) printf ",c%d", 1 + int(rand() * c)
-            print ")."
-        }
-        for (i = 1; i <= c; i++) if (rand() < 0.5) {
-            printf "controlled_by(c%d", i
-            for (k = 0; k < 4; k++) printf ",c%d", 1 + int(rand() * c)
-            print ")."
-        }
-        print "strat(X) v strat(Y) v strat(Z) v strat(W) :- produced_by(P,X,Y,Z,W)."
-        print "strat(W) :- controlled_by(W,X,Y,Z,V), strat(X), strat(Y), strat(Z), strat(V)."
-    }'
-}
-
-# Propagation cost: a chain p1 <- p2 <- ... of n rules behind one choice, and
-# n independent choices a_i v b_i. One answer set of the first takes a single
-# choice and n propagations; the second n levels.
-gen_chain() {
-    awk -v n="$1" 'BEGIN {
-        print "p1 v q1."
-        for (i = 1; i < n; i++) printf "p%d :- p%d.\n", i + 1, i
-    }'
-}
-gen_choices() {
-    awk -v n="$1" 'BEGIN { for (i = 1; i <= n; i++) printf "a%d v b%d.\n", i, i }'
-}
 
 # ---------------------------------------------------------------------------
 # Measuring.
