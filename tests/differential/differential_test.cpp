@@ -369,7 +369,7 @@ protected:
             return veltraModels(
                 withoutModelPrefix(run(std::string(VELTRA_BINARY) + " -silent " + options + " " + path + " 2>&1")));
         };
-        const SEEDS seeds = seedsOf(GetParam(), 100, 20);
+        const SEEDS seeds = seedsOf(GetParam(), 100, 10);
         for (unsigned seed = seeds.first; seed < seeds.end; ++seed) {
             std::string veltraText, clingoText;
             UNSTRATIFIED(seed, weak).write(veltraText, clingoText);
