@@ -64,8 +64,8 @@ TERM termOfBinding(const BINDING& b) {
 
 // The correlation of a column reference, which must be in scope and whose
 // relation must declare the attribute.
-std::string checkedCorrelation(const SSC_RelSpec& spec) {
-    std::string correlation = spec.correlation.empty() ? resolveAttribute(spec.attribute) : spec.correlation;
+std::string checkedCorrelation(const SSC_RelSpec& reference) {
+    std::string correlation = reference.correlation.empty() ? resolveAttribute(reference.attribute) : reference.correlation;
     auto c = sqlCorrelations.find(correlation);
     if (c == sqlCorrelations.end()) {
         std::cout.flush();
@@ -74,12 +74,12 @@ std::string checkedCorrelation(const SSC_RelSpec& spec) {
         endWithStatus(9);
     }
     const std::vector<std::string>& attributes = sqlSchemas[c->second];
-    if (std::find(attributes.begin(), attributes.end(), spec.attribute) == attributes.end()) {
+    if (std::find(attributes.begin(), attributes.end(), reference.attribute) == attributes.end()) {
         std::cout.flush();
         std::cerr << "At line " << lineNumber << ":\n"
                   << "Error: Relation '" << c->second << "'";
         if (correlation != c->second) std::cerr << " (correlation '" << correlation << "')";
-        std::cerr << " has no attribute '" << spec.attribute << "'.\n";
+        std::cerr << " has no attribute '" << reference.attribute << "'.\n";
         endWithStatus(1);
     }
     return correlation;
@@ -339,8 +339,8 @@ void SSC_Operator::addToSelectList() {
 BINDING& evalScalar(const SSC_Tree& tree) {
     if (!tree.node) refuseUnsupported("Numeric literals not supported yet");
     if (tree.node->nodeType == SSC_RELSPEC) {
-        const auto& spec = static_cast<const SSC_RelSpec&>(*tree.node);
-        return bindingOfReference(checkedCorrelation(spec), spec.attribute);
+        const auto& reference = static_cast<const SSC_RelSpec&>(*tree.node);
+        return bindingOfReference(checkedCorrelation(reference), reference.attribute);
     }
     if (tree.node->nodeType != SSC_OPERATOR) {
         printStatementPosition();
