@@ -22,23 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/support/command.h"
 #include "tests/unit/support/randomprograms.h"
 
 namespace {
 
 using DIAGNOSIS = std::set<std::string>;  // hypothesis atoms as printed
 using DIAGNOSES = std::set<DIAGNOSIS>;
-
-std::string run(const std::string& command, int& status) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    status = pclose(pipe);
-    return out;
-}
 
 // One ground literal of a rule or constraint instance.
 struct GLITERAL {
@@ -313,7 +303,7 @@ DIAGNOSES diagnoses(const std::string& options, const std::vector<std::string>& 
     std::string command = std::string(VELTRA_BINARY) + " -silent " + options;
     for (const std::string& f : files) command += " '" + f + "'";
     int status = -1;
-    std::string out = run(command + " 2>&1", status);
+    std::string out = veltra::runCommand(command + " 2>&1", &status);
     if (status != 0) trouble += options + ": status " + std::to_string(status) + "\n" + out;
     DIAGNOSES result;
     std::istringstream lines(out);

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/unit/support/command.h"
 #include "tests/unit/support/randomprograms.h"
 
 namespace {
@@ -26,17 +27,7 @@ namespace {
 using MODEL = std::set<std::string>;
 using MODELS = std::set<MODEL>;
 
-// Runs a command, returning its standard output.
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
+std::string run(const std::string& command) { return veltra::runCommand(command); }
 
 // Splits "a, p(1,2), q" at the commas outside parentheses.
 MODEL splitAtoms(const std::string& text, char separator) {
