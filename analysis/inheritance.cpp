@@ -46,14 +46,10 @@ TERM freshVariable(int32_t v, const char* statement) {
 // first time one of its atoms grows.
 void addObjectArgument(ATOM& atom, const TERM& term) {
     int32_t& arity = predicateTable.arities[atom.predicate];
-    std::vector<TERM>* terms = atom.terms();
-    if (!terms) {
-        std::vector<TERM> empty;
-        atom.setTerms(&empty);
-        terms = atom.terms();
-    }
-    if (size_t(arity) == terms->size()) ++arity;
-    terms->insert(terms->begin(), term);
+    std::vector<TERM> terms{term};
+    if (const TERMLIST* old = atom.terms()) terms.insert(terms.end(), old->begin(), old->end());
+    if (size_t(arity) + 1 == terms.size()) ++arity;
+    atom.setTerms(&terms);
 }
 
 // Raises p's recorded arity to one more than k when it is k (or below, when
@@ -86,7 +82,7 @@ void raiseAbove(const TERM& t, int32_t& next) {
 int32_t firstFreeVariable(const CONJUNCTION& body) {
     int32_t next = 0;
     for (const LITERAL& l : body.literals) {
-        if (const std::vector<TERM>* terms = l.terms())
+        if (const TERMLIST* terms = l.terms())
             for (const TERM& t : *terms) raiseAbove(t, next);
         const AGGREGATEATOM* aggregate = l.aggregate();
         if (!aggregate) continue;
@@ -95,7 +91,7 @@ int32_t firstFreeVariable(const CONJUNCTION& body) {
         const AGGREGATEFUNCTION& fn = aggregate->fn();
         for (const TERM& t : fn.elementTerms) raiseAbove(t, next);
         for (const LITERAL& inner : fn.body.literals)
-            if (const std::vector<TERM>* terms = inner.terms())
+            if (const TERMLIST* terms = inner.terms())
                 for (const TERM& t : *terms) raiseAbove(t, next);
     }
     return next;
@@ -228,12 +224,13 @@ void guardRule(RULE& rule, const TERM& object) {
     std::vector<TERM> guardTerms{object};
     CONJUNCTION guardBody;
     for (const ATOM& h : *rule.head) {
-        if (const std::vector<TERM>* terms = h.terms()) {
+        if (const TERMLIST* terms = h.terms()) {
             size_t from = predicateHasComplement(h.predicate) ? 1 : 0;
             if (from < terms->size()) guardTerms.insert(guardTerms.end(), terms->begin() + from, terms->end());
         }
         std::string overriding = "__ovr" + predicateName(h.predicate);
-        guardBody.addLiteral(LITERAL(ATOM(overriding.c_str(), h.terms(), KIND_UNKNOWN), false));
+        const std::vector<TERM> terms = h.arguments().toVector();
+        guardBody.addLiteral(LITERAL(ATOM(overriding.c_str(), h.terms() ? &terms : nullptr, KIND_UNKNOWN), false));
     }
     if (!rule.body) rule.body = std::make_unique<CONJUNCTION>();
     rule.body->addLiteral(LITERAL(ATOM(guard.c_str(), &guardTerms, KIND_UNKNOWN), true));

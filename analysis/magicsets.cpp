@@ -155,7 +155,8 @@ const ADORNMENT* MAGICSETS::adornmentOf(int32_t predicate) const {
 // p#letters with atom's arguments, of the kind of atom's predicate.
 ATOM MAGICSETS::makeAdornedAtom(const ATOM& atom, const std::string& letters) {
     std::string name = predicateTable.name(atom.predicate).str() + "#" + letters;
-    ATOM adorned(name.c_str(), atom.terms(), kindOf(atom));
+    const std::vector<TERM> terms = atom.arguments().toVector();
+    ATOM adorned(name.c_str(), atom.terms() ? &terms : nullptr, kindOf(atom));
     auto [it, isNew] = adornments_.try_emplace(adorned.predicate);
     if (isNew) {
         it->second.base = atom.predicate;

@@ -35,7 +35,7 @@ struct VARIABLEUSE {
         count[t.index] = NEEDED;
     }
     void markNeeded(const ATOM& atom) {
-        if (const std::vector<TERM>* terms = atom.terms())
+        if (const TERMLIST* terms = atom.terms())
             for (const TERM& t : *terms) markNeeded(t);
     }
 };
@@ -150,7 +150,7 @@ void raiseCount(const TERM& t, size_t& n) {
 }
 
 void raiseCount(const ATOM& a, size_t& n) {
-    if (const std::vector<TERM>* terms = a.terms())
+    if (const TERMLIST* terms = a.terms())
         for (const TERM& t : *terms) raiseCount(t, n);
     if (const AGGREGATEATOM* agg = a.aggregate()) {
         raiseCount(agg->lowerGuard, n);
@@ -263,7 +263,7 @@ void projectionRewriting(std::vector<RULE>& rules, std::vector<CONSTRAINT>& cons
         projected[m] = 1;
         definition.addLiteral(literal);
         name += '"';
-        addAuxiliary(name, *literal.terms(), definition, rules, newBody);
+        addAuxiliary(name, literal.terms()->toVector(), definition, rules, newBody);
     }
 
     if (newBody.empty()) return;

@@ -3,6 +3,8 @@
 #include "core/atom.h"
 
 #include <iostream>
+#include <memory>
+#include <new>
 
 #include "core/aggregate.h"
 #include "core/conjunction.h"
@@ -10,6 +12,30 @@
 #include "core/groundprogram.h"
 
 namespace veltra {
+
+TERMLIST* TERMLIST::make(const TERM* first, size_t n, size_t capacity) {
+    if (capacity < n) capacity = n;
+    if (capacity > UINT32_MAX) internalError("argument list too long");
+    void* block = ::operator new(sizeof(TERMLIST) + capacity * sizeof(TERM));
+    TERMLIST* list = new (block) TERMLIST();
+    list->size_ = uint32_t(n);
+    list->capacity_ = uint32_t(capacity);
+    std::uninitialized_copy_n(first, n, list->data());
+    return list;
+}
+
+void TERMLIST::destroy(TERMLIST* list) {
+    list->~TERMLIST();
+    ::operator delete(list);
+}
+
+const TERMLIST& TERMLIST::none() {
+    static const TERMLIST empty;
+    return empty;
+}
+
+static TERMLIST* copyTerms(const std::vector<TERM>& terms) { return TERMLIST::make(terms.data(), terms.size(), 0); }
+static TERMLIST* copyTerms(const TERMLIST& terms) { return TERMLIST::make(terms.data(), terms.size(), 0); }
 
 ATOM::ATOM(const char* name, const std::vector<TERM>* terms, int32_t kind) {
     int32_t arity = terms ? static_cast<int32_t>(terms->size()) : 0;
@@ -21,10 +47,12 @@ ATOM::ATOM(const char* name, const std::vector<TERM>* terms, int32_t kind) {
         std::exit(1);
     }
     predicate = index;
-    if (terms) payload_ = new std::vector<TERM>(*terms);
+    if (terms) payload_ = copyTerms(*terms);
 }
 
-ATOM::ATOM(int32_t p, const std::vector<TERM>& terms) : predicate(p), payload_(new std::vector<TERM>(terms)) {}
+ATOM::ATOM(int32_t p, const std::vector<TERM>& terms) : predicate(p), payload_(copyTerms(terms)) {}
+
+ATOM::ATOM(int32_t p, const TERMLIST& terms) : predicate(p), payload_(copyTerms(terms)) {}
 
 ATOM::ATOM(int32_t p, AGGREGATEATOM* aggregate) : predicate(p), isAggregate_(true), payload_(aggregate) {}
 
@@ -33,9 +61,9 @@ ATOM::ATOM(const ATOM& pattern, const TERM* bindings) : predicate(pattern.predic
         payload_ = new AGGREGATEATOM(*pattern.aggregate(), bindings);
         return;
     }
-    const std::vector<TERM>* src = pattern.terms();
+    const TERMLIST* src = pattern.terms();
     if (!src) return;
-    auto* dst = new std::vector<TERM>(*src);
+    TERMLIST* dst = copyTerms(*src);
     for (TERM& t : *dst)
         if (t.kind == TERM_VARIABLE && !bindings[t.index].isNull()) t = bindings[t.index];
     payload_ = dst;
@@ -46,7 +74,7 @@ ATOM::ATOM(const ATOM& other) : predicate(other.predicate), isAggregate_(other.i
     if (other.isAggregate())
         payload_ = new AGGREGATEATOM(*other.aggregate());
     else
-        payload_ = new std::vector<TERM>(*other.terms());
+        payload_ = copyTerms(*other.terms());
 }
 
 ATOM& ATOM::operator=(const ATOM& other) {
@@ -72,14 +100,25 @@ void ATOM::release() {
     if (isAggregate_)
         delete static_cast<AGGREGATEATOM*>(payload_);
     else
-        delete static_cast<std::vector<TERM>*>(payload_);
+        TERMLIST::destroy(static_cast<TERMLIST*>(payload_));
     payload_ = nullptr;
     isAggregate_ = false;
 }
 
 void ATOM::setTerms(const std::vector<TERM>* terms) {
     release();
-    if (terms) payload_ = new std::vector<TERM>(*terms);
+    if (terms) payload_ = copyTerms(*terms);
+}
+
+TERM* ATOM::resizeTerms(size_t n) {
+    TERMLIST* list = terms();
+    if (!list || list->capacity_ < n) {
+        TERMLIST* grown = TERMLIST::make(list ? list->data() : nullptr, list ? list->size() : 0, n);
+        release();
+        payload_ = list = grown;
+    }
+    list->size_ = uint32_t(n);
+    return list->data();
 }
 
 bool ATOM::isGround() const {
@@ -163,8 +202,8 @@ static int compareAggregates(const AGGREGATEATOM& a, const AGGREGATEATOM& b) {
 int compareAtoms(const ATOM& a, const ATOM& b) {
     if (a.predicate != b.predicate) return sign(int64_t(a.predicate) - b.predicate);
     if (a.isAggregate()) return compareAggregates(*a.aggregate(), *b.aggregate());
-    const std::vector<TERM>* ta = a.terms();
-    const std::vector<TERM>* tb = b.terms();
+    const TERMLIST* ta = a.terms();
+    const TERMLIST* tb = b.terms();
     size_t na = ta ? ta->size() : 0, nb = tb ? tb->size() : 0;
     if (na != nb) return sign(int64_t(na) - int64_t(nb));
     for (size_t i = 0; i < na; ++i)
@@ -178,7 +217,7 @@ static void printGuard(std::ostream& out, const TERM& g) {
     if (g.isNull()) out << INT32_MAX;
 }
 
-static void printTermList(std::ostream& out, const std::vector<TERM>& terms, size_t from) {
+static void printTermList(std::ostream& out, const TERMLIST& terms, size_t from) {
     out << '(';
     for (size_t i = from; i < terms.size(); ++i) {
         if (i > from) out << ',';
@@ -190,7 +229,7 @@ static void printTermList(std::ostream& out, const std::vector<TERM>& terms, siz
 std::ostream& printAtom(std::ostream& out, const ATOM& atom) {
     if (!atom.isAggregate()) {
         out << predicateTable.name(atom.predicate).str();
-        const std::vector<TERM>* t = atom.terms();
+        const TERMLIST* t = atom.terms();
         if (t && !t->empty()) printTermList(out, *t, 0);
         return out;
     }
@@ -225,7 +264,7 @@ std::ostream& printAtom(std::ostream& out, const ATOM& atom) {
 std::ostream& printOutputAtom(std::ostream& out, const ATOM& atom) {
     const std::string& name = predicateTable.name(atom.predicate).str();
     out << name;
-    const std::vector<TERM>* t = atom.terms();
+    const TERMLIST* t = atom.terms();
     if (!t || t->empty()) return out;
     std::string complement = name[0] == '-' ? name.substr(1) : "-" + name;
     size_t from = predicateTable.find(NAME(complement)) >= 0 ? 1 : 0;

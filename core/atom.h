@@ -11,6 +11,44 @@ namespace veltra {
 
 struct AGGREGATEATOM;
 
+// The arguments of an ordinary atom: their count, then the terms, in one
+// allocation. A stored ground atom thus costs one block besides its
+// container's node, not a vector object and its storage.
+class TERMLIST {
+public:
+    TERMLIST(const TERMLIST&) = delete;
+    TERMLIST& operator=(const TERMLIST&) = delete;
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    TERM* data() { return reinterpret_cast<TERM*>(this + 1); }
+    const TERM* data() const { return reinterpret_cast<const TERM*>(this + 1); }
+    TERM* begin() { return data(); }
+    TERM* end() { return data() + size_; }
+    const TERM* begin() const { return data(); }
+    const TERM* end() const { return data() + size_; }
+    TERM& operator[](size_t i) { return data()[i]; }
+    const TERM& operator[](size_t i) const { return data()[i]; }
+    const TERM& front() const { return data()[0]; }
+    const TERM& back() const { return data()[size_ - 1]; }
+    std::vector<TERM> toVector() const { return std::vector<TERM>(begin(), end()); }
+
+    // A list of n terms copied from first (n may be 0), room for capacity;
+    // released by destroy. Atoms own theirs: only ATOM calls these.
+    static TERMLIST* make(const TERM* first, size_t n, size_t capacity);
+    static void destroy(TERMLIST* list);
+    // A list without terms, for atoms without an argument list.
+    static const TERMLIST& none();
+
+private:
+    friend class ATOM;
+    TERMLIST() = default;
+
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;
+};
+static_assert(sizeof(TERMLIST) == 8 && alignof(TERMLIST) >= alignof(TERM), "the terms follow the header");
+
 constexpr int MAXVARIABLES = 60;  // distinct variables of one statement
 
 // A predicate applied to argument terms, or, when the predicate is an
@@ -28,6 +66,7 @@ public:
     ATOM(const char* name, const std::vector<TERM>* terms, int32_t kind);
     // An ordinary atom of a known predicate; terms copied, no registration.
     ATOM(int32_t predicate, const std::vector<TERM>& terms);
+    ATOM(int32_t predicate, const TERMLIST& terms);
     // An aggregate atom of a registered aggregate predicate; takes ownership.
     ATOM(int32_t predicate, AGGREGATEATOM* aggregate);
     // Instantiating copy: bound variables replaced by their bindings.
@@ -42,21 +81,27 @@ public:
 
     bool isAggregate() const { return isAggregate_; }
     // Arguments, or null for an atom without an argument vector or an aggregate.
-    const std::vector<TERM>* terms() const { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
-    std::vector<TERM>* terms() { return isAggregate() ? nullptr : static_cast<std::vector<TERM>*>(payload_); }
+    const TERMLIST* terms() const { return isAggregate() ? nullptr : static_cast<TERMLIST*>(payload_); }
+    TERMLIST* terms() { return isAggregate() ? nullptr : static_cast<TERMLIST*>(payload_); }
     size_t arity() const { const auto* t = terms(); return t ? t->size() : 0; }
+    // The arguments; an empty list for an atom without them or an aggregate.
+    const TERMLIST& arguments() const { const auto* t = terms(); return t ? *t : TERMLIST::none(); }
     const TERM& term(size_t i) const { return (*terms())[i]; }
     TERM& term(size_t i) { return (*terms())[i]; }
     const AGGREGATEATOM* aggregate() const { return isAggregate() ? static_cast<AGGREGATEATOM*>(payload_) : nullptr; }
     AGGREGATEATOM* aggregate() { return isAggregate() ? static_cast<AGGREGATEATOM*>(payload_) : nullptr; }
     // Replaces the argument vector (predicate must not be an aggregate).
     void setTerms(const std::vector<TERM>* terms);
+    // Gives an ordinary atom n arguments (those beyond the old count
+    // unspecified) and returns them; allocates only when its block is too
+    // small. For scratch atoms that are rewritten again and again.
+    TERM* resizeTerms(size_t n);
     bool isGround() const;
 
 private:
     void release();
     bool isAggregate_ = false;  // payload_ is an AGGREGATEATOM*
-    void* payload_ = nullptr;   // std::vector<TERM>* or AGGREGATEATOM*
+    void* payload_ = nullptr;   // TERMLIST* or AGGREGATEATOM*
 };
 
 static_assert(sizeof(void*) != 8 || sizeof(ATOM) == 16, "ATOM stays two words");

@@ -34,7 +34,7 @@ int32_t aggregateCount = 0;
 size_t ATOMHASH::operator()(const ATOM& a) const {
     uint64_t h = static_cast<uint32_t>(a.predicate) * 0x9E3779B97F4A7C15ull;
     auto mix = [&h](const TERM& x) { h = (h ^ termCode(x) ^ (uint64_t(x.kind) << 32)) * 0x100000001B3ull; };
-    if (const std::vector<TERM>* t = a.terms()) {
+    if (const TERMLIST* t = a.terms()) {
         for (const TERM& x : *t) mix(x);
     } else if (const AGGREGATEATOM* agg = a.aggregate()) {
         // Guards and ground set survive interning unchanged, so the hash of a

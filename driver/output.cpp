@@ -134,7 +134,7 @@ bool cautiousModelHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, cons
 
 static void printArguments(std::ostream& out, const ATOM& atom) {
     const char* sep = "";
-    if (const std::vector<TERM>* t = atom.terms())
+    if (const TERMLIST* t = atom.terms())
         for (const TERM& x : *t) {
             out << sep;
             printTerm(out, x);

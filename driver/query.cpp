@@ -12,7 +12,7 @@ namespace veltra {
 
 static bool hasVariable(const LITERAL& l, int32_t& maxVariable) {
     bool found = false;
-    if (const std::vector<TERM>* t = l.terms())
+    if (const TERMLIST* t = l.terms())
         for (const TERM& x : *t)
             if (x.kind == TERM_VARIABLE) {
                 found = true;

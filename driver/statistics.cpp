@@ -28,7 +28,7 @@ struct VARIABLESET {
     size_t count = 0;
 
     void add(const ATOM& atom) {
-        if (const std::vector<TERM>* terms = atom.terms())
+        if (const TERMLIST* terms = atom.terms())
             for (const TERM& t : *terms)
                 if (t.isVariable()) {
                     if (size_t(t.index) >= seen.size()) seen.resize(size_t(t.index) + 1, 0);

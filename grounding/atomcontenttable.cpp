@@ -7,7 +7,7 @@ namespace veltra {
 
 uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
     uint64_t h = uint32_t(atom.predicate) * 0x9E3779B97F4A7C15ull;
-    if (const std::vector<TERM>* terms = atom.terms())
+    if (const TERMLIST* terms = atom.terms())
         for (const TERM& t : *terms) h = (h ^ (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index))) * 0x100000001B3ull;
     h ^= h >> 33;  // the low bits choose the slot: mix the high ones in
     h *= 0xFF51AFD7ED558CCDull;
@@ -17,7 +17,7 @@ uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
 bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
     const uint32_t* stored = arena_.data() + (slot.offset - 1);
     if (stored[0] != uint32_t(atom.predicate)) return false;
-    const std::vector<TERM>* terms = atom.terms();
+    const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
     if (stored[1] != n) return false;
     for (size_t i = 0; i < n; ++i)
@@ -55,7 +55,7 @@ void ATOMCONTENTTABLE::insert(const ATOM& atom, int32_t number) {
     if (2 * (count_ + 1) > slots_.size()) grow();
     const uint32_t hash = hashOf(atom);
     const size_t i = slotOf(atom, hash);
-    const std::vector<TERM>* terms = atom.terms();
+    const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
     // Offsets are 32 bits: the arena holds fewer than 2^32 - 1 words.
     if (arena_.size() + 2 + 2 * n >= UINT32_MAX) internalError("atom content table full");

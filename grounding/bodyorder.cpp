@@ -10,7 +10,7 @@ namespace veltra {
 // Arguments that are constants or bound variables.
 static int32_t boundArguments(const ATOM& l, const bool* bound) {
     int32_t b = 0;
-    if (const std::vector<TERM>* terms = l.terms())
+    if (const TERMLIST* terms = l.terms())
         for (const TERM& t : *terms)
             if (!t.isVariable() || bound[t.index]) ++b;
     return b;
@@ -52,7 +52,7 @@ bool BODYPLAN::isAssignmentReady(int32_t i, const bool* bound) const {
     const AGGREGATEFUNCTION& fn = literal(i).aggregate()->fn();
     if (fn.body.empty()) return false;
     const LITERAL& first = fn.body.literals[0];
-    if (const std::vector<TERM>* terms = first.terms())
+    if (const TERMLIST* terms = first.terms())
         for (const TERM& t : *terms)
             if (t.isVariable() && isAggregateVariable(i, t.index) && !bound[t.index]) return false;
     const int32_t p = first.predicate;
@@ -63,7 +63,7 @@ void BODYPLAN::initArgumentSelectivity(double* maxSelectivity, uint32_t* occurre
     for (int32_t k = 0; k < literalCount; ++k) {
         const LITERAL& l = at(k);
         if (l.isAggregate() || l.negated) continue;
-        const std::vector<TERM>* terms = l.terms();
+        const TERMLIST* terms = l.terms();
         if (!terms) continue;
         const bool builtin = predicateTable.kinds[l.predicate] == KIND_BUILTIN;
         for (size_t i = 0; i < terms->size(); ++i) {
@@ -79,7 +79,7 @@ void BODYPLAN::initArgumentSelectivity(double* maxSelectivity, uint32_t* occurre
 double BODYPLAN::literalCost(const LITERAL& l, uint32_t size, const bool* bound, const double* currentSelectivity,
                              const double* maxSelectivity, const uint32_t* occurrences) const {
     double cost = size;
-    if (const std::vector<TERM>* terms = l.terms())
+    if (const TERMLIST* terms = l.terms())
         for (size_t i = 0; i < terms->size(); ++i) {
             const TERM& t = (*terms)[i];
             if (!t.isVariable()) continue;
@@ -109,7 +109,7 @@ bool BODYPLAN::compareLiteralCost(int32_t a, int32_t b, int32_t classA, int32_t 
 
 void BODYPLAN::updateSelectivity(const LITERAL& l, double* currentSelectivity, const double* maxSelectivity) const {
     const bool builtin = predicateTable.kinds[l.predicate] == KIND_BUILTIN;
-    if (const std::vector<TERM>* terms = l.terms())
+    if (const TERMLIST* terms = l.terms())
         for (size_t i = 0; i < terms->size(); ++i) {
             const TERM& t = (*terms)[i];
             if (!t.isVariable()) continue;

@@ -13,7 +13,7 @@ namespace veltra {
 // Calls f(variable number, argument position) for every variable argument.
 template <class F>
 static void forEachVariable(const ATOM& atom, F f) {
-    if (const std::vector<TERM>* terms = atom.terms())
+    if (const TERMLIST* terms = atom.terms())
         for (size_t i = 0; i < terms->size(); ++i)
             if ((*terms)[i].isVariable()) f((*terms)[i].index, i);
 }
@@ -24,7 +24,7 @@ int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION*
         if (t.isVariable() && t.index >= count) count = t.index + 1;
     };
     auto noteAtom = [&](const ATOM& a) {
-        if (const std::vector<TERM>* terms = a.terms())
+        if (const TERMLIST* terms = a.terms())
             for (const TERM& t : *terms) note(t);
     };
     if (head)
@@ -178,7 +178,7 @@ uint32_t BODYPLAN::literalSize(int32_t i) const {
 
 bool BODYPLAN::isSingleUse(const LITERAL& l, const int32_t* occurrences) const {
     if (l.isAggregate()) return false;
-    const std::vector<TERM>* terms = l.terms();
+    const TERMLIST* terms = l.terms();
     if (!terms || terms->empty()) return false;
     for (const TERM& t : *terms)
         if (!t.isVariable() || occurrences[t.index] != 1) return false;

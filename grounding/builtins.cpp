@@ -51,7 +51,7 @@ static bool holds(int32_t p, const int64_t* value) {
 // product is bound to 0). Both unbound: (0, 0) .. (0, maxInt), then (1, 0) ..
 // (maxInt, 0), firstCounter numbering them; the same variable twice: only 0.
 // One unbound: every value when the other factor is 0, else only 0.
-static bool enumerateZeroProduct(TERM* bindings, const std::vector<TERM>& args, const int64_t* value,
+static bool enumerateZeroProduct(TERM* bindings, const TERMLIST& args, const int64_t* value,
                                  const int32_t* unbound, int32_t unboundCount, bool repeated, int64_t maxInt,
                                  LITERALMATCHER& m) {
     const int64_t k = m.firstCounter;
@@ -72,7 +72,7 @@ static bool enumerateZeroProduct(TERM* bindings, const std::vector<TERM>& args, 
 
 bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& m) {
     const int32_t p = atom.predicate;
-    const std::vector<TERM>& args = *atom.terms();
+    const TERMLIST& args = *atom.terms();
     auto resolve = [&](size_t i) -> const TERM& { return args[i].isVariable() ? bindings[args[i].index] : args[i]; };
     if (p <= BUILTIN_GE) {
         if (m.firstCounter != 0) return false;

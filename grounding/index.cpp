@@ -81,7 +81,7 @@ static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId,
         index.argumentGroupKeys[p].push_back(key);
         groundingWork.indexedAtoms += set.size();
         for (auto atom = set.begin(); atom != set.end(); ++atom) {
-            const std::vector<TERM>* terms = atom->terms();
+            const TERMLIST* terms = atom->terms();
             if (terms && size_t(position) < terms->size()) groups[(*terms)[position]].push_back(atom);
         }
     }
@@ -98,7 +98,7 @@ static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const AT
     bool first = true;
     groundingWork.indexedAtoms += set.size();
     for (auto it = set.begin(); it != set.end(); ++it) {
-        const std::vector<TERM>* terms = it->terms();
+        const TERMLIST* terms = it->terms();
         if (!terms || terms->empty()) continue;
         const TERM& key = (*terms)[0];
         if (first) {
@@ -127,7 +127,7 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
     bool counting = !indexOnly && !incomplete;
     std::vector<double>& figures = index.selectivity[p];
     std::vector<uint32_t> counted;  // argument positions holding a variable
-    if (const std::vector<TERM>* terms = atom.terms()) {
+    if (const TERMLIST* terms = atom.terms()) {
         for (size_t i = 0; i < terms->size() && i < figures.size(); ++i)
             if ((*terms)[i].isVariable()) counted.push_back(static_cast<uint32_t>(i));
     }
@@ -208,10 +208,9 @@ const ATOM& scratchInstance(const ATOM& pattern, const TERM* bindings) {
     // be gone at exit.
     static ATOM* scratch = new ATOM(0, std::vector<TERM>());
     scratch->predicate = pattern.predicate;
-    std::vector<TERM>& dst = *scratch->terms();
-    const std::vector<TERM>* src = pattern.terms();
+    const TERMLIST* src = pattern.terms();
     size_t n = src ? src->size() : 0;
-    dst.resize(n);
+    TERM* dst = scratch->resizeTerms(n);
     for (size_t i = 0; i < n; ++i) {
         const TERM& t = (*src)[i];
         dst[i] = (t.isVariable() && !bindings[t.index].isNull()) ? bindings[t.index] : t;
@@ -298,7 +297,7 @@ void LITERALMATCHER::start(const ATOM& atom, const TERM* bindings, const DELTA* 
     key = TERM();
     unboundArguments.clear();
     if (predicateKind == KIND_AGGREGATE) return;
-    const std::vector<TERM>* terms = atom.terms();
+    const TERMLIST* terms = atom.terms();
     if (!terms) return;
     for (const TERM& t : *terms) {
         uint8_t unbound = t.isVariable() && bindings[t.index].isNull();
@@ -347,7 +346,7 @@ static void advance(LITERALMATCHER& m) {
 bool matchLiteral(const ATOM& atom, LITERALMATCHER& m, TERM* bindings) {
     if (m.predicateKind == KIND_BUILTIN) return evaluateBuiltin(bindings, atom, m);
     if (m.allBound) return containsInstance(atom, m.source, bindings, m.delta);
-    const std::vector<TERM>& args = *atom.terms();
+    const TERMLIST& args = *atom.terms();
     const size_t n = args.size();
     while (candidatesLeft(m)) {
         const ATOM& candidateAtom = m.list ? *(*m.list)[m.listPosition] : *m.current;
@@ -397,7 +396,7 @@ void unbindLiteral(const LITERAL& literal, const LITERALMATCHER& matcher, TERM* 
         if (fn.groundSet) fn.groundSet->elements.clear();
         return;
     }
-    const std::vector<TERM>* terms = literal.terms();
+    const TERMLIST* terms = literal.terms();
     for (size_t i = 0; i < matcher.unboundArguments.size(); ++i)
         if (matcher.unboundArguments[i]) bindings[(*terms)[i].index] = TERM();
 }

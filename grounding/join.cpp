@@ -53,7 +53,7 @@ void literalVariables(const BODYPLAN& plan, int32_t bodyIndex, uint64_t* set) {
         return;
     }
     std::fill(set, set + words, 0);
-    if (const std::vector<TERM>* terms = l.terms())
+    if (const TERMLIST* terms = l.terms())
         for (const TERM& t : *terms)
             if (t.isVariable()) setVariableBit(set, t.index);
 }

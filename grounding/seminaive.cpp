@@ -193,7 +193,7 @@ void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int
     // Head variables the body does not bind cannot tell instances apart.
     headVariables_.assign(plan.variableWords, 0);
     for (const ATOM& h : *rule.head)
-        if (const std::vector<TERM>* terms = h.terms())
+        if (const TERMLIST* terms = h.terms())
             for (const TERM& t : *terms)
                 if (t.isVariable() && t.index < plan.variableCount) setVariableBit(headVariables_.data(), t.index);
     joinBody(plan, ITEM_RULE, isExit, &rule, changed, headVariables_.data());

@@ -32,14 +32,10 @@ bool isDemanding(const LITERAL& l) {
     return isComparison(l);
 }
 
-const std::vector<TERM>& argumentsOf(const ATOM& atom) {
-    static const std::vector<TERM> none;
-    const std::vector<TERM>* terms = atom.terms();
-    return terms ? *terms : none;
-}
+const TERMLIST& argumentsOf(const ATOM& atom) { return atom.arguments(); }
 
 bool hasArgument(const ATOM& atom, const TERM& t) {
-    const std::vector<TERM>& args = argumentsOf(atom);
+    const TERMLIST& args = argumentsOf(atom);
     return std::find(args.begin(), args.end(), t) != args.end();
 }
 

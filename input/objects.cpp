@@ -110,7 +110,9 @@ void propagateToParentObjects(const ATOM& atom, const std::vector<int32_t>& pare
 bool complementaryAtom(const ATOM& atom, ATOM& out) {
     const std::string& name = predicateTable.name(atom.predicate).str();
     std::string complement = name[0] == '-' ? name.substr(1) : "-" + name;
-    return atomFromName(complement.c_str(), atom.terms(), out);
+    if (!atom.terms()) return atomFromName(complement.c_str(), nullptr, out);
+    const std::vector<TERM> terms = atom.terms()->toVector();
+    return atomFromName(complement.c_str(), &terms, out);
 }
 
 void checkConstantName(const char* name) {

@@ -30,7 +30,7 @@ void reportCounted(const char* message) {
 bool isConstant(const TERM& t) { return t.kind == TERM_SYMBOL || t.kind == TERM_INTEGER; }
 
 void replaceInArguments(ATOM& atom, const TERM& replacement, const TERM& target) {
-    if (std::vector<TERM>* terms = atom.terms())
+    if (TERMLIST* terms = atom.terms())
         for (TERM& t : *terms)
             if (t == target) t = replacement;
 }

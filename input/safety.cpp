@@ -17,7 +17,7 @@ bool isBinding(const LITERAL& l) {
 }
 
 bool hasArgument(const ATOM& atom, const TERM& t) {
-    if (const std::vector<TERM>* terms = atom.terms())
+    if (const TERMLIST* terms = atom.terms())
         for (const TERM& x : *terms)
             if (x == t) return true;
     return false;
@@ -27,7 +27,7 @@ bool isConstant(const TERM& t) { return t.kind == TERM_SYMBOL || t.kind == TERM_
 
 // Every variable argument of atom is bound in body.
 bool argumentsBound(const ATOM& atom, const CONJUNCTION& body) {
-    if (const std::vector<TERM>* terms = atom.terms())
+    if (const TERMLIST* terms = atom.terms())
         for (const TERM& t : *terms)
             if (t.isVariable() && !isVariableBound(body, t)) return false;
     return true;
@@ -42,7 +42,7 @@ bool isAggregateSafe(const AGGREGATEATOM& aggregate, const CONJUNCTION& body) {
     const CONJUNCTION& own = aggregate.fn().body;
     for (const LITERAL& l : own.literals) {
         if (!l.negated && !isComparison(l)) continue;
-        if (const std::vector<TERM>* terms = l.terms())
+        if (const TERMLIST* terms = l.terms())
             for (const TERM& t : *terms)
                 if (t.isVariable() && !isVariableBound(body, t) && !isVariableBound(own, t)) return false;
     }

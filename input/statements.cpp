@@ -31,7 +31,7 @@ bool maxIntSet() { return OPTIONS.maxInt != -1; }
 static uint64_t signature(const LITERAL& literal) {
     uint64_t h = (uint64_t(uint32_t(literal.predicate)) << 1) | literal.negated;
     auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x100000001b3ULL + 0x9e3779b97f4a7c15ULL; };
-    if (const std::vector<TERM>* terms = literal.terms()) {
+    if (const TERMLIST* terms = literal.terms()) {
         mix(terms->size());
         for (const TERM& t : *terms) mix((uint64_t(uint32_t(t.kind)) << 32) | uint32_t(t.index));
     }

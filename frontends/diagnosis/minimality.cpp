@@ -29,7 +29,7 @@ LITERAL negative(ATOM atom) { return LITERAL(std::move(atom), true); }
 ATOM worldAtom(const ATOM& atom, TERM world) {
     std::string name = "=" + predicateTable.name(atom.predicate).str();
     std::vector<TERM> terms;
-    if (const std::vector<TERM>* t = atom.terms()) terms = *t;
+    if (const TERMLIST* t = atom.terms()) terms = t->toVector();
     terms.push_back(world);
     return makeAtom(name.c_str(), std::move(terms));
 }
@@ -43,7 +43,7 @@ LITERAL worldLiteral(const LITERAL& literal, TERM world) {
 
 int32_t highestVariable(const ATOM& atom) {
     int32_t highest = -1;
-    if (const std::vector<TERM>* t = atom.terms())
+    if (const TERMLIST* t = atom.terms())
         for (const TERM& x : *t)
             if (x.isVariable()) highest = std::max(highest, x.index);
     return highest;

@@ -104,7 +104,7 @@ BINDING& bindingOfReference(const std::string& correlation, const std::string& a
 void limitVariables(ATOM& head, CONJUNCTION& body) {
     std::vector<TERM*> terms;
     auto collect = [&terms](ATOM& atom) {
-        if (std::vector<TERM>* ts = atom.terms())
+        if (TERMLIST* ts = atom.terms())
             for (TERM& t : *ts)
                 if (t.isVariable()) terms.push_back(&t);
     };
