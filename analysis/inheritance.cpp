@@ -258,11 +258,11 @@ void rewriteFacts(OBJECT& object) {
     ATOMSET& facts = object.facts();
     TERM self = objectConstant(object);
     for (size_t p = 0; p < facts.byPredicate.size(); ++p) {
-        std::set<ATOM, ATOMLESS>& set = facts.byPredicate[p];
+        ATOMORDEREDSET& set = facts.byPredicate[p];
         if (set.empty()) continue;
         bool complement = predicateHasComplement(static_cast<int32_t>(p));
         if (object.isDefault && !complement && object.overridden.atomsOfPredicate(int32_t(p)).empty()) continue;
-        std::set<ATOM, ATOMLESS> kept;
+        ATOMORDEREDSET kept;
         for (const ATOM& f : set) {
             if (object.overridden.contains(f)) {
                 warnOverriddenFact(f);

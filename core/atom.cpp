@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/aggregate.h"
+#include "core/blockpool.h"
 #include "core/conjunction.h"
 #include "core/finish.h"
 #include "core/groundprogram.h"
@@ -16,7 +17,7 @@ namespace veltra {
 TERMLIST* TERMLIST::make(const TERM* first, size_t n, size_t capacity) {
     if (capacity < n) capacity = n;
     if (capacity > UINT32_MAX) internalError("argument list too long");
-    void* block = ::operator new(sizeof(TERMLIST) + capacity * sizeof(TERM));
+    void* block = allocateBlock(sizeof(TERMLIST) + capacity * sizeof(TERM));
     TERMLIST* list = new (block) TERMLIST();
     list->size_ = uint32_t(n);
     list->capacity_ = uint32_t(capacity);
@@ -25,8 +26,9 @@ TERMLIST* TERMLIST::make(const TERM* first, size_t n, size_t capacity) {
 }
 
 void TERMLIST::destroy(TERMLIST* list) {
+    const size_t bytes = sizeof(TERMLIST) + list->capacity_ * sizeof(TERM);
     list->~TERMLIST();
-    ::operator delete(list);
+    releaseBlock(list, bytes);
 }
 
 const TERMLIST& TERMLIST::none() {

@@ -62,9 +62,9 @@ ATOMID internAtom(const ATOM& atom) {
     return id;
 }
 
-static const std::set<ATOM, ATOMLESS> emptyAtomSet;
+static const ATOMORDEREDSET emptyAtomSet;
 
-const std::set<ATOM, ATOMLESS>& ATOMSET::atomsOfPredicate(int32_t predicate) const {
+const ATOMORDEREDSET& ATOMSET::atomsOfPredicate(int32_t predicate) const {
     if (predicate < 0 || size_t(predicate) >= byPredicate.size()) return emptyAtomSet;
     return byPredicate[predicate];
 }

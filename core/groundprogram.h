@@ -11,6 +11,7 @@
 
 #include "core/aggregate.h"
 #include "core/atom.h"
+#include "core/blockpool.h"
 
 namespace veltra {
 
@@ -40,11 +41,15 @@ extern int32_t atomCount;
 ATOMID internAtom(const ATOM& atom);
 inline const ATOM& groundAtom(ATOMID id) { return atomsByIndex[id]->first; }
 
+// One predicate's atoms in compareAtoms order. Its nodes come from the block
+// pools: the grounder holds millions of them.
+using ATOMORDEREDSET = std::set<ATOM, ATOMLESS, POOLALLOCATOR<ATOM>>;
+
 // Per predicate an ordered set of atoms; missing entries are empty.
 struct ATOMSET {
-    std::vector<std::set<ATOM, ATOMLESS>> byPredicate;
+    std::vector<ATOMORDEREDSET> byPredicate;
 
-    const std::set<ATOM, ATOMLESS>& atomsOfPredicate(int32_t predicate) const;
+    const ATOMORDEREDSET& atomsOfPredicate(int32_t predicate) const;
     bool contains(const ATOM& atom) const;
     // Inserts a copy; false when an equal atom was already there.
     bool add(const ATOM& atom);

@@ -61,7 +61,6 @@ int32_t statementVariableCount(const std::vector<ATOM>* head, const CONJUNCTION*
 // ---------------------------------------------------------------------------
 // Atom sets of one iteration and ranges into them.
 
-using ATOMORDEREDSET = std::set<ATOM, ATOMLESS>;
 using ATOMITERATOR = ATOMORDEREDSET::const_iterator;
 
 // A run of one predicate's ordered set: the atoms from first up to last.
