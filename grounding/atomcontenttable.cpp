@@ -14,15 +14,19 @@ uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
     return uint32_t(h ^ (h >> 33));
 }
 
+// A term as one word: the kind in the top two bits, the table index below.
+// Tables never reach 2^30 entries (each costs far more than four bytes), so
+// distinct terms give distinct words.
+static uint32_t packedTerm(const TERM& t) { return uint32_t(t.kind) << 30 | uint32_t(t.index); }
+
 bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
-    const uint32_t* stored = arena_.data() + (slot.offset - 1);
+    const uint32_t* stored = this->stored(slot.offset);
     if (stored[0] != uint32_t(atom.predicate)) return false;
     const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
     if (stored[1] != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (stored[2 + 2 * i] != uint32_t((*terms)[i].kind) || stored[3 + 2 * i] != uint32_t((*terms)[i].index))
-            return false;
+        if (stored[2 + i] != packedTerm((*terms)[i])) return false;
     return true;
 }
 
@@ -52,20 +56,28 @@ void ATOMCONTENTTABLE::grow() {
 }
 
 void ATOMCONTENTTABLE::insert(const ATOM& atom, int32_t number) {
-    if (2 * (count_ + 1) > slots_.size()) grow();
+    if (4 * (count_ + 1) > 3 * slots_.size()) grow();
     const uint32_t hash = hashOf(atom);
     const size_t i = slotOf(atom, hash);
     const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
-    // Offsets are 32 bits: the arena holds fewer than 2^32 - 1 words.
-    if (arena_.size() + 2 + 2 * n >= UINT32_MAX) internalError("atom content table full");
-    const uint32_t offset = uint32_t(arena_.size() + 1);
-    arena_.push_back(uint32_t(atom.predicate));
-    arena_.push_back(uint32_t(n));
-    for (size_t k = 0; k < n; ++k) {
-        arena_.push_back(uint32_t((*terms)[k].kind));
-        arena_.push_back(uint32_t((*terms)[k].index));
+    const size_t words = 2 + n;
+    for (size_t k = 0; k < n; ++k)
+        if (uint32_t((*terms)[k].index) >= (uint32_t(1) << 30) || uint32_t((*terms)[k].kind) > 3)
+            internalError("atom content table: term out of range");
+    if (chunkUsed_ + words > CHUNKWORDS) {
+        // Offsets are 32 bits: at most 2^16 - 1 chunks.
+        if (chunks_.size() + 1 >= (size_t(1) << (32 - CHUNKBITS))) internalError("atom content table full");
+        chunks_.emplace_back(new uint32_t[std::max<size_t>(words, CHUNKWORDS)]);
+        chunkUsed_ = 0;
     }
+    const uint32_t offset = uint32_t(((chunks_.size() - 1) << CHUNKBITS) + chunkUsed_ + 1);
+    uint32_t* run = chunks_.back().get() + chunkUsed_;
+    // A chunk of its own for a long atom: nothing else goes into it.
+    chunkUsed_ = words > CHUNKWORDS ? CHUNKWORDS : chunkUsed_ + uint32_t(words);
+    run[0] = uint32_t(atom.predicate);
+    run[1] = uint32_t(n);
+    for (size_t k = 0; k < n; ++k) run[2 + k] = packedTerm((*terms)[k]);
     slots_[i] = SLOT{hash, offset, number};
     ++count_;
 }
@@ -91,7 +103,8 @@ void ATOMCONTENTTABLE::erase(const ATOM& atom) {
 
 void ATOMCONTENTTABLE::clear() {
     slots_ = {};
-    arena_ = {};
+    chunks_ = std::vector<std::unique_ptr<uint32_t[]>>();
+    chunkUsed_ = CHUNKWORDS;
     count_ = 0;
 }
 

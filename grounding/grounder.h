@@ -306,11 +306,12 @@ private:
 // The grounder.
 
 // A set of ground atoms with a number each, kept as flat copies of their
-// contents: an open-addressing table (linear probing, at most half full) of
-// hash codes and offsets into one arena of predicate, arity and arguments.
-// A look-up touches a slot and one run of the arena, not an atom's scattered
-// storage. Integers are interned, so equal atoms have equal kinds and indices
-// in every argument.
+// contents: an open-addressing table (linear probing, at most three quarters
+// full) of hash codes and offsets into an arena of predicate, arity and
+// packed arguments. A look-up touches a slot and one run of the arena, not an atom's
+// scattered storage. Integers are interned, so equal atoms have equal kinds
+// and indices in every argument. The arena grows by whole chunks that never
+// move: no copy of it, and no half-empty doubled array, at any moment.
 class ATOMCONTENTTABLE {
 public:
     // The number stored with an atom equal to atom, or null.
@@ -325,14 +326,23 @@ private:
     // 12 bytes, so that a probe touches as little memory as possible.
     struct SLOT {
         uint32_t hash;    // low half of hashOf: the slot index and a quick filter
-        uint32_t offset;  // into arena_, plus 1; 0: free
+        uint32_t offset;  // chunk number times CHUNKWORDS plus word in the chunk, plus 1; 0: free
         int32_t number;
     };
     static_assert(sizeof(SLOT) == 12, "SLOT is three 32-bit words");
-    std::vector<SLOT> slots_;       // a power of two, or empty
-    std::vector<uint32_t> arena_;   // per atom: predicate, arity, then kind and index per argument
+    // Words per chunk; an atom longer than a chunk gets a chunk of its own.
+    static constexpr uint32_t CHUNKBITS = 16;
+    static constexpr uint32_t CHUNKWORDS = uint32_t(1) << CHUNKBITS;
+    std::vector<SLOT> slots_;  // a power of two, or empty
+    // Per atom: predicate, arity, then per argument one word of kind and
+    // index; an atom never spans two chunks.
+    std::vector<std::unique_ptr<uint32_t[]>> chunks_;
+    uint32_t chunkUsed_ = CHUNKWORDS;  // words used in the last chunk
     size_t count_ = 0;
 
+    const uint32_t* stored(uint32_t offset) const {
+        return chunks_[(offset - 1) >> CHUNKBITS].get() + ((offset - 1) & (CHUNKWORDS - 1));
+    }
     static uint32_t hashOf(const ATOM& atom);
     bool holds(const SLOT& slot, const ATOM& atom) const;
     size_t slotOf(const ATOM& atom, uint32_t hash) const;  // its slot, or the free slot that ends its run

@@ -38,3 +38,37 @@ TEST(AtomContentTable, FindEraseGrow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Enough atoms to fill several arena chunks, with atoms longer than a chunk
+// among them and atoms without arguments: every one is found by content, with
+// its number, and nothing else is.
+TEST(AtomContentTable, ManyChunksAndLongAtoms) {
+    const int32_t p = addPredicate(predicateTable, NAME("contenttable_pair"), 2, KIND_IDB).first;
+    const int32_t q = addPredicate(predicateTable, NAME("contenttable_long"), 70000, KIND_IDB).first;
+    const int32_t r = addPredicate(predicateTable, NAME("contenttable_flag"), 0, KIND_IDB).first;
+    std::vector<ATOM> atoms;
+    for (int32_t i = 0; i < 60000; ++i) {
+        atoms.emplace_back(p, std::vector<TERM>{integerTerm(i % 7), integerTerm(i)});
+        if (i % 20000 == 1) {
+            std::vector<TERM> args(70000, symbolTerm("contenttable_a"));
+            args[i % 70000] = integerTerm(i);
+            atoms.emplace_back(q, args);
+        }
+    }
+    atoms.emplace_back(r, std::vector<TERM>{});
+    ATOMCONTENTTABLE table;
+    for (size_t i = 0; i < atoms.size(); ++i) table.insert(atoms[i], int32_t(i));
+    for (size_t i = 0; i < atoms.size(); ++i) {
+        const int32_t* number = table.find(atoms[i]);
+        ASSERT_NE(number, nullptr) << i;
+        EXPECT_EQ(*number, int32_t(i));
+    }
+    EXPECT_EQ(table.find(ATOM(p, std::vector<TERM>{integerTerm(1), integerTerm(0)})), nullptr);
+    EXPECT_EQ(table.find(ATOM(p, std::vector<TERM>{symbolTerm("contenttable_a"), integerTerm(1)})), nullptr);
+    std::vector<TERM> other(70000, symbolTerm("contenttable_a"));
+    EXPECT_EQ(table.find(ATOM(q, other)), nullptr);
+}
+
+}  // namespace
