@@ -20,37 +20,38 @@ uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
 static uint32_t packedTerm(const TERM& t) { return uint32_t(t.kind) << 30 | uint32_t(t.index); }
 
 bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
-    const uint32_t* stored = this->stored(slot.offset);
-    if (stored[0] != uint32_t(atom.predicate)) return false;
+    const uint32_t* stored = run(slot.offset);
+    if (stored[1] != uint32_t(atom.predicate)) return false;
     const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
-    if (stored[1] != n) return false;
+    if (stored[2] != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (stored[2 + i] != packedTerm((*terms)[i])) return false;
+        if (stored[3 + i] != packedTerm((*terms)[i])) return false;
     return true;
 }
 
 size_t ATOMCONTENTTABLE::slotOf(const ATOM& atom, uint32_t hash) const {
-    const size_t mask = slots_.size() - 1;
-    size_t i = hash & mask;
-    while (slots_[i].offset && !(slots_[i].hash == hash && holds(slots_[i], atom))) i = (i + 1) & mask;
+    size_t i = home(hash);
+    while (slots_[i].offset && !(slots_[i].hash == hash && holds(slots_[i], atom))) i = next(i);
     return i;
 }
 
 int32_t* ATOMCONTENTTABLE::find(const ATOM& atom) {
     if (count_ == 0) return nullptr;
-    SLOT& slot = slots_[slotOf(atom, hashOf(atom))];
-    return slot.offset ? &slot.number : nullptr;
+    const SLOT& slot = slots_[slotOf(atom, hashOf(atom))];
+    // The number is the first word of the atom's run.
+    return slot.offset ? reinterpret_cast<int32_t*>(run(slot.offset)) : nullptr;
 }
 
 void ATOMCONTENTTABLE::grow() {
     std::vector<SLOT> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, SLOT{0, 0, 0});
-    const size_t mask = slots_.size() - 1;
+    // By half its size: between a half and three quarters full afterwards,
+    // where doubling would leave it between a third and a half.
+    slots_.assign(old.empty() ? 1024 : old.size() + old.size() / 4, SLOT{0, 0});
     for (const SLOT& s : old) {
         if (!s.offset) continue;
-        size_t i = s.hash & mask;
-        while (slots_[i].offset) i = (i + 1) & mask;
+        size_t i = home(s.hash);
+        while (slots_[i].offset) i = next(i);
         slots_[i] = s;
     }
 }
@@ -61,7 +62,7 @@ void ATOMCONTENTTABLE::insert(const ATOM& atom, int32_t number) {
     const size_t i = slotOf(atom, hash);
     const TERMLIST* terms = atom.terms();
     const size_t n = terms ? terms->size() : 0;
-    const size_t words = 2 + n;
+    const size_t words = 3 + n;
     for (size_t k = 0; k < n; ++k)
         if (uint32_t((*terms)[k].index) >= (uint32_t(1) << 30) || uint32_t((*terms)[k].kind) > 3)
             internalError("atom content table: term out of range");
@@ -72,28 +73,28 @@ void ATOMCONTENTTABLE::insert(const ATOM& atom, int32_t number) {
         chunkUsed_ = 0;
     }
     const uint32_t offset = uint32_t(((chunks_.size() - 1) << CHUNKBITS) + chunkUsed_ + 1);
-    uint32_t* run = chunks_.back().get() + chunkUsed_;
+    uint32_t* stored = chunks_.back().get() + chunkUsed_;
     // A chunk of its own for a long atom: nothing else goes into it.
     chunkUsed_ = words > CHUNKWORDS ? CHUNKWORDS : chunkUsed_ + uint32_t(words);
-    run[0] = uint32_t(atom.predicate);
-    run[1] = uint32_t(n);
-    for (size_t k = 0; k < n; ++k) run[2 + k] = packedTerm((*terms)[k]);
-    slots_[i] = SLOT{hash, offset, number};
+    stored[0] = uint32_t(number);
+    stored[1] = uint32_t(atom.predicate);
+    stored[2] = uint32_t(n);
+    for (size_t k = 0; k < n; ++k) stored[3 + k] = packedTerm((*terms)[k]);
+    slots_[i] = SLOT{hash, offset};
     ++count_;
 }
 
 void ATOMCONTENTTABLE::erase(const ATOM& atom) {
     if (count_ == 0) return;
-    const size_t mask = slots_.size() - 1;
     size_t hole = slotOf(atom, hashOf(atom));
     if (!slots_[hole].offset) return;
     slots_[hole].offset = 0;
     --count_;
     // Backward shift: move later entries of the run into the hole when their
     // home slot does not lie between the hole and them.
-    for (size_t i = (hole + 1) & mask; slots_[i].offset; i = (i + 1) & mask) {
-        const size_t home = slots_[i].hash & mask;
-        const bool between = hole <= i ? (hole < home && home <= i) : (hole < home || home <= i);
+    for (size_t i = next(hole); slots_[i].offset; i = next(i)) {
+        const size_t start = home(slots_[i].hash);
+        const bool between = hole <= i ? (hole < start && start <= i) : (hole < start || start <= i);
         if (between) continue;
         slots_[hole] = slots_[i];
         slots_[i].offset = 0;

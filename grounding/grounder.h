@@ -323,27 +323,30 @@ public:
     void clear();
 
 private:
-    // 12 bytes, so that a probe touches as little memory as possible.
+    // 8 bytes, so that a probe touches as little memory as possible; the
+    // number lives with the atom's contents, which a hit reads anyway.
     struct SLOT {
-        uint32_t hash;    // low half of hashOf: the slot index and a quick filter
+        uint32_t hash;    // hashOf: the home slot and a quick filter
         uint32_t offset;  // chunk number times CHUNKWORDS plus word in the chunk, plus 1; 0: free
-        int32_t number;
     };
-    static_assert(sizeof(SLOT) == 12, "SLOT is three 32-bit words");
+    static_assert(sizeof(SLOT) == 8, "SLOT is two 32-bit words");
     // Words per chunk; an atom longer than a chunk gets a chunk of its own.
     static constexpr uint32_t CHUNKBITS = 16;
     static constexpr uint32_t CHUNKWORDS = uint32_t(1) << CHUNKBITS;
-    std::vector<SLOT> slots_;  // a power of two, or empty
-    // Per atom: predicate, arity, then per argument one word of kind and
-    // index; an atom never spans two chunks.
+    std::vector<SLOT> slots_;  // empty, or 1024 grown by halves
+    // Per atom: its number, predicate, arity, then per argument one word of
+    // kind and index; an atom never spans two chunks.
     std::vector<std::unique_ptr<uint32_t[]>> chunks_;
     uint32_t chunkUsed_ = CHUNKWORDS;  // words used in the last chunk
     size_t count_ = 0;
 
-    const uint32_t* stored(uint32_t offset) const {
+    uint32_t* run(uint32_t offset) const {
         return chunks_[(offset - 1) >> CHUNKBITS].get() + ((offset - 1) & (CHUNKWORDS - 1));
     }
     static uint32_t hashOf(const ATOM& atom);
+    // The first slot to probe: the hash scaled to the table size.
+    size_t home(uint32_t hash) const { return size_t((uint64_t(hash) * slots_.size()) >> 32); }
+    size_t next(size_t i) const { return i + 1 == slots_.size() ? 0 : i + 1; }
     bool holds(const SLOT& slot, const ATOM& atom) const;
     size_t slotOf(const ATOM& atom, uint32_t hash) const;  // its slot, or the free slot that ends its run
     void grow();
