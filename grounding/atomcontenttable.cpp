@@ -14,11 +14,6 @@ uint32_t ATOMCONTENTTABLE::hashOf(const ATOM& atom) {
     return uint32_t(h ^ (h >> 33));
 }
 
-// A term as one word: the kind in the top two bits, the table index below.
-// Tables never reach 2^30 entries (each costs far more than four bytes), so
-// distinct terms give distinct words.
-static uint32_t packedTerm(const TERM& t) { return uint32_t(t.kind) << 30 | uint32_t(t.index); }
-
 bool ATOMCONTENTTABLE::holds(const SLOT& slot, const ATOM& atom) const {
     const uint32_t* stored = run(slot.offset);
     if (stored[1] != uint32_t(atom.predicate)) return false;

@@ -103,7 +103,47 @@ struct TERMKEYHASH {
         return t.isNull() ? 0 : (uint64_t(uint32_t(t.kind)) << 32 | uint32_t(t.index)) * 0x9E3779B97F4A7C15ull >> 7;
     }
 };
-using RANGEMAP = std::unordered_map<TERM, ATOMRANGE, TERMKEYHASH>;
+
+// A term as one word: the kind in the top two bits, the table index below.
+// Tables never reach 2^30 entries (each costs far more than four bytes), so
+// distinct terms give distinct words.
+inline uint32_t packedTerm(const TERM& t) { return uint32_t(t.kind) << 30 | uint32_t(t.index); }
+
+// First-argument value to the run of atoms with that value (its first atom
+// and its length): an open-addressing table (linear probing, at most three
+// quarters full) of 16-byte entries, one allocation per map instead of one
+// node per value.
+class RANGEMAP {
+public:
+    struct ENTRY {
+        uint32_t key;    // packedTerm of the value
+        uint32_t count;  // atoms in the run; 0: a free entry
+        ATOMITERATOR first;
+    };
+    static_assert(sizeof(void*) != 8 || sizeof(ENTRY) == 16, "ENTRY is two words");
+
+    // Enters key with its run unless key is present; the entry of key.
+    ENTRY& emplace(const TERM& key, ATOMITERATOR first, uint32_t count);
+    // The entry of key, or null.
+    ENTRY* find(const TERM& key);
+    // The run of key, which must be present, as a range.
+    ATOMRANGE at(const TERM& key) const;
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    // Forgets every entry and releases the storage.
+    void clear();
+
+private:
+    std::vector<ENTRY> entries_;  // empty, or 8 grown by halves
+    size_t count_ = 0;
+
+    size_t home(uint32_t key) const {
+        const uint64_t h = uint64_t(key) * 0x9E3779B97F4A7C15ull;
+        return size_t(((h >> 32) * entries_.size()) >> 32);
+    }
+    size_t slotOf(uint32_t key) const;  // its entry, or the free entry that ends its run
+    void grow();
+};
 
 // A map entry is valid only while the set it was built from is unchanged:
 // the grounder resets incomplete predicates after each iteration and clears
@@ -185,6 +225,7 @@ struct LITERALMATCHER {
     bool hasCandidates = false;  // candidates below are meaningful
     ATOMITERATOR current;        // next candidate
     ATOMITERATOR end;            // end of the current phase's candidates
+    size_t remaining = 0;        // candidates left from current on, at most (a run of a range map)
     // Instead of current and end: the candidates as a group of one argument
     // position (PREDICATEINDEX::argumentGroups), from listPosition on.
     const std::vector<ATOMITERATOR>* list = nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/rewrite.h"
+#include "core/finish.h"
 #include "grounding/grounder.h"
 
 namespace veltra {
@@ -35,6 +36,47 @@ void DELTA::clear() {
         isTouched[p] = 0;
     }
     touched.clear();
+}
+
+size_t RANGEMAP::slotOf(uint32_t key) const {
+    size_t i = home(key);
+    while (entries_[i].count && entries_[i].key != key) i = i + 1 == entries_.size() ? 0 : i + 1;
+    return i;
+}
+
+void RANGEMAP::grow() {
+    std::vector<ENTRY> old = std::move(entries_);
+    entries_.assign(old.empty() ? 8 : old.size() + old.size() / 2, ENTRY{0, 0, ATOMITERATOR()});
+    for (const ENTRY& e : old)
+        if (e.count) entries_[slotOf(e.key)] = e;
+}
+
+RANGEMAP::ENTRY& RANGEMAP::emplace(const TERM& key, ATOMITERATOR first, uint32_t count) {
+    if (4 * (count_ + 1) > 3 * entries_.size()) grow();
+    if (uint32_t(key.index) >= (uint32_t(1) << 30) || uint32_t(key.kind) > 3) internalError("range map: term out of range");
+    const uint32_t packed = packedTerm(key);
+    ENTRY& e = entries_[slotOf(packed)];
+    if (e.count) return e;
+    e = ENTRY{packed, count, first};
+    ++count_;
+    return e;
+}
+
+RANGEMAP::ENTRY* RANGEMAP::find(const TERM& key) {
+    if (count_ == 0) return nullptr;
+    ENTRY& e = entries_[slotOf(packedTerm(key))];
+    return e.count ? &e : nullptr;
+}
+
+ATOMRANGE RANGEMAP::at(const TERM& key) const {
+    const ENTRY& e = *const_cast<RANGEMAP*>(this)->find(key);
+    return ATOMRANGE{e.first, std::next(e.first, e.count)};
+}
+
+void RANGEMAP::clear() {
+    if (entries_.empty()) return;
+    entries_ = std::vector<ENTRY>();
+    count_ = 0;
 }
 
 PREDICATEINDEX::PREDICATEINDEX(int32_t predicates)
@@ -94,21 +136,30 @@ static const std::vector<ATOMITERATOR>* argumentGroup(int32_t p, uint32_t setId,
 static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const ATOMORDEREDSET& set, RANGEMAP& map,
                        bool counting) {
     PREDICATEINDEX& index = *predicateIndex;
-    TERM previousKey;
-    bool first = true;
     groundingWork.indexedAtoms += set.size();
-    for (auto it = set.begin(); it != set.end(); ++it) {
+    // The open run: its key, first atom and position in set.
+    TERM runKey;
+    ATOMITERATOR runFirst = set.end();
+    size_t runStart = 0;
+    size_t position = 0;
+    // A key met again after other keys (atoms of another arity in between)
+    // keeps its first run, extended to the end of this one unless this one
+    // ends the set.
+    auto closeRun = [&](size_t end, bool last) {
+        if (runFirst == set.end()) return;
+        RANGEMAP::ENTRY& e = map.emplace(runKey, runFirst, uint32_t(end - runStart));
+        if (e.first != runFirst && !last) e.count = uint32_t(end - size_t(std::distance(set.begin(), e.first)));
+    };
+    for (auto it = set.begin(); it != set.end(); ++it, ++position) {
         const TERMLIST* terms = it->terms();
         if (!terms || terms->empty()) continue;
         const TERM& key = (*terms)[0];
-        if (first) {
-            map.emplace(key, ATOMRANGE{it, set.end()});
-        } else if (key != previousKey) {
-            map.find(previousKey)->second.last = it;
-            map.emplace(key, ATOMRANGE{it, set.end()});
+        if (runFirst == set.end() || key != runKey) {
+            closeRun(position, false);
+            runKey = key;
+            runFirst = it;
+            runStart = position;
         }
-        previousKey = key;
-        first = false;
         if (!counting) continue;
         for (uint32_t i : counted) {
             if (i >= terms->size()) continue;
@@ -116,6 +167,7 @@ static void indexAtoms(int32_t p, const std::vector<uint32_t>& counted, const AT
             if (index.distinctValues.insert(pair).second) index.selectivity[p][i] += 1.0;
         }
     }
+    closeRun(position, true);
 }
 
 void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool indexOnly, const DELTA* delta) {
@@ -224,6 +276,7 @@ const ATOM& scratchInstance(const ATOM& pattern, const TERM* bindings) {
 static bool selectFromSet(LITERALMATCHER& m, const ATOMORDEREDSET& atoms, RANGEMAP* map, uint32_t setId) {
     m.list = nullptr;
     m.current = m.end = atoms.end();
+    m.remaining = SIZE_MAX;
     if (!m.key.isNull() && map) {
         uint8_t& pending = predicateIndex->pendingMaps[m.predicate];
         if (pending & (1u << setId)) {
@@ -231,11 +284,11 @@ static bool selectFromSet(LITERALMATCHER& m, const ATOMORDEREDSET& atoms, RANGEM
             static const std::vector<uint32_t> noPositions;
             indexAtoms(m.predicate, noPositions, atoms, *map, false);
         }
-        auto it = map->find(m.key);
-        if (it == map->end()) return false;
-        m.current = it->second.first;
-        m.end = it->second.last;
-        return m.current != m.end;
+        const RANGEMAP::ENTRY* run = map->find(m.key);
+        if (!run) return false;
+        m.current = run->first;
+        m.remaining = run->count;
+        return true;
     }
     if (m.groupPosition >= 0 && predicateIndex) {
         m.list = argumentGroup(m.predicate, setId, m.groupPosition, m.groupValue, atoms);
@@ -329,15 +382,17 @@ void LITERALMATCHER::start(const ATOM& atom, const TERM* bindings, const DELTA* 
 }
 
 static bool candidatesLeft(const LITERALMATCHER& m) {
-    return m.list ? m.listPosition < m.list->size() : m.current != m.end;
+    return m.list ? m.listPosition < m.list->size() : m.remaining != 0 && m.current != m.end;
 }
 
 // Moves past the current candidate, on to the next phase when this one ends.
 static void advance(LITERALMATCHER& m) {
     if (m.list)
         ++m.listPosition;
-    else
+    else {
         ++m.current;
+        --m.remaining;
+    }
     if (candidatesLeft(m) || m.predicateKind != KIND_IDB) return;
     int32_t next = nextPhase(m.source, m.phase);
     if (next >= 0) selectCandidates(m, next);

@@ -166,4 +166,35 @@ TEST_F(INDEXTEST, SourcesSelectOldAtomsDeltaOrBoth) {
     EXPECT_TRUE(containsInstance(pattern, SOURCE_BOTH, bindings, &delta));
 }
 
+// Runs of many first-argument values (the range map grows several times) and
+// a value met again after atoms of another length: each value's range starts
+// at its first atom and covers its run; the repeated value's range reaches to
+// the end of its second run, as it always has.
+TEST_F(INDEXTEST, RangesOfManyValuesAndOfARepeatedValue) {
+    for (int32_t x = 0; x < 2000; ++x)
+        for (int32_t y = 0; y <= x % 3; ++y) trueAtoms.add(atom(n(x), n(y)));
+    buildPredicateIndex(atom(var(0), var(1)), false, 4000, false, nullptr);
+    const RANGEMAP& map = predicateIndex->trueIndex[p];
+    ASSERT_EQ(map.size(), 2000u);
+    for (int32_t x = 0; x < 2000; ++x) {
+        const ATOMRANGE range = map.at(n(x));
+        EXPECT_EQ(compareAtoms(*range.first, atom(n(x), n(0))), 0) << x;
+        EXPECT_EQ(std::distance(range.first, range.last), x % 3 + 1) << x;
+    }
+    EXPECT_EQ(matches(atom(n(1999), var(1)), SOURCE_OLD, true), (std::vector<std::string>{"0", "1"}));
+
+    resetPredicateIndex(p);
+    trueAtoms.byPredicate[p].clear();
+    trueAtoms.add(ATOM(p, std::vector<TERM>{a}));
+    trueAtoms.add(ATOM(p, std::vector<TERM>{b}));
+    trueAtoms.add(atom(a, n(5)));
+    trueAtoms.add(atom(n(3), n(3)));
+    buildPredicateIndex(atom(var(0), var(1)), false, 4, false, nullptr);
+    const RANGEMAP& mixed = predicateIndex->trueIndex[p];
+    ASSERT_EQ(mixed.size(), 3u);
+    EXPECT_EQ(std::distance(mixed.at(a).first, mixed.at(a).last), 3);
+    EXPECT_EQ(std::distance(mixed.at(b).first, mixed.at(b).last), 1);
+    EXPECT_TRUE(mixed.at(n(3)).last == trueAtoms.atomsOfPredicate(p).end());
+}
+
 }  // namespace
