@@ -40,8 +40,9 @@ int32_t* ATOMCONTENTTABLE::find(const ATOM& atom) {
 
 void ATOMCONTENTTABLE::grow() {
     std::vector<SLOT> old = std::move(slots_);
-    // By half its size: between a half and three quarters full afterwards,
-    // where doubling would leave it between a third and a half.
+    // By a quarter: between three fifths and three quarters full
+    // afterwards, where doubling would leave it between three eighths and
+    // three quarters; the old and the new slots together stay small too.
     slots_.assign(old.empty() ? 1024 : old.size() + old.size() / 4, SLOT{0, 0});
     for (const SLOT& s : old) {
         if (!s.offset) continue;

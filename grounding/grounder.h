@@ -348,11 +348,12 @@ private:
 
 // A set of ground atoms with a number each, kept as flat copies of their
 // contents: an open-addressing table (linear probing, at most three quarters
-// full) of hash codes and offsets into an arena of predicate, arity and
-// packed arguments. A look-up touches a slot and one run of the arena, not an atom's
-// scattered storage. Integers are interned, so equal atoms have equal kinds
-// and indices in every argument. The arena grows by whole chunks that never
-// move: no copy of it, and no half-empty doubled array, at any moment.
+// full) of hash codes and offsets into an arena of numbers, predicates,
+// arities and packed arguments. A look-up touches a slot and one run of the
+// arena, not an atom's scattered storage. Integers are interned, so equal
+// atoms have equal kinds and indices in every argument. The arena grows by
+// whole chunks that never move: no copy of it, and no half-empty doubled
+// array, at any moment.
 class ATOMCONTENTTABLE {
 public:
     // The number stored with an atom equal to atom, or null.
@@ -374,7 +375,7 @@ private:
     // Words per chunk; an atom longer than a chunk gets a chunk of its own.
     static constexpr uint32_t CHUNKBITS = 16;
     static constexpr uint32_t CHUNKWORDS = uint32_t(1) << CHUNKBITS;
-    std::vector<SLOT> slots_;  // empty, or 1024 grown by halves
+    std::vector<SLOT> slots_;  // empty, or 1024 grown by quarters
     // Per atom: its number, predicate, arity, then per argument one word of
     // kind and index; an atom never spans two chunks.
     std::vector<std::unique_ptr<uint32_t[]>> chunks_;
