@@ -153,6 +153,7 @@ struct PREDICATEINDEX {
     std::vector<uint8_t> built;  // figures may be read
     std::vector<std::vector<double>> selectivity;  // per predicate, one per argument position; 0.0 at creation
     std::unordered_set<uint64_t> distinctValues;  // (value index, position) of one build; empty between builds
+    std::vector<uint32_t> countedPositions;       // scratch of one build: the positions it counts
     std::vector<RANGEMAP> edbIndex;
     std::vector<RANGEMAP> trueIndex;
     std::vector<RANGEMAP> undefinedIndex;

@@ -178,7 +178,8 @@ void buildPredicateIndex(const ATOM& atom, bool incomplete, uint32_t size, bool 
     index.built[p] = 1;
     bool counting = !indexOnly && !incomplete;
     std::vector<double>& figures = index.selectivity[p];
-    std::vector<uint32_t> counted;  // argument positions holding a variable
+    std::vector<uint32_t>& counted = index.countedPositions;  // argument positions holding a variable
+    counted.clear();
     if (const TERMLIST* terms = atom.terms()) {
         for (size_t i = 0; i < terms->size() && i < figures.size(); ++i)
             if ((*terms)[i].isVariable()) counted.push_back(static_cast<uint32_t>(i));
