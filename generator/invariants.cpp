@@ -1,7 +1,8 @@
 // generator/invariants.cpp: the search state recomputed from the
 // interpretation and compared with what propagation keeps incrementally: the
-// counters of rules and constraints, the support counts, the assignment log
-// and the queues that propagation leaves empty.
+// counters of rules and constraints, the support counts, the aggregate
+// bookkeeping, the assignment log and the queues that propagation leaves
+// empty.
 //
 // These hold between propagations: after a propagation that succeeded, and
 // once a level is left (everything done since its entry undone). The checked
@@ -267,6 +268,7 @@ bool MODELGENERATOR::fullInvariantBroken(const INTERPRETATION& I, INVARIANTFINDI
         if (constraintBroken((*groundConstraints)[k], k, false, I, f)) return true;
     for (size_t k = 0; k < groundWeakConstraints->size(); ++k)
         if (constraintBroken((*groundWeakConstraints)[k], k, true, I, f)) return true;
+    if (aggregatesBroken(I, f)) return true;
     if (logBroken(*this, I, f) || trailBroken(counterTrail, "the level markers of the counter trail", f) ||
         trailBroken(supportTrail, "the level markers of the support trail", f) || checkAtomsBroken(*this, I, f))
         return true;
@@ -280,6 +282,33 @@ bool MODELGENERATOR::fullInvariantBroken(const INTERPRETATION& I, INVARIANTFINDI
         for (size_t k = 0; k < groundRules->size(); ++k)
             if (!(offerBits[k >> 6] >> (k & 63) & 1) && ruleOffersChoice((*groundRules)[k], literal, position, I))
                 return f.broken("offer mark of rule", k, 0, 1);
+    }
+    return false;
+}
+
+// The bookkeeping of the aggregates a run registered: the gap between the
+// bounds of #count and #sum is what the undefined elements add (unless a
+// bound is saturated), and timesFactors counts the #times elements of at
+// least 2 that are not false.
+bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING& f) const {
+    for (int32_t g : registeredAggregates_) {
+        const AGGREGATEFUNCTION& function = aggregateFunction(g);
+        int64_t undefinedPart = 0, factors = 0;
+        for (const GROUNDSETELEMENT& e : function.set()) {
+            const int32_t v = I.values[e.atom];
+            const int64_t value = integerValue(e.value);
+            if (v == TV_UNDEFINED) undefinedPart = saturatingAdd(undefinedPart, function.kind == AGG_COUNT ? 1 : value);
+            if (v != TV_FALSE && value >= 2) ++factors;
+        }
+        if (function.kind == AGG_COUNT || function.kind == AGG_SUM) {
+            if (isSaturated(function.lower) || isSaturated(function.upper) || isSaturated(undefinedPart)) continue;
+            if (function.upper - function.lower != undefinedPart)
+                return f.broken("the gap between the bounds of aggregate", uint64_t(g),
+                                uint64_t(function.upper - function.lower), uint64_t(undefinedPart));
+        } else if (function.kind == AGG_TIMES && timesFactors[g] != factors) {
+            return f.broken("the large #times factors of aggregate", uint64_t(g), uint64_t(timesFactors[g]),
+                            uint64_t(factors));
+        }
     }
     return false;
 }

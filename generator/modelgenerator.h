@@ -645,6 +645,7 @@ private:
     // invariants.cpp
     bool cheapInvariantBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
     bool fullInvariantBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
+    bool aggregatesBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
 
     // aggregates.cpp
     void registerAggregateAtom(int32_t atom);

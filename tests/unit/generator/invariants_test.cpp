@@ -68,6 +68,11 @@ const CORRUPTION corruptions[] = {
          ADD_FAILURE() << "no open weak constraint";
          return std::function<void()>([] {});
      }},
+    {"aggregate bounds", "the bounds of aggregate",
+     [](MODELGENERATOR& g, INTERPRETATION&) {
+         const int32_t slot = g.aggregateAtomSlot[onlyAggregateAtom()];
+         return bump(g.aggregateFunction(g.aggregateAtomInfo[slot].aggregate).upper, int64_t(1));
+     }},
     {"must-be-true count", "must-be-true count",
      [](MODELGENERATOR&, INTERPRETATION& I) { return bump(I.mustBeTrueCount, 1); }},
     {"value", "value of atom",
