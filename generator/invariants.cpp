@@ -326,6 +326,7 @@ void MODELGENERATOR::checkInvariants(const INTERPRETATION& I, const char* where)
         for (const GROUNDRULE& r : *groundRules) size += r.head->size() + (r.body ? r.body->size() : 0);
         for (const GROUNDCONSTRAINT& c : *groundConstraints) size += c.body.size();
         for (const GROUNDWEAKCONSTRAINT& w : *groundWeakConstraints) size += w.body.size();
+        for (int32_t g : registeredAggregates_) size += aggregateFunction(g).set().size();
         invariantProgramSize = size;
     }
     ++invariantChecks;
