@@ -27,8 +27,9 @@ void planyyrestart(FILE* file);
 
 namespace {
 
-// 0 while an "actions" block is read, 1 in a "fluents" block.
-int32_t declarationSection = 0;
+// The block of declarations being read: "actions" or "fluents".
+enum : int32_t { SECTION_ACTIONS = 0, SECTION_FLUENTS = 1 };
+int32_t declarationSection = SECTION_ACTIONS;
 // Set in an "initially" block; the rule records take their flag from it.
 bool initiallySection = false;
 // "time" is a term only inside the "where" part of a cost declaration.
@@ -161,7 +162,7 @@ void plainDeclaration(PLANNINGLITERAL* literal, PLANNINGLITERALLIST* requires) {
     addPlanningDeclaration(*literal, requires, nullptr, nullptr);
     if (frontend == FRONTEND_PLANNING_C) {
         // Under C every fluent and action is guessed: fluents at step 0.
-        initiallySection = declarationSection == 1;
+        initiallySection = declarationSection == SECTION_FLUENTS;
         addPlanningRule(literal, requires, nullptr, true);
     }
 }
@@ -256,8 +257,8 @@ sectionList
     ;
 
 declarationBlock
-    : "actions" { declarationSection = 0; } ":" declarations
-    | "fluents" { declarationSection = 1; } ":" declarations
+    : "actions" { declarationSection = SECTION_ACTIONS; } ":" declarations
+    | "fluents" { declarationSection = SECTION_FLUENTS; } ":" declarations
     ;
 
 declarations
@@ -462,21 +463,21 @@ void addPlanningRule(const PLANNINGLITERAL* head, const PLANNINGLITERALLIST* ifP
 
 void addPlanningDeclaration(const PLANNINGLITERAL& literal, const PLANNINGLITERALLIST* requires,
                             const std::string* costs, const PLANNINGLITERALLIST* where) {
-    if (costs && declarationSection == 1) reportCounted("Costs not allowed for fluents");
+    if (costs && declarationSection == SECTION_FLUENTS) reportCounted("Costs not allowed for fluents");
     if (literal.args)
         for (const std::string& a : *literal.args)
             if (!std::isupper(static_cast<unsigned char>(a[0])))
                 reportCounted("Only variables allowed in action/fluent declaration");
     if (isFluentName(literal.name) || isActionName(literal.name)) reportCounted("Action/Fluent name already in use");
     int32_t arity = static_cast<int32_t>(literal.argCount()) + 1;
-    if (declarationSection == 1) {
+    if (declarationSection == SECTION_FLUENTS) {
         addPredicate(fluentTable, NAME(literal.name), arity, KIND_IDB);
     } else {
         addPredicate(actionTable, NAME(literal.name), arity, KIND_IDB);
         if (literal.args) maxActionArity = std::max<uint32_t>(maxActionArity, uint32_t(literal.args->size()));
     }
     PLANNINGSTATEMENT s;
-    s.initially = !(declarationSection == 0 && frontend == FRONTEND_PLANNING_C);
+    s.initially = !(declarationSection == SECTION_ACTIONS && frontend == FRONTEND_PLANNING_C);
     s.guessed = true;
     s.isDeclaration = true;
     if (costs) s.costs = std::make_unique<std::string>(*costs);
