@@ -79,16 +79,22 @@ struct INVARIANTFINDING {
     bool found = false;
 
     // Records what is broken unless something was found before; returns true.
-    bool broken(const char* what, uint64_t item, uint64_t kept, uint64_t recomputed) {
+    bool broken(const char* what, int64_t item, int64_t kept, int64_t recomputed) {
         if (found) return true;
         found = true;
         text << what << ' ' << item << " is " << kept << ", recomputed " << recomputed;
         return true;
     }
-    bool broken(const char* what, uint64_t kept, uint64_t recomputed) {
+    bool broken(const char* what, int64_t kept, int64_t recomputed) {
         if (found) return true;
         found = true;
         text << what << " is " << kept << ", recomputed " << recomputed;
+        return true;
+    }
+    bool broken(const char* what) {
+        if (found) return true;
+        found = true;
+        text << what;
         return true;
     }
     // The stream to describe the first finding on, null after it.
@@ -96,12 +102,6 @@ struct INVARIANTFINDING {
         if (found) return nullptr;
         found = true;
         return &text;
-    }
-    bool broken(const char* what) {
-        if (found) return true;
-        found = true;
-        text << what;
-        return true;
     }
 };
 
@@ -111,9 +111,10 @@ struct INVARIANTFINDING {
 namespace {
 
 // Rule counters, and the support counts they imply (added to support).
-// A rule's status and, while it is open, every counter are exact; once a
-// head atom is true, its body counters still are; once its body is false,
-// the rest keeps the values it had then.
+// A rule's status and soleTrueHead are always exact, and while the rule is
+// open so is every counter; once a head atom is true (the body not false),
+// openPosBody and openNegBody still are. The other counters keep the values
+// they had when the rule stopped being open.
 bool rulesBroken(const MODELGENERATOR& g, const INTERPRETATION& I, std::vector<int32_t>& support, INVARIANTFINDING& f) {
     std::vector<GROUNDRULE>& rules = *g.groundRules;
     for (size_t k = 0; k < rules.size(); ++k) {
@@ -188,7 +189,7 @@ bool logBroken(const MODELGENERATOR& g, const INTERPRETATION& I, INVARIANTFINDIN
             ++markers;
             continue;
         }
-        if (size_t(entry.atom) >= value.size()) return f.broken("the atom of log entry", e, uint64_t(entry.atom), 0);
+        if (size_t(entry.atom) >= value.size()) return f.broken("the atom of log entry", e, entry.atom, 0);
         if (!isAssignment(entry.oldValue, value[entry.atom])) {
             if (std::ostream* out = f.first())
                 *out << "the change of atom " << entry.atom << " from " << entry.oldValue << " to "
@@ -201,7 +202,7 @@ bool logBroken(const MODELGENERATOR& g, const INTERPRETATION& I, INVARIANTFINDIN
     for (const COSTLOGENTRY& entry : I.costLog) costMarkers += entry.slot < 0 ? 1 : 0;
     // The search records from level 1 on, a run driven by hand from level 0.
     if (I.recording && (markers > size_t(g.level) || markers + 1 < size_t(g.level)))
-        return f.broken("log markers at level", uint64_t(g.level), markers, uint64_t(g.level));
+        return f.broken("log markers at level", g.level, markers, g.level);
     if (costMarkers != markers) return f.broken("cost log markers", costMarkers, markers);
     return false;
 }
@@ -212,10 +213,10 @@ bool trailBroken(const UNDOTRAIL<CELL>& trail, const char* name, INVARIANTFINDIN
     int64_t next = 0;
     for (const auto& entry : trail.entries)
         if (!entry.cell) {
-            if (int64_t(entry.old) != next) return f.broken(name, uint64_t(entry.old), uint64_t(next));
+            if (entry.old != next) return f.broken(name, entry.old, next);
             ++next;
         }
-    if (next - 1 != trail.topLevel) return f.broken(name, uint64_t(trail.topLevel + 1), uint64_t(next));
+    if (next - 1 != trail.topLevel) return f.broken(name, trail.topLevel + 1, next);
     return false;
 }
 
@@ -229,7 +230,7 @@ bool checkAtomsBroken(const MODELGENERATOR& g, const INTERPRETATION& I, INVARIAN
     for (uint32_t a : g.checkAtomList) {
         if (!(*g.checkAtoms)[a]) return f.broken("mark for the model checker of atom", a, 0, 1);
         if (!isTrueValue(I.values[a]))
-            return f.broken("value of atom marked for the model checker", a, uint64_t(I.values[a]), TV_TRUE);
+            return f.broken("value of atom marked for the model checker", a, I.values[a], TV_TRUE);
     }
     return false;
 }
@@ -254,16 +255,16 @@ bool MODELGENERATOR::cheapInvariantBroken(const INTERPRETATION& I, INVARIANTFIND
 bool MODELGENERATOR::fullInvariantBroken(const INTERPRETATION& I, INVARIANTFINDING& f) const {
     size_t mustBeTrue = 0;
     for (size_t a = 0; a < I.values.size(); ++a) {
-        if (!isTruthValue(I.values[a])) return f.broken("the value of atom", a, uint64_t(I.values[a]), 0);
+        if (!isTruthValue(I.values[a])) return f.broken("the value of atom", a, I.values[a], 0);
         mustBeTrue += I.values[a] == TV_MUSTBETRUE ? 1 : 0;
     }
     if (size_t(I.mustBeTrueCount) != mustBeTrue)
-        return f.broken("the must-be-true count", uint64_t(I.mustBeTrueCount), mustBeTrue);
+        return f.broken("the must-be-true count", I.mustBeTrueCount, mustBeTrue);
     std::vector<int32_t> support(supportCount.size(), 0);
     if (rulesBroken(*this, I, support, f)) return true;
     for (size_t a = 0; a < support.size(); ++a)
         if (supportCount[a] != support[a])
-            return f.broken("support count of atom", a, uint64_t(supportCount[a]), uint64_t(support[a]));
+            return f.broken("support count of atom", a, supportCount[a], support[a]);
     for (size_t k = 0; k < groundConstraints->size(); ++k)
         if (constraintBroken((*groundConstraints)[k], k, false, I, f)) return true;
     for (size_t k = 0; k < groundWeakConstraints->size(); ++k)
@@ -303,11 +304,11 @@ bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING&
         if (function.kind == AGG_COUNT || function.kind == AGG_SUM) {
             if (isSaturated(function.lower) || isSaturated(function.upper) || isSaturated(undefinedPart)) continue;
             if (function.upper - function.lower != undefinedPart)
-                return f.broken("the gap between the bounds of aggregate", uint64_t(g),
-                                uint64_t(function.upper - function.lower), uint64_t(undefinedPart));
+                return f.broken("the gap between the bounds of aggregate", g,
+                                function.upper - function.lower, undefinedPart);
         } else if (function.kind == AGG_TIMES && timesFactors[g] != factors) {
-            return f.broken("the large #times factors of aggregate", uint64_t(g), uint64_t(timesFactors[g]),
-                            uint64_t(factors));
+            return f.broken("the large #times factors of aggregate", g, timesFactors[g],
+                            factors);
         }
     }
     return false;
