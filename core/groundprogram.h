@@ -70,6 +70,7 @@ struct GROUNDLITERAL {
     uint8_t negated;
     bool operator==(const GROUNDLITERAL& o) const { return atom == o.atom && negated == o.negated; }
 };
+static_assert(sizeof(GROUNDLITERAL) == 8, "GROUNDLITERAL is an atom and a sign in two words");
 
 // Positive literals come first; firstNegative is the position of the first
 // negative literal, literals.size() when there is none.
@@ -100,6 +101,9 @@ struct GROUNDRULE {
     GROUNDRULE(GROUNDRULE&&) noexcept = default;
     GROUNDRULE& operator=(GROUNDRULE&&) noexcept = default;
 };
+// The records the generator's propagation walks: two pointers, the flags and
+// seven counters; a conjunction and three counters.
+static_assert(sizeof(void*) != 8 || sizeof(GROUNDRULE) == 56, "GROUNDRULE stays seven words");
 
 struct GROUNDCONSTRAINT {
     GROUNDCONJUNCTION body;
@@ -110,6 +114,8 @@ struct GROUNDWEAKCONSTRAINT : GROUNDCONSTRAINT {
     TERM weight;  // integer, times 1000
     TERM level;   // integer, at least 1
 };
+static_assert(sizeof(void*) != 8 || sizeof(GROUNDCONSTRAINT) == 48, "GROUNDCONSTRAINT stays six words");
+static_assert(sizeof(void*) != 8 || sizeof(GROUNDWEAKCONSTRAINT) == 64, "GROUNDWEAKCONSTRAINT stays eight words");
 
 extern std::vector<GROUNDRULE> groundRules;
 extern std::vector<GROUNDCONSTRAINT> groundConstraints;

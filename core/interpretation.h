@@ -25,6 +25,8 @@ struct COSTLOGENTRY {
     int32_t slot;      // cost slot (see cost.h); -1: level marker
     uint64_t oldCost;
 };
+static_assert(sizeof(ATOMLOGENTRY) == 8, "ATOMLOGENTRY is two 32-bit words");
+static_assert(sizeof(COSTLOGENTRY) == 16, "COSTLOGENTRY is two 64-bit words");
 
 struct INTERPRETATION {
     std::vector<int32_t> values;  // one per ground atom

@@ -6,10 +6,10 @@ namespace veltra {
 
 OPTIONRECORD OPTIONS;
 
-int32_t frontend = 0;
-int32_t diagnosisMode = 0;
+int32_t frontend = FRONTEND_PLAIN;
+int32_t diagnosisMode = DIAGNOSIS_PLAIN;
 int32_t planningMode = 0;
-int32_t statsLevel = 0;
+int32_t statsLevel = STATS_NONE;
 bool statsGrounding = false;
 int32_t modelCheckMethod = 0;
 int32_t verbose = 0;

@@ -52,12 +52,35 @@ extern OPTIONRECORD OPTIONS;
 // std::string_view and const char* without a copy.
 using NAMESET = std::set<std::string, std::less<>>;
 
+// The values of frontend: the plain answer-set run, brave and cautious
+// reasoning, the two diagnosis frontends, SQL and the two planning languages.
+enum : int32_t {
+    FRONTEND_PLAIN = 0,
+    FRONTEND_BRAVE = 1,
+    FRONTEND_CAUTIOUS = 2,
+    FRONTEND_ABDUCTIVE_DIAGNOSIS = 3,
+    FRONTEND_REITER_DIAGNOSIS = 4,
+    FRONTEND_SQL = 5,
+    FRONTEND_PLANNING_C = 6,
+    FRONTEND_PLANNING_K = 7
+};
+// The values of diagnosisMode: which diagnoses are wanted.
+enum : int32_t {
+    DIAGNOSIS_PLAIN = 0,
+    DIAGNOSIS_SUBSET_MINIMAL = 1,
+    DIAGNOSIS_SINGLE_ERROR = 2,
+    DIAGNOSIS_PENALIZATION = 3
+};
+// The bits of planningMode.
+enum : int32_t { PLANNING_SECURE = 1, PLANNING_OPTIMISTIC = 2, PLANNING_INTERACTIVE = 4 };
+// The values of statsLevel: none, "-stats", "-stats++".
+enum : int32_t { STATS_NONE = 0, STATS_BASIC = 1, STATS_DETAILED = 2 };
+
 // Flag globals, all zero, false or empty at start.
-extern int32_t frontend;       // 0 plain, 1 brave, 2 cautious, 3 abductive diagnosis,
-                               // 4 Reiter's diagnosis, 5 SQL, 6 planning C, 7 planning K
-extern int32_t diagnosisMode;  // 0 plain, 1 subset minimal, 2 single error, 3 penalization
-extern int32_t planningMode;   // bits: 1 secure, 2 optimistic, 4 interactive
-extern int32_t statsLevel;     // 1 "-stats", 2 "-stats++"
+extern int32_t frontend;       // FRONTEND_*
+extern int32_t diagnosisMode;  // DIAGNOSIS_*
+extern int32_t planningMode;   // PLANNING_* bits
+extern int32_t statsLevel;     // STATS_*
 extern bool statsGrounding;
 extern int32_t modelCheckMethod;  // 0 .. INT32_MAX, unchecked here
 extern int32_t verbose;

@@ -13,7 +13,8 @@ namespace {
 
 // Prints the final verdicts the mode asks for and honours "-wait".
 void finishRun(int status, bool verdict) {
-    if (verdict && status == 0 && (frontend == 1 || frontend == 2)) printQueryVerdict(std::cout);
+    if (verdict && status == 0 && (frontend == FRONTEND_BRAVE || frontend == FRONTEND_CAUTIOUS))
+        printQueryVerdict(std::cout);
     if (waitAtExit) {
         std::cout << '\n' << std::flush;
         char line[1024];

@@ -98,8 +98,8 @@ struct OPTIONENTRY {
 };
 
 void selectSecurePlanning() {
-    frontend = 7;
-    planningMode = 1;
+    frontend = FRONTEND_PLANNING_K;
+    planningMode = PLANNING_SECURE;
 }
 
 void disableOptimisations() {
@@ -183,8 +183,8 @@ const OPTIONENTRY optionTable[] = {
     {"--combineheuristic=", [](const char* argument, const char*, RUNSETTINGS&) {
          parseHeuristicList(argument, 19, combineHeuristicList);
      }},
-    {"-stats", VELTRA_FLAG(statsLevel = 1)},
-    {"-stats++", VELTRA_FLAG(statsLevel = 2)},
+    {"-stats", VELTRA_FLAG(statsLevel = STATS_BASIC)},
+    {"-stats++", VELTRA_FLAG(statsLevel = STATS_DETAILED)},
     {"-stats-grounding++", VELTRA_FLAG(statsGrounding = true)},
     {"--print-edb", VELTRA_RUN(run.printMask |= printMaskEdb)},
     {"--print-idb", VELTRA_RUN(run.printMask |= printMaskIdb)},
@@ -227,21 +227,21 @@ const OPTIONENTRY optionTable[] = {
      }},
     {"-OPf-", VELTRA_FLAG(OPTIONS.partialChecksForwards = false)},
     {"-OPf", VELTRA_FLAG(OPTIONS.partialChecksForwards = true)},
-    {"-brave", VELTRA_FLAG(setFrontend(1))},
-    {"-FB", VELTRA_FLAG(setFrontend(1))},
-    {"-cautious", VELTRA_FLAG(setFrontend(2))},
-    {"-FC", VELTRA_FLAG(setFrontend(2))},
-    {"-FD", VELTRA_FLAG(setDiagnosis(3, 0))},
-    {"-FDmincost", VELTRA_FLAG(setDiagnosis(3, 3))},
-    {"-FDmin", VELTRA_FLAG(setDiagnosis(3, 1))},
-    {"-FDsingle", VELTRA_FLAG(setDiagnosis(3, 2))},
-    {"-FR", VELTRA_FLAG(setDiagnosis(4, 0))},
-    {"-FRmin", VELTRA_FLAG(setDiagnosis(4, 1))},
-    {"-FRsingle", VELTRA_FLAG(setDiagnosis(4, 2))},
-    {"-FPc", VELTRA_FLAG(setPlanning(6, 0))},
-    {"-FP", VELTRA_FLAG(setPlanning(7, 4))},
-    {"-FPopt", VELTRA_FLAG(setPlanning(7, 2))},
-    {"-FPsec", VELTRA_FLAG(setPlanning(7, 1))},
+    {"-brave", VELTRA_FLAG(setFrontend(FRONTEND_BRAVE))},
+    {"-FB", VELTRA_FLAG(setFrontend(FRONTEND_BRAVE))},
+    {"-cautious", VELTRA_FLAG(setFrontend(FRONTEND_CAUTIOUS))},
+    {"-FC", VELTRA_FLAG(setFrontend(FRONTEND_CAUTIOUS))},
+    {"-FD", VELTRA_FLAG(setDiagnosis(FRONTEND_ABDUCTIVE_DIAGNOSIS, DIAGNOSIS_PLAIN))},
+    {"-FDmincost", VELTRA_FLAG(setDiagnosis(FRONTEND_ABDUCTIVE_DIAGNOSIS, DIAGNOSIS_PENALIZATION))},
+    {"-FDmin", VELTRA_FLAG(setDiagnosis(FRONTEND_ABDUCTIVE_DIAGNOSIS, DIAGNOSIS_SUBSET_MINIMAL))},
+    {"-FDsingle", VELTRA_FLAG(setDiagnosis(FRONTEND_ABDUCTIVE_DIAGNOSIS, DIAGNOSIS_SINGLE_ERROR))},
+    {"-FR", VELTRA_FLAG(setDiagnosis(FRONTEND_REITER_DIAGNOSIS, DIAGNOSIS_PLAIN))},
+    {"-FRmin", VELTRA_FLAG(setDiagnosis(FRONTEND_REITER_DIAGNOSIS, DIAGNOSIS_SUBSET_MINIMAL))},
+    {"-FRsingle", VELTRA_FLAG(setDiagnosis(FRONTEND_REITER_DIAGNOSIS, DIAGNOSIS_SINGLE_ERROR))},
+    {"-FPc", VELTRA_FLAG(setPlanning(FRONTEND_PLANNING_C, 0))},
+    {"-FP", VELTRA_FLAG(setPlanning(FRONTEND_PLANNING_K, PLANNING_INTERACTIVE))},
+    {"-FPopt", VELTRA_FLAG(setPlanning(FRONTEND_PLANNING_K, PLANNING_OPTIMISTIC))},
+    {"-FPsec", VELTRA_FLAG(setPlanning(FRONTEND_PLANNING_K, PLANNING_SECURE))},
     {"-FPcheck=", [](const char*, const char* value, RUNSETTINGS&) {
          if (uint32_t method = readCheckMethod(value))
              secureCheckMethod = static_cast<int32_t>(method) - 1;
@@ -276,7 +276,7 @@ const OPTIONENTRY optionTable[] = {
     {"-plancache=", [](const char* argument, const char*, RUNSETTINGS&) {
          parseIntOption("-plancache=", argument, OPTIONS.planCacheSize, 0, maxIntOptionValue);
      }},
-    {"-FS", VELTRA_FLAG(setFrontend(5))},
+    {"-FS", VELTRA_FLAG(setFrontend(FRONTEND_SQL))},
     {"-wait", VELTRA_FLAG(waitAtExit = true)},
     {"--", VELTRA_RUN(run.readStdin = true)},
     {"-license", [](const char*, const char*, RUNSETTINGS&) {

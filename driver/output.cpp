@@ -51,7 +51,8 @@ void printInterpretation(std::ostream& out, const ATOMSET* set, const INTERPRETA
 static void countPrinted(MODELGENERATOR* generator) {
     ++generator->answerSetsPrinted;
     if (generator->answerSetsPrinted == 1) generator->searchTimer.stop();
-    if (generator->maxModels != 0 && generator->maxModels == generator->answerSetsPrinted) generator->searchState = 1;
+    if (generator->maxModels != 0 && generator->maxModels == generator->answerSetsPrinted)
+        generator->searchState = SEARCH_STOPPED;
 }
 
 bool printModelWithCost(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model) {
@@ -157,7 +158,7 @@ void printQueryVerdict(std::ostream& out) {
     if (OPTIONS.queryGround) {
         if (!query) return;
         printQuery(out);
-        out << (frontend == 1 ? " is bravely false." : " is cautiously true.") << '\n';
+        out << (frontend == FRONTEND_BRAVE ? " is bravely false." : " is cautiously true.") << '\n';
     } else if (queryAnswers) {
         printQueryAnswers(out, trueAtoms, *queryAnswers);
     } else {

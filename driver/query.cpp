@@ -39,7 +39,7 @@ static void addQueryRule(int32_t maxVariable) {
 
 bool setupQuery() {
     if (!query) {
-        if (frontend == 1 || frontend == 2) {
+        if (frontend == FRONTEND_BRAVE || frontend == FRONTEND_CAUTIOUS) {
             std::cerr << "No query supplied. Cannot continue.\n";
             return false;
         }
@@ -49,15 +49,15 @@ bool setupQuery() {
     for (const LITERAL& l : query->literals)
         if (hasVariable(l, maxVariable)) OPTIONS.queryGround = false;
 
-    if (frontend == 2 && OPTIONS.queryGround) {
+    if (frontend == FRONTEND_CAUTIOUS && OPTIONS.queryGround) {
         constraints.emplace_back(*query, true);
         return true;
     }
-    if (frontend != 1 && frontend != 2 && !OPTIONS.queryGround) {
+    if (frontend != FRONTEND_BRAVE && frontend != FRONTEND_CAUTIOUS && !OPTIONS.queryGround) {
         std::cerr << "Non-ground queries are only supported with brave and cautious reasoning.\n";
         return false;
     }
-    if (frontend != 2) {
+    if (frontend != FRONTEND_CAUTIOUS) {
         for (const LITERAL& l : query->literals) {
             int32_t unused = 0;
             if (hasVariable(l, unused)) continue;

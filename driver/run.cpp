@@ -45,13 +45,13 @@ static void readInputFile(const char* name) {
         readingObservations = endsWith(name, ".obs");
         readDiagnosisFile(file);
     } else if (endsWith(name, ".sql")) {
-        if (frontend != 5) {
+        if (frontend != FRONTEND_SQL) {
             std::cerr << "SQL frontend not selected.\n";
             std::exit(1);
         }
         readSQLFile(file);
     } else if (endsWith(name, ".plan")) {
-        if (frontend != 6 && frontend != 7) {
+        if (frontend != FRONTEND_PLANNING_C && frontend != FRONTEND_PLANNING_K) {
             std::cerr << "No planning frontend selected.\n";
             std::exit(1);
         }
@@ -267,7 +267,7 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
     for (const GROUNDCONSTRAINT& c : groundConstraints)
         if (c.body.firstNegative == 0) finish(0);  // violated by the one candidate
     preprocessingTimer.stop();
-    if (frontend == 0) {
+    if (frontend == FRONTEND_PLAIN) {
         if (!weakConstraints.empty()) std::cout << "Best model: ";
         printInterpretation(std::cout, &trueAtoms, nullptr);
         std::cout << '\n';
@@ -280,18 +280,18 @@ static bool groundInput(const RUNSETTINGS& run, int32_t& status) {
                 printCostLine(std::cout, costs.initial, maxWeakConstraintLevel);
             std::cout << '\n';
         }
-    } else if (frontend == 1) {
+    } else if (frontend == FRONTEND_BRAVE) {
         braveModelHook(nullptr, trueAtoms, nullptr);
-    } else if (frontend == 2) {
+    } else if (frontend == FRONTEND_CAUTIOUS) {
         cautiousModelHook(nullptr, trueAtoms, nullptr);
-    } else if (frontend == 3 || frontend == 4) {
+    } else if (frontend == FRONTEND_ABDUCTIVE_DIAGNOSIS || frontend == FRONTEND_REITER_DIAGNOSIS) {
         printDiagnosis(nullptr, trueAtoms, nullptr);
-    } else if (frontend == 5) {
+    } else if (frontend == FRONTEND_SQL) {
         printSQLResult(trueAtoms);
-    } else if (frontend == 6 || frontend == 7) {
+    } else if (frontend == FRONTEND_PLANNING_C || frontend == FRONTEND_PLANNING_K) {
         planFoundHook(nullptr, trueAtoms, nullptr);
     }
-    if (statsLevel > 0) printTimings(nullptr);
+    if (statsLevel > STATS_NONE) printTimings(nullptr);
     finish(0);
 }
 
@@ -314,7 +314,7 @@ static bool checkCommandLine(const RUNSETTINGS& run, int& status) {
     }
 
     // Options that exclude each other.
-    if (run.deterministicOnly && frontend != 0) {
+    if (run.deterministicOnly && frontend != FRONTEND_PLAIN) {
         std::cerr << "Option -det is not applicable for front-ends.\n";
         finish(1);
     }
@@ -360,22 +360,24 @@ static void joinFrontend(const RUNSETTINGS& run) {
         std::cerr << "Error: Strict rules used without objects.\n";
         finish(1);
     }
-    if (frontend > 2 || objectsUsed) OPTIONS.rulesGround = OPTIONS.constraintsGround = OPTIONS.weakConstraintsGround = false;
+    if (frontend > FRONTEND_CAUTIOUS || objectsUsed)
+        OPTIONS.rulesGround = OPTIONS.constraintsGround = OPTIONS.weakConstraintsGround = false;
 
     // The frontend joins. The subset-minimality check of Reiter's diagnosis
     // copies the theory's constraints, so it needs those of strong negation
     // before the translation.
-    const bool consistencyFirst = frontend == 4 && diagnosisMode == 1;
+    const bool consistencyFirst = frontend == FRONTEND_REITER_DIAGNOSIS && diagnosisMode == DIAGNOSIS_SUBSET_MINIMAL;
     if (consistencyFirst) addConsistencyConstraints();
-    if (frontend == 3 || frontend == 4)
+    if (frontend == FRONTEND_ABDUCTIVE_DIAGNOSIS || frontend == FRONTEND_REITER_DIAGNOSIS)
         translateDiagnosis(rules, constraints, weakConstraints, hypotheses, observations);
-    if (frontend == 6 || frontend == 7) translatePlanningProblem();
+    if (frontend == FRONTEND_PLANNING_C || frontend == FRONTEND_PLANNING_K) translatePlanningProblem();
 
     // Strong negation, the query, inheritance.
     if (!consistencyFirst) addConsistencyConstraints();
     if (!setupQuery()) finish(1);
     // Precedence facts that no rule reads are left out unless the EDB is printed or counted.
-    if (objectsUsed) rewriteInheritance(objects, statsLevel > 0 || run.instantiate || (run.printMask & printMaskEdb));
+    if (objectsUsed)
+        rewriteInheritance(objects, statsLevel > STATS_NONE || run.instantiate || (run.printMask & printMaskEdb));
 
     // "#import" and "#export" are read but have no effect.
     if (!importStatements.empty() || !exportStatements.empty()) {
@@ -440,7 +442,7 @@ static bool groundProgram(const RUNSETTINGS& run, COSTS& costs, int32_t& groundi
 // The statistics header and the runs that end after grounding
 // ("--depgraph", "-instantiate", grounding that stopped).
 static void endAfterGroundingIfAsked(const RUNSETTINGS& run, bool grounded, int32_t groundingStatus) {
-    if (statsLevel > 0) printOptionsAndSizes();
+    if (statsLevel > STATS_NONE) printOptionsAndSizes();
     if (run.dumpDepgraph) {
         dumpDependencyGraphs(rules, constraints, groundRules, groundConstraints);
         std::cout.flush();
@@ -450,12 +452,12 @@ static void endAfterGroundingIfAsked(const RUNSETTINGS& run, bool grounded, int3
     if (run.instantiate) {
         printInstantiation();
         preprocessingTimer.stop();
-        if (statsLevel > 0) printTimings(nullptr);
+        if (statsLevel > STATS_NONE) printTimings(nullptr);
         finish(groundingStatus, false);  // no search ran: no verdict
     }
     if (!grounded) {
         preprocessingTimer.stop();
-        if (statsLevel > 0) printTimings(nullptr);
+        if (statsLevel > STATS_NONE) printTimings(nullptr);
         finish(groundingStatus);
     }
 }
@@ -464,9 +466,9 @@ static void endAfterGroundingIfAsked(const RUNSETTINGS& run, bool grounded, int3
 // "$abs" leaves no plan: the run ends as if grounding had proved the program
 // inconsistent.
 static void afterGrounding() {
-    if ((frontend == 6 || frontend == 7) && !planningAfterGrounding()) {
+    if ((frontend == FRONTEND_PLANNING_C || frontend == FRONTEND_PLANNING_K) && !planningAfterGrounding()) {
         preprocessingTimer.stop();
-        if (statsLevel > 0) printTimings(nullptr);
+        if (statsLevel > STATS_NONE) printTimings(nullptr);
         finish(0);
     }
 }
@@ -500,12 +502,12 @@ static bool prepareSearch() {
 // The generator, with the hook of the chosen frontend.
 static std::unique_ptr<MODELGENERATOR> makeGenerator(RUNSETTINGS& run, const COSTS& costs, bool programIsHCF) {
     MODELHOOK modelHook = nullptr;
-    if (frontend == 0) modelHook = printModelWithCost;
-    if (frontend == 1) modelHook = braveModelHook;
-    if (frontend == 2) modelHook = cautiousModelHook;
-    if (frontend == 3 || frontend == 4) modelHook = printDiagnosis;
+    if (frontend == FRONTEND_PLAIN) modelHook = printModelWithCost;
+    if (frontend == FRONTEND_BRAVE) modelHook = braveModelHook;
+    if (frontend == FRONTEND_CAUTIOUS) modelHook = cautiousModelHook;
+    if (frontend == FRONTEND_ABDUCTIVE_DIAGNOSIS || frontend == FRONTEND_REITER_DIAGNOSIS) modelHook = printDiagnosis;
     MODELHOOK candidateFilter = nullptr;
-    if (frontend == 6 || frontend == 7) {
+    if (frontend == FRONTEND_PLANNING_C || frontend == FRONTEND_PLANNING_K) {
         modelHook = planFoundHook;
         candidateFilter = securePlanFilter;
     }
@@ -562,7 +564,7 @@ int runDriver(RUNSETTINGS& run) {
     // Nothing left to search; the SQL result is printed only where grounding
     // decided it.
     if (groundRules.empty()) reportSingleModel(costs);
-    if (frontend == 5) {
+    if (frontend == FRONTEND_SQL) {
         std::cerr << "Error: The SQL result depends on a search for answer sets, which the SQL frontend does not do.\n";
         finish(1);
     }
@@ -571,7 +573,7 @@ int runDriver(RUNSETTINGS& run) {
     std::unique_ptr<MODELGENERATOR> generator = makeGenerator(run, costs, programIsHCF);
     search(run, *generator, costs);
 
-    if (statsLevel > 0) printTimings(generator.get());
+    if (statsLevel > STATS_NONE) printTimings(generator.get());
     generator.reset();
     finish(0);
 }

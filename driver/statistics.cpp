@@ -140,12 +140,12 @@ void printOptionsAndSizes(std::ostream& out) {
         << "  OS = " << useSubsumption << "  OGp = " << OPTIONS.propositionalGrounder
         << "  OGo = " << OPTIONS.bodyReordering << "  OGs = " << OPTIONS.semiNaive
         << "  OH = " << OPTIONS.useHeuristics << "  OPf = " << OPTIONS.partialChecksForwards << "\n\n";
-    if (statsLevel == 1)
+    if (statsLevel == STATS_BASIC)
         out << "\nResidual Instantiation\n"
             << " Rules                    : " << uint32_t(groundRules.size()) << '\n'
             << " Constraints              : " << uint32_t(groundConstraints.size()) << '\n'
             << " Weak Constraints         : " << uint32_t(groundWeakConstraints.size()) << '\n';
-    else if (statsLevel >= 2)
+    else if (statsLevel >= STATS_DETAILED)
         printSizeTable(out);
     out << "Structural Size           : "
         << structuralSize(groundRules, groundConstraints, groundWeakConstraints) + uint32_t(edbFacts.size()) << '\n';
@@ -163,18 +163,18 @@ void printTimings(const MODELGENERATOR* generator, std::ostream& out) {
         printAnswerSetTime(out, "Time for first answer set : ", true, timeOf(preprocessingTimer));
         printAnswerSetTime(out, "Time for all answer sets  : ", true, timeOf(preprocessingTimer));
     }
-    if (statsLevel >= 2) {
+    if (statsLevel >= STATS_DETAILED) {
         printTimerLine(out, "Parsing                   : ", parsingTimer);
         printTimerLine(out, "Rewriting-Basic           : ", rewritingBasicTimer);
         printTimerLine(out, "Rewriting-Projection      : ", rewritingProjectionTimer);
         printTimerLine(out, "SubsumptionChecking       : ", subsumptionTimer);
     }
     printTimerLine(out, "Instantiation time        : ", instantiationTimer);
-    if (statsLevel >= 2) {
+    if (statsLevel >= STATS_DETAILED) {
         printTimerLine(out, " Depgraph                 : ", depgraphTimer);
         printTimerLine(out, " Postprocessing           : ", postprocessingTimer);
         printTimerLine(out, " Constraints              : ", constraintsTimer);
-        if (frontend == 7 && (planningMode & 1))
+        if (frontend == FRONTEND_PLANNING_K && (planningMode & PLANNING_SECURE))
             out << "Plan sec.checks/cache hits: " << secureCheckCount << '/' << planCacheHits << '\n';
     }
     // Without a search the generator reports its times as zeros.

@@ -68,25 +68,25 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
         modelCheckTimer.stop();
         if (!stable) {
             if (unfoundedSetFound) unfoundedCursor = nextTrueUnfoundedAtom(I, 0);
-            searchState = 2;
+            searchState = SEARCH_SUBTREE_REJECTED;
             partialCheckRules.clear();
         }
     }
 
     // The caller's filter, for candidates that passed.
     if (candidateFilter) {
-        if (searchState == 2) return;  // unfoundedSetFound stays for the backtracking check
+        if (searchState == SEARCH_SUBTREE_REJECTED) return;  // unfoundedSetFound stays for the backtracking check
         frontendTimer.start();
         const bool accepted = candidateFilter(this, *groundTrueAtoms, &I);
         frontendTimer.stop();
         if (!accepted) {
-            searchState = 2;
+            searchState = SEARCH_SUBTREE_REJECTED;
             unfoundedSetFound = false;
         }
     }
 
     // Neither check nor filter rejected it: an answer set.
-    if (searchState != 2) {
+    if (searchState != SEARCH_SUBTREE_REJECTED) {
         answerSetFound(I);
         unfoundedSetFound = false;
     }
@@ -115,7 +115,7 @@ void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     const bool goOn = modelHook(this, *groundTrueAtoms, model);
     frontendTimer.stop();
     checkStandardOutput();  // a failed write of any frontend stops the search here
-    if (!goOn) searchState = 1;
+    if (!goOn) searchState = SEARCH_STOPPED;
 }
 
 void MODELGENERATOR::reportBestModel() {

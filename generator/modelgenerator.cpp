@@ -135,7 +135,7 @@ SEARCHSETTINGS searchSettingsFromOptions() {
     s.partialChecksForwards = OPTIONS.partialChecksForwards;
     s.printFacts = OPTIONS.printFacts;
     s.satLike = satLike;
-    s.countLevels = statsLevel == 2;
+    s.countLevels = statsLevel == STATS_DETAILED;
     s.outputFilter = outputFilter;
     s.positiveOutputFilter = positiveOutputFilter;
     return s;
@@ -259,7 +259,7 @@ bool MODELGENERATOR::startRun(INTERPRETATION& I, bool forSearch) {
     I.atomLog.clear();
     I.costLog.clear();
     I.cost = forSearch && initialCost && initialCost->size() == levelCount ? *initialCost : COSTVECTOR(levelCount);
-    searchState = 0;
+    searchState = SEARCH_GOES_ON;
     level = 0;
     checkAtoms = std::make_unique<ATOMFLAGS>(groundAtomCount, 0);
     checkAtomList.clear();
@@ -310,6 +310,7 @@ void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
         markOffer(offerCleared.back());
         offerCleared.pop_back();
     }
+    if constexpr (checkingInvariants) checkInvariants(I, "level exit");
 }
 
 void MODELGENERATOR::markForCheck(int32_t atom) {

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "analysis/depgraph.h"
@@ -26,6 +27,7 @@ struct UNDOTRAIL {
         CELL* cell;
         CELL old;
     };
+    static_assert(sizeof(void*) != 8 || sizeof(ENTRY) == 16, "an undo entry is two words");
     std::vector<ENTRY> entries;
     int32_t topLevel = -1;
 
@@ -67,6 +69,7 @@ struct AGGREGATESNAPSHOT {
     int32_t factors;
     int64_t lower, upper, extra1, extra2;
 };
+static_assert(sizeof(void*) != 8 || sizeof(AGGREGATESNAPSHOT) == 48, "AGGREGATESNAPSHOT stays six words");
 struct AGGREGATETRAIL {
     std::vector<AGGREGATESNAPSHOT> entries;
     int32_t topLevel = -1;
@@ -148,6 +151,7 @@ struct AGGREGATEMEMBERSHIP {
     int32_t aggregate;
     TERM value;
 };
+static_assert(sizeof(AGGREGATEMEMBERSHIP) == 12, "AGGREGATEMEMBERSHIP is three 32-bit words");
 
 // What the generator needs of one ground aggregate atom.
 struct AGGREGATEATOMINFO {
@@ -156,10 +160,15 @@ struct AGGREGATEATOMINFO {
     int64_t upperGuard = 0;  // inclusive
 };
 
+// The values of searchState: the search goes on, a hook stopped it, or a
+// check rejected the subtree of the current level.
+enum : int32_t { SEARCH_GOES_ON = 0, SEARCH_STOPPED = 1, SEARCH_SUBTREE_REJECTED = 2 };
+
 // checkFlags bits.
 enum : uint32_t { CHECK_PROGRAM_IS_HCF = 1, CHECK_MODEL_CHECKING_ON = 2, CHECK_USE_GUS = 4 };
 
 class MODELGENERATOR;
+struct INVARIANTFINDING;
 struct PTCANDIDATE;
 struct PTCANDIDATES;
 struct SEARCHFRAME;
@@ -170,6 +179,7 @@ struct EVENT {
     int32_t value;
     int32_t atom;
 };
+static_assert(sizeof(EVENT) == 8, "EVENT is two 32-bit words");
 
 // First in, first out over one growing array; the storage is reused once
 // the queue runs empty, so events cost no allocation after warm-up.
@@ -191,6 +201,14 @@ struct EVENTQUEUE {
     size_t size() const { return events.size() - head; }
 };
 
+// Whether the search checks its invariants (invariants.cpp) at each level's
+// entry and exit; on in the sanitizer build, compiled away elsewhere.
+#ifdef VELTRA_CHECK_INVARIANTS
+constexpr bool checkingInvariants = true;
+#else
+constexpr bool checkingInvariants = false;
+#endif
+
 // The settings the search reads from the option record and the flag
 // globals, copied when the generator is built: a generator never reads them
 // itself, so that changing them later leaves it as it was.
@@ -203,7 +221,7 @@ struct SEARCHSETTINGS {
     bool partialChecksForwards = true;  // OPTIONS.partialChecksForwards
     bool printFacts = true;             // OPTIONS.printFacts ("-det" output)
     bool satLike = false;               // satLike ("-det" output)
-    bool countLevels = false;           // statsLevel == 2: count the visits of each level
+    bool countLevels = false;           // statsLevel STATS_DETAILED: count the visits of each level
     NAMESET outputFilter;               // outputFilter ("-det" output)
     NAMESET positiveOutputFilter;       // positiveOutputFilter ("-det" output)
 };
@@ -268,7 +286,7 @@ public:
     std::unique_ptr<GDG> gdg;
     bool gusActive = false;
     bool programHasAggregates = false;
-    int32_t searchState = 0;  // 0 go on, 1 stop the search, 2 subtree rejected
+    int32_t searchState = SEARCH_GOES_ON;  // SEARCH_*
     int32_t level = 0;        // choice level; 0 before the first choice
     uint32_t maxLevel = 0;
     std::vector<int32_t> levelCounts;
@@ -335,6 +353,8 @@ public:
     struct WATCH {
         uint32_t slot, version;
     };
+    static_assert(sizeof(LOOKAHEADSLOT) == 56, "LOOKAHEADSLOT is fourteen 32-bit words");
+    static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
     std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
     std::vector<std::vector<WATCH>> valueWatches, supportWatches;  // per atom
     std::vector<uint32_t> valueWatchMark, supportWatchMark;        // per atom: last registration
@@ -404,7 +424,7 @@ public:
 
     // ---- A run (modelgenerator.cpp) ----
     // Fresh interpretation, checkAtoms, indexing under initTimer, then the
-    // initial propagation under wellFoundedTimer; level 0, searchState 0.
+    // initial propagation under wellFoundedTimer; level 0, searchState SEARCH_GOES_ON.
     // Returns false when the program is inconsistent (initiallyInconsistent
     // is set then). A search run (forSearch) starts from initialCost, marks
     // the head-cycle rules and afterwards gives initialCost the cost the
@@ -495,8 +515,9 @@ public:
     // ---- Candidates (candidates.cpp) ----
     // Completes the interpretation (undefined atoms false), model-checks it
     // when its stability is in doubt, filters and reports it.
-    // post: searchState 2 when the check or candidateFilter rejected it,
-    // 1 when a hook stopped the search, unchanged otherwise.
+    // post: searchState SEARCH_SUBTREE_REJECTED when the check or
+    // candidateFilter rejected it, SEARCH_STOPPED when a hook stopped the
+    // search, unchanged otherwise.
     void checkCandidate(INTERPRETATION& interpretation);
     // The model checker on the interpretation; fills unfoundedSet and
     // unfoundedSetFound. True when it is stable.
@@ -571,6 +592,17 @@ public:
     void onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
     void onAggregateAtomFalse(int32_t atom, INTERPRETATION& interpretation);
 
+    // ---- Invariants (invariants.cpp) ----
+    // Between propagations (after one that succeeded, after a level is left):
+    // the description of the first invariant that does not hold, empty when
+    // all do. Cheap checks only (queues, trail levels) unless full; the full
+    // check recomputes every counter from the interpretation.
+    std::string brokenInvariant(const INTERPRETATION& interpretation, bool full) const;
+    // brokenInvariant as an internal error, with where in the message; full
+    // as often as keeps its cost near that of a level.
+    void checkInvariants(const INTERPRETATION& interpretation, const char* where);
+    uint64_t invariantChecks = 0, invariantProgramSize = 0;
+
     bool isAggregateAtom(int32_t atom) const { return atomKind[atom] & 1; }
     bool inHeadCycleComponent(int32_t atom) const { return atomKind[atom] & 2; }
     AGGREGATEFUNCTION& aggregateFunction(int32_t aggregate) const { return *aggregatesByIndex[aggregate]; }
@@ -609,6 +641,11 @@ private:
     // One rule less supports head atom h: support count, unfounded-set queue
     // and what the new count forces. False on a conflict.
     bool loseSupport(int32_t h, INTERPRETATION& interpretation);
+
+    // invariants.cpp
+    bool cheapInvariantBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
+    bool fullInvariantBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
+    bool aggregatesBroken(const INTERPRETATION& interpretation, INVARIANTFINDING& finding) const;
 
     // aggregates.cpp
     void registerAggregateAtom(int32_t atom);

@@ -185,6 +185,7 @@ enum : int32_t { LEVEL_ENDED, BRANCH_OPENED, BRANCH_FAILED };
 // The opening of a level: statistics, the forward partial check and the
 // first choice. False when the level ends at once.
 bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
+    if constexpr (checkingInvariants) checkInvariants(I, "level entry");
     f.L = level;
     f.passedLevel = lastPassedCheckLevel;
     f.candidateLevel = lastCandidateLevel;
@@ -270,15 +271,15 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
 // choice. False when the level ends.
 bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // What came back from below.
-    if (searchState == 1) return false;
-    if (searchState == 2) {
+    if (searchState == SEARCH_STOPPED) return false;
+    if (searchState == SEARCH_SUBTREE_REJECTED) {
         if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
-            searchState = 0;
+            searchState = SEARCH_GOES_ON;
         } else if (backtrackingCheckFails(I)) {
             return false;
         } else {
             lastPassedCheckLevel = uint32_t(f.L);
-            searchState = 0;
+            searchState = SEARCH_GOES_ON;
         }
     }
     // While optimising, only strictly cheaper answer sets are wanted and
@@ -336,7 +337,7 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
         // A level ended: the branch of the level below it comes back.
         for (;;) {
             // A stopped search leaves everything for the run's end to unwind.
-            if (stack.empty() || searchState == 1) return;
+            if (stack.empty() || searchState == SEARCH_STOPPED) return;
             leaveLevel(I, stack.back().mark);
             if (continueLevel(stack.back(), I)) break;
             stack.pop_back();
@@ -354,7 +355,7 @@ bool MODELGENERATOR::forwardCheckFails(INTERPRETATION& I, uint32_t passedLevel, 
     const bool stable = callModelChecker(I);
     partialCheckTimer.stop();
     if (stable) return false;
-    searchState = 2;
+    searchState = SEARCH_SUBTREE_REJECTED;
     ++forwardPartialChecksFailed;
     partialCheckRules.clear();
     unfoundedCursor = nextTrueUnfoundedAtom(I, 0);

@@ -55,7 +55,7 @@ void printDepth(const MODELGENERATOR& g, std::ostream& out) {
     }
     out << g.maxLevel - 1 << '\n';
     out.flush();
-    if (statsLevel == 2) {
+    if (statsLevel == STATS_DETAILED) {
         // levelCounts[i] counts the entries into level i + 1, i.e. depth i.
         uint32_t consistent = 0;
         for (uint32_t depth = 1; depth < g.maxLevel; ++depth) {
@@ -75,7 +75,7 @@ void printDepth(const MODELGENERATOR& g, std::ostream& out) {
 
 void printSearchStatistics(const MODELGENERATOR& g, std::ostream& out) {
     printDepth(g, out);
-    if (statsLevel == 2) {
+    if (statsLevel == STATS_DETAILED) {
         printCount(out, "Lookaheads performed      : ", g.lookaheadsPerformed);
         printCount(out, " Inconsistent lookaheads  : ", g.inconsistentLookaheads);
         printCount(out, " Pruning lookaheads       : ", g.pruningLookaheads);
@@ -104,7 +104,7 @@ void printGeneratorTimes(const MODELGENERATOR* generator, std::ostream& out) {
     own = subtractTime(own, timer(&MODELGENERATOR::partialCheckTimer));
     own = subtractTime(own, timer(&MODELGENERATOR::frontendTimer));
     printTimeLine(out, "Model Generator time      : ", own);
-    if (statsLevel == 2) {
+    if (statsLevel == STATS_DETAILED) {
         printTimeLine(out, " DS Initialisation        : ", timer(&MODELGENERATOR::initTimer));
         printTimeLine(out, " Depgraph                 : ", timer(&MODELGENERATOR::depgraphTimer));
         printTimeLine(out, " Well-founded computation : ", timer(&MODELGENERATOR::wellFoundedTimer));
@@ -116,7 +116,7 @@ void printGeneratorTimes(const MODELGENERATOR* generator, std::ostream& out) {
     if (!(checkFlags & CHECK_MODEL_CHECKING_ON)) return;
     printTimeLine(out, " Total Model Check time   : ", timer(&MODELGENERATOR::modelCheckTimer));
     printTimeLine(out, " Partial Model Check time : ", timer(&MODELGENERATOR::partialCheckTimer));
-    if (statsLevel == 2) {
+    if (statsLevel == STATS_DETAILED) {
         printTimeLine(out, "  Quick Partial Check time: ", timer(&MODELGENERATOR::quickCheckTimer));
         printModelCheckerStatistics();  // always on standard error
     }

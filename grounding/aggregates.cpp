@@ -94,7 +94,7 @@ bool GROUNDER::checkAggregateAssignment(const LITERAL& literal, TERM* binding) {
         if (!noUndefinedAtoms[aggregateSetPredicate(literal)]) {
             std::cerr << "Aggregate function cannot be applied on disjunctive or unstratified predicates, if it is "
                          "used in an assignment with an unbounded variable.\n";
-            state = 2;
+            state = GROUNDER_ERROR;
             return false;
         }
         if (fn.lower < INT32_MIN || fn.lower > INT32_MAX) {

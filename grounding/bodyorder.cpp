@@ -120,7 +120,7 @@ void BODYPLAN::updateSelectivity(const LITERAL& l, double* currentSelectivity, c
 
 void BODYPLAN::orderBody() {
     const int32_t limit = literalCount - trailingCount;
-    if (state == 0 && limit <= 1) return;
+    if (state == PLAN_PLAIN && limit <= 1) return;
     VARIABLEARRAY<bool> boundArray(variableCount, false);
     VARIABLEARRAY<double> maxArray(variableCount, 0.0);
     VARIABLEARRAY<double> currentArray(variableCount, 0.0);
@@ -153,7 +153,7 @@ void BODYPLAN::orderBody() {
                 std::cerr << "Cyclic assignment dependency for _" << static_cast<uint32_t>(agg.lowerGuard.index)
                           << " in " << (l.negated ? "not " : "");
                 printAtom(std::cerr, l) << '\n';
-                state = 2;
+                state = PLAN_ERROR;
             }
             return;
         }

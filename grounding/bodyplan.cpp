@@ -99,7 +99,7 @@ BODYPLAN::BODYPLAN(const CONJUNCTION& b, const std::vector<int32_t>& atoms, cons
             recursiveSeen = true;
         }
         if (kind == KIND_AGGREGATE) {
-            state = 1;
+            state = PLAN_HAS_AGGREGATE;
             const AGGREGATEATOM& agg = *l.aggregate();
             if (agg.lowerGuard.isVariable()) ++occurrences[agg.lowerGuard.index];
             if (agg.upperGuard.isVariable() && agg.upperGuard != agg.lowerGuard) ++occurrences[agg.upperGuard.index];

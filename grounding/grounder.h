@@ -279,6 +279,10 @@ bool evaluateBuiltin(TERM* bindings, const ATOM& atom, LITERALMATCHER& matcher);
 // ---------------------------------------------------------------------------
 // The plan of one body for one instantiation pass.
 
+// The values of BODYPLAN::state: a plain body, a body with an aggregate
+// literal, an error found while planning (reported on standard error).
+enum : int32_t { PLAN_PLAIN = 0, PLAN_HAS_AGGREGATE = 1, PLAN_ERROR = 2 };
+
 class BODYPLAN {
 public:
     const CONJUNCTION& body;
@@ -303,7 +307,7 @@ public:
     const std::vector<uint8_t>& noUndefinedAtoms;
     bool empty = false;      // some positive literal has no candidate in this pass
     bool exhausted = false;  // no pass of this iteration can yield an instance
-    int32_t state = 0;       // 0; 1 an aggregate literal is present; 2 error
+    int32_t state = PLAN_PLAIN;  // PLAN_*
     const DELTA* delta;
     // Per body index, variableWords words: bit v = variable v.
     std::vector<uint64_t> aggregateVariables;
@@ -397,6 +401,10 @@ private:
 
 enum : int32_t { ITEM_RULE = 0, ITEM_CONSTRAINT = 1, ITEM_WEAKCONSTRAINT = 2 };
 
+// The values of GROUNDER::state: grounding goes on, a constraint is always
+// violated (the program has no answer set), an error ends the run.
+enum : int32_t { GROUNDER_RUNNING = 0, GROUNDER_CONSTRAINT_VIOLATED = 1, GROUNDER_ERROR = 2 };
+
 class GROUNDER {
 public:
     // Current value per variable; null term: unbound. At least one entry per
@@ -412,7 +420,7 @@ public:
     std::vector<int32_t> newDeltaCounts;    // per predicate: atoms in newDelta
     const DG& depgraph;
     bool printInstantiation;  // "-instantiate"
-    int32_t state = 0;        // 0 running; 1 a constraint is always violated; 2 an error
+    int32_t state = GROUNDER_RUNNING;  // GROUNDER_*
 
     GROUNDER(const DG& depgraph, bool printInstantiation);
     GROUNDER(const GROUNDER&) = delete;

@@ -182,7 +182,7 @@ struct GROUNDER::JOIN {
         if (l.isAggregate()) {
             g.instantiateAggregateAtom(l, g.bindings.data());
             const bool fails = g.checkAggregateAssignment(l, g.bindings.data());
-            if (!fails && g.state == 2) return GROUNDING_ERROR;
+            if (!fails && g.state == GROUNDER_ERROR) return GROUNDING_ERROR;
             return fails ? AGGREGATE_FAILS : HOLDS;
         }
         bool holds;
@@ -281,12 +281,12 @@ struct GROUNDER::JOIN {
             plan.deltaLiteral == plan.lastRecursiveLiteral || !OPTIONS.semiNaive)
             return false;
         plan.nextDeltaLiteral();
-        while (plan.empty && plan.state != 2) {
+        while (plan.empty && plan.state != PLAN_ERROR) {
             if (plan.exhausted || plan.deltaLiteral == plan.lastRecursiveLiteral) break;
             plan.nextDeltaLiteral();
         }
-        if (plan.state == 2) {
-            g.state = 2;
+        if (plan.state == PLAN_ERROR) {
+            g.state = GROUNDER_ERROR;
             return false;
         }
         if (plan.empty) return false;
@@ -304,7 +304,7 @@ struct GROUNDER::JOIN {
                 if (advance(pos)) continue;
                 storeInstance();
                 --plan.cursor;
-                if (g.state == 1) break;
+                if (g.state == GROUNDER_CONSTRAINT_VIOLATED) break;
                 if (jumpBack(backjumpTarget(pos, AFTER_SOLUTION))) continue;
                 break;
             }
@@ -320,7 +320,7 @@ struct GROUNDER::JOIN {
             if (!nextPass()) break;
         }
         // An early stop leaves bindings behind; undo them for the next item.
-        if (plan.cursor != 0 || g.state != 0) {
+        if (plan.cursor != 0 || g.state != GROUNDER_RUNNING) {
             backtrack(-1);
             for (TERM& b : g.bindings) b = TERM();
         }

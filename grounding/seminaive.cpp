@@ -174,8 +174,8 @@ void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int
     for (size_t i = 0; i < body.firstNegative; ++i)
         if (predicateTable.kinds[body.literals[i].predicate] == KIND_UNKNOWN) return;
     BODYPLAN plan(body, atomCount, &deltaCounts, complete, noUndefinedAtoms, isExit, iteration, delta.get());
-    if (plan.state == 2) {
-        state = 2;
+    if (plan.state == PLAN_ERROR) {
+        state = GROUNDER_ERROR;
         return;
     }
     if (isExit) {
@@ -184,8 +184,8 @@ void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int
         while (plan.empty) {
             if (plan.exhausted || plan.deltaLiteral == plan.lastRecursiveLiteral || !OPTIONS.semiNaive) return;
             plan.nextDeltaLiteral();
-            if (plan.state == 2) {
-                state = 2;
+            if (plan.state == PLAN_ERROR) {
+                state = GROUNDER_ERROR;
                 return;
             }
         }
@@ -202,8 +202,8 @@ void GROUNDER::instantiateRule(const RULE& rule, bool isExit, bool& changed, int
 void GROUNDER::instantiateConstraint(const CONSTRAINT& constraint, int32_t iteration) {
     prepareBindings(statementVariableCount(nullptr, &constraint.body));
     BODYPLAN plan(constraint.body, atomCount, nullptr, complete, noUndefinedAtoms, true, iteration, delta.get());
-    if (plan.state == 2) {
-        state = 2;
+    if (plan.state == PLAN_ERROR) {
+        state = GROUNDER_ERROR;
         return;
     }
     bool changed = false;
@@ -217,8 +217,8 @@ void GROUNDER::instantiateWeakConstraint(const WEAKCONSTRAINT& weakConstraint, i
         if (t.isVariable() && t.index >= count) count = t.index + 1;
     prepareBindings(count);
     BODYPLAN plan(weakConstraint.body, atomCount, nullptr, complete, noUndefinedAtoms, true, iteration, delta.get());
-    if (plan.state == 2) {
-        state = 2;
+    if (plan.state == PLAN_ERROR) {
+        state = GROUNDER_ERROR;
         return;
     }
     bool changed = false;
@@ -357,7 +357,7 @@ bool GROUNDER::canSkipConstraint(const CONSTRAINT& k) const {
 bool GROUNDER::reportGroundingError(const RULE* rule, const CONSTRAINT* constraint, const WEAKCONSTRAINT* weak,
                                     int32_t& exitStatus) {
     exitStatus = 0;
-    if (state == 2) {
+    if (state == GROUNDER_ERROR) {
         exitStatus = 1;
         std::cerr << "Error occurs in \n";
         if (rule)
@@ -368,7 +368,7 @@ bool GROUNDER::reportGroundingError(const RULE* rule, const CONSTRAINT* constrai
             printProgramConstraint(std::cerr, *constraint);
         std::cerr << '\n';
     }
-    if (state == 0) return false;
+    if (state == GROUNDER_RUNNING) return false;
     cleanup();
     return true;
 }

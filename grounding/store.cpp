@@ -119,7 +119,7 @@ void GROUNDER::addGroundConstraint(const CONSTRAINT& constraint) {
         groundConstraints.back().body.recomputeFirstNegative();
         return;
     }
-    state = 1;
+    state = GROUNDER_CONSTRAINT_VIOLATED;
     if (!printInstantiation) return;
     std::cout << "% The following constraint will always be violated\n% :- ";
     printLiterals(std::cout, constraint.body, ", ") << ".\n";

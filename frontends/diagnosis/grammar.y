@@ -26,7 +26,9 @@ static void diagyyerror(const char* message) {
 }
 
 // "-FDmincost" is the variant only while it is the last frontend option.
-static bool minCostSelected() { return frontend == 3 && diagnosisMode == 3; }
+static bool minCostSelected() {
+    return frontend == FRONTEND_ABDUCTIVE_DIAGNOSIS && diagnosisMode == DIAGNOSIS_PENALIZATION;
+}
 
 // An atom of these files; its predicate becomes an IDB predicate at once.
 static ATOM* makeAtom(char* name, std::vector<TERM>* terms) {

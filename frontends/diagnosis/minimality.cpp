@@ -202,7 +202,7 @@ void addMinimalityCheck(std::vector<RULE>& rules, size_t r, const std::vector<HY
     CONJUNCTION chainEnd;
     chainEnd.addLiteral(negative(makeAtom("_isntsol", {numberSymbol(n)})));
     constraints.emplace_back(chainEnd, true);
-    if (frontend == 4) {
+    if (frontend == FRONTEND_REITER_DIAGNOSIS) {
         addObservationCopies(rules, observations);
         addConstraintCopies(rules, constraints, m);
         addNotObsFromHypotheses(rules, hypotheses);

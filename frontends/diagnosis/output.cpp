@@ -38,7 +38,7 @@ bool printDiagnosis(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const I
         ++generator->answerSetsPrinted;
         if (generator->answerSetsPrinted == 1) generator->searchTimer.stop();
         if (generator->maxModels != 0 && generator->maxModels == generator->answerSetsPrinted)
-            generator->searchState = 1;
+            generator->searchState = SEARCH_STOPPED;
     }
     return true;
 }

@@ -120,7 +120,7 @@ void refuseAggregates(const std::vector<RULE>& rules, size_t r, const std::vecto
 
 void checkReiterTheory(const std::vector<RULE>& rules, size_t r, const std::vector<HYPOTHESIS>& hypotheses,
                        const std::vector<CONSTRAINT>& constraints, size_t m) {
-    const bool minimal = diagnosisMode == 1;
+    const bool minimal = diagnosisMode == DIAGNOSIS_SUBSET_MINIMAL;
     for (const HYPOTHESIS& h : hypotheses)
         if (!isAb(h.atom.predicate))
             refuse("Cannot perform Reiter diagnostic reasoning for hypotheses with predicate different from \"ab\".");
@@ -166,12 +166,12 @@ void translateReiter(std::vector<RULE>& rules, std::vector<CONSTRAINT>& constrai
     }
     addHypothesisRules(rules, hypotheses);
     addReiterHypothesisConstraints(constraints, hypotheses);
-    if (diagnosisMode == 2) {
+    if (diagnosisMode == DIAGNOSIS_SINGLE_ERROR) {
         addSingleErrorGuess(rules, hypotheses);
         return;
     }
     addSolutionGuess(rules, hypotheses);
-    if (diagnosisMode == 1) {
+    if (diagnosisMode == DIAGNOSIS_SUBSET_MINIMAL) {
         refuseAggregates(rules, r, constraints, m);
         addMinimalityCheck(rules, r, hypotheses, observations, constraints, m);
     }
@@ -183,13 +183,13 @@ void translateAbductive(std::vector<RULE>& rules, std::vector<CONSTRAINT>& const
     addHypothesisRules(rules, hypotheses);
     // Every observation must hold: ":- not o." or ":- o.".
     for (const LITERAL& o : observations) addConstraint(constraints, LITERAL(static_cast<const ATOM&>(o), !o.negated));
-    if (diagnosisMode == 2) {
+    if (diagnosisMode == DIAGNOSIS_SINGLE_ERROR) {
         addSingleErrorGuess(rules, hypotheses);
         return;
     }
     addSolutionGuess(rules, hypotheses);
-    if (diagnosisMode == 3) addHypothesisWeights(weakConstraints, hypotheses);
-    if (diagnosisMode != 1) return;
+    if (diagnosisMode == DIAGNOSIS_PENALIZATION) addHypothesisWeights(weakConstraints, hypotheses);
+    if (diagnosisMode != DIAGNOSIS_SUBSET_MINIMAL) return;
     bool disjunctive = false, negation = false;
     for (size_t i = 0; i < r; ++i) {
         disjunctive |= rules[i].head && rules[i].head->size() >= 2;
@@ -216,7 +216,7 @@ void translateDiagnosis(std::vector<RULE>& rules, std::vector<CONSTRAINT>& const
                         const std::vector<LITERAL>& observations) {
     if (query) refuse("Cannot perform diagnostic reasoning in the presence of a query.");
     const size_t r = rules.size(), m = constraints.size();
-    if (frontend == 4)
+    if (frontend == FRONTEND_REITER_DIAGNOSIS)
         translateReiter(rules, constraints, hypotheses, observations, r, m);
     else
         translateAbductive(rules, constraints, weakConstraints, hypotheses, observations, r, m);

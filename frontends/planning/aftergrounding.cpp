@@ -122,11 +122,11 @@ bool planningAfterGrounding() {
     const uint32_t n = static_cast<uint32_t>(OPTIONS.planLength);
     rulesByTime.assign(n, {});
     exclusiveRulesByTime.assign(n, {});
-    if (planningMode & 2) return true;
+    if (planningMode & PLANNING_OPTIMISTIC) return true;
     groupRulesByTransition();
     for (uint32_t t = n; t-- > 0;) {
         findExclusions(t);
-        if (!(planningMode & 5)) continue;
+        if (!(planningMode & (PLANNING_SECURE | PLANNING_INTERACTIVE))) continue;
         if (!isMuxStratified(t)) {
             std::cout.flush();
             std::cerr << "Warning: The domain is probably not mux-stratified, secure check might not work "

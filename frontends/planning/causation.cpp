@@ -70,7 +70,8 @@ void addRequiresLiterals(PLANNINGSTATEMENT& s) {
     if (s.head) collected.push_back(*s.head);
     if (s.ifPart)
         for (const PLANNINGBODYLITERAL& b : *s.ifPart)
-            if (isFluentName(b.literal.name) && (b.naf || (frontend == 6 && s.head))) collected.push_back(b.literal);
+            if (isFluentName(b.literal.name) && (b.naf || (frontend == FRONTEND_PLANNING_C && s.head)))
+                collected.push_back(b.literal);
     if (s.afterPart)
         for (const PLANNINGBODYLITERAL& b : *s.afterPart)
             if (b.naf && isPlanningName(b.literal.name)) collected.push_back(b.literal);
@@ -124,7 +125,7 @@ void translateCausationRule(PLANNINGSTATEMENT& s) {
                     std::cerr << "Actions must not be used in the " << "if-part of causation rules.\n";
                     finish(1);
                 }
-                if (frontend == 6 && s.head) {
+                if (frontend == FRONTEND_PLANNING_C && s.head) {
                     b.naf = !b.naf;
                     b.literal.trueNegated = !b.literal.trueNegated;
                 }
@@ -148,7 +149,7 @@ void translateCausationRule(PLANNINGSTATEMENT& s) {
         body << "$actiontime(" << time << ')';
     else if (s.head || s.ifPart)
         body << "$time(" << time << ')';
-    if (!s.head && !s.ifPart && !(planningMode & 2)) head << "$abs";
+    if (!s.head && !s.ifPart && !(planningMode & PLANNING_OPTIMISTIC)) head << "$abs";
 
     std::stringstream text;
     text << head.str() << " :- " << body.str() << '.';

@@ -27,8 +27,9 @@ void planyyrestart(FILE* file);
 
 namespace {
 
-// 0 while an "actions" block is read, 1 in a "fluents" block.
-int32_t declarationSection = 0;
+// The block of declarations being read: "actions" or "fluents".
+enum : int32_t { SECTION_ACTIONS = 0, SECTION_FLUENTS = 1 };
+int32_t declarationSection = SECTION_ACTIONS;
 // Set in an "initially" block; the rule records take their flag from it.
 bool initiallySection = false;
 // "time" is a term only inside the "where" part of a cost declaration.
@@ -75,7 +76,7 @@ PLANNINGLITERAL* builtin(const char* name, std::string* a, std::string* b, std::
 // The condition of an "inertial" or "default" literal: "not -l", or under C l.
 PLANNINGBODYLITERAL defaultCondition(const PLANNINGLITERAL& l) {
     PLANNINGBODYLITERAL condition{false, l};
-    if (frontend != 6) {
+    if (frontend != FRONTEND_PLANNING_C) {
         condition.naf = true;
         condition.literal.trueNegated = !l.trueNegated;
     }
@@ -113,7 +114,7 @@ void nonexecutableStatement(PLANNINGLITERALLIST* actions, CONDITIONS* c) {
 }
 
 void executableStatement(PLANNINGLITERAL* action, CONDITIONS* c) {
-    if (frontend == 6)
+    if (frontend == FRONTEND_PLANNING_C)
         reportCounted("Executable not allowed in Frontend -FPc");
     else if (!isActionName(action->name))
         reportCounted("Only actions allowed for A in rule: executable A if B");
@@ -125,7 +126,7 @@ void executableStatement(PLANNINGLITERAL* action, CONDITIONS* c) {
 }
 
 void inertialStatement(PLANNINGLITERALLIST* list, CONDITIONS* c) {
-    if (frontend == 6 && (c->first || c->second))
+    if (frontend == FRONTEND_PLANNING_C && (c->first || c->second))
         reportCounted("inertial ... if... after ... not allowed in Frontend -FPc");
     checkNotNaf(list, "Negation as failure not allowed for A in rule: inertial A if B after C");
     if (!list) return;
@@ -141,7 +142,7 @@ void inertialStatement(PLANNINGLITERALLIST* list, CONDITIONS* c) {
 
 void totalStatement(PLANNINGLITERAL* fluent, CONDITIONS* c) {
     if (fluent->trueNegated) reportCounted("True negation not allowed for A in rule: total A if B after C");
-    if (frontend == 6)
+    if (frontend == FRONTEND_PLANNING_C)
         reportCounted("Total not allowed in Frontend -FPc");
     else if (!isFluentName(fluent->name))
         reportCounted("Only fluents allowed for A in rule: total A if B");
@@ -159,16 +160,16 @@ void defaultStatement(PLANNINGLITERALLIST* list) {
 
 void plainDeclaration(PLANNINGLITERAL* literal, PLANNINGLITERALLIST* requires) {
     addPlanningDeclaration(*literal, requires, nullptr, nullptr);
-    if (frontend == 6) {
+    if (frontend == FRONTEND_PLANNING_C) {
         // Under C every fluent and action is guessed: fluents at step 0.
-        initiallySection = declarationSection == 1;
+        initiallySection = declarationSection == SECTION_FLUENTS;
         addPlanningRule(literal, requires, nullptr, true);
     }
 }
 
 void costDeclaration(PLANNINGLITERAL* literal, PLANNINGLITERALLIST* requires, std::string* costs,
                      PLANNINGLITERALLIST* where) {
-    if (frontend == 6) reportCounted("Costs not allowed inPlanning Language C");
+    if (frontend == FRONTEND_PLANNING_C) reportCounted("Costs not allowed inPlanning Language C");
     addPlanningDeclaration(*literal, requires, costs, where);
 }
 
@@ -256,8 +257,8 @@ sectionList
     ;
 
 declarationBlock
-    : "actions" { declarationSection = 0; } ":" declarations
-    | "fluents" { declarationSection = 1; } ":" declarations
+    : "actions" { declarationSection = SECTION_ACTIONS; } ":" declarations
+    | "fluents" { declarationSection = SECTION_FLUENTS; } ":" declarations
     ;
 
 declarations
@@ -335,10 +336,10 @@ statement
     | "default" literalList { defaultStatement($2); delete $2; }
     | "noConcurrency"       { if (planMinActions == 0 && planMaxActions == 0) planMaxActions = 1; }
     | "securePlan"          {
-                                if (frontend == 6)
+                                if (frontend == FRONTEND_PLANNING_C)
                                     reportCounted("Secure Planning not allowed in Frontend -FPc");
-                                else if (!(planningMode & 2))
-                                    planningMode |= 1;
+                                else if (!(planningMode & PLANNING_OPTIMISTIC))
+                                    planningMode |= PLANNING_SECURE;
                             }
     ;
 
@@ -369,7 +370,8 @@ literalList
 bodyLiteral
     : literal               { $$ = bodyLiteral($1, false); }
     | "not" literal         {
-                                if (frontend == 6) reportCounted("Negation as failure not allowed in Planning Language C");
+                                if (frontend == FRONTEND_PLANNING_C)
+                                    reportCounted("Negation as failure not allowed in Planning Language C");
                                 $$ = bodyLiteral($2, true);
                             }
     | builtinLiteral        { $$ = bodyLiteral($1, false); }
@@ -461,21 +463,21 @@ void addPlanningRule(const PLANNINGLITERAL* head, const PLANNINGLITERALLIST* ifP
 
 void addPlanningDeclaration(const PLANNINGLITERAL& literal, const PLANNINGLITERALLIST* requires,
                             const std::string* costs, const PLANNINGLITERALLIST* where) {
-    if (costs && declarationSection == 1) reportCounted("Costs not allowed for fluents");
+    if (costs && declarationSection == SECTION_FLUENTS) reportCounted("Costs not allowed for fluents");
     if (literal.args)
         for (const std::string& a : *literal.args)
             if (!std::isupper(static_cast<unsigned char>(a[0])))
                 reportCounted("Only variables allowed in action/fluent declaration");
     if (isFluentName(literal.name) || isActionName(literal.name)) reportCounted("Action/Fluent name already in use");
     int32_t arity = static_cast<int32_t>(literal.argCount()) + 1;
-    if (declarationSection == 1) {
+    if (declarationSection == SECTION_FLUENTS) {
         addPredicate(fluentTable, NAME(literal.name), arity, KIND_IDB);
     } else {
         addPredicate(actionTable, NAME(literal.name), arity, KIND_IDB);
         if (literal.args) maxActionArity = std::max<uint32_t>(maxActionArity, uint32_t(literal.args->size()));
     }
     PLANNINGSTATEMENT s;
-    s.initially = !(declarationSection == 0 && frontend == 6);
+    s.initially = !(declarationSection == SECTION_ACTIONS && frontend == FRONTEND_PLANNING_C);
     s.guessed = true;
     s.isDeclaration = true;
     if (costs) s.costs = std::make_unique<std::string>(*costs);

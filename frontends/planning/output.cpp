@@ -106,7 +106,7 @@ bool answeredYes() {
 }  // namespace
 
 bool printPlan(const ATOMSET& trueAtoms, const INTERPRETATION* model, bool notFirst, bool withCosts) {
-    const bool secure = planningMode & 1;
+    const bool secure = planningMode & PLANNING_SECURE;
     if (secure && !printedPlans.insert(planKey(model)).second) return false;
     const size_t n = size_t(OPTIONS.planLength);
     std::vector<ATOMLIST> states(n + 1), actions(n);
@@ -179,10 +179,10 @@ bool planFoundHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const IN
     if (printPlan(trueAtoms, model, generator->answerSetsPrinted != 0, actionCostsGiven)) {
         if (++generator->answerSetsPrinted == 1) generator->searchTimer.stop();
         if (generator->maxModels != 0 && generator->maxModels == generator->answerSetsPrinted)
-            generator->searchState = 1;
+            generator->searchState = SEARCH_STOPPED;
     }
-    if (!(planningMode & 4)) return true;
-    if (!(planningMode & 1)) {
+    if (!(planningMode & PLANNING_INTERACTIVE)) return true;
+    if (!(planningMode & PLANNING_SECURE)) {
         std::cout << "\nCheck whether that plan is secure (y/n)? ";
         if (answeredYes())
             std::cout << (isPlanSecure(*model, groundRules, groundConstraints, secureCheckMethod)

@@ -61,7 +61,7 @@ void rememberGroundingAggregates() {
 }
 
 bool securePlanFilter(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION* candidate) {
-    if (!(planningMode & 1) || !candidate) return true;
+    if (!(planningMode & PLANNING_SECURE) || !candidate) return true;
     if (OPTIONS.soundCheckMethod >= 0 &&
         isPlanSecure(*candidate, groundRules, groundConstraints, OPTIONS.soundCheckMethod))
         return true;
