@@ -321,12 +321,14 @@ public:
     // of the atoms it assigns (their counters and atoms, the support counts
     // of their head atoms) and the supporting rules of the atoms whose single
     // support it forced; counters and support counts change only with the
-    // values of those atoms. So each kept record watches those atoms and
-    // support counts, and a change of one outside a lookahead (found on the
+    // values of atoms of those rules. So each kept record is listed with the
+    // atoms it assigned or whose support it forced, and a change of an
+    // atom's value or support count outside a lookahead (found on the
     // interpretation's log and on supportTrail, when made and when undone)
-    // drops it. A propagation that ran the unfounded-set step (which reads a
-    // whole component) is not kept; with aggregates or weak constraints
-    // (records carrying costs) nothing is.
+    // drops the records listed with every atom that shares a rule or
+    // constraint with it. A propagation that ran the unfounded-set step
+    // (which reads a whole component) is not kept; with aggregates or weak
+    // constraints (records carrying costs) nothing is.
     struct LOOKAHEADSLOT {
         int32_t counters[12];
         uint32_t version = 0;
@@ -336,15 +338,11 @@ public:
         uint32_t slot, version;
     };
     std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
-    std::vector<std::vector<WATCH>> valueWatches, supportWatches;  // per atom
-    std::vector<uint32_t> valueWatchMark, supportWatchMark;        // per atom: last registration
+    std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
+    std::vector<uint32_t> readerMark;               // per atom: last registration
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already turned into drops
     bool lookaheadCacheOn = false;
-    // Watches registered and atoms assigned by the propagations kept: where a
-    // propagation reads far more than it assigns, watching costs more than
-    // propagating again, and the run stops keeping records.
-    uint64_t keptRecords = 0, keptWatches = 0, keptAssignments = 0;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;
@@ -355,11 +353,70 @@ public:
     void syncLookaheadCache(const INTERPRETATION& interpretation);
     // The same for what leaveLevel is about to undo (level already lowered).
     void dropUndoneLookaheads(const INTERPRETATION& interpretation);
-    void dropValueWatchers(int32_t atom);
-    void dropSupportWatchers(int32_t atom);
+    // The value or support count of atom changed: drops the records listed
+    // with it and with every atom that shares a rule or constraint with it.
+    void neighbourhoodChanged(int32_t atom);
     // Keeps currentInfo as the record of slot, watching what the propagation
     // whose assignments start at logStart read.
     void keepLookahead(uint32_t slot, const INTERPRETATION& interpretation, size_t logStart);
+    // Possibly-true literals kept across levels (with kept lookahead records
+    // and criteria that rank by one number per entry). Each atom's share of
+    // a computation (its unit: its weights and possibly-true tests in the
+    // counting pass, its lookaheads, tried marks and ranked entries in the
+    // lookahead pass) is kept and redone only when something it read
+    // changed: an atom of a rule or constraint it occurs in changed value or
+    // support count, a kept record it used was dropped, the average filter
+    // moved across its weight, or an earlier unit changed which of the
+    // literals it reads count as tried. A computation redoes the dirty units
+    // in index order and takes the best entries of a heap of every kept one;
+    // since the ranking keeps the best entries (equal ones the later first),
+    // the list, the lookaheads counted and the choice are those of a full
+    // computation.
+    struct KEPTENTRY {
+        int32_t atom;
+        uint8_t negative, hasComplement;
+        uint64_t position;  // unit * 3 + 0 literal, 1 twin head atom, 2 negative literal
+        uint32_t heapIndex;
+        int32_t own[12], complement[12];
+    };
+    struct KEPTCANDIDATES {
+        bool wanted = false;  // this run may keep them
+        bool active = false;
+        bool inPass = false;
+        int32_t position = -1;  // unit being redone during a pass
+        std::vector<uint8_t> countDirty, unitDirty;
+        std::vector<int32_t> countDirtyList, nextDirty, passHeap;  // passHeap: a min-heap of units
+        std::vector<uint8_t> positivePT, negativePT;  // at the counting pass
+        std::vector<int32_t> positiveCount, negativeCount;
+        uint64_t literals = 0, weightSum = 0, average = 0;
+        bool averageKnown = false;
+        std::vector<uint8_t> positiveLooked, looked, isVolatile;
+        std::vector<int32_t> twin, twinOwner, volatileUnits;
+        std::vector<uint32_t> unitConsistent;
+        std::vector<uint64_t> unitLookaheads, lookaheadTree;  // lookaheadTree: prefix sums (Fenwick)
+        uint64_t totalLookaheads = 0, totalConsistent = 0, lookedUnits = 0;
+        std::vector<int32_t> entryOf;  // 3 per unit; -1 none
+        std::vector<KEPTENTRY> entries;
+        std::vector<__int128> keys;  // criteria per entry
+        std::vector<int32_t> freeEntries, heap;  // heap: best entry first
+        std::vector<uint32_t> frontier;          // scratch of the best few
+        bool unkeptLookahead = false;  // a lookahead ran and its record was not kept
+    };
+    KEPTCANDIDATES kept;
+    void startKeptCandidates(const INTERPRETATION& interpretation);
+    void markKeptUnit(int32_t atom);
+    void keptRecordDropped(int32_t atom);
+    bool computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
+    bool redoKeptUnit(PTCANDIDATES& list, int32_t atom, uint32_t& failed, INTERPRETATION& interpretation);
+    void recountKeptUnit(int32_t atom, const INTERPRETATION& interpretation);
+    void keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
+                   const HEURISTICINFO* complement);
+    void dropKeptEntry(int32_t entry);
+    bool keptEntryBetter(int32_t x, int32_t y) const;
+    void siftKeptEntry(uint32_t index);
+    void fillFromKeptEntries(PTCANDIDATES& list);
+    bool triedPositive(int32_t atom) const;
+    int32_t binaryOccurrences(int32_t atom, bool negativeSide) const;
     std::vector<int32_t> heuristicCriteria;
     std::vector<int32_t> combineKinds;
     TIMER totalTimer, searchTimer, initTimer, wellFoundedTimer, depgraphTimer, modelCheckTimer, partialCheckTimer,
@@ -468,6 +525,9 @@ public:
     // ahead on each; asserts the complements of failed lookaheads. False
     // when the level is inconsistent.
     bool computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
+    // Its passes from the counting pass on, into list as it is; first: no
+    // lookahead of the computation was counted as a choice point yet.
+    bool possiblyTruePasses(PTCANDIDATES& list, bool first, INTERPRETATION& interpretation);
     bool lookaheadLiteral(PTCANDIDATES& list, int32_t atom, bool negative, uint32_t& consistent, uint32_t& failed,
                           INTERPRETATION& interpretation);
     // Looks ahead on the literal (into first) and then on its complement
