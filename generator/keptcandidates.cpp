@@ -93,6 +93,7 @@ bool MODELGENERATOR::triedPositive(int32_t x) const {
 
 void MODELGENERATOR::recountKeptUnit(int32_t a, const INTERPRETATION& I) {
     KEPTCANDIDATES& k = kept;
+    ++possiblyTrueAtomsVisited;
     // The unit's share of the counting pass: one literal per possibly-true
     // side; the positive weight is summed again with the negative one.
     auto share = [&k, a](uint64_t& literals, uint64_t& sum) {
@@ -225,6 +226,7 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
 
 bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& failed, INTERPRETATION& I) {
     KEPTCANDIDATES& k = kept;
+    ++possiblyTrueAtomsVisited;
     // Forget what the unit did last time.
     for (size_t sub = 0; sub < 3; ++sub) {
         int32_t& id = k.entryOf[size_t(a) * 3 + sub];
@@ -313,6 +315,7 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
     if (k.averageKnown && average != k.average) {
         // The units whose weight the filter now judges otherwise.
         const uint64_t lo = std::min(average, k.average), hi = std::max(average, k.average);
+        possiblyTrueAtomsVisited += k.looked.size();
         for (int32_t a = 0; a < int32_t(k.looked.size()); ++a) {
             const uint64_t weight = uint64_t(k.positivePT[a] ? uint32_t(k.positiveCount[a]) : 0) +
                                     (k.negativePT[a] ? uint32_t(k.negativeCount[a]) : 0);

@@ -89,6 +89,7 @@ bool MODELGENERATOR::possiblyTruePasses(PTCANDIDATES& list, bool first, INTERPRE
     const int32_t n = int32_t(I.values.size());
     for (;;) {
         // Counting pass: the weights of the literals not tried yet.
+        possiblyTrueAtomsVisited += 2 * uint64_t(n);
         uint64_t count = 0, sum = 0;
         for (int32_t a = 0; a < n; ++a) {
             if (!ptTriedPositive[a] && positivePossiblyTrue(a, I)) {
@@ -335,8 +336,8 @@ bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
 
 void MODELGENERATOR::startLookaheadCache() {
     const size_t n = groundAtomCount;
-    lookaheadCacheOn = settings.useHeuristics && !programHasAggregates && groundWeakConstraints->empty() &&
-                       !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
+    lookaheadCacheOn = reuseLookaheads && settings.useHeuristics && !programHasAggregates &&
+                       groundWeakConstraints->empty() && !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
     kept = KEPTCANDIDATES();
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;

@@ -314,6 +314,13 @@ public:
     // also counts the reused ones).
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
+    // Atoms visited by the counting and lookahead passes of the
+    // possibly-true computations (with kept units: the units redone).
+    uint64_t possiblyTrueAtomsVisited = 0;
+    // Off: no lookahead record and no unit is kept (every lookahead
+    // propagates, every computation visits every atom); set before
+    // computeAnswerSets.
+    bool reuseLookaheads = true;
 
     // Lookahead results kept across levels: the record of each assumption
     // (atom false, true, must-be-true), reused while nothing its propagation
