@@ -196,7 +196,6 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
     std::vector<uint32_t>& frontier = kept.frontier;
     frontier.clear();
     if (!heap.empty()) frontier.push_back(0);
-    const size_t n = heuristicCriteria.size();
     while (list.entryCount < list.capacity && !frontier.empty()) {
         size_t best = 0;
         for (size_t j = 1; j < frontier.size(); ++j)
@@ -217,8 +216,7 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
             if (!e->complementInfo) e->complementInfo = std::make_unique<HEURISTICINFO>();
             setCounters(*e->complementInfo, k.complement);
         }
-        const __int128* key = &kept.keys[size_t(heap[i]) * n];
-        e->key.assign(key, key + n);
+        e->key.clear();  // a later ranking into the list compares the records
         list.candidates.push_back(std::move(e));
         ++list.entryCount;
     }

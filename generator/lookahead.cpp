@@ -161,6 +161,7 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
             ok = computePossiblyTrue(list, I);
             negativeFallback = false;
         }
+        if (lookaheadCacheOn) weighReuse();
         if (!ok) {
             ++pruningLookaheads;
             return false;
@@ -170,6 +171,17 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
             return true;
         }
     }
+}
+
+void MODELGENERATOR::weighReuse() {
+    // Every 64 computations: when fewer than one lookahead in eight was
+    // reused since the last look, keeping records and units costs more than
+    // it saves, and the run stops keeping them.
+    if (++reuseComputations % 64 != 0) return;
+    const uint64_t run = lookaheadsRun - reuseRunMark, performed = lookaheadsPerformed - reusePerformedMark;
+    reuseRunMark = lookaheadsRun;
+    reusePerformedMark = lookaheadsPerformed;
+    if (run * 8 > performed * 7) stopLookaheadCache();
 }
 
 // ---------------------------------------------------------------------------
@@ -344,6 +356,13 @@ void MODELGENERATOR::startLookaheadCache() {
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
     readerWatches.assign(n, {});
     readerMark.assign(n, 0);
+    reuseComputations = 0;
+    reuseRunMark = lookaheadsRun;
+    reusePerformedMark = lookaheadsPerformed;
+    changePending.assign(n, 0);
+    pendingChanges.clear();
+    syncedValue.clear();
+    syncedSupport.clear();
     watchStamp = 0;
     atomLogSynced = 0;
     supportTrailSynced = 0;
@@ -357,6 +376,10 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
     std::vector<std::vector<WATCH>>().swap(readerWatches);
     std::vector<uint32_t>().swap(readerMark);
+    std::vector<uint8_t>().swap(changePending);
+    std::vector<int32_t>().swap(pendingChanges);
+    std::vector<int32_t>().swap(syncedValue);
+    std::vector<int32_t>().swap(syncedSupport);
 }
 
 namespace {
@@ -430,25 +453,47 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     constraints(negConstraintOccurrences[x]);
 }
 
+void MODELGENERATOR::pendChange(int32_t atom) {
+    if (changePending[atom]) return;
+    changePending[atom] = 1;
+    pendingChanges.push_back(atom);
+}
+
 void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
+    if (syncedValue.empty()) {
+        // The first sync: nothing was kept before it.
+        syncedValue = I.values;
+        syncedSupport = supportCount;
+    }
     for (; atomLogSynced < I.atomLog.size(); ++atomLogSynced)
-        if (I.atomLog[atomLogSynced].atom >= 0) neighbourhoodChanged(I.atomLog[atomLogSynced].atom);
+        if (I.atomLog[atomLogSynced].atom >= 0) pendChange(I.atomLog[atomLogSynced].atom);
     const auto& entries = supportTrail.entries;
     for (; supportTrailSynced < entries.size(); ++supportTrailSynced)
         if (entries[supportTrailSynced].cell)
-            neighbourhoodChanged(int32_t(entries[supportTrailSynced].cell - supportCount.data()));
+            pendChange(int32_t(entries[supportTrailSynced].cell - supportCount.data()));
+    // Only what differs from the last sync counts: an atom changed and
+    // restored since (a branch undone, a completed candidate) left every
+    // counter and support count it touched as it was.
+    for (int32_t x : pendingChanges) {
+        changePending[x] = 0;
+        if (I.values[x] == syncedValue[x] && supportCount[x] == syncedSupport[x]) continue;
+        syncedValue[x] = I.values[x];
+        syncedSupport[x] = supportCount[x];
+        neighbourhoodChanged(x);
+    }
+    pendingChanges.clear();
 }
 
 void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {
     for (size_t i = I.atomLog.size(); i-- > 0;) {
         if (I.atomLog[i].atom < 0) break;
-        neighbourhoodChanged(I.atomLog[i].atom);
+        pendChange(I.atomLog[i].atom);
     }
     if (level < supportTrail.topLevel) {
         const auto& entries = supportTrail.entries;
         for (size_t i = entries.size(); i-- > 0;) {
             if (entries[i].cell)
-                neighbourhoodChanged(int32_t(entries[i].cell - supportCount.data()));
+                pendChange(int32_t(entries[i].cell - supportCount.data()));
             else if (entries[i].old == level + 1)
                 break;
         }

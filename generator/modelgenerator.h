@@ -348,17 +348,27 @@ public:
     std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
     std::vector<uint32_t> readerMark;               // per atom: last registration
     uint32_t watchStamp = 0;
-    size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already turned into drops
+    size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
+    // Atoms whose value or support count may differ from the last sync (the
+    // values and support counts then kept in syncedValue, syncedSupport).
+    std::vector<uint8_t> changePending;
+    std::vector<int32_t> pendingChanges, syncedValue, syncedSupport;
+    void pendChange(int32_t atom);
+    // The share of lookaheads reused, weighed after every 64 computations
+    // since the marks; too small a share stops the reuse for the run.
+    uint64_t reuseComputations = 0, reuseRunMark = 0, reusePerformedMark = 0;
+    void weighReuse();
     bool lookaheadCacheOn = false;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;
     void startLookaheadCache();
     void stopLookaheadCache();
-    // Drops the records that watch what the interpretation's log and
-    // supportTrail changed since the last call.
+    // Drops the records that read what the interpretation's log and
+    // supportTrail changed since the last call (and is still changed).
     void syncLookaheadCache(const INTERPRETATION& interpretation);
-    // The same for what leaveLevel is about to undo (level already lowered).
+    // Notes for the next sync what leaveLevel is about to undo (level
+    // already lowered).
     void dropUndoneLookaheads(const INTERPRETATION& interpretation);
     // The value or support count of atom changed: drops the records listed
     // with it and with every atom that shares a rule or constraint with it.
