@@ -360,6 +360,9 @@ void MODELGENERATOR::startLookaheadCache() {
     reuseRunMark = lookaheadsRun;
     reusePerformedMark = lookaheadsPerformed;
     changePending.assign(n, 0);
+    ruleSeen.assign(groundRules->size(), 0);
+    constraintSeen.assign(groundConstraints->size(), 0);
+    syncStamp = 0;
     pendingChanges.clear();
     syncedValue.clear();
     syncedSupport.clear();
@@ -377,6 +380,8 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<std::vector<WATCH>>().swap(readerWatches);
     std::vector<uint32_t>().swap(readerMark);
     std::vector<uint8_t>().swap(changePending);
+    std::vector<uint32_t>().swap(ruleSeen);
+    std::vector<uint32_t>().swap(constraintSeen);
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
     std::vector<int32_t>().swap(syncedSupport);
@@ -434,16 +439,25 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             markKeptUnit(y);
         }
     };
-    auto rules = [&changed](LISTVIEW<GROUNDRULE*> list) {
+    // A rule or constraint is walked once per sync, however many of its
+    // atoms changed.
+    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
         for (GROUNDRULE* r : list) {
+            uint32_t& seen = ruleSeen[size_t(r - groundRules->data())];
+            if (seen == syncStamp) continue;
+            seen = syncStamp;
             for (ATOMID h : *r->head) changed(h);
             if (r->body)
                 for (const GROUNDLITERAL& l : r->body->literals) changed(l.atom);
         }
     };
-    auto constraints = [&changed](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list)
+    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
+        for (GROUNDCONSTRAINT* c : list) {
+            uint32_t& seen = constraintSeen[size_t(c - groundConstraints->data())];
+            if (seen == syncStamp) continue;
+            seen = syncStamp;
             for (const GROUNDLITERAL& l : c->body.literals) changed(l.atom);
+        }
     };
     changed(x);
     rules(headOccurrences[x]);
@@ -474,6 +488,12 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
     // Only what differs from the last sync counts: an atom changed and
     // restored since (a branch undone, a completed candidate) left every
     // counter and support count it touched as it was.
+    if (pendingChanges.empty()) return;
+    if (++syncStamp == 0) {
+        std::fill(ruleSeen.begin(), ruleSeen.end(), 0);
+        std::fill(constraintSeen.begin(), constraintSeen.end(), 0);
+        syncStamp = 1;
+    }
     for (int32_t x : pendingChanges) {
         changePending[x] = 0;
         if (I.values[x] == syncedValue[x] && supportCount[x] == syncedSupport[x]) continue;

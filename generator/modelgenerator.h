@@ -353,6 +353,8 @@ public:
     // values and support counts then kept in syncedValue, syncedSupport).
     std::vector<uint8_t> changePending;
     std::vector<int32_t> pendingChanges, syncedValue, syncedSupport;
+    std::vector<uint32_t> ruleSeen, constraintSeen;  // per rule, constraint: last sync that walked it
+    uint32_t syncStamp = 0;
     void pendChange(int32_t atom);
     // The share of lookaheads reused, weighed after every 64 computations
     // since the marks; too small a share stops the reuse for the run.
