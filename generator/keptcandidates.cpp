@@ -152,14 +152,35 @@ void MODELGENERATOR::siftKeptEntry(uint32_t i) {
 void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
                                const HEURISTICINFO* complement) {
     KEPTCANDIDATES& k = kept;
-    int32_t id;
+    const size_t n = heuristicCriteria.size();
+    int32_t& slot = k.entryOf[size_t(unit) * 3 + size_t(sub)];
+    k.refreshed |= uint8_t(1u << sub);
+    int32_t id = slot;
+    if (id >= 0) {
+        // The unit's entry of last time at the same position: it moves in
+        // the heap only when its key changed.
+        k.scratchKey.resize(n);
+        rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, k.scratchKey.data());
+        KEPTENTRY& e = k.entries[size_t(id)];
+        e.atom = atom;
+        e.negative = negative;
+        e.hasComplement = complement != nullptr;
+        countersOf(record, e.own);
+        if (complement) countersOf(*complement, e.complement);
+        __int128* key = &k.keys[size_t(id) * n];
+        if (!std::equal(key, key + n, k.scratchKey.data())) {
+            std::copy(k.scratchKey.begin(), k.scratchKey.end(), key);
+            siftKeptEntry(e.heapIndex);
+        }
+        return;
+    }
     if (!k.freeEntries.empty()) {
         id = k.freeEntries.back();
         k.freeEntries.pop_back();
     } else {
         id = int32_t(k.entries.size());
         k.entries.emplace_back();
-        k.keys.resize(k.entries.size() * heuristicCriteria.size());
+        k.keys.resize(k.entries.size() * n);
     }
     KEPTENTRY& e = k.entries[size_t(id)];
     e.atom = atom;
@@ -168,9 +189,8 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
     e.position = uint64_t(unit) * 3 + uint64_t(sub);
     countersOf(record, e.own);
     if (complement) countersOf(*complement, e.complement);
-    rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT,
-               &k.keys[size_t(id) * heuristicCriteria.size()]);
-    k.entryOf[size_t(unit) * 3 + size_t(sub)] = id;
+    rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, &k.keys[size_t(id) * n]);
+    slot = id;
     e.heapIndex = uint32_t(k.heap.size());
     k.heap.push_back(id);
     siftKeptEntry(e.heapIndex);
@@ -225,12 +245,9 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
 bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& failed, INTERPRETATION& I) {
     KEPTCANDIDATES& k = kept;
     ++possiblyTrueAtomsVisited;
-    // Forget what the unit did last time.
-    for (size_t sub = 0; sub < 3; ++sub) {
-        int32_t& id = k.entryOf[size_t(a) * 3 + sub];
-        if (id >= 0) dropKeptEntry(id);
-        id = -1;
-    }
+    // Forget what the unit did last time; its entries are refreshed in
+    // place, and those not ranked again dropped afterwards.
+    k.refreshed = 0;
     const uint8_t oldLooked = k.looked[a];
     const int32_t oldTwin = k.twin[a];
     if (oldTwin >= 0 && k.twinOwner[oldTwin] == a) k.twinOwner[oldTwin] = -1;
@@ -257,6 +274,13 @@ bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& faile
     }
 
     // What it did now.
+    for (size_t sub = 0; sub < 3; ++sub) {
+        int32_t& id = k.entryOf[size_t(a) * 3 + sub];
+        if (id >= 0 && !(k.refreshed & (1u << sub))) {
+            dropKeptEntry(id);
+            id = -1;
+        }
+    }
     k.unitConsistent[a] = consistent;
     k.totalConsistent += consistent;
     const uint64_t count = lookaheadsPerformed - before;

@@ -419,6 +419,8 @@ public:
         std::vector<__int128> keys;  // criteria per entry
         std::vector<int32_t> freeEntries, heap;  // heap: best entry first
         std::vector<uint32_t> frontier;          // scratch of the best few
+        std::vector<__int128> scratchKey;
+        uint8_t refreshed = 0;  // bit per entry position of the unit being redone: ranked again
         bool unkeptLookahead = false;  // a lookahead ran and its record was not kept
     };
     KEPTCANDIDATES kept;
