@@ -116,8 +116,8 @@ void MODELGENERATOR::recountKeptUnit(int32_t a, const INTERPRETATION& I) {
 
 bool MODELGENERATOR::keptEntryBetter(int32_t x, int32_t y) const {
     const size_t n = heuristicCriteria.size();
-    const __int128* kx = &kept.keys[size_t(x) * n];
-    const __int128* ky = &kept.keys[size_t(y) * n];
+    const __int128* kx = kept.keys.data() + size_t(x) * n;
+    const __int128* ky = kept.keys.data() + size_t(y) * n;
     for (size_t i = 0; i < n; ++i)
         if (kx[i] != ky[i]) return kx[i] > ky[i];
     return kept.entries[size_t(x)].position > kept.entries[size_t(y)].position;  // equal: the later one
@@ -167,7 +167,7 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
         e.hasComplement = complement != nullptr;
         countersOf(record, e.own);
         if (complement) countersOf(*complement, e.complement);
-        __int128* key = &k.keys[size_t(id) * n];
+        __int128* key = k.keys.data() + size_t(id) * n;
         if (!std::equal(key, key + n, k.scratchKey.data())) {
             std::copy(k.scratchKey.begin(), k.scratchKey.end(), key);
             siftKeptEntry(e.heapIndex);
@@ -189,7 +189,8 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
     e.position = uint64_t(unit) * 3 + uint64_t(sub);
     countersOf(record, e.own);
     if (complement) countersOf(*complement, e.complement);
-    rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, &k.keys[size_t(id) * n]);
+    rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT,
+               k.keys.data() + size_t(id) * n);
     slot = id;
     e.heapIndex = uint32_t(k.heap.size());
     k.heap.push_back(id);
