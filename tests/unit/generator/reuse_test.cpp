@@ -135,7 +135,7 @@ TEST(LookaheadReuse, SameAnswerSetsOrderAndCountsAsWithout) {
         {"1,2,9", "0,0,0", 5, true, true},             // pairwise criteria: nothing is kept
         {"0,2,4,15,37,7,8,9,10,11", "", 5, true, true}, // no combination kinds: kind 0
     };
-    const unsigned programs = randomProgramCount(300, 40);
+    const unsigned programs = randomProgramCount(300, 100);
     uint64_t run = 0, runWithout = 0;
     for (unsigned seed = 1; seed <= programs; ++seed) {
         RANDOM r{seed * 2654435761ULL};
