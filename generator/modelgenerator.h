@@ -375,8 +375,8 @@ public:
     // The value or support count of atom changed: drops the records listed
     // with it and with every atom that shares a rule or constraint with it.
     void neighbourhoodChanged(int32_t atom);
-    // Keeps currentInfo as the record of slot, watching what the propagation
-    // whose assignments start at logStart read.
+    // Keeps currentInfo as the record of slot, listed with the atoms the
+    // propagation whose assignments start at logStart assigned.
     void keepLookahead(uint32_t slot, const INTERPRETATION& interpretation, size_t logStart);
     // Possibly-true literals kept across levels (with kept lookahead records
     // and criteria that rank by one number per entry). Each atom's share of
@@ -409,7 +409,7 @@ public:
         std::vector<int32_t> positiveCount, negativeCount;
         uint64_t literals = 0, weightSum = 0, average = 0;
         bool averageKnown = false;
-        std::vector<uint8_t> positiveLooked, looked, isVolatile;
+        std::vector<uint8_t> looked, isVolatile;  // looked: bit 0 the literal, bit 1 its negation
         std::vector<int32_t> twin, twinOwner, volatileUnits;
         std::vector<uint32_t> unitConsistent;
         std::vector<uint64_t> unitLookaheads, lookaheadTree;  // lookaheadTree: prefix sums (Fenwick)
