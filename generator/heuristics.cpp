@@ -484,6 +484,22 @@ int compareByCombinedCriterion(uint32_t c, int32_t kind, const PTCANDIDATE& a, c
     return compareViews(c, kind, view(0), view(1), criteria);
 }
 
+bool criteriaRankByKey(const std::vector<int32_t>& criteria) { return keyedCriteria(criteria, HEURISTICINFO()); }
+
+void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
+                const std::vector<int32_t>& combineKinds, bool combine, __int128* key) {
+    ENTRYVIEW& v = view(2);
+    toWide(record, v.own);
+    if (complement)
+        toWide(*complement, v.complement);
+    else
+        zeroWide(v.complement);
+    v.hasCombined = false;
+    for (size_t i = 0; i < criteria.size(); ++i)
+        key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
+                                criteria);
+}
+
 void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HEURISTICINFO& record,
                        const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                        const std::vector<int32_t>& combineKinds, bool combine) {

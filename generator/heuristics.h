@@ -68,6 +68,13 @@ void considerCandidate(PTCANDIDATES& candidates, int32_t atom, bool negative, co
                        const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                        const std::vector<int32_t>& combineKinds, bool combine);
 
+// Whether every criterion of the list ranks records without costs by one
+// number per entry; rankingKey then gives those numbers (one per
+// criterion): entries compare as their keys do, lexicographically.
+bool criteriaRankByKey(const std::vector<int32_t>& criteria);
+void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
+                const std::vector<int32_t>& combineKinds, bool combine, __int128* key);
+
 // Copies the counters and costs of src into dst; no allocation once dst has
 // its cost vectors.
 void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src);

@@ -52,6 +52,14 @@ bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) co
 }
 
 void MODELGENERATOR::countBinaryOccurrences(int32_t a, bool negativeSide) {
+    const int32_t count = binaryOccurrences(a, negativeSide);
+    if (!negativeSide)
+        ptPositiveWeight[a] += count;
+    else
+        ptNegativeWeight[a] += count;
+}
+
+int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
     int32_t count = 0;
     auto rules = [&count](LISTVIEW<GROUNDRULE*> list) {
         for (GROUNDRULE* r : list)
@@ -64,21 +72,24 @@ void MODELGENERATOR::countBinaryOccurrences(int32_t a, bool negativeSide) {
     if (!negativeSide) {
         rules(posBodyOccurrences[a]);
         constraints(posConstraintOccurrences[a]);
-        ptPositiveWeight[a] += count;
     } else {
         rules(headOccurrences[a]);
         rules(negBodyOccurrences[a]);
         constraints(negConstraintOccurrences[a]);
-        ptNegativeWeight[a] += count;
     }
+    return count;
 }
 
 bool MODELGENERATOR::computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& I) {
     list.clear();
-    bool first = true;
+    return possiblyTruePasses(list, true, I);
+}
+
+bool MODELGENERATOR::possiblyTruePasses(PTCANDIDATES& list, bool first, INTERPRETATION& I) {
     const int32_t n = int32_t(I.values.size());
     for (;;) {
         // Counting pass: the weights of the literals not tried yet.
+        possiblyTrueAtomsVisited += 2 * uint64_t(n);
         uint64_t count = 0, sum = 0;
         for (int32_t a = 0; a < n; ++a) {
             if (!ptTriedPositive[a] && positivePossiblyTrue(a, I)) {
@@ -131,11 +142,17 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
     for (;;) {
         while (!list.candidates.empty() && !candidateStillPossiblyTrue(*list.candidates.front(), I)) list.remove(0);
         if (!list.candidates.empty()) return true;
-        std::fill(ptTriedPositive.begin(), ptTriedPositive.end(), false);
-        std::fill(ptTriedNegative.begin(), ptTriedNegative.end(), false);
-        std::fill(ptPositiveWeight.begin(), ptPositiveWeight.end(), 0);
-        std::fill(ptNegativeWeight.begin(), ptNegativeWeight.end(), 0);
-        bool ok = computePossiblyTrue(list, I);
+        if (kept.wanted && !kept.active && lookaheadCacheOn) startKeptCandidates(I);
+        bool ok;
+        if (kept.active) {
+            ok = computeKeptPossiblyTrue(list, I);
+        } else {
+            std::fill(ptTriedPositive.begin(), ptTriedPositive.end(), false);
+            std::fill(ptTriedNegative.begin(), ptTriedNegative.end(), false);
+            std::fill(ptPositiveWeight.begin(), ptPositiveWeight.end(), 0);
+            std::fill(ptNegativeWeight.begin(), ptNegativeWeight.end(), 0);
+            ok = computePossiblyTrue(list, I);
+        }
         // Under --pospts a must-be-true atom whose last open rule waits only
         // for negated literals would be left unsupported, and the candidate
         // dropped with it: its negated literals become candidates too.
@@ -144,6 +161,7 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
             ok = computePossiblyTrue(list, I);
             negativeFallback = false;
         }
+        if (lookaheadCacheOn) weighReuse();
         if (!ok) {
             ++pruningLookaheads;
             return false;
@@ -155,24 +173,43 @@ bool MODELGENERATOR::nextPossiblyTrueChoice(PTCANDIDATES& list, INTERPRETATION& 
     }
 }
 
+void MODELGENERATOR::weighReuse() {
+    // Every 64 computations: when fewer than one lookahead in eight was
+    // reused since the last look, keeping records and units costs more than
+    // it saves, and the run stops keeping them.
+    if (++reuseComputations % 64 != 0) return;
+    const uint64_t run = lookaheadsRun - reuseRunMark, performed = lookaheadsPerformed - reusePerformedMark;
+    reuseRunMark = lookaheadsRun;
+    reusePerformedMark = lookaheadsPerformed;
+    if (run * 8 > performed * 7) stopLookaheadCache();
+}
+
 // ---------------------------------------------------------------------------
 // Lookaheads.
 
 bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negative, uint32_t& consistent,
                                       uint32_t& failed, INTERPRETATION& I) {
-    // The literal and, with --complpt, its complement.
-    if (negative)
-        ptTriedNegative[a] = true;
-    else
-        ptTriedPositive[a] = true;
+    // The literal and, with --complpt, its complement. In a pass over kept
+    // units the unit's tried marks and entries are kept with it instead.
+    if (!kept.inPass) {
+        if (negative)
+            ptTriedNegative[a] = true;
+        else
+            ptTriedPositive[a] = true;
+    }
+    auto rank = [&](int sub, int32_t atom, bool neg, const HEURISTICINFO& record, const HEURISTICINFO* other) {
+        if (kept.inPass)
+            keepEntry(kept.position, sub, atom, neg, record, other);
+        else
+            considerCandidate(list, atom, neg, record, other, heuristicCriteria, combineKinds, settings.complementPT);
+    };
     HEURISTICINFO* complement = settings.complementPT ? &complementLookaheadInfo : nullptr;
     if (!lookaheadBothSides(a, negative, I, &lookaheadInfo, complement)) {
         ++failed;
         return applyPendingComplements(I);
     }
     ++consistent;
-    considerCandidate(list, a, negative, lookaheadInfo, complement, heuristicCriteria, combineKinds,
-                      settings.complementPT);
+    rank(negative ? 2 : 0, a, negative, lookaheadInfo, complement);
 
     // The twin head atom: a's only supporting rule has a true body and one
     // other open head atom h; h true is equivalent to a false and vice versa.
@@ -192,8 +229,11 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
             h = x;
             break;
         }
-    if (h < 0 || ptTriedPositive[h]) return true;
-    ptTriedPositive[h] = true;
+    if (h < 0 || triedPositive(h)) return true;
+    if (kept.inPass)
+        kept.twin[a] = h;
+    else
+        ptTriedPositive[h] = true;
     if (supportCount[h] != 1) {
         if (!lookaheadBothSides(h, false, I, nullptr, &lookaheadInfo)) {
             ++failed;
@@ -201,8 +241,7 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
         }
         ++consistent;
     }
-    considerCandidate(list, h, false, complementLookaheadInfo, &lookaheadInfo, heuristicCriteria, combineKinds,
-                      settings.complementPT);
+    rank(1, h, false, complementLookaheadInfo, &lookaheadInfo);
     return true;
 }
 
@@ -270,7 +309,10 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const bool ok = propagateEvents(I);
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
-    if (ok && lookaheadCacheOn && !lookaheadReadComponent) keepLookahead(slot, I, logStart);
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent)
+        keepLookahead(slot, I, logStart);
+    else
+        kept.unkeptLookahead = true;
 
     // Undo everything the lookahead changed.
     --level;
@@ -281,7 +323,6 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
 
     // A failed assumption proves its complement.
     if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
-    if (lookaheadCacheOn && keptRecords >= 1024 && keptWatches > 3 * keptAssignments) stopLookaheadCache();
     return !ok;
 }
 
@@ -307,82 +348,172 @@ bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
 
 void MODELGENERATOR::startLookaheadCache() {
     const size_t n = groundAtomCount;
-    lookaheadCacheOn = settings.useHeuristics && !programHasAggregates && groundWeakConstraints->empty() &&
-                       !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
+    lookaheadCacheOn = reuseLookaheads && settings.useHeuristics && !programHasAggregates &&
+                       groundWeakConstraints->empty() && !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
+    kept = KEPTCANDIDATES();
+    kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
-    valueWatches.assign(n, {});
-    supportWatches.assign(n, {});
-    valueWatchMark.assign(n, 0);
-    supportWatchMark.assign(n, 0);
+    readerWatches.assign(n, {});
+    readerMark.assign(n, 0);
+    reuseComputations = 0;
+    reuseRunMark = lookaheadsRun;
+    reusePerformedMark = lookaheadsPerformed;
+    changePending.assign(n, 0);
+    ruleSeen.assign(groundRules->size(), 0);
+    constraintSeen.assign(groundConstraints->size(), 0);
+    syncStamp = 0;
+    pendingChanges.clear();
+    syncedValue.clear();
+    syncedSupport.clear();
     watchStamp = 0;
-    keptRecords = keptWatches = keptAssignments = 0;
     atomLogSynced = 0;
     supportTrailSynced = 0;
 }
 
 void MODELGENERATOR::stopLookaheadCache() {
     lookaheadCacheOn = false;
+    // A pass that is running finishes over every remaining unit and ends
+    // the kept units itself.
+    if (!kept.inPass) kept = KEPTCANDIDATES();
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
-    std::vector<std::vector<WATCH>>().swap(valueWatches);
-    std::vector<std::vector<WATCH>>().swap(supportWatches);
-    std::vector<uint32_t>().swap(valueWatchMark);
-    std::vector<uint32_t>().swap(supportWatchMark);
+    std::vector<std::vector<WATCH>>().swap(readerWatches);
+    std::vector<uint32_t>().swap(readerMark);
+    std::vector<uint8_t>().swap(changePending);
+    std::vector<uint32_t>().swap(ruleSeen);
+    std::vector<uint32_t>().swap(constraintSeen);
+    std::vector<int32_t>().swap(pendingChanges);
+    std::vector<int32_t>().swap(syncedValue);
+    std::vector<int32_t>().swap(syncedSupport);
 }
 
 namespace {
 
-void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots) {
+// Drops the records still watched; returns through dropped the atoms of
+// those that were valid.
+template <typename DROPPED>
+void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
+                  DROPPED dropped) {
     for (const MODELGENERATOR::WATCH& w : watches) {
         MODELGENERATOR::LOOKAHEADSLOT& s = slots[w.slot];
-        if (s.version == w.version) s.valid = false;
+        if (s.version == w.version) {
+            if (s.valid) dropped(int32_t(w.slot / 3));
+            s.valid = false;
+        }
     }
     watches.clear();
 }
 
-// Adds a watch; a list that doubled is first rid of the watches of records
-// dropped or recomputed since, so lists stay proportional to live records.
+// Adds a watch; a full list is first rid of the watches of records dropped
+// or recomputed since, so lists stay proportional to live records. A list
+// still more than half full after that doubles, so that each compaction is
+// paid for by at least half as many additions.
 void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
               uint32_t slot, uint32_t version) {
     const size_t n = watches.size();
-    if (n >= 16 && (n & (n - 1)) == 0) {
+    if (n >= 16 && n == watches.capacity()) {
         size_t k = 0;
         for (const MODELGENERATOR::WATCH& w : watches)
             if (slots[w.slot].valid && slots[w.slot].version == w.version) watches[k++] = w;
         watches.resize(k);
+        if (2 * k > n) watches.reserve(2 * n);
     }
     watches.push_back(MODELGENERATOR::WATCH{slot, version});
 }
 
 }  // namespace
 
-void MODELGENERATOR::dropValueWatchers(int32_t atom) {
-    if (!valueWatches[atom].empty()) dropWatchers(valueWatches[atom], lookaheadSlots);
+void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
+    // Every atom that shares a rule or constraint with x: its kept records
+    // read x (or a support count that x changed), and so does its unit.
+    auto dropped = [this](int32_t a) {
+        if (kept.active) keptRecordDropped(a);
+    };
+    auto changed = [&](int32_t y) {
+        if (!readerWatches[y].empty()) dropWatchers(readerWatches[y], lookaheadSlots, dropped);
+        if (kept.active) {
+            if (!kept.countDirty[y]) {
+                kept.countDirty[y] = 1;
+                kept.countDirtyList.push_back(y);
+            }
+            markKeptUnit(y);
+        }
+    };
+    // A rule or constraint is walked once per sync, however many of its
+    // atoms changed.
+    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
+        for (GROUNDRULE* r : list) {
+            uint32_t& seen = ruleSeen[size_t(r - groundRules->data())];
+            if (seen == syncStamp) continue;
+            seen = syncStamp;
+            for (ATOMID h : *r->head) changed(h);
+            if (r->body)
+                for (const GROUNDLITERAL& l : r->body->literals) changed(l.atom);
+        }
+    };
+    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
+        for (GROUNDCONSTRAINT* c : list) {
+            uint32_t& seen = constraintSeen[size_t(c - groundConstraints->data())];
+            if (seen == syncStamp) continue;
+            seen = syncStamp;
+            for (const GROUNDLITERAL& l : c->body.literals) changed(l.atom);
+        }
+    };
+    changed(x);
+    rules(headOccurrences[x]);
+    rules(posBodyOccurrences[x]);
+    rules(negBodyOccurrences[x]);
+    constraints(posConstraintOccurrences[x]);
+    constraints(negConstraintOccurrences[x]);
 }
 
-void MODELGENERATOR::dropSupportWatchers(int32_t atom) {
-    if (!supportWatches[atom].empty()) dropWatchers(supportWatches[atom], lookaheadSlots);
+void MODELGENERATOR::pendChange(int32_t atom) {
+    if (changePending[atom]) return;
+    changePending[atom] = 1;
+    pendingChanges.push_back(atom);
 }
 
 void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
+    if (syncedValue.empty()) {
+        // The first sync: nothing was kept before it.
+        syncedValue = I.values;
+        syncedSupport = supportCount;
+    }
     for (; atomLogSynced < I.atomLog.size(); ++atomLogSynced)
-        if (I.atomLog[atomLogSynced].atom >= 0) dropValueWatchers(I.atomLog[atomLogSynced].atom);
+        if (I.atomLog[atomLogSynced].atom >= 0) pendChange(I.atomLog[atomLogSynced].atom);
     const auto& entries = supportTrail.entries;
     for (; supportTrailSynced < entries.size(); ++supportTrailSynced)
         if (entries[supportTrailSynced].cell)
-            dropSupportWatchers(int32_t(entries[supportTrailSynced].cell - supportCount.data()));
+            pendChange(int32_t(entries[supportTrailSynced].cell - supportCount.data()));
+    // Only what differs from the last sync counts: an atom changed and
+    // restored since (a branch undone, a completed candidate) left every
+    // counter and support count it touched as it was.
+    if (pendingChanges.empty()) return;
+    if (++syncStamp == 0) {
+        std::fill(ruleSeen.begin(), ruleSeen.end(), 0);
+        std::fill(constraintSeen.begin(), constraintSeen.end(), 0);
+        syncStamp = 1;
+    }
+    for (int32_t x : pendingChanges) {
+        changePending[x] = 0;
+        if (I.values[x] == syncedValue[x] && supportCount[x] == syncedSupport[x]) continue;
+        syncedValue[x] = I.values[x];
+        syncedSupport[x] = supportCount[x];
+        neighbourhoodChanged(x);
+    }
+    pendingChanges.clear();
 }
 
 void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {
     for (size_t i = I.atomLog.size(); i-- > 0;) {
         if (I.atomLog[i].atom < 0) break;
-        dropValueWatchers(I.atomLog[i].atom);
+        pendChange(I.atomLog[i].atom);
     }
     if (level < supportTrail.topLevel) {
         const auto& entries = supportTrail.entries;
         for (size_t i = entries.size(); i-- > 0;) {
             if (entries[i].cell)
-                dropSupportWatchers(int32_t(entries[i].cell - supportCount.data()));
+                pendChange(int32_t(entries[i].cell - supportCount.data()));
             else if (entries[i].old == level + 1)
                 break;
         }
@@ -401,49 +532,16 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
     kept.valid = true;
     const uint32_t version = kept.version;
     if (++watchStamp == 0) {
-        std::fill(valueWatchMark.begin(), valueWatchMark.end(), 0);
-        std::fill(supportWatchMark.begin(), supportWatchMark.end(), 0);
+        std::fill(readerMark.begin(), readerMark.end(), 0);
         watchStamp = 1;
     }
-    auto value = [&](int32_t y) {
-        if (valueWatchMark[y] == watchStamp) return;
-        valueWatchMark[y] = watchStamp;
-        ++keptWatches;
-        addWatch(valueWatches[y], lookaheadSlots, slot, version);
+    auto reader = [&](int32_t y) {
+        if (readerMark[y] == watchStamp) return;
+        readerMark[y] = watchStamp;
+        addWatch(readerWatches[y], lookaheadSlots, slot, version);
     };
-    auto support = [&](int32_t y) {
-        if (supportWatchMark[y] == watchStamp) return;
-        supportWatchMark[y] = watchStamp;
-        ++keptWatches;
-        addWatch(supportWatches[y], lookaheadSlots, slot, version);
-    };
-    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
-        for (GROUNDRULE* r : list) {
-            for (ATOMID h : *r->head) {
-                value(h);
-                support(h);
-            }
-            if (r->body)
-                for (const GROUNDLITERAL& l : r->body->literals) value(l.atom);
-        }
-    };
-    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list)
-            for (const GROUNDLITERAL& l : c->body.literals) value(l.atom);
-    };
-    ++keptRecords;
-    keptAssignments += I.atomLog.size() - logStart;
-    for (size_t i = logStart; i < I.atomLog.size(); ++i) {
-        const int32_t x = I.atomLog[i].atom;
-        value(x);
-        support(x);
-        rules(headOccurrences[x]);
-        rules(posBodyOccurrences[x]);
-        rules(negBodyOccurrences[x]);
-        constraints(posConstraintOccurrences[x]);
-        constraints(negConstraintOccurrences[x]);
-    }
-    for (int32_t a : forcedSupportAtoms) rules(headOccurrences[a]);
+    for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
+    for (int32_t a : forcedSupportAtoms) reader(a);
 }
 
 }  // namespace veltra

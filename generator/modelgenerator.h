@@ -332,6 +332,13 @@ public:
     // also counts the reused ones).
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
+    // Atoms visited by the counting and lookahead passes of the
+    // possibly-true computations (with kept units: the units redone).
+    uint64_t possiblyTrueAtomsVisited = 0;
+    // Off: no lookahead record and no unit is kept (every lookahead
+    // propagates, every computation visits every atom); set before
+    // computeAnswerSets.
+    bool reuseLookaheads = true;
 
     // Lookahead results kept across levels: the record of each assumption
     // (atom false, true, must-be-true), reused while nothing its propagation
@@ -339,12 +346,14 @@ public:
     // of the atoms it assigns (their counters and atoms, the support counts
     // of their head atoms) and the supporting rules of the atoms whose single
     // support it forced; counters and support counts change only with the
-    // values of those atoms. So each kept record watches those atoms and
-    // support counts, and a change of one outside a lookahead (found on the
+    // values of atoms of those rules. So each kept record is listed with the
+    // atoms it assigned or whose support it forced, and a change of an
+    // atom's value or support count outside a lookahead (found on the
     // interpretation's log and on supportTrail, when made and when undone)
-    // drops it. A propagation that ran the unfounded-set step (which reads a
-    // whole component) is not kept; with aggregates or weak constraints
-    // (records carrying costs) nothing is.
+    // drops the records listed with every atom that shares a rule or
+    // constraint with it. A propagation that ran the unfounded-set step
+    // (which reads a whole component) is not kept; with aggregates or weak
+    // constraints (records carrying costs) nothing is.
     struct LOOKAHEADSLOT {
         int32_t counters[12];
         uint32_t version = 0;
@@ -356,30 +365,99 @@ public:
     static_assert(sizeof(LOOKAHEADSLOT) == 56, "LOOKAHEADSLOT is fourteen 32-bit words");
     static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
     std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
-    std::vector<std::vector<WATCH>> valueWatches, supportWatches;  // per atom
-    std::vector<uint32_t> valueWatchMark, supportWatchMark;        // per atom: last registration
+    std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
+    std::vector<uint32_t> readerMark;               // per atom: last registration
     uint32_t watchStamp = 0;
-    size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already turned into drops
+    size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
+    // Atoms whose value or support count may differ from the last sync (the
+    // values and support counts then kept in syncedValue, syncedSupport).
+    std::vector<uint8_t> changePending;
+    std::vector<int32_t> pendingChanges, syncedValue, syncedSupport;
+    std::vector<uint32_t> ruleSeen, constraintSeen;  // per rule, constraint: last sync that walked it
+    uint32_t syncStamp = 0;
+    void pendChange(int32_t atom);
+    // The share of lookaheads reused, weighed after every 64 computations
+    // since the marks; too small a share stops the reuse for the run.
+    uint64_t reuseComputations = 0, reuseRunMark = 0, reusePerformedMark = 0;
+    void weighReuse();
     bool lookaheadCacheOn = false;
-    // Watches registered and atoms assigned by the propagations kept: where a
-    // propagation reads far more than it assigns, watching costs more than
-    // propagating again, and the run stops keeping records.
-    uint64_t keptRecords = 0, keptWatches = 0, keptAssignments = 0;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;
     void startLookaheadCache();
     void stopLookaheadCache();
-    // Drops the records that watch what the interpretation's log and
-    // supportTrail changed since the last call.
+    // Drops the records that read what the interpretation's log and
+    // supportTrail changed since the last call (and is still changed).
     void syncLookaheadCache(const INTERPRETATION& interpretation);
-    // The same for what leaveLevel is about to undo (level already lowered).
+    // Notes for the next sync what leaveLevel is about to undo (level
+    // already lowered).
     void dropUndoneLookaheads(const INTERPRETATION& interpretation);
-    void dropValueWatchers(int32_t atom);
-    void dropSupportWatchers(int32_t atom);
-    // Keeps currentInfo as the record of slot, watching what the propagation
-    // whose assignments start at logStart read.
+    // The value or support count of atom changed: drops the records listed
+    // with it and with every atom that shares a rule or constraint with it.
+    void neighbourhoodChanged(int32_t atom);
+    // Keeps currentInfo as the record of slot, listed with the atoms the
+    // propagation whose assignments start at logStart assigned.
     void keepLookahead(uint32_t slot, const INTERPRETATION& interpretation, size_t logStart);
+    // Possibly-true literals kept across levels (with kept lookahead records
+    // and criteria that rank by one number per entry). Each atom's share of
+    // a computation (its unit: its weights and possibly-true tests in the
+    // counting pass, its lookaheads, tried marks and ranked entries in the
+    // lookahead pass) is kept and redone only when something it read
+    // changed: an atom of a rule or constraint it occurs in changed value or
+    // support count, a kept record it used was dropped, the average filter
+    // moved across its weight, or an earlier unit changed which of the
+    // literals it reads count as tried. A computation redoes the dirty units
+    // in index order and takes the best entries of a heap of every kept one;
+    // since the ranking keeps the best entries (equal ones the later first),
+    // the list, the lookaheads counted and the choice are those of a full
+    // computation.
+    struct KEPTENTRY {
+        int32_t atom;
+        uint8_t negative, hasComplement;
+        uint64_t position;  // unit * 3 + 0 literal, 1 twin head atom, 2 negative literal
+        uint32_t heapIndex;
+        int32_t own[12], complement[12];
+    };
+    struct KEPTCANDIDATES {
+        bool wanted = false;  // this run may keep them
+        bool active = false;
+        bool inPass = false;
+        int32_t position = -1;  // unit being redone during a pass
+        std::vector<uint8_t> countDirty, unitDirty;
+        std::vector<int32_t> countDirtyList, nextDirty, passHeap;  // passHeap: a min-heap of units
+        std::vector<uint8_t> positivePT, negativePT;  // at the counting pass
+        std::vector<int32_t> positiveCount, negativeCount;
+        uint64_t literals = 0, weightSum = 0, average = 0;
+        bool averageKnown = false;
+        std::vector<uint8_t> looked, isVolatile;  // looked: bit 0 the literal, bit 1 its negation
+        std::vector<int32_t> twin, twinOwner, volatileUnits;
+        std::vector<uint32_t> unitConsistent;
+        std::vector<uint64_t> unitLookaheads, lookaheadTree;  // lookaheadTree: prefix sums (Fenwick)
+        uint64_t totalLookaheads = 0, totalConsistent = 0, lookedUnits = 0;
+        std::vector<int32_t> entryOf;  // 3 per unit; -1 none
+        std::vector<KEPTENTRY> entries;
+        std::vector<__int128> keys;  // criteria per entry
+        std::vector<int32_t> freeEntries, heap;  // heap: best entry first
+        std::vector<uint32_t> frontier;          // scratch of the best few
+        std::vector<__int128> scratchKey;
+        uint8_t refreshed = 0;  // bit per entry position of the unit being redone: ranked again
+        bool unkeptLookahead = false;  // a lookahead ran and its record was not kept
+    };
+    KEPTCANDIDATES kept;
+    void startKeptCandidates(const INTERPRETATION& interpretation);
+    void markKeptUnit(int32_t atom);
+    void keptRecordDropped(int32_t atom);
+    bool computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
+    bool redoKeptUnit(PTCANDIDATES& list, int32_t atom, uint32_t& failed, INTERPRETATION& interpretation);
+    void recountKeptUnit(int32_t atom, const INTERPRETATION& interpretation);
+    void keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
+                   const HEURISTICINFO* complement);
+    void dropKeptEntry(int32_t entry);
+    bool keptEntryBetter(int32_t x, int32_t y) const;
+    void siftKeptEntry(uint32_t index);
+    void fillFromKeptEntries(PTCANDIDATES& list);
+    bool triedPositive(int32_t atom) const;
+    int32_t binaryOccurrences(int32_t atom, bool negativeSide) const;
     std::vector<int32_t> heuristicCriteria;
     std::vector<int32_t> combineKinds;
     TIMER totalTimer, searchTimer, initTimer, wellFoundedTimer, depgraphTimer, modelCheckTimer, partialCheckTimer,
@@ -488,6 +566,9 @@ public:
     // ahead on each; asserts the complements of failed lookaheads. False
     // when the level is inconsistent.
     bool computePossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
+    // Its passes from the counting pass on, into list as it is; first: no
+    // lookahead of the computation was counted as a choice point yet.
+    bool possiblyTruePasses(PTCANDIDATES& list, bool first, INTERPRETATION& interpretation);
     bool lookaheadLiteral(PTCANDIDATES& list, int32_t atom, bool negative, uint32_t& consistent, uint32_t& failed,
                           INTERPRETATION& interpretation);
     // Looks ahead on the literal (into first) and then on its complement

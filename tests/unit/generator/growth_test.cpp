@@ -3,7 +3,8 @@
 // propagations actually run, rules examined by the choice without
 // heuristics) for n independent choices "a_i v b_i." and for twice as many.
 // Each level decides one choice, so a step that rescanned everything at
-// every level would grow fourfold.
+// every level would grow fourfold. The same for the first colouring of a
+// graph whose size doubles.
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -19,17 +20,28 @@ namespace veltra {
 namespace {
 
 struct WORK {
-    uint64_t lookaheadsRun = 0, lookaheadsPerformed = 0, choiceRulesScanned = 0, choicePoints = 0;
+    uint64_t lookaheadsRun = 0, lookaheadsPerformed = 0, choiceRulesScanned = 0, choicePoints = 0,
+             atomsVisited = 0;
 };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
 // The work of the search for the first answer set of n independent choices,
 // counted in a child process that prints it.
-WORK firstAnswerSetWork(int n, bool heuristics) {
-    const CHILDRUN run = runCaptured([n, heuristics] {
+WORK firstAnswerSetWork(int n, bool heuristics, bool colouring = false) {
+    const CHILDRUN run = runCaptured([n, heuristics, colouring] {
         std::string text;
-        for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+        if (!colouring) {
+            for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+        } else {
+            // A path: node i is adjacent to i + 1; every level leaves a
+            // choice for the nodes not coloured yet.
+            for (int i = 1; i <= n; ++i) {
+                text += "node(" + std::to_string(i) + ").\n";
+                if (i < n) text += "edge(" + std::to_string(i) + "," + std::to_string(i + 1) + ").\n";
+            }
+            text += "col(X,r) v col(X,g) v col(X,b) :- node(X).\n:- edge(X,Y), col(X,C), col(Y,C).\n";
+        }
         groundProgram(text);
         OPTIONS.useHeuristics = heuristics;
         COSTVECTOR bound(0);
@@ -37,15 +49,15 @@ WORK firstAnswerSetWork(int n, bool heuristics) {
                          nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, false, nullptr, false, false,
                          false, false, 0, 0, nullptr, nullptr);
         g.computeAnswerSets();
-        std::printf("%llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
+        std::printf("%llu %llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
                     (unsigned long long)g.lookaheadsPerformed, (unsigned long long)g.choiceRulesScanned,
-                    (unsigned long long)g.choicePoints);
+                    (unsigned long long)g.choicePoints, (unsigned long long)g.possiblyTrueAtomsVisited);
         std::fflush(stdout);
     });
     EXPECT_EQ(run.status, 0) << run.err;
     WORK work;
     std::istringstream(run.out) >> work.lookaheadsRun >> work.lookaheadsPerformed >> work.choiceRulesScanned >>
-        work.choicePoints;
+        work.choicePoints >> work.atomsVisited;
     return work;
 }
 
@@ -63,6 +75,23 @@ TEST(Growth, LookaheadsRunGrowLinearlyWithIndependentChoices) {
     EXPECT_GT(small.lookaheadsRun, 0u);
     EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
     EXPECT_LT(large.lookaheadsRun * 10, large.lookaheadsPerformed);
+}
+
+TEST(Growth, PossiblyTrueLiteralsAreNotRescannedAtEveryLevel) {
+    // Independent choices: one level each; a level changes one rule, so
+    // one unit of the possibly-true computation is redone, not all of them.
+    const WORK small = firstAnswerSetWork(2000, true), large = firstAnswerSetWork(4000, true);
+    EXPECT_EQ(large.choicePoints, 4000u);
+    EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
+    EXPECT_GT(small.atomsVisited, 0u);
+    EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
+    // A colouring: each level redoes the units near the node coloured, and
+    // the lookaheads whose propagation reached it.
+    const WORK smallGraph = firstAnswerSetWork(500, true, true), largeGraph = firstAnswerSetWork(1000, true, true);
+    EXPECT_EQ(largeGraph.choicePoints, 2 * smallGraph.choicePoints);
+    EXPECT_LE(largeGraph.atomsVisited, 3 * smallGraph.atomsVisited);
+    EXPECT_LE(largeGraph.lookaheadsRun, 3 * smallGraph.lookaheadsRun);
+    EXPECT_LT(largeGraph.lookaheadsRun * 4, largeGraph.lookaheadsPerformed);
 }
 
 TEST(Growth, ChoiceWithoutHeuristicsResumesInsteadOfRescanning) {

@@ -1,0 +1,413 @@
+// generator/keptcandidates.cpp: possibly-true literals kept across levels.
+// A computation redoes, in index order, only the atoms whose share of it
+// (their unit) read something that changed since; the other units keep
+// their weights, tried marks, counted lookaheads and ranked entries, and the
+// candidate list is the best entries of a heap of all kept ones.
+#include <algorithm>
+#include <functional>
+
+#include "generator/heuristics.h"
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+void countersOf(const HEURISTICINFO& x, int32_t* c) {
+    const int32_t v[12] = {x.madeTrue, x.madeTrueSupport2, x.madeTrueSupport3, x.madeMustBeTrue,
+                           x.madeMustBeTrueSupport2, x.madeMustBeTrueSupport3, x.itemsSatisfied,
+                           x.itemsSatisfiedClosed, x.itemsClosed, x.atomsDecided, x.headCycleRulesSupported,
+                           x.madeTrueInHeadCycles};
+    std::copy(v, v + 12, c);
+}
+
+void setCounters(HEURISTICINFO& x, const int32_t* c) {
+    int32_t* f[12] = {&x.madeTrue, &x.madeTrueSupport2, &x.madeTrueSupport3, &x.madeMustBeTrue,
+                      &x.madeMustBeTrueSupport2, &x.madeMustBeTrueSupport3, &x.itemsSatisfied,
+                      &x.itemsSatisfiedClosed, &x.itemsClosed, &x.atomsDecided, &x.headCycleRulesSupported,
+                      &x.madeTrueInHeadCycles};
+    for (int i = 0; i < 12; ++i) *f[i] = c[i];
+}
+
+// Prefix sums over units (a Fenwick tree of size n + 1).
+void treeAdd(std::vector<uint64_t>& tree, int32_t unit, uint64_t delta) {
+    for (size_t i = size_t(unit) + 1; i < tree.size(); i += i & (~i + 1)) tree[i] += delta;
+}
+
+uint64_t treePrefix(const std::vector<uint64_t>& tree, int32_t unit) {
+    uint64_t sum = 0;
+    for (size_t i = size_t(unit) + 1; i > 0; i -= i & (~i + 1)) sum += tree[i];
+    return sum;
+}
+
+}  // namespace
+
+void MODELGENERATOR::startKeptCandidates(const INTERPRETATION& I) {
+    const bool wanted = kept.wanted;
+    kept = KEPTCANDIDATES();
+    kept.wanted = wanted;
+    kept.active = true;
+    const size_t n = I.values.size();
+    kept.countDirty.assign(n, 1);
+    kept.unitDirty.assign(n, 1);
+    kept.countDirtyList.resize(n);
+    kept.nextDirty.resize(n);
+    for (size_t a = 0; a < n; ++a) kept.countDirtyList[a] = kept.nextDirty[a] = int32_t(a);
+    kept.positivePT.assign(n, 0);
+    kept.negativePT.assign(n, 0);
+    kept.positiveCount.assign(n, 0);
+    kept.negativeCount.assign(n, 0);
+    kept.looked.assign(n, 0);
+    kept.isVolatile.assign(n, 0);
+    kept.twin.assign(n, -1);
+    kept.twinOwner.assign(n, -1);
+    kept.unitConsistent.assign(n, 0);
+    kept.unitLookaheads.assign(n, 0);
+    kept.lookaheadTree.assign(n + 1, 0);
+    kept.entryOf.assign(3 * n, -1);
+}
+
+void MODELGENERATOR::markKeptUnit(int32_t a) {
+    if (kept.unitDirty[a]) return;
+    kept.unitDirty[a] = 1;
+    if (kept.inPass && a > kept.position) {
+        kept.passHeap.push_back(a);
+        std::push_heap(kept.passHeap.begin(), kept.passHeap.end(), std::greater<int32_t>());
+    } else {
+        kept.nextDirty.push_back(a);
+    }
+}
+
+void MODELGENERATOR::keptRecordDropped(int32_t a) {
+    markKeptUnit(a);
+    // A twin head atom's record is taken by the unit that ranked it.
+    if (kept.twinOwner[a] >= 0) markKeptUnit(kept.twinOwner[a]);
+}
+
+bool MODELGENERATOR::triedPositive(int32_t x) const {
+    if (!kept.inPass) return ptTriedPositive[x];
+    // Units before the one being redone are final for this computation.
+    const int32_t p = kept.position;
+    return (x < p && (kept.looked[x] & 1)) || (kept.twinOwner[x] >= 0 && kept.twinOwner[x] < p);
+}
+
+void MODELGENERATOR::recountKeptUnit(int32_t a, const INTERPRETATION& I) {
+    KEPTCANDIDATES& k = kept;
+    ++possiblyTrueAtomsVisited;
+    // The unit's share of the counting pass: one literal per possibly-true
+    // side; the positive weight is summed again with the negative one.
+    auto share = [&k, a](uint64_t& literals, uint64_t& sum) {
+        const uint64_t p = k.positivePT[a] ? uint32_t(k.positiveCount[a]) : 0;
+        literals = uint64_t(k.positivePT[a]) + k.negativePT[a];
+        sum = (k.positivePT[a] ? p : 0) + (k.negativePT[a] ? p + uint32_t(k.negativeCount[a]) : 0);
+    };
+    uint64_t literals, sum;
+    share(literals, sum);
+    k.literals -= literals;
+    k.weightSum -= sum;
+    k.positivePT[a] = positivePossiblyTrue(a, I);
+    k.positiveCount[a] = k.positivePT[a] ? binaryOccurrences(a, false) : 0;
+    k.negativePT[a] = negativePossiblyTrue(a, I);
+    k.negativeCount[a] = k.negativePT[a] ? binaryOccurrences(a, true) : 0;
+    share(literals, sum);
+    k.literals += literals;
+    k.weightSum += sum;
+}
+
+bool MODELGENERATOR::keptEntryBetter(int32_t x, int32_t y) const {
+    const size_t n = heuristicCriteria.size();
+    const __int128* kx = kept.keys.data() + size_t(x) * n;
+    const __int128* ky = kept.keys.data() + size_t(y) * n;
+    for (size_t i = 0; i < n; ++i)
+        if (kx[i] != ky[i]) return kx[i] > ky[i];
+    return kept.entries[size_t(x)].position > kept.entries[size_t(y)].position;  // equal: the later one
+}
+
+void MODELGENERATOR::siftKeptEntry(uint32_t i) {
+    std::vector<int32_t>& heap = kept.heap;
+    auto place = [this, &heap](uint32_t at, int32_t e) {
+        heap[at] = e;
+        kept.entries[size_t(e)].heapIndex = at;
+    };
+    const int32_t e = heap[i];
+    while (i > 0 && keptEntryBetter(e, heap[(i - 1) / 2])) {
+        place(i, heap[(i - 1) / 2]);
+        i = (i - 1) / 2;
+    }
+    for (;;) {
+        uint32_t best = i;
+        int32_t bestEntry = e;
+        for (uint32_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c)
+            if (keptEntryBetter(heap[c], bestEntry)) {
+                best = c;
+                bestEntry = heap[c];
+            }
+        if (best == i) break;
+        place(i, bestEntry);
+        i = best;
+    }
+    place(i, e);
+}
+
+void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
+                               const HEURISTICINFO* complement) {
+    KEPTCANDIDATES& k = kept;
+    const size_t n = heuristicCriteria.size();
+    int32_t& slot = k.entryOf[size_t(unit) * 3 + size_t(sub)];
+    k.refreshed |= uint8_t(1u << sub);
+    int32_t id = slot;
+    if (id >= 0) {
+        // The unit's entry of last time at the same position: it moves in
+        // the heap only when its key changed.
+        k.scratchKey.resize(n);
+        rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, k.scratchKey.data());
+        KEPTENTRY& e = k.entries[size_t(id)];
+        e.atom = atom;
+        e.negative = negative;
+        e.hasComplement = complement != nullptr;
+        countersOf(record, e.own);
+        if (complement) countersOf(*complement, e.complement);
+        __int128* key = k.keys.data() + size_t(id) * n;
+        if (!std::equal(key, key + n, k.scratchKey.data())) {
+            std::copy(k.scratchKey.begin(), k.scratchKey.end(), key);
+            siftKeptEntry(e.heapIndex);
+        }
+        return;
+    }
+    if (!k.freeEntries.empty()) {
+        id = k.freeEntries.back();
+        k.freeEntries.pop_back();
+    } else {
+        id = int32_t(k.entries.size());
+        k.entries.emplace_back();
+        k.keys.resize(k.entries.size() * n);
+    }
+    KEPTENTRY& e = k.entries[size_t(id)];
+    e.atom = atom;
+    e.negative = negative;
+    e.hasComplement = complement != nullptr;
+    e.position = uint64_t(unit) * 3 + uint64_t(sub);
+    countersOf(record, e.own);
+    if (complement) countersOf(*complement, e.complement);
+    rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT,
+               k.keys.data() + size_t(id) * n);
+    slot = id;
+    e.heapIndex = uint32_t(k.heap.size());
+    k.heap.push_back(id);
+    siftKeptEntry(e.heapIndex);
+}
+
+void MODELGENERATOR::dropKeptEntry(int32_t id) {
+    std::vector<int32_t>& heap = kept.heap;
+    const uint32_t i = kept.entries[size_t(id)].heapIndex;
+    const int32_t last = heap.back();
+    heap.pop_back();
+    if (last != id) {
+        heap[i] = last;
+        kept.entries[size_t(last)].heapIndex = i;
+        siftKeptEntry(i);
+    }
+    kept.freeEntries.push_back(id);
+}
+
+void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
+    // The best capacity entries: a heap's best few lie near its root.
+    list.clear();
+    const std::vector<int32_t>& heap = kept.heap;
+    std::vector<uint32_t>& frontier = kept.frontier;
+    frontier.clear();
+    if (!heap.empty()) frontier.push_back(0);
+    while (list.entryCount < list.capacity && !frontier.empty()) {
+        size_t best = 0;
+        for (size_t j = 1; j < frontier.size(); ++j)
+            if (keptEntryBetter(heap[frontier[j]], heap[frontier[best]])) best = j;
+        const uint32_t i = frontier[best];
+        frontier[best] = frontier.back();
+        frontier.pop_back();
+        for (uint32_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c) frontier.push_back(c);
+
+        const KEPTENTRY& k = kept.entries[size_t(heap[i])];
+        std::unique_ptr<PTCANDIDATE> e = list.spare ? std::move(list.spare) : std::make_unique<PTCANDIDATE>();
+        e->atom = k.atom;
+        e->negative = k.negative != 0;
+        setCounters(e->literalInfo, k.own);
+        if (!k.hasComplement) {
+            e->complementInfo.reset();
+        } else {
+            if (!e->complementInfo) e->complementInfo = std::make_unique<HEURISTICINFO>();
+            setCounters(*e->complementInfo, k.complement);
+        }
+        e->key.clear();  // a later ranking into the list compares the records
+        list.candidates.push_back(std::move(e));
+        ++list.entryCount;
+    }
+}
+
+bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& failed, INTERPRETATION& I) {
+    KEPTCANDIDATES& k = kept;
+    ++possiblyTrueAtomsVisited;
+    // Forget what the unit did last time; its entries are refreshed in
+    // place, and those not ranked again dropped afterwards.
+    k.refreshed = 0;
+    const uint8_t oldLooked = k.looked[a];
+    const int32_t oldTwin = k.twin[a];
+    if (oldTwin >= 0 && k.twinOwner[oldTwin] == a) k.twinOwner[oldTwin] = -1;
+    if (oldLooked) --k.lookedUnits;
+    k.looked[a] = 0;
+    k.twin[a] = -1;
+    k.totalConsistent -= k.unitConsistent[a];
+
+    // The unit's share of the lookahead pass.
+    const uint64_t before = lookaheadsPerformed;
+    uint32_t consistent = 0;
+    bool ok = true;
+    k.unkeptLookahead = false;
+    const uint64_t weight = uint64_t(k.positivePT[a] ? uint32_t(k.positiveCount[a]) : 0) +
+                            (k.negativePT[a] ? uint32_t(k.negativeCount[a]) : 0);
+    if (weight >= k.average) {
+        for (int side = 0; side < 2 && ok; ++side) {
+            const bool negative = side == 1;
+            if (!negative && triedPositive(a)) continue;
+            if (!(negative ? negativePossiblyTrue(a, I) : positivePossiblyTrue(a, I))) continue;
+            k.looked[a] |= negative ? 2 : 1;
+            ok = lookaheadLiteral(list, a, negative, consistent, failed, I);
+        }
+    }
+
+    // What it did now.
+    for (size_t sub = 0; sub < 3; ++sub) {
+        int32_t& id = k.entryOf[size_t(a) * 3 + sub];
+        if (id >= 0 && !(k.refreshed & (1u << sub))) {
+            dropKeptEntry(id);
+            id = -1;
+        }
+    }
+    k.unitConsistent[a] = consistent;
+    k.totalConsistent += consistent;
+    const uint64_t count = lookaheadsPerformed - before;
+    treeAdd(k.lookaheadTree, a, count - k.unitLookaheads[a]);
+    k.totalLookaheads += count - k.unitLookaheads[a];
+    k.unitLookaheads[a] = count;
+    if (k.looked[a]) ++k.lookedUnits;
+    if (k.twin[a] >= 0) k.twinOwner[k.twin[a]] = a;
+    if (k.unkeptLookahead && !k.isVolatile[a]) {
+        k.isVolatile[a] = 1;
+        k.volatileUnits.push_back(a);
+    }
+
+    // Later units that read a tried mark this unit changed: the atom's
+    // own unit and the units whose twin head atom it may be.
+    auto coHeadsAfter = [this, a](int32_t x) {
+        for (GROUNDRULE* r : headOccurrences[x])
+            for (ATOMID h : *r->head)
+                if (h > a) markKeptUnit(h);
+    };
+    if ((oldLooked & 1) != (k.looked[a] & 1)) coHeadsAfter(a);
+    if (oldTwin != k.twin[a])
+        for (int32_t h : {oldTwin, k.twin[a]})
+            if (h >= 0) {
+                if (h > a) markKeptUnit(h);
+                coHeadsAfter(h);
+            }
+
+    // Complements asserted by failed lookaheads: what they changed.
+    if (lookaheadCacheOn) syncLookaheadCache(I);
+    return ok;
+}
+
+bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION& I) {
+    KEPTCANDIDATES& k = kept;
+    list.clear();
+    syncLookaheadCache(I);
+
+    // Counting pass: the units that changed, and those that ran a
+    // lookahead whose record was not kept.
+    for (int32_t a : k.volatileUnits) {
+        k.isVolatile[a] = 0;
+        markKeptUnit(a);
+    }
+    k.volatileUnits.clear();
+    for (int32_t a : k.countDirtyList) {
+        k.countDirty[a] = 0;
+        recountKeptUnit(a, I);
+        markKeptUnit(a);
+    }
+    k.countDirtyList.clear();
+    uint64_t average = 0;
+    if (k.literals != 0 && level >= 2 && k.weightSum != 0) average = std::max<uint64_t>(k.weightSum / k.literals, 1);
+    if (k.averageKnown && average != k.average) {
+        // The units whose weight the filter now judges otherwise.
+        const uint64_t lo = std::min(average, k.average), hi = std::max(average, k.average);
+        possiblyTrueAtomsVisited += k.looked.size();
+        for (int32_t a = 0; a < int32_t(k.looked.size()); ++a) {
+            const uint64_t weight = uint64_t(k.positivePT[a] ? uint32_t(k.positiveCount[a]) : 0) +
+                                    (k.negativePT[a] ? uint32_t(k.negativeCount[a]) : 0);
+            if (weight >= lo && weight < hi) markKeptUnit(a);
+        }
+    }
+    k.average = average;
+    k.averageKnown = true;
+
+    // Lookahead pass over the dirty units in index order; units dirtied on
+    // the way join it when they lie ahead, the next computation otherwise.
+    k.inPass = true;
+    k.passHeap.swap(k.nextDirty);
+    k.nextDirty.clear();
+    std::make_heap(k.passHeap.begin(), k.passHeap.end(), std::greater<int32_t>());
+    const uint64_t base = lookaheadsPerformed;
+    uint32_t failed = 0;
+    bool cacheStopped = false;
+    while (!k.passHeap.empty()) {
+        std::pop_heap(k.passHeap.begin(), k.passHeap.end(), std::greater<int32_t>());
+        const int32_t a = k.passHeap.back();
+        k.passHeap.pop_back();
+        k.unitDirty[a] = 0;
+        k.position = a;
+        if (!redoKeptUnit(list, a, failed, I)) {
+            // The level is inconsistent: the lookaheads up to this unit
+            // count; the units not reached stay dirty.
+            lookaheadsPerformed = base + treePrefix(k.lookaheadTree, a);
+            ++choicePoints;
+            for (int32_t x : k.passHeap) k.nextDirty.push_back(x);
+            k.passHeap.clear();
+            k.inPass = false;
+            k.position = -1;
+            if (!lookaheadCacheOn) kept = KEPTCANDIDATES();
+            return false;
+        }
+        if (!lookaheadCacheOn && !cacheStopped) {
+            // Without kept records nothing tells which unit changed: every
+            // later one is redone, and the kept units end with this pass.
+            cacheStopped = true;
+            for (int32_t x = a + 1; x < int32_t(k.looked.size()); ++x) markKeptUnit(x);
+        }
+    }
+    k.inPass = false;
+    k.position = -1;
+    lookaheadsPerformed = base + k.totalLookaheads;
+    if (k.lookedUnits > 0) ++choicePoints;
+
+    if (k.totalConsistent == 0 && failed > 0) {
+        // Every lookahead failed: the passes go on as without kept units,
+        // from their marks and weights, and the kept units start afresh.
+        const size_t n = k.looked.size();
+        for (size_t a = 0; a < n; ++a) {
+            ptTriedPositive[a] = (k.looked[a] & 1) || k.twinOwner[a] >= 0;
+            ptTriedNegative[a] = (k.looked[a] & 2) != 0;
+            ptPositiveWeight[a] = k.positivePT[a] ? k.positiveCount[a] : 0;
+            ptNegativeWeight[a] = k.negativePT[a] ? k.negativeCount[a] : 0;
+        }
+        fillFromKeptEntries(list);
+        const bool ok = possiblyTruePasses(list, false, I);
+        if (lookaheadCacheOn)
+            startKeptCandidates(I);
+        else
+            kept = KEPTCANDIDATES();
+        return ok;
+    }
+    fillFromKeptEntries(list);
+    if (cacheStopped) kept = KEPTCANDIDATES();
+    return true;
+}
+
+}  // namespace veltra
