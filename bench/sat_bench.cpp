@@ -104,16 +104,28 @@ INSTANCE independentParts(int32_t parts) {
     return instance;
 }
 
-void run(const char* name, const INSTANCE& instance, int32_t repetitions) {
+// Milliseconds per solve of the instance, and its answer.
+double timeSolves(const INSTANCE& instance, int32_t repetitions, bool& result) {
     ATOMFLAGS model;
-    bool result = false;
     auto start = std::chrono::steady_clock::now();
     for (int32_t r = 0; r < repetitions; ++r)
         result = satSolve(instance.rules, instance.constraints, &instance.set, &model);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%-40s %8zu vars %8zu clauses  %-5s %10.3f ms/solve\n", name, instance.set.size(),
-                instance.rules.size() + instance.constraints.size(), result ? "SAT" : "UNSAT",
-                1000.0 * seconds / repetitions);
+    return 1000.0 * seconds / repetitions;
+}
+
+// The solver as configured, then the look-ahead search on its own (clause
+// learning never asked).
+void run(const char* name, const INSTANCE& instance, int32_t repetitions) {
+    bool result = false, alone = false;
+    double solver = timeSolves(instance, repetitions, result);
+    int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = -1;
+    double search = timeSolves(instance, repetitions, alone);
+    satState.decideAfterBacktracks = saved;
+    std::printf("%-40s %8zu vars %8zu clauses  %-5s %10.3f ms/solve (search alone %10.3f%s)\n", name,
+                instance.set.size(), instance.rules.size() + instance.constraints.size(), result ? "SAT" : "UNSAT",
+                solver, search, alone == result ? "" : ", DISAGREES");
     std::fflush(stdout);
 }
 

@@ -139,7 +139,7 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
     SATSOLVER& s = satState;
     std::vector<int32_t> variableOfAtom;
     if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
-
+    s.modelWanted = model != nullptr;
     // Root assignments are permanent: the search never pops them, and the
     // clauses they satisfied stay inactive.
     s.satisfiedCount = 0;
@@ -147,7 +147,7 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
     s.shortenedCount = 0;
     s.threshold = s.variableCount / 6;
     satSearch();
-    bool satisfiable = s.satisfiedCount == s.clausesToSatisfy;
+    bool satisfiable = s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
 
     if (satisfiable && model) {
         model->assign(set->size(), 0);

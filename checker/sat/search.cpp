@@ -2,6 +2,7 @@
 // trials), chronological backtracking and the search loop.
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 #include "checker/sat/satinternal.h"
 #include "checker/sat/satsolver.h"
@@ -89,8 +90,35 @@ bool satBacktrack() {
     return false;
 }
 
+namespace {
+
+// Asks satDecide (afresh when start); true when its answer ends the search.
+bool settledByDecide(SATSOLVER& s, bool start, int64_t conflictBudget) {
+    s.decided = satDecide(start, conflictBudget);
+    s.refuted = s.decided == 0;
+    s.proved = s.decided == 1 && !s.modelWanted;
+    return s.refuted || s.proved;
+}
+
+// Counts a backtrack of the search and asks satDecide when its turn has
+// come; true when the answer ends the search.
+bool settledAtBacktrack(SATSOLVER& s) {
+    ++s.backtracks;
+    if (s.decideAfterBacktracks <= 0 || s.decided >= 0 || s.backtracks < s.nextDecide) return false;
+    bool start = s.nextDecide == s.decideAfterBacktracks;
+    s.nextDecide = 2 * s.backtracks;
+    return settledByDecide(s, start, 2 * s.backtracks);
+}
+
+}  // namespace
+
 void satSearch() {
     SATSOLVER& s = satState;
+    s.backtracks = 0;
+    s.nextDecide = s.decideAfterBacktracks;
+    s.decided = -1;
+    s.refuted = s.proved = false;
+    if (s.decideAfterBacktracks == 0 && settledByDecide(s, true, INT64_MAX)) return;
     s.unitCount = 0;
     std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
     s.probeCounter = 0;
@@ -119,6 +147,8 @@ void satSearch() {
                 // unsatisfied this assignment fails.
                 bool stuck = s.trailTop == trailBefore && s.satisfiedCount != s.clausesToSatisfy;
                 step = stuck ? CONFLICT : PROPAGATE;
+            } else if (settledAtBacktrack(s)) {
+                step = STOP;
             } else {
                 satBacktrack();
                 step = satPropagate() < 0 ? CONFLICT : CHECK;
@@ -126,6 +156,10 @@ void satSearch() {
             break;
         }
         case CONFLICT:
+            if (settledAtBacktrack(s)) {
+                step = STOP;
+                break;
+            }
             satBacktrack();
             step = s.trailTop == 0 || s.satisfiedCount == s.clausesToSatisfy ? STOP : NEXT;
             break;

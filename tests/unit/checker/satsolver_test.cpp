@@ -394,6 +394,137 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     EXPECT_LT(satisfiable, 130);
 }
 
+// The look-ahead search on its own, with its model when satisfiable.
+bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
+    int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = -1;
+    bool result = solveChecked(n, cnf, model);
+    satState.decideAfterBacktracks = saved;
+    return result;
+}
+
+// Clause learning answers every call, and the look-ahead search then finds the
+// model: against exhaustive enumeration and against the look-ahead search on
+// its own, the verdict is the same with and without a model slot, and the
+// model is exactly the one the search alone returns. Rows fix seeds and
+// shapes; short clauses make root units, repeated literals and tautologies
+// common, longer ones conflicts deep in the search.
+TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
+    struct SHAPE {
+        uint32_t seed;
+        int32_t minVariables, maxVariables;
+        int32_t clausesPerVariableTimes10;
+        int32_t minLength, maxLength;
+        int32_t instances;
+    };
+    const std::vector<SHAPE> shapes = {
+        {101, 1, 6, 20, 1, 2, 800},    // tiny, units and binaries
+        {102, 4, 12, 43, 3, 3, 800},   // 3-SAT near the threshold
+        {103, 6, 16, 25, 2, 4, 800},   // mixed lengths
+        {104, 8, 16, 90, 4, 6, 400},   // long clauses near their threshold
+        {105, 2, 5, 60, 1, 5, 600},    // few variables: repeats and tautologies
+    };
+    // Clause learning asked before the search, at its first and second
+    // backtrack, and at the default.
+    const int64_t saved = satState.decideAfterBacktracks;
+    const int64_t askAfter[] = {0, 1, 2, saved};
+    int32_t satisfiable = 0, total = 0;
+    for (const SHAPE& shape : shapes) {
+        std::mt19937 random(shape.seed);
+        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
+        for (int32_t k = 0; k < shape.instances; ++k) {
+            int32_t n = size(random);
+            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
+            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
+            bool expected = bruteForce(n, cnf);
+            ATOMFLAGS searchModel;
+            ASSERT_EQ(searchOnly(n, cnf, &searchModel), expected) << "seed " << shape.seed << " instance " << k;
+            for (int64_t after : askAfter) {
+                satState.decideAfterBacktracks = after;
+                ATOMFLAGS model;
+                ASSERT_EQ(solveChecked(n, cnf, &model), expected) << "seed " << shape.seed << " instance " << k;
+                ASSERT_EQ(model, searchModel) << "seed " << shape.seed << " instance " << k << " after " << after;
+            }
+            satState.decideAfterBacktracks = saved;
+            PROBLEM p = encode(n, cnf);
+            ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected)
+                << "seed " << shape.seed << " instance " << k;
+            satisfiable += expected;
+            ++total;
+        }
+    }
+    EXPECT_GT(satisfiable, total / 5);
+    EXPECT_LT(satisfiable, total * 4 / 5);
+}
+
+// Clause learning answering alone (asked before the search) agrees with
+// the search on random 3-SAT near the threshold, where it backjumps and
+// restarts, and refutes the pigeonhole sets; asked at the first backtrack,
+// it leaves the search's model as it is.
+TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
+    const int64_t saved = satState.decideAfterBacktracks;
+    std::mt19937 random(29);
+    int32_t satisfiable = 0, learnt = 0;
+    for (int32_t k = 0; k < 120; ++k) {
+        int32_t n = 40 + k % 50;
+        CNF cnf = randomCnf(random, n, n * 43 / 10, 3, 3);
+        ATOMFLAGS searchModel, model;
+        bool expected = searchOnly(n, cnf, &searchModel);
+        PROBLEM p = encode(n, cnf);
+        satState.decideAfterBacktracks = 0;
+        ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected) << "instance " << k;
+        ASSERT_EQ(satState.proved || satState.refuted, true) << "instance " << k;
+        learnt += satDecider.conflicts > 0;
+        satState.decideAfterBacktracks = 1;
+        ASSERT_EQ(solveChecked(n, cnf, &model), expected) << "instance " << k;
+        ASSERT_EQ(model, searchModel) << "instance " << k;
+        satisfiable += expected;
+    }
+    EXPECT_GT(satisfiable, 20);
+    EXPECT_LT(satisfiable, 100);
+    EXPECT_GT(learnt, 60);
+    satState.decideAfterBacktracks = 0;
+    for (int32_t holes = 2; holes <= 6; ++holes) {
+        CNF cnf = pigeonhole(holes + 1, holes);
+        PROBLEM p = encode((holes + 1) * holes, cnf);
+        EXPECT_FALSE(satSolve(p.rules, p.constraints, &p.set, nullptr)) << holes << " holes";
+        EXPECT_TRUE(satState.refuted);
+    }
+    satState.decideAfterBacktracks = saved;
+}
+
+// The work of clause learning grows linearly on an implication cycle with a
+// clause over three of its atoms (satisfiable), and on a chain whose start
+// and middle both imply its end, which excludes both while a clause demands
+// one of them (unsatisfiable): twice the variables, about twice the
+// literals propagated.
+TEST(SatDecide, PropagationWorkGrowsLinearly) {
+    const int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = 0;
+    auto work = [](int32_t n, bool chain) {
+        CNF cnf;
+        if (chain) {
+            for (int32_t i = 1; i < n; ++i) cnf.push_back({-i, i + 1});
+            cnf.push_back({1, n / 2});
+            cnf.push_back({-1, -n});
+            cnf.push_back({-(n / 2), -n});
+        } else {
+            cnf.push_back({1, n / 2, n});
+            for (int32_t i = 1; i <= n; ++i) cnf.push_back({-i, i % n + 1});
+        }
+        PROBLEM p = encode(n, cnf);
+        EXPECT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), !chain);
+        EXPECT_TRUE(satState.proved || satState.refuted);
+        return satDecider.propagations;
+    };
+    for (bool chain : {false, true}) {
+        int64_t small = work(20000, chain), large = work(40000, chain);
+        EXPECT_GE(small, 20000) << chain;
+        EXPECT_LE(large, 2 * small + 8) << chain;
+    }
+    satState.decideAfterBacktracks = saved;
+}
+
 // Unfounded-set shaped clause sets: a clause over the atoms to check, and
 // clauses h -> b1 v ... (body atom in the set, or head atom missing).
 CNF implicationCycle(int32_t n, bool closeWithConstraint) {
