@@ -63,40 +63,18 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.passCursor[0] = s.passCursor[1] = s.passCursor[2] = 0;
 }
 
-}  // namespace
-
-int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
-                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
-    SATSOLVER& s = satState;
-    const ATOMFLAGS& marked = *set;
-
-    // Variables: the marked atoms in ascending index.
-    variableOfAtom.assign(marked.size(), 0);
-    int32_t n = 0;
-    for (size_t i = 0; i < marked.size(); ++i)
-        if (marked[i]) variableOfAtom[i] = ++n;
-    s.variableCount = n;
-
-    // Clause literals, flat, in clause order.
-    int32_t m = int32_t(rules.size() + constraints.size());
+// Lengths, two-literal counts, occurrence lists and the root propagation of
+// the clauses in clauseStart and clauseLiterals over variableCount variables.
+// Returns 1, or -1 on a conflict at the root.
+int loadClauses(SATSOLVER& s) {
+    const int32_t n = s.variableCount;
+    const int32_t m = int32_t(s.clauseStart.size()) - 1;
     s.clauseCount = m;
-    s.clauseStart.resize(size_t(m) + 1);
-    s.clauseLiterals.clear();
-    int32_t c = 0;
-    for (const GROUNDRULE& rule : rules) {
-        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
-        gatherRuleLiterals(rule, variableOfAtom, n, s.clauseLiterals);
-    }
-    for (const GROUNDCONSTRAINT& constraint : constraints) {
-        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
-        gatherConstraintLiterals(constraint, variableOfAtom, n, s.clauseLiterals);
-    }
-    s.clauseStart[m] = int32_t(s.clauseLiterals.size());
     sizeArrays(s, n, m, s.clauseLiterals.size());
 
     // Lengths, two-literal counts, occurrence totals, root units.
     bool emptyClause = false;
-    for (c = 0; c < m; ++c) {
+    for (int32_t c = 0; c < m; ++c) {
         int32_t length = s.clauseStart[c + 1] - s.clauseStart[c];
         s.clauseLength[c] = length;
         if (length == 0) emptyClause = true;
@@ -113,7 +91,7 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
     for (int32_t l = 0; l < codes; ++l) s.occurrenceStart[l + 1] += s.occurrenceStart[l];
     s.occurrences.resize(s.clauseLiterals.size());
     for (int32_t l = 0; l < codes; ++l) s.score[l] = s.occurrenceStart[l];
-    for (c = 0; c < m; ++c)
+    for (int32_t c = 0; c < m; ++c)
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p)
             s.occurrences[s.score[*p]++] = c;
 
@@ -121,40 +99,92 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
     if (emptyClause) return -1;
     if (satPropagate() < 0) return -1;
     int32_t active = 0;
-    for (c = 0; c < m; ++c) active += s.clauseActive[c];
+    for (int32_t c = 0; c < m; ++c) active += s.clauseActive[c];
     s.clausesToSatisfy = active;
     return 1;
 }
 
-bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
-              const ATOMFLAGS* set, ATOMFLAGS* model) {
-    // The solver's state is process-wide: solves never nest.
-    static bool solving = false;
-    assert(!solving);
-    solving = true;
-    struct DONE {
-        bool& flag;
-        ~DONE() { flag = false; }
-    } done{solving};
-    SATSOLVER& s = satState;
-    std::vector<int32_t> variableOfAtom;
-    if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
-    s.modelWanted = model != nullptr;
+// The search over loaded clauses: true when they are satisfiable.
+bool searchLoaded(SATSOLVER& s, bool modelWanted) {
     // Root assignments are permanent: the search never pops them, and the
     // clauses they satisfied stay inactive.
     s.satisfiedCount = 0;
     s.trailTop = 0;
     s.shortenedCount = 0;
     s.threshold = s.variableCount / 6;
+    s.modelWanted = modelWanted;
     satSearch();
-    bool satisfiable = s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
+    return s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
+}
 
+// The solver's state is process-wide: solves never nest.
+struct SOLVING {
+    static bool active;
+    SOLVING() {
+        assert(!active);
+        active = true;
+    }
+    ~SOLVING() { active = false; }
+};
+bool SOLVING::active = false;
+
+}  // namespace
+
+int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
+    SATSOLVER& s = satState;
+    const ATOMFLAGS& marked = *set;
+
+    // Variables: the marked atoms in ascending index.
+    variableOfAtom.assign(marked.size(), 0);
+    int32_t n = 0;
+    for (size_t i = 0; i < marked.size(); ++i)
+        if (marked[i]) variableOfAtom[i] = ++n;
+    s.variableCount = n;
+
+    // Clause literals, flat, in clause order.
+    int32_t m = int32_t(rules.size() + constraints.size());
+    s.clauseStart.resize(size_t(m) + 1);
+    s.clauseLiterals.clear();
+    int32_t c = 0;
+    for (const GROUNDRULE& rule : rules) {
+        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
+        gatherRuleLiterals(rule, variableOfAtom, n, s.clauseLiterals);
+    }
+    for (const GROUNDCONSTRAINT& constraint : constraints) {
+        s.clauseStart[c++] = int32_t(s.clauseLiterals.size());
+        gatherConstraintLiterals(constraint, variableOfAtom, n, s.clauseLiterals);
+    }
+    s.clauseStart[m] = int32_t(s.clauseLiterals.size());
+    return loadClauses(s);
+}
+
+bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+              const ATOMFLAGS* set, ATOMFLAGS* model) {
+    SOLVING solving;
+    SATSOLVER& s = satState;
+    std::vector<int32_t> variableOfAtom;
+    if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
+    bool satisfiable = searchLoaded(s, model != nullptr);
     if (satisfiable && model) {
         model->assign(set->size(), 0);
         for (size_t i = 0; i < variableOfAtom.size(); ++i) {
             int32_t v = variableOfAtom[i] - 1;
             if (v >= 0 && !s.free[v] && s.value[v]) (*model)[i] = 1;
         }
+    }
+    return satisfiable;
+}
+
+bool satSolveClauses(std::vector<uint8_t>* model) {
+    SOLVING solving;
+    SATSOLVER& s = satState;
+    if (loadClauses(s) < 0) return false;
+    bool satisfiable = searchLoaded(s, model != nullptr);
+    if (satisfiable && model) {
+        model->assign(size_t(s.variableCount), 0);
+        for (int32_t v = 0; v < s.variableCount; ++v)
+            if (!s.free[v] && s.value[v]) (*model)[size_t(v)] = 1;
     }
     return satisfiable;
 }

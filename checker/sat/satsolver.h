@@ -186,6 +186,13 @@ extern SATDECIDER satDecider;
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model);
 
+// The same over clauses placed directly in satState: variableCount, and
+// clauseStart and clauseLiterals as described there (clauseStart holds one
+// entry more than there are clauses). When satisfiable and model is given,
+// it is overwritten with one byte per variable: 1 when the search made it
+// true. satSolve gives the same answer and model on the same clauses.
+bool satSolveClauses(std::vector<uint8_t>* model);
+
 // Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
 // builds clauses and occurrence lists and propagates the unit clauses.
 // Returns 1, or -1 on a conflict at the root (an empty clause is one).
