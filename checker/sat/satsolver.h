@@ -1,6 +1,8 @@
 // checker/sat/satsolver.h: the model checker's satisfiability solver, a
 // chronological-backtracking search with unit propagation, pure literals and
-// look-ahead branching over the clauses of an unfounded-set program.
+// look-ahead branching over the clauses of an unfounded-set program, beside a
+// clause-learning decision over watched literals that refutes unsatisfiable
+// clause sets the search would backtrack over at length.
 #pragma once
 #include <cstdint>
 #include <vector>
