@@ -2,6 +2,7 @@
 // against a brute-force checker on random small clause sets, and on large sets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -491,6 +492,48 @@ TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
         EXPECT_TRUE(satState.refuted);
     }
     satState.decideAfterBacktracks = saved;
+}
+
+// Two copies of one random circuit of and- and xor-gates over the same
+// inputs whose outputs must differ: the look-ahead search alone backtracks
+// hundreds of times; asked at the 32nd backtrack, clause learning refutes the
+// set within its first grants.
+TEST(SatDecide, RefutesCircuitEquivalenceEarly) {
+    const int32_t inputs = 18, gates = 400;
+    std::mt19937 random(5);
+    std::vector<std::array<int32_t, 3>> gate;
+    for (int32_t g = 0; g < gates; ++g) {
+        std::uniform_int_distribution<int32_t> pick(0, inputs + g - 1);
+        int32_t left = pick(random), right = pick(random);
+        gate.push_back({left, right, int32_t(random() % 2)});
+    }
+    CNF cnf;
+    int32_t output[2] = {0, 0};
+    for (int32_t copy = 0; copy < 2; ++copy) {
+        std::vector<int32_t> variable(size_t(inputs + gates));
+        for (int32_t i = 0; i < inputs; ++i) variable[size_t(i)] = i + 1;
+        for (int32_t g = 0; g < gates; ++g) {
+            int32_t z = inputs + copy * gates + g + 1;
+            int32_t a = variable[size_t(gate[size_t(g)][0])], b = variable[size_t(gate[size_t(g)][1])];
+            variable[size_t(inputs + g)] = z;
+            if (gate[size_t(g)][2]) {
+                cnf.insert(cnf.end(), {{-z, a}, {-z, b}, {z, -a, -b}});
+            } else {
+                cnf.insert(cnf.end(), {{-z, a, b}, {-z, -a, -b}, {z, -a, b}, {z, a, -b}});
+            }
+        }
+        output[copy] = variable[size_t(inputs + gates - 1)];
+    }
+    cnf.push_back({output[0], output[1]});
+    cnf.push_back({-output[0], -output[1]});
+    const int32_t n = inputs + 2 * gates;
+
+    EXPECT_FALSE(searchOnly(n, cnf, nullptr));
+    const int64_t alone = satState.backtracks;
+    EXPECT_FALSE(solveChecked(n, cnf));
+    EXPECT_TRUE(satState.refuted);
+    EXPECT_GT(alone, 4 * satState.backtracks);
+    EXPECT_LE(satState.backtracks, 4 * satState.decideAfterBacktracks);
 }
 
 // The work of clause learning grows linearly on an implication cycle with a
