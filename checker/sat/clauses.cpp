@@ -55,8 +55,8 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.trail.resize(vars);
     s.candidateList.resize(vars);
     s.satisfiedList.resize(size_t(m));
-    s.shortenedList.resize(literalTotal);
-    s.unitList.resize(std::max(literalTotal, size_t(m)));
+    s.shortenedList.resize(literalTotal + 1);
+    s.unitList.resize(std::max(literalTotal, size_t(m)) + 1);
     s.trailTop = s.satisfiedCount = s.shortenedCount = s.unitCount = s.candidateCount = 0;
     s.probeCounter = 0;
     s.falsifiedClause = false;
