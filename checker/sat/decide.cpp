@@ -1,5 +1,5 @@
-// checker/sat/decide.cpp: whether the clauses that satBuildClauses built have
-// a model, by conflict-driven clause learning: two watched literals per
+// checker/sat/decide.cpp: whether the clauses loaded into satState have a
+// model, by conflict-driven clause learning: two watched literals per
 // clause, first-UIP learnt clauses with non-chronological backjumping,
 // activity-ordered decisions with saved phases, and restarts. It answers
 // only the question; the look-ahead search finds the model a caller reads.

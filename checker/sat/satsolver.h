@@ -201,8 +201,8 @@ bool satSolveClauses(std::vector<uint8_t>* model);
 int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
                     const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom);
 
-// Whether the clauses satBuildClauses built have a model, by clause
-// learning over watched literals (satDecider); reads only the clauses. start:
+// Whether the clauses loaded into satState have a model, by clause learning
+// over watched literals (satDecider); reads only the clauses. start:
 // begin afresh, otherwise go on from where the last call stopped. Returns 1
 // (a model exists), 0 (none) or -1 when conflictBudget more conflicts gave
 // no answer.
