@@ -145,6 +145,7 @@ struct DECIDE {
             int32_t* link = &d.watchHead[size_t(falseLiteral)];
             while (*link >= 0) {
                 int32_t node = *link;
+                ++d.work;
                 int32_t c = node >> 1;
                 int32_t other = node ^ 1;
                 int32_t otherLiteral = watchedLiteral(other);
@@ -156,6 +157,7 @@ struct DECIDE {
                 int32_t first = d.start[size_t(c)], length = d.start[size_t(c) + 1] - first;
                 int32_t here = d.watchPosition[size_t(node)], there = d.watchPosition[size_t(other)];
                 int32_t found = -1;
+                d.work += length;
                 for (int32_t p = 0; p < length; ++p) {
                     if (p == here || p == there) continue;
                     if (valueOf(d.literals[size_t(first + p)]) != 0) {
@@ -253,7 +255,7 @@ struct DECIDE {
         d.levelStart.clear();
         d.propagated = 0;
         d.increment = 1.0;
-        d.conflicts = d.decisions = d.propagations = 0;
+        d.conflicts = d.decisions = d.propagations = d.work = 0;
         d.restarts = 0;
         d.untilRestart = RESTART_UNIT * luby(0);
         for (int32_t v = n - 1; v >= 0; --v) heapInsert(v);
@@ -274,17 +276,16 @@ struct DECIDE {
     }
 
     // Goes on from where the last call stopped (after load) until an answer
-    // or until conflictBudget more conflicts.
-    int solve(int64_t conflictBudget) {
-        int64_t stop = conflictBudget > INT64_MAX - d.conflicts ? INT64_MAX : d.conflicts + conflictBudget;
+    // or until its work reaches workLimit.
+    int solve(int64_t workLimit) {
         for (;;) {
             int32_t conflict = propagate();
+            if (d.work >= workLimit && decisionLevel() > 0) {
+                backtrack(0);  // a restart: the next call propagates afresh
+                return -1;
+            }
             if (conflict >= 0) {
                 if (decisionLevel() == 0) return 0;
-                if (d.conflicts == stop) {
-                    backtrack(0);  // a restart: the next call propagates afresh
-                    return -1;
-                }
                 ++d.conflicts;
                 int32_t back = analyze(conflict);
                 backtrack(back);
@@ -319,10 +320,10 @@ struct DECIDE {
 
 }  // namespace
 
-int satDecide(bool start, int64_t conflictBudget) {
+int satDecide(bool start, int64_t workLimit) {
     DECIDE decide{satDecider, satState, satState.variableCount};
     if (start && !decide.load()) return 0;
-    return decide.solve(conflictBudget);
+    return decide.solve(workLimit);
 }
 
 }  // namespace veltra

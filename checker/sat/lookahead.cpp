@@ -174,6 +174,7 @@ int satChooseBranchVariable() {
     int32_t n = s.variableCount;
     s.bestTrialSize = -1;
     s.candidateCount = 0;
+    s.searchWork += s.lookaheadWork;  // the previous step's
     s.lookaheadWork = 0;
     int32_t trailAtStart = s.trailTop;
     // Whether this step has a candidate or has assigned something.

@@ -106,14 +106,16 @@ struct SATSOLVER {
     // an unsatisfiable clause set by chronological backtracking, and clause
     // learning refutes some sets far sooner. The search asks satDecide at its
     // backtrack number decideAfterBacktracks and at twice as many backtracks
-    // each time after, granting it 2 conflicts per backtrack so far, so that
-    // the two together cost at most a fixed multiple of the search alone.
-    // Once satDecide found no model, the search stops (refuted); once it
-    // found one, the search goes on to its own model, or stops at once when
-    // no model is wanted. 0: satDecide answers before the search, without a
-    // budget; negative: never asked (tests compare the search alone).
+    // each time after, letting it go on until its work reaches a quarter of
+    // the look-ahead work of the search so far (searchWork), so that the two
+    // together cost little more than the search alone. Once satDecide found
+    // no model, the search stops (refuted); once it found one, the search
+    // goes on to its own model, or stops at once when no model is wanted.
+    // 0: satDecide answers before the search, without a limit; negative:
+    // never asked (tests compare the search alone).
     int64_t decideAfterBacktracks = 32;
     int64_t backtracks = 0;     // of the current search
+    int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
     int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
     bool modelWanted = true;    // the caller of satSolve reads a model
@@ -171,6 +173,7 @@ struct SATDECIDER {
     int64_t conflicts = 0;
     int64_t decisions = 0;
     int64_t propagations = 0;  // literals whose watches were visited
+    int64_t work = 0;          // watches visited plus clause literals scanned for a new watch
 };
 
 extern SATDECIDER satDecider;
@@ -204,9 +207,9 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
 // Whether the clauses loaded into satState have a model, by clause learning
 // over watched literals (satDecider); reads only the clauses. start:
 // begin afresh, otherwise go on from where the last call stopped. Returns 1
-// (a model exists), 0 (none) or -1 when conflictBudget more conflicts gave
-// no answer.
-int satDecide(bool start, int64_t conflictBudget);
+// (a model exists), 0 (none) or -1 when its work (satDecider.work, counted
+// from the fresh start) reached workLimit without an answer.
+int satDecide(bool start, int64_t workLimit);
 
 // Searches from the state the root propagation left.
 void satSearch();

@@ -93,8 +93,8 @@ bool satBacktrack() {
 namespace {
 
 // Asks satDecide (afresh when start); true when its answer ends the search.
-bool settledByDecide(SATSOLVER& s, bool start, int64_t conflictBudget) {
-    s.decided = satDecide(start, conflictBudget);
+bool settledByDecide(SATSOLVER& s, bool start, int64_t workLimit) {
+    s.decided = satDecide(start, workLimit);
     s.refuted = s.decided == 0;
     s.proved = s.decided == 1 && !s.modelWanted;
     return s.refuted || s.proved;
@@ -107,7 +107,7 @@ bool settledAtBacktrack(SATSOLVER& s) {
     if (s.decideAfterBacktracks <= 0 || s.decided >= 0 || s.backtracks < s.nextDecide) return false;
     bool start = s.nextDecide == s.decideAfterBacktracks;
     s.nextDecide = 2 * s.backtracks;
-    return settledByDecide(s, start, 2 * s.backtracks);
+    return settledByDecide(s, start, s.searchWork / 4);
 }
 
 }  // namespace
@@ -115,6 +115,8 @@ bool settledAtBacktrack(SATSOLVER& s) {
 void satSearch() {
     SATSOLVER& s = satState;
     s.backtracks = 0;
+    s.searchWork = 0;
+    s.lookaheadWork = 0;
     s.nextDecide = s.decideAfterBacktracks;
     s.decided = -1;
     s.refuted = s.proved = false;
