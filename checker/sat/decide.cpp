@@ -248,7 +248,7 @@ struct DECIDE {
         d.reason.assign(size_t(n), NO_REASON);
         d.seen.assign(size_t(n), 0);
         d.activity.assign(size_t(n), 0.0);
-        d.phase.assign(size_t(n), 0);
+        d.phase.assign(size_t(n), 1);  // atoms in the unfounded set first
         d.heapIndex.assign(size_t(n), -1);
         d.heap.clear();
         d.trail.clear();

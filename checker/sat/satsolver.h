@@ -103,20 +103,24 @@ struct SATSOLVER {
     int32_t passCursor[3] = {0, 0, 0};
 
     // The look-ahead search finds the model callers receive, but it refutes
-    // an unsatisfiable clause set by chronological backtracking, and clause
-    // learning refutes some sets far sooner. The search asks satDecide at its
-    // backtrack number decideAfterBacktracks and at twice as many backtracks
-    // each time after, letting it go on until its work reaches a quarter of
-    // the look-ahead work of the search so far (searchWork), so that the two
-    // together cost little more than the search alone. Once satDecide found
-    // no model, the search stops (refuted); once it found one, the search
-    // goes on to its own model, or stops at once when no model is wanted.
-    // 0: satDecide answers before the search, without a limit; negative:
-    // never asked (tests compare the search alone).
+    // an unsatisfiable clause set by chronological backtracking or after long
+    // look-ahead, and clause learning refutes some sets far sooner. The
+    // search asks satDecide at its backtrack number decideAfterBacktracks or
+    // once its look-ahead work reaches that of some 64 passes over the
+    // clauses, and each time again at twice the backtracks and work of the
+    // last turn, letting it go on until its own work reaches a quarter of
+    // the look-ahead work of the search so far, so that the two together
+    // cost little more than the search alone. Once satDecide found no model,
+    // the search stops (refuted); once it found one, the search goes on to
+    // its own model, or stops at once when no model is wanted. 0: satDecide
+    // answers before the search, without a limit; negative: never asked
+    // (tests compare the search alone).
     int64_t decideAfterBacktracks = 32;
     int64_t backtracks = 0;     // of the current search
     int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
+    int64_t nextDecideWork = 0;  // search work at which satDecide is asked next
+    bool decideStarted = false;  // satDecide was asked in the current search
     int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
     bool modelWanted = true;    // the caller of satSolve reads a model
     bool refuted = false;       // the search stopped on satDecide's answer 0

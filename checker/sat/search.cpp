@@ -100,14 +100,26 @@ bool settledByDecide(SATSOLVER& s, bool start, int64_t workLimit) {
     return s.refuted || s.proved;
 }
 
-// Counts a backtrack of the search and asks satDecide when its turn has
-// come; true when the answer ends the search.
+// Asks satDecide when its turn has come: at the backtrack number
+// decideAfterBacktracks, or once the look-ahead work of the search reaches
+// nextDecideWork, and each time again at twice the backtracks and work of
+// the last turn. True when the answer ends the search.
+bool settledOnTurn(SATSOLVER& s) {
+    if (s.decideAfterBacktracks <= 0 || s.decided >= 0) return false;
+    if (s.backtracks < s.nextDecide && s.searchWork + s.lookaheadWork < s.nextDecideWork) return false;
+    bool start = !s.decideStarted;
+    s.decideStarted = true;
+    int64_t work = s.searchWork + s.lookaheadWork;
+    s.nextDecide = std::max(2 * s.backtracks, s.decideAfterBacktracks);
+    s.nextDecideWork = std::max(2 * work, s.nextDecideWork);
+    return settledByDecide(s, start, work / 4);
+}
+
+// Counts a backtrack of the search; true when satDecide, asked on its turn,
+// ended the search.
 bool settledAtBacktrack(SATSOLVER& s) {
     ++s.backtracks;
-    if (s.decideAfterBacktracks <= 0 || s.decided >= 0 || s.backtracks < s.nextDecide) return false;
-    bool start = s.nextDecide == s.decideAfterBacktracks;
-    s.nextDecide = 2 * s.backtracks;
-    return settledByDecide(s, start, s.searchWork / 4);
+    return settledOnTurn(s);
 }
 
 }  // namespace
@@ -118,6 +130,9 @@ void satSearch() {
     s.searchWork = 0;
     s.lookaheadWork = 0;
     s.nextDecide = s.decideAfterBacktracks;
+    // The work of some 64 look-ahead passes over every clause literal.
+    s.nextDecideWork = 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount);
+    s.decideStarted = false;
     s.decided = -1;
     s.refuted = s.proved = false;
     if (s.decideAfterBacktracks == 0 && settledByDecide(s, true, INT64_MAX)) return;
@@ -141,7 +156,9 @@ void satSearch() {
         case CHOOSE: {
             int32_t trailBefore = s.trailTop;
             int chosen = satChooseBranchVariable();
-            if (chosen > 0) {
+            if (chosen >= 0 && settledOnTurn(s)) {
+                step = STOP;
+            } else if (chosen > 0) {
                 step = PROPAGATE;
             } else if (chosen == 0) {
                 // Nothing left to decide. When the step assigned nothing

@@ -536,6 +536,26 @@ TEST(SatDecide, RefutesCircuitEquivalenceEarly) {
     EXPECT_LE(satState.backtracks, 4 * satState.decideAfterBacktracks);
 }
 
+// Pairs a <-> b that exclude each other, under a clause demanding one of all
+// the atoms: the look-ahead search alone refutes them with one backtrack,
+// forcing one pair per branching step after a look-ahead pass; asked once
+// the search's look-ahead work has grown, clause learning refutes the set
+// with one conflict per pair.
+TEST(SatDecide, RefutesExcludedPairsAfterLittleLookahead) {
+    const int32_t pairs = 5000, n = 2 * pairs;
+    CNF cnf(1);
+    for (int32_t v = 1; v <= n; ++v) cnf[0].push_back(v);
+    for (int32_t a = 1; a < n; a += 2) cnf.insert(cnf.end(), {{-a, -(a + 1)}, {a + 1, -a}, {a, -(a + 1)}});
+
+    EXPECT_FALSE(searchOnly(n, cnf, nullptr));
+    EXPECT_LE(satState.backtracks, 1);
+    const int64_t alone = satState.searchWork;
+    EXPECT_FALSE(solveChecked(n, cnf));
+    EXPECT_TRUE(satState.refuted);
+    EXPECT_LE(satDecider.conflicts, pairs + 1);
+    EXPECT_GT(alone, 8 * satState.searchWork);
+}
+
 // The work of clause learning grows linearly on an implication cycle with a
 // clause over three of its atoms (satisfiable), and on a chain whose start
 // and middle both imply its end, which excludes both while a clause demands
