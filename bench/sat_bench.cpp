@@ -1,6 +1,7 @@
 // Solve time of the model checker's satisfiability solver: random 3-SAT near
-// the threshold at moderate sizes, and large structured clause sets shaped
-// like unfounded-set programs (300,000 clauses and more).
+// the threshold at moderate sizes, equivalence of two copies of a circuit,
+// and large structured clause sets shaped like unfounded-set programs
+// (300,000 clauses and more).
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -104,16 +105,72 @@ INSTANCE independentParts(int32_t parts) {
     return instance;
 }
 
-void run(const char* name, const INSTANCE& instance, int32_t repetitions) {
+// Two copies of one random circuit of and- and xor-gates over the same inputs,
+// their outputs required to differ: unsatisfiable, and refuted by chronological
+// backtracking only after many backtracks, by clause learning soon.
+INSTANCE circuitMiter(uint32_t seed, int32_t inputs, int32_t gates) {
+    INSTANCE instance;
+    instance.set.assign(size_t(inputs + 2 * gates), 1);
+    std::mt19937 random(seed);
+    struct GATE {
+        int32_t left, right;
+        bool conjunction;
+    };
+    std::vector<GATE> gate;
+    for (int32_t g = 0; g < gates; ++g) {
+        std::uniform_int_distribution<int32_t> pick(0, inputs + g - 1);
+        int32_t left = pick(random), right = pick(random);
+        gate.push_back({left, right, random() % 2 == 1});
+    }
+    int32_t output[2] = {0, 0};
+    for (int32_t copy = 0; copy < 2; ++copy) {
+        // Variable of signal i (inputs first, then this copy's gates), from 1.
+        std::vector<int32_t> variable(size_t(inputs + gates));
+        for (int32_t i = 0; i < inputs; ++i) variable[size_t(i)] = i + 1;
+        for (int32_t g = 0; g < gates; ++g) {
+            int32_t z = inputs + copy * gates + g + 1;
+            int32_t a = variable[size_t(gate[size_t(g)].left)], b = variable[size_t(gate[size_t(g)].right)];
+            variable[size_t(inputs + g)] = z;
+            if (gate[size_t(g)].conjunction) {
+                addClause(instance, {-z, a});
+                addClause(instance, {-z, b});
+                addClause(instance, {z, -a, -b});
+            } else {
+                addClause(instance, {-z, a, b});
+                addClause(instance, {-z, -a, -b});
+                addClause(instance, {z, -a, b});
+                addClause(instance, {z, a, -b});
+            }
+        }
+        output[copy] = variable[size_t(inputs + gates - 1)];
+    }
+    addClause(instance, {output[0], output[1]});
+    addClause(instance, {-output[0], -output[1]});
+    return instance;
+}
+
+// Milliseconds per solve of the instance, and its answer.
+double timeSolves(const INSTANCE& instance, int32_t repetitions, bool& result) {
     ATOMFLAGS model;
-    bool result = false;
     auto start = std::chrono::steady_clock::now();
     for (int32_t r = 0; r < repetitions; ++r)
         result = satSolve(instance.rules, instance.constraints, &instance.set, &model);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%-40s %8zu vars %8zu clauses  %-5s %10.3f ms/solve\n", name, instance.set.size(),
-                instance.rules.size() + instance.constraints.size(), result ? "SAT" : "UNSAT",
-                1000.0 * seconds / repetitions);
+    return 1000.0 * seconds / repetitions;
+}
+
+// The solver as configured, then the look-ahead search on its own (clause
+// learning never asked).
+void run(const char* name, const INSTANCE& instance, int32_t repetitions) {
+    bool result = false, alone = false;
+    double solver = timeSolves(instance, repetitions, result);
+    int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = -1;
+    double search = timeSolves(instance, repetitions, alone);
+    satState.decideAfterBacktracks = saved;
+    std::printf("%-40s %8zu vars %8zu clauses  %-5s %10.3f ms/solve (search alone %10.3f%s)\n", name,
+                instance.set.size(), instance.rules.size() + instance.constraints.size(), result ? "SAT" : "UNSAT",
+                solver, search, alone == result ? "" : ", DISAGREES");
     std::fflush(stdout);
 }
 
@@ -127,6 +184,9 @@ int main() {
             run(name, randomThreeSat(seed, n, 4.26), n <= 150 ? 5 : 1);
         }
     }
+    run("circuit miter 18 inputs 400 gates", circuitMiter(5, 18, 400), 3);
+    run("circuit miter 20 inputs 600 gates", circuitMiter(5, 20, 600), 1);
+    run("circuit miter 22 inputs 900 gates", circuitMiter(5, 22, 900), 1);
     run("implication cycle, satisfiable", implicationCycle(300000, false), 3);
     run("implication cycle, one atom excluded", implicationCycle(300000, true), 3);
     run("unfounded-set shape n=150000", unfoundedShape(1, 150000), 3);

@@ -67,68 +67,62 @@ void reportFirstHeadAtom(const std::vector<ATOMID>& headClause, size_t atoms) {
     if (unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
 }
 
-// Per ground atom: its variable in a renumbered solver problem, -1 at rest.
-std::vector<int32_t> localOf;
+// Per ground atom: its variable in the solver's problem, -1 at rest.
+std::vector<int32_t> variableOf;
+// Per variable: its atom; and the solver's model, one byte per variable.
+std::vector<ATOMID> atomOfVariable;
+std::vector<uint8_t> variableModel;
+std::vector<ATOMID> headClause;
 
-// Solves the program over the set's atoms listed in members, renumbered
-// 0 .. k-1 in ascending order: the solver sees the same problem as over the
-// ground atom numbering (it numbers variables in ascending atom order), but
-// its per-call work is sized by the component, not by all ground atoms.
-// The model, when one is wanted, is mapped back into unfoundedSetOut.
-bool solveRenumbered(std::vector<GROUNDRULE>& rules, std::vector<GROUNDCONSTRAINT>& constraints, const ATOMFLAGS& set,
-                     LISTVIEW<int32_t> members) {
-    if (localOf.size() < set.size()) localOf.resize(set.size(), -1);
-    int32_t k = 0;
-    for (int32_t a : members)
-        if (set[a]) localOf[a] = k++;
-    for (GROUNDRULE& r : rules) {
-        for (ATOMID& a : *r.head) a = localOf[a];
-        if (r.body)
-            for (GROUNDLITERAL& l : r.body->literals) l.atom = localOf[l.atom];
+// Numbers the atoms of the set in ascending order: those of members when
+// given (they hold every atom of the set), otherwise of all ground atoms. The
+// solver's per-call work is then sized by the set, not by all ground atoms.
+void numberVariables(const ATOMFLAGS& set, const LISTVIEW<int32_t>* members) {
+    if (variableOf.size() < set.size()) variableOf.resize(set.size(), -1);
+    atomOfVariable.clear();
+    if (members) {
+        for (int32_t a : *members)
+            if (set[a]) atomOfVariable.push_back(a);
+    } else {
+        for (ATOMID a = 0; a < ATOMID(set.size()); ++a)
+            if (set[a]) atomOfVariable.push_back(a);
     }
-    for (GROUNDCONSTRAINT& c : constraints)
-        for (GROUNDLITERAL& l : c.body.literals) l.atom = localOf[l.atom];
-    const ATOMFLAGS localSet(size_t(k), 1);
-    ATOMFLAGS localModel;
-    const bool satisfiable = satSolve(rules, constraints, &localSet, unfoundedSetOut ? &localModel : nullptr);
-    if (satisfiable && unfoundedSetOut) {
-        unfoundedSetOut->assign(set.size(), 0);
-        for (int32_t a : members)
-            if (set[a] && localModel[size_t(localOf[a])]) (*unfoundedSetOut)[a] = 1;
-    }
-    for (int32_t a : members) localOf[a] = -1;
-    return satisfiable;
+    for (size_t v = 0; v < atomOfVariable.size(); ++v) variableOf[atomOfVariable[v]] = int32_t(v);
+    satState.variableCount = int32_t(atomOfVariable.size());
 }
 
-// The inner test shared by checkWholeProgram and innerCheck. build fills the
-// unfounded-set program and returns the number of rules it kept. members:
-// null, or the ascending atoms that hold every atom of the set (the solver
-// then works on a renumbered problem).
-template <class BUILD>
+// The inner test shared by checkWholeProgram and innerCheck. write puts the
+// unfounded-set program into the solver's clause arrays (headClause receives
+// the head clause) and returns the number of rules it kept. members: null,
+// or the ascending atoms that hold every atom of the set.
+template <class WRITE>
 bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, const LISTVIEW<int32_t>* members,
-                  BUILD build) {
+                  WRITE write) {
     if (atomTotal > maxInnerCheckAtoms) maxInnerCheckAtoms = atomTotal;
     TIMER stopwatch;
     stopwatch.start();
     bool result = true;
     if (atomTotal > 0) {
         if (kind != INNER_TEST_SAT) internalError("model check");
-        std::vector<GROUNDRULE> reducedRules;
-        std::vector<GROUNDCONSTRAINT> reducedConstraints;
-        const int32_t kept = build(reducedRules, reducedConstraints);
-        const std::vector<ATOMID>& headClause = *reducedRules.front().head;
+        numberVariables(*set, members);
+        const int32_t kept = write(variableOf.data(), headClause);
         if (headClause.empty()) {
             // No atom worth making unfounded: no unfounded set the caller asks
             // about, and no clause for the solver to loop on.
             result = true;
         } else if (kept > 0) {
-            result = members ? !solveRenumbered(reducedRules, reducedConstraints, *set, *members)
-                             : !satSolve(reducedRules, reducedConstraints, set, unfoundedSetOut);
+            result = !satSolveClauses(unfoundedSetOut ? &variableModel : nullptr);
+            if (!result && unfoundedSetOut) {
+                unfoundedSetOut->assign(set->size(), 0);
+                for (size_t v = 0; v < atomOfVariable.size(); ++v)
+                    if (variableModel[v]) (*unfoundedSetOut)[atomOfVariable[v]] = 1;
+            }
             if (!result && unfoundedSetFoundOut) *unfoundedSetFoundOut = true;
         } else {
             reportFirstHeadAtom(headClause, set->size());
             result = false;
         }
+        for (ATOMID a : atomOfVariable) variableOf[a] = -1;
     }
     stopwatch.stop();
     raiseTo(worstInnerCheckTime, stopwatch);
@@ -138,10 +132,9 @@ bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, const 
 // innerCheck over a component whose members hold every atom of the set.
 bool innerCheckMembers(RULEPOINTERS componentRules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
                        const ATOMFLAGS* atomsToCheck, ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
-    return runInnerTest(
-        set, atomTotal, kind, &members, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-            return buildReducedMemberProgram(componentRules, members, interpretation, atomsToCheck, set, r, c);
-        });
+    return runInnerTest(set, atomTotal, kind, &members, [&](const int32_t* numbering, std::vector<ATOMID>& head) {
+        return writeReducedMemberProgram(componentRules, members, interpretation, atomsToCheck, set, numbering, head);
+    });
 }
 
 bool cyclicAndDisjunctive(GDG& gdg, int32_t component) {
@@ -247,10 +240,9 @@ bool checkWholeProgram(GDG& gdg, const std::vector<GROUNDRULE>& rules, const INT
     } else if (useSupportFixpoint && gdg.isHCF()) {
         result = false;  // head-cycle-free: the leftover atoms are unfounded
     } else {
-        result = runInnerTest(&wholeSet, count, kind, nullptr,
-                              [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-                                  return buildReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, r, c);
-                              });
+        result = runInnerTest(&wholeSet, count, kind, nullptr, [&](const int32_t* numbering, std::vector<ATOMID>& head) {
+            return writeReducedProgram(rules, interpretation, atomsToCheck, &wholeSet, numbering, head);
+        });
     }
     if (count > 0) std::fill(wholeSet.begin(), wholeSet.end(), 0);
     return result;
@@ -277,10 +269,9 @@ bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFL
 
 bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
                 ATOMFLAGS* set, uint32_t atomTotal, int32_t kind) {
-    return runInnerTest(
-        set, atomTotal, kind, nullptr, [&](std::vector<GROUNDRULE>& r, std::vector<GROUNDCONSTRAINT>& c) {
-            return buildReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, r, c);
-        });
+    return runInnerTest(set, atomTotal, kind, nullptr, [&](const int32_t* numbering, std::vector<ATOMID>& head) {
+        return writeReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, numbering, head);
+    });
 }
 
 void printModelCheckerStatistics() {

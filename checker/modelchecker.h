@@ -116,6 +116,49 @@ struct REDUCEDRULE {
 bool reduceRule(const GROUNDRULE& rule, const INTERPRETATION& interpretation, const ATOMFLAGS* set,
                 REDUCEDRULE& accumulator, bool exchangeRoles);
 
+// The reduction of reduceRule with the roles as they are: false when the rule
+// is dropped; otherwise bodyAtom(a) is called for each positive body atom in
+// the set (body order), then trueHeadAtom(h) for each true head atom (head
+// order), and the result is true.
+template <class BODYATOM, class TRUEHEADATOM>
+bool reduceRuleWith(const GROUNDRULE& rule, const int32_t* values, const uint8_t* members, BODYATOM bodyAtom,
+                    TRUEHEADATOM trueHeadAtom) {
+    if (!rule.head || rule.head->empty()) return false;
+    const std::vector<ATOMID>& head = *rule.head;
+    // Body: a false literal, or a positive atom repeated in the head, drops the rule.
+    if (rule.body) {
+        const std::vector<GROUNDLITERAL>& literals = rule.body->literals;
+        for (size_t i = 0; i < literals.size(); ++i) {
+            const ATOMID a = literals[i].atom;
+            if (i >= rule.body->firstNegative) {
+                if (checkerTrue(values[a])) return false;
+                continue;
+            }
+            if (checkerFalse(values[a])) return false;
+            for (ATOMID h : head)
+                if (h == a) return false;
+        }
+    }
+    // Head: every true head atom in the set, and at least one of them.
+    bool trueInSet = false;
+    for (ATOMID h : head) {
+        if (!checkerTrue(values[h])) continue;
+        if (!members[h]) return false;
+        trueInSet = true;
+    }
+    if (!trueInSet) return false;
+
+    // Positive body atoms in the set, then the true head atoms.
+    if (rule.body) {
+        const std::vector<GROUNDLITERAL>& literals = rule.body->literals;
+        for (size_t i = 0; i < rule.body->firstNegative; ++i)
+            if (members[literals[i].atom]) bodyAtom(literals[i].atom);
+    }
+    for (ATOMID h : head)
+        if (checkerTrue(values[h])) trueHeadAtom(h);
+    return true;
+}
+
 // ---- Unfounded-set programs and partial checks (unfounded.cpp) ----
 // The program whose models are the unfounded sets within set that contain an
 // atom to check or a must-be-true atom: rulesOut[0] is the head clause (those
@@ -132,6 +175,22 @@ int32_t buildReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& i
 int32_t buildReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
                                   const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set,
                                   std::vector<GROUNDRULE>& rulesOut, std::vector<GROUNDCONSTRAINT>& constraintsOut);
+
+// The same programs written straight into the solver's clause arrays
+// (satState: variableCount set by the caller, clauseStart and clauseLiterals
+// filled here), clause for clause and literal for literal as satSolve reads
+// the records of the functions above, for satSolveClauses. variableOf: the
+// variable of each atom of the set. headClause receives the head clause's
+// atoms. Returns the number of rules kept.
+int32_t writeReducedProgram(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
+                            const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                            std::vector<ATOMID>& headClause);
+int32_t writeReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& interpretation,
+                                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                                     std::vector<ATOMID>& headClause);
+int32_t writeReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
+                                  const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                                  std::vector<ATOMID>& headClause);
 
 // Whether unfoundedSet is still unfounded under the (partial) interpretation:
 // true when no rule supports it from outside. Undefined atoms are assumed to

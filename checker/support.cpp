@@ -200,58 +200,18 @@ bool removeSupportedComponentAtoms(RULEPOINTERS rules, const INTERPRETATION& int
 
 bool reduceRule(const GROUNDRULE& rule, const INTERPRETATION& interpretation, const ATOMFLAGS* set,
                 REDUCEDRULE& accumulator, bool exchangeRoles) {
+    auto toHead = [&](ATOMID a) {
+        accumulator.head.push_back(a);
+        accumulator.noHeadYet = false;
+    };
+    auto toBody = [&](ATOMID a) {
+        accumulator.body.addLiteral(GROUNDLITERAL{a, 0});
+        accumulator.noBodyYet = false;
+    };
     const int32_t* values = interpretation.values.data();
-    const uint8_t* members = set->data();
-    if (!rule.head || rule.head->empty()) return false;
-    const std::vector<ATOMID>& head = *rule.head;
-    // Body: a false literal, or a positive atom repeated in the head, drops the rule.
-    if (rule.body) {
-        const std::vector<GROUNDLITERAL>& literals = rule.body->literals;
-        for (size_t i = 0; i < literals.size(); ++i) {
-            const ATOMID a = literals[i].atom;
-            if (i >= rule.body->firstNegative) {
-                if (checkerTrue(values[a])) return false;
-                continue;
-            }
-            if (checkerFalse(values[a])) return false;
-            for (ATOMID h : head)
-                if (h == a) return false;
-        }
-    }
-    // Head: every true head atom in the set, and at least one of them.
-    bool trueInSet = false;
-    for (ATOMID h : head) {
-        if (!checkerTrue(values[h])) continue;
-        if (!members[h]) return false;
-        trueInSet = true;
-    }
-    if (!trueInSet) return false;
-
-    // Positive body atoms in the set, then the true head atoms.
-    if (rule.body) {
-        const std::vector<GROUNDLITERAL>& literals = rule.body->literals;
-        for (size_t i = 0; i < rule.body->firstNegative; ++i) {
-            const ATOMID a = literals[i].atom;
-            if (!members[a]) continue;
-            if (exchangeRoles) {
-                accumulator.head.push_back(a);
-                accumulator.noHeadYet = false;
-            } else {
-                accumulator.body.addLiteral(GROUNDLITERAL{a, 0});
-                accumulator.noBodyYet = false;
-            }
-        }
-    }
-    for (ATOMID h : head) {
-        if (!checkerTrue(values[h])) continue;
-        if (exchangeRoles) {
-            accumulator.body.addLiteral(GROUNDLITERAL{h, 0});
-            accumulator.noBodyYet = false;
-        } else {
-            accumulator.head.push_back(h);
-            accumulator.noHeadYet = false;
-        }
-    }
+    const bool kept = exchangeRoles ? reduceRuleWith(rule, values, set->data(), toHead, toBody)
+                                    : reduceRuleWith(rule, values, set->data(), toBody, toHead);
+    if (!kept) return false;
 
     if (accumulator.noHeadYet) {
         assert(!accumulator.noBodyYet);

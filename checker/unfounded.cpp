@@ -102,6 +102,86 @@ int32_t buildReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members,
     return reduceAll(rules, byPointer, interpretation, set, rulesOut, constraintsOut);
 }
 
+namespace {
+
+// The clauses of the rules kept without a head, written after the others.
+std::vector<int32_t> constraintStart;
+std::vector<int32_t> constraintLiterals;
+
+// The unfounded-set program of buildReducedProgram written as the solver's
+// clauses, in the order satSolve reads that program: the head clause, the
+// kept rules with a head (positive body atoms in the set as positive
+// literals, then the true head atoms as negative ones), then the kept rules
+// without (their true head atoms as negative literals).
+template <class ATOMS, class RULES, class DEREF>
+int32_t writeClauses(const ATOMS& candidates, const RULES& rules, DEREF deref, const INTERPRETATION& interpretation,
+                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                     std::vector<ATOMID>& headClause) {
+    SATSOLVER& s = satState;
+    const int32_t n = s.variableCount;
+    const int32_t* values = interpretation.values.data();
+    const uint8_t* members = set->data();
+    s.clauseStart.assign(1, 0);
+    s.clauseLiterals.clear();
+    headClause.clear();
+    for (ATOMID a : candidates)
+        if (members[a] && (values[a] == TV_MUSTBETRUE || member(atomsToCheck, a))) {
+            headClause.push_back(a);
+            s.clauseLiterals.push_back(variableOf[a]);
+        }
+    s.clauseStart.push_back(int32_t(s.clauseLiterals.size()));
+    constraintStart.assign(1, 0);
+    constraintLiterals.clear();
+    int32_t kept = 0;
+    for (const auto& entry : rules) {
+        const GROUNDRULE& rule = deref(entry);
+        const size_t mark = s.clauseLiterals.size();
+        // Body atoms are written first; the head atoms follow them, or go to
+        // the constraints when no body atom was written.
+        auto bodyAtom = [&](ATOMID a) { s.clauseLiterals.push_back(variableOf[a]); };
+        auto headAtom = [&](ATOMID h) {
+            if (s.clauseLiterals.size() > mark) {
+                s.clauseLiterals.push_back(n + variableOf[h]);
+            } else {
+                constraintLiterals.push_back(n + variableOf[h]);
+            }
+        };
+        if (!reduceRuleWith(rule, values, members, bodyAtom, headAtom)) continue;
+        ++kept;
+        if (s.clauseLiterals.size() > mark) {
+            s.clauseStart.push_back(int32_t(s.clauseLiterals.size()));
+        } else {
+            constraintStart.push_back(int32_t(constraintLiterals.size()));
+        }
+    }
+    const int32_t offset = int32_t(s.clauseLiterals.size());
+    s.clauseLiterals.insert(s.clauseLiterals.end(), constraintLiterals.begin(), constraintLiterals.end());
+    for (size_t c = 1; c < constraintStart.size(); ++c) s.clauseStart.push_back(offset + constraintStart[c]);
+    return kept;
+}
+
+}  // namespace
+
+int32_t writeReducedProgram(const std::vector<GROUNDRULE>& rules, const INTERPRETATION& interpretation,
+                            const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                            std::vector<ATOMID>& headClause) {
+    return writeClauses(ATOMRANGE{ATOMID(set->size())}, rules, byReference, interpretation, atomsToCheck, set,
+                        variableOf, headClause);
+}
+
+int32_t writeReducedComponentProgram(RULEPOINTERS rules, const INTERPRETATION& interpretation,
+                                     const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                                     std::vector<ATOMID>& headClause) {
+    return writeClauses(ATOMRANGE{ATOMID(set->size())}, rules, byPointer, interpretation, atomsToCheck, set,
+                        variableOf, headClause);
+}
+
+int32_t writeReducedMemberProgram(RULEPOINTERS rules, LISTVIEW<int32_t> members, const INTERPRETATION& interpretation,
+                                  const ATOMFLAGS* atomsToCheck, const ATOMFLAGS* set, const int32_t* variableOf,
+                                  std::vector<ATOMID>& headClause) {
+    return writeClauses(members, rules, byPointer, interpretation, atomsToCheck, set, variableOf, headClause);
+}
+
 bool partialCheck(const ATOMFLAGS* unfoundedSet, const INTERPRETATION& interpretation,
                   const std::vector<GROUNDRULE>& rules, std::vector<const GROUNDRULE*>* cache) {
     const int32_t* values = interpretation.values.data();

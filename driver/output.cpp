@@ -2,6 +2,8 @@
 #include "driver/output.h"
 
 #include <iostream>
+#include <sstream>
+#include <string>
 
 #include "core/rule.h"
 #include "driver/options.h"
@@ -23,7 +25,13 @@ static bool printable(const ATOM& atom) {
     return !strong && positiveOutputFilter.count(name);
 }
 
-void printInterpretation(std::ostream& out, const ATOMSET* set, const INTERPRETATION* model) {
+void printInterpretation(std::ostream& target, const ATOMSET* set, const INTERPRETATION* model) {
+    // The text goes to target in one write: many small writes to a stream
+    // synchronised with C stdio cost more than forming the text.
+    static std::ostringstream out;
+    out.str(std::string());
+    out.clear();
+    out.copyfmt(target);
     bool first = true;
     auto write = [&](const ATOM& atom) {
         if (!printable(atom)) return;
@@ -41,6 +49,8 @@ void printInterpretation(std::ostream& out, const ATOMSET* set, const INTERPRETA
         for (int32_t i = 0; i < groundAtomCount; ++i)
             if (isTrueValue(model->values[i])) write(groundAtom(i));
     out << '}';
+    const std::string& text = out.str();
+    target.write(text.data(), std::streamsize(text.size()));
     if (OPTIONS.exportPending) {
         exportModel();
         OPTIONS.exportPending = false;

@@ -55,13 +55,78 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.trail.resize(vars);
     s.candidateList.resize(vars);
     s.satisfiedList.resize(size_t(m));
-    s.shortenedList.resize(literalTotal);
-    s.unitList.resize(std::max(literalTotal, size_t(m)));
+    s.shortenedList.resize(literalTotal + 1);
+    s.unitList.resize(std::max(literalTotal, size_t(m)) + 1);
     s.trailTop = s.satisfiedCount = s.shortenedCount = s.unitCount = s.candidateCount = 0;
     s.probeCounter = 0;
     s.falsifiedClause = false;
     s.passCursor[0] = s.passCursor[1] = s.passCursor[2] = 0;
 }
+
+// Lengths, two-literal counts, occurrence lists and the root propagation of
+// the clauses in clauseStart and clauseLiterals over variableCount variables.
+// Returns 1, or -1 on a conflict at the root.
+int loadClauses(SATSOLVER& s) {
+    const int32_t n = s.variableCount;
+    const int32_t m = int32_t(s.clauseStart.size()) - 1;
+    s.clauseCount = m;
+    sizeArrays(s, n, m, s.clauseLiterals.size());
+
+    // Lengths, two-literal counts, occurrence totals, root units.
+    bool emptyClause = false;
+    for (int32_t c = 0; c < m; ++c) {
+        int32_t length = s.clauseStart[c + 1] - s.clauseStart[c];
+        s.clauseLength[c] = length;
+        if (length == 0) emptyClause = true;
+        if (length == 1) s.unitList[s.unitCount++] = c;
+        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
+            ++s.occurrenceStart[*p + 1];
+            if (length == 2) ++s.binaryCount[*p];
+        }
+    }
+
+    // Occurrence lists: prefix sums, then every clause appended to the list
+    // of each literal it contains, in clause order (score is the fill cursor).
+    int32_t codes = 2 * n;
+    for (int32_t l = 0; l < codes; ++l) s.occurrenceStart[l + 1] += s.occurrenceStart[l];
+    s.occurrences.resize(s.clauseLiterals.size());
+    for (int32_t l = 0; l < codes; ++l) s.score[l] = s.occurrenceStart[l];
+    for (int32_t c = 0; c < m; ++c)
+        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p)
+            s.occurrences[s.score[*p]++] = c;
+
+    // A clause without literals can never be satisfied.
+    if (emptyClause) return -1;
+    if (satPropagate() < 0) return -1;
+    int32_t active = 0;
+    for (int32_t c = 0; c < m; ++c) active += s.clauseActive[c];
+    s.clausesToSatisfy = active;
+    return 1;
+}
+
+// The search over loaded clauses: true when they are satisfiable.
+bool searchLoaded(SATSOLVER& s, bool modelWanted) {
+    // Root assignments are permanent: the search never pops them, and the
+    // clauses they satisfied stay inactive.
+    s.satisfiedCount = 0;
+    s.trailTop = 0;
+    s.shortenedCount = 0;
+    s.threshold = s.variableCount / 6;
+    s.modelWanted = modelWanted;
+    satSearch();
+    return s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
+}
+
+// The solver's state is process-wide: solves never nest.
+struct SOLVING {
+    static bool active;
+    SOLVING() {
+        assert(!active);
+        active = true;
+    }
+    ~SOLVING() { active = false; }
+};
+bool SOLVING::active = false;
 
 }  // namespace
 
@@ -79,7 +144,6 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
 
     // Clause literals, flat, in clause order.
     int32_t m = int32_t(rules.size() + constraints.size());
-    s.clauseCount = m;
     s.clauseStart.resize(size_t(m) + 1);
     s.clauseLiterals.clear();
     int32_t c = 0;
@@ -92,69 +156,35 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
         gatherConstraintLiterals(constraint, variableOfAtom, n, s.clauseLiterals);
     }
     s.clauseStart[m] = int32_t(s.clauseLiterals.size());
-    sizeArrays(s, n, m, s.clauseLiterals.size());
-
-    // Lengths, two-literal counts, occurrence totals, root units.
-    bool emptyClause = false;
-    for (c = 0; c < m; ++c) {
-        int32_t length = s.clauseStart[c + 1] - s.clauseStart[c];
-        s.clauseLength[c] = length;
-        if (length == 0) emptyClause = true;
-        if (length == 1) s.unitList[s.unitCount++] = c;
-        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
-            ++s.occurrenceStart[*p + 1];
-            if (length == 2) ++s.binaryCount[*p];
-        }
-    }
-
-    // Occurrence lists: prefix sums, then every clause appended to the list
-    // of each literal it contains, in clause order (score is the fill cursor).
-    int32_t codes = 2 * n;
-    for (int32_t l = 0; l < codes; ++l) s.occurrenceStart[l + 1] += s.occurrenceStart[l];
-    s.occurrences.resize(s.clauseLiterals.size());
-    for (int32_t l = 0; l < codes; ++l) s.score[l] = s.occurrenceStart[l];
-    for (c = 0; c < m; ++c)
-        for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p)
-            s.occurrences[s.score[*p]++] = c;
-
-    // A clause without literals can never be satisfied.
-    if (emptyClause) return -1;
-    if (satPropagate() < 0) return -1;
-    int32_t active = 0;
-    for (c = 0; c < m; ++c) active += s.clauseActive[c];
-    s.clausesToSatisfy = active;
-    return 1;
+    return loadClauses(s);
 }
 
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model) {
-    // The solver's state is process-wide: solves never nest.
-    static bool solving = false;
-    assert(!solving);
-    solving = true;
-    struct DONE {
-        bool& flag;
-        ~DONE() { flag = false; }
-    } done{solving};
+    SOLVING solving;
     SATSOLVER& s = satState;
     std::vector<int32_t> variableOfAtom;
     if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
-
-    // Root assignments are permanent: the search never pops them, and the
-    // clauses they satisfied stay inactive.
-    s.satisfiedCount = 0;
-    s.trailTop = 0;
-    s.shortenedCount = 0;
-    s.threshold = s.variableCount / 6;
-    satSearch();
-    bool satisfiable = s.satisfiedCount == s.clausesToSatisfy;
-
+    bool satisfiable = searchLoaded(s, model != nullptr);
     if (satisfiable && model) {
         model->assign(set->size(), 0);
         for (size_t i = 0; i < variableOfAtom.size(); ++i) {
             int32_t v = variableOfAtom[i] - 1;
             if (v >= 0 && !s.free[v] && s.value[v]) (*model)[i] = 1;
         }
+    }
+    return satisfiable;
+}
+
+bool satSolveClauses(std::vector<uint8_t>* model) {
+    SOLVING solving;
+    SATSOLVER& s = satState;
+    if (loadClauses(s) < 0) return false;
+    bool satisfiable = searchLoaded(s, model != nullptr);
+    if (satisfiable && model) {
+        model->assign(size_t(s.variableCount), 0);
+        for (int32_t v = 0; v < s.variableCount; ++v)
+            if (!s.free[v] && s.value[v]) (*model)[size_t(v)] = 1;
     }
     return satisfiable;
 }

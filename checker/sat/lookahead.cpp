@@ -32,12 +32,9 @@ void recount(SATSOLVER& s, int32_t literal) {
     s.lookaheadWork += e - p;
     for (; p != e; ++p) {
         int32_t c = *p;
-        if (!s.clauseActive[c]) continue;
-        if (s.clauseLength[c] == 2) {
-            ++binary;
-        } else {
-            ++other;
-        }
+        int32_t on = s.clauseActive[c], two = s.clauseLength[c] == 2;
+        binary += on & two;
+        other += on & (two ^ 1);
     }
     s.binaryCount[literal] = binary;
     s.longCount[literal] = other;
@@ -51,10 +48,12 @@ int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
     for (int32_t i = s0; i < s.shortenedCount; ++i) {
         int32_t c = s.shortenedList[i];
         if (s.clauseLength[c] != 2) continue;
+        // Without a branch on the free test: it follows no pattern.
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
-            if (!s.free[s.variableOf(*p)]) continue;
+            int64_t free = s.free[s.variableOf(*p)];
             int32_t other = s.complement(*p);
-            total += kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+            int64_t count = kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+            total += free * count;
         }
     }
     return int32_t(std::min<int64_t>(total, INT32_MAX));
@@ -175,6 +174,7 @@ int satChooseBranchVariable() {
     int32_t n = s.variableCount;
     s.bestTrialSize = -1;
     s.candidateCount = 0;
+    s.searchWork += s.lookaheadWork;  // the previous step's
     s.lookaheadWork = 0;
     int32_t trailAtStart = s.trailTop;
     // Whether this step has a candidate or has assigned something.

@@ -1,6 +1,8 @@
 // checker/sat/satsolver.h: the model checker's satisfiability solver, a
 // chronological-backtracking search with unit propagation, pure literals and
-// look-ahead branching over the clauses of an unfounded-set program.
+// look-ahead branching over the clauses of an unfounded-set program, beside a
+// clause-learning decision over watched literals that refutes unsatisfiable
+// clause sets the search would backtrack over at length.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -100,6 +102,30 @@ struct SATSOLVER {
     int64_t lookaheadBudget = int64_t(1) << 14;
     int32_t passCursor[3] = {0, 0, 0};
 
+    // The look-ahead search finds the model callers receive, but it refutes
+    // an unsatisfiable clause set by chronological backtracking or after long
+    // look-ahead, and clause learning refutes some sets far sooner. The
+    // search asks satDecide at its backtrack number decideAfterBacktracks or
+    // once its look-ahead work reaches that of some 64 passes over the
+    // clauses, and each time again at twice the backtracks and work of the
+    // last turn, letting it go on until its own work reaches a quarter of
+    // the look-ahead work of the search so far, so that the two together
+    // cost little more than the search alone. Once satDecide found no model,
+    // the search stops (refuted); once it found one, the search goes on to
+    // its own model, or stops at once when no model is wanted. 0: satDecide
+    // answers before the search, without a limit; negative: never asked
+    // (tests compare the search alone).
+    int64_t decideAfterBacktracks = 32;
+    int64_t backtracks = 0;     // of the current search
+    int64_t searchWork = 0;     // look-ahead work of the current search, all steps
+    int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
+    int64_t nextDecideWork = 0;  // search work at which satDecide is asked next
+    bool decideStarted = false;  // satDecide was asked in the current search
+    int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
+    bool modelWanted = true;    // the caller of satSolve reads a model
+    bool refuted = false;       // the search stopped on satDecide's answer 0
+    bool proved = false;        // the search stopped on satDecide's answer 1
+
     int32_t negative(int32_t v) const { return variableCount + v; }
     int32_t variableOf(int32_t literal) const {
         return literal < variableCount ? literal : literal - variableCount;
@@ -116,6 +142,46 @@ struct SATSOLVER {
 
 extern SATSOLVER satState;
 
+// The state of satDecide, process-wide like satState and kept at capacity.
+// Clause c of the decider has the literal codes literals[start[c] ..
+// start[c + 1]): the clauses of satState first, then the learnt ones.
+struct SATDECIDER {
+    std::vector<int32_t> start;
+    std::vector<int32_t> literals;
+    // Two watches per clause of two or more literals: watch 2c + k is on
+    // the literal at position watchPosition[2c + k] of clause c; the watches
+    // on literal code l are linked from watchHead[l] through watchNext.
+    std::vector<int32_t> watchPosition;
+    std::vector<int32_t> watchNext;
+    std::vector<int32_t> watchHead;
+
+    // Per variable.
+    std::vector<int8_t> assignment;  // 1 true, 0 false, -1 unassigned
+    std::vector<int32_t> level;      // decision level of the assignment
+    std::vector<int32_t> reason;     // clause that forced it, -1 for a decision or a unit
+    std::vector<uint8_t> seen;       // scratch of the conflict analysis
+    std::vector<uint8_t> phase;      // value last held, tried first when decided
+    std::vector<double> activity;    // raised by each conflict the variable takes part in
+    std::vector<int32_t> heap;       // unassigned variables (and some assigned), by activity
+    std::vector<int32_t> heapIndex;  // position in heap, -1 when absent
+
+    std::vector<int32_t> trail;       // assigned variables in order
+    std::vector<int32_t> levelStart;  // trail length when each decision level began
+    int32_t propagated = 0;           // trail entries whose false literal was propagated
+    std::vector<int32_t> learnt;      // scratch: the clause being learnt
+    double increment = 1.0;           // current activity bump
+    int64_t restarts = 0;             // restarts so far
+    int64_t untilRestart = 0;         // conflicts left before the next restart
+
+    // Work of the last call.
+    int64_t conflicts = 0;
+    int64_t decisions = 0;
+    int64_t propagations = 0;  // literals whose watches were visited
+    int64_t work = 0;          // watches visited plus clause literals scanned for a new watch
+};
+
+extern SATDECIDER satDecider;
+
 // The clauses: each rule gives its head atoms as positive literals (head
 // order) followed by every body literal, whatever its sign, as a negative
 // literal; each constraint gives its literals as negative literals. Rules come
@@ -129,11 +195,25 @@ extern SATSOLVER satState;
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model);
 
+// The same over clauses placed directly in satState: variableCount, and
+// clauseStart and clauseLiterals as described there (clauseStart holds one
+// entry more than there are clauses). When satisfiable and model is given,
+// it is overwritten with one byte per variable: 1 when the search made it
+// true. satSolve gives the same answer and model on the same clauses.
+bool satSolveClauses(std::vector<uint8_t>* model);
+
 // Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
 // builds clauses and occurrence lists and propagates the unit clauses.
 // Returns 1, or -1 on a conflict at the root (an empty clause is one).
 int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
                     const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom);
+
+// Whether the clauses loaded into satState have a model, by clause learning
+// over watched literals (satDecider); reads only the clauses. start:
+// begin afresh, otherwise go on from where the last call stopped. Returns 1
+// (a model exists), 0 (none) or -1 when its work (satDecider.work, counted
+// from the fresh start) reached workLimit without an answer.
+int satDecide(bool start, int64_t workLimit);
 
 // Searches from the state the root propagation left.
 void satSearch();

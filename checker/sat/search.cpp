@@ -2,6 +2,7 @@
 // trials), chronological backtracking and the search loop.
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 #include "checker/sat/satinternal.h"
 #include "checker/sat/satsolver.h"
@@ -89,8 +90,52 @@ bool satBacktrack() {
     return false;
 }
 
+namespace {
+
+// Asks satDecide (afresh when start); true when its answer ends the search.
+bool settledByDecide(SATSOLVER& s, bool start, int64_t workLimit) {
+    s.decided = satDecide(start, workLimit);
+    s.refuted = s.decided == 0;
+    s.proved = s.decided == 1 && !s.modelWanted;
+    return s.refuted || s.proved;
+}
+
+// Asks satDecide when its turn has come: at the backtrack number
+// decideAfterBacktracks, or once the look-ahead work of the search reaches
+// nextDecideWork, and each time again at twice the backtracks and work of
+// the last turn. True when the answer ends the search.
+bool settledOnTurn(SATSOLVER& s) {
+    if (s.decideAfterBacktracks <= 0 || s.decided >= 0) return false;
+    if (s.backtracks < s.nextDecide && s.searchWork + s.lookaheadWork < s.nextDecideWork) return false;
+    bool start = !s.decideStarted;
+    s.decideStarted = true;
+    int64_t work = s.searchWork + s.lookaheadWork;
+    s.nextDecide = std::max(2 * s.backtracks, s.decideAfterBacktracks);
+    s.nextDecideWork = std::max(2 * work, s.nextDecideWork);
+    return settledByDecide(s, start, work / 4);
+}
+
+// Counts a backtrack of the search; true when satDecide, asked on its turn,
+// ended the search.
+bool settledAtBacktrack(SATSOLVER& s) {
+    ++s.backtracks;
+    return settledOnTurn(s);
+}
+
+}  // namespace
+
 void satSearch() {
     SATSOLVER& s = satState;
+    s.backtracks = 0;
+    s.searchWork = 0;
+    s.lookaheadWork = 0;
+    s.nextDecide = s.decideAfterBacktracks;
+    // The work of some 64 look-ahead passes over every clause literal.
+    s.nextDecideWork = 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount);
+    s.decideStarted = false;
+    s.decided = -1;
+    s.refuted = s.proved = false;
+    if (s.decideAfterBacktracks == 0 && settledByDecide(s, true, INT64_MAX)) return;
     s.unitCount = 0;
     std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
     s.probeCounter = 0;
@@ -111,7 +156,9 @@ void satSearch() {
         case CHOOSE: {
             int32_t trailBefore = s.trailTop;
             int chosen = satChooseBranchVariable();
-            if (chosen > 0) {
+            if (chosen >= 0 && settledOnTurn(s)) {
+                step = STOP;
+            } else if (chosen > 0) {
                 step = PROPAGATE;
             } else if (chosen == 0) {
                 // Nothing left to decide. When the step assigned nothing
@@ -119,6 +166,8 @@ void satSearch() {
                 // unsatisfied this assignment fails.
                 bool stuck = s.trailTop == trailBefore && s.satisfiedCount != s.clausesToSatisfy;
                 step = stuck ? CONFLICT : PROPAGATE;
+            } else if (settledAtBacktrack(s)) {
+                step = STOP;
             } else {
                 satBacktrack();
                 step = satPropagate() < 0 ? CONFLICT : CHECK;
@@ -126,6 +175,10 @@ void satSearch() {
             break;
         }
         case CONFLICT:
+            if (settledAtBacktrack(s)) {
+                step = STOP;
+                break;
+            }
             satBacktrack();
             step = s.trailTop == 0 || s.satisfiedCount == s.clausesToSatisfy ? STOP : NEXT;
             break;

@@ -2,6 +2,7 @@
 // against a brute-force checker on random small clause sets, and on large sets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -392,6 +393,199 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     satState.lookaheadBudget = savedBudget;
     EXPECT_GT(satisfiable, 20);
     EXPECT_LT(satisfiable, 130);
+}
+
+// The look-ahead search on its own, with its model when satisfiable.
+bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
+    int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = -1;
+    bool result = solveChecked(n, cnf, model);
+    satState.decideAfterBacktracks = saved;
+    return result;
+}
+
+// Clause learning answers every call, and the look-ahead search then finds the
+// model: against exhaustive enumeration and against the look-ahead search on
+// its own, the verdict is the same with and without a model slot, and the
+// model is exactly the one the search alone returns. Rows fix seeds and
+// shapes; short clauses make root units, repeated literals and tautologies
+// common, longer ones conflicts deep in the search.
+TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
+    struct SHAPE {
+        uint32_t seed;
+        int32_t minVariables, maxVariables;
+        int32_t clausesPerVariableTimes10;
+        int32_t minLength, maxLength;
+        int32_t instances;
+    };
+    const std::vector<SHAPE> shapes = {
+        {101, 1, 6, 20, 1, 2, 800},    // tiny, units and binaries
+        {102, 4, 12, 43, 3, 3, 800},   // 3-SAT near the threshold
+        {103, 6, 16, 25, 2, 4, 800},   // mixed lengths
+        {104, 8, 16, 90, 4, 6, 400},   // long clauses near their threshold
+        {105, 2, 5, 60, 1, 5, 600},    // few variables: repeats and tautologies
+    };
+    // Clause learning asked before the search, at its first and second
+    // backtrack, and at the default.
+    const int64_t saved = satState.decideAfterBacktracks;
+    const int64_t askAfter[] = {0, 1, 2, saved};
+    int32_t satisfiable = 0, total = 0;
+    for (const SHAPE& shape : shapes) {
+        std::mt19937 random(shape.seed);
+        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
+        for (int32_t k = 0; k < shape.instances; ++k) {
+            int32_t n = size(random);
+            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
+            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
+            bool expected = bruteForce(n, cnf);
+            ATOMFLAGS searchModel;
+            ASSERT_EQ(searchOnly(n, cnf, &searchModel), expected) << "seed " << shape.seed << " instance " << k;
+            for (int64_t after : askAfter) {
+                satState.decideAfterBacktracks = after;
+                ATOMFLAGS model;
+                ASSERT_EQ(solveChecked(n, cnf, &model), expected) << "seed " << shape.seed << " instance " << k;
+                ASSERT_EQ(model, searchModel) << "seed " << shape.seed << " instance " << k << " after " << after;
+            }
+            satState.decideAfterBacktracks = saved;
+            PROBLEM p = encode(n, cnf);
+            ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected)
+                << "seed " << shape.seed << " instance " << k;
+            satisfiable += expected;
+            ++total;
+        }
+    }
+    EXPECT_GT(satisfiable, total / 5);
+    EXPECT_LT(satisfiable, total * 4 / 5);
+}
+
+// Clause learning answering alone (asked before the search) agrees with
+// the search on random 3-SAT near the threshold, where it backjumps and
+// restarts, and refutes the pigeonhole sets; asked at the first backtrack,
+// it leaves the search's model as it is.
+TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
+    const int64_t saved = satState.decideAfterBacktracks;
+    std::mt19937 random(29);
+    int32_t satisfiable = 0, learnt = 0;
+    for (int32_t k = 0; k < 120; ++k) {
+        int32_t n = 40 + k % 50;
+        CNF cnf = randomCnf(random, n, n * 43 / 10, 3, 3);
+        ATOMFLAGS searchModel, model;
+        bool expected = searchOnly(n, cnf, &searchModel);
+        PROBLEM p = encode(n, cnf);
+        satState.decideAfterBacktracks = 0;
+        ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected) << "instance " << k;
+        ASSERT_EQ(satState.proved || satState.refuted, true) << "instance " << k;
+        learnt += satDecider.conflicts > 0;
+        satState.decideAfterBacktracks = 1;
+        ASSERT_EQ(solveChecked(n, cnf, &model), expected) << "instance " << k;
+        ASSERT_EQ(model, searchModel) << "instance " << k;
+        satisfiable += expected;
+    }
+    EXPECT_GT(satisfiable, 20);
+    EXPECT_LT(satisfiable, 100);
+    EXPECT_GT(learnt, 60);
+    satState.decideAfterBacktracks = 0;
+    for (int32_t holes = 2; holes <= 6; ++holes) {
+        CNF cnf = pigeonhole(holes + 1, holes);
+        PROBLEM p = encode((holes + 1) * holes, cnf);
+        EXPECT_FALSE(satSolve(p.rules, p.constraints, &p.set, nullptr)) << holes << " holes";
+        EXPECT_TRUE(satState.refuted);
+    }
+    satState.decideAfterBacktracks = saved;
+}
+
+// Two copies of one random circuit of and- and xor-gates over the same
+// inputs whose outputs must differ: the look-ahead search alone backtracks
+// hundreds of times; asked at the 32nd backtrack, clause learning refutes the
+// set within its first grants.
+TEST(SatDecide, RefutesCircuitEquivalenceEarly) {
+    const int32_t inputs = 18, gates = 400;
+    std::mt19937 random(5);
+    std::vector<std::array<int32_t, 3>> gate;
+    for (int32_t g = 0; g < gates; ++g) {
+        std::uniform_int_distribution<int32_t> pick(0, inputs + g - 1);
+        int32_t left = pick(random), right = pick(random);
+        gate.push_back({left, right, int32_t(random() % 2)});
+    }
+    CNF cnf;
+    int32_t output[2] = {0, 0};
+    for (int32_t copy = 0; copy < 2; ++copy) {
+        std::vector<int32_t> variable(size_t(inputs + gates));
+        for (int32_t i = 0; i < inputs; ++i) variable[size_t(i)] = i + 1;
+        for (int32_t g = 0; g < gates; ++g) {
+            int32_t z = inputs + copy * gates + g + 1;
+            int32_t a = variable[size_t(gate[size_t(g)][0])], b = variable[size_t(gate[size_t(g)][1])];
+            variable[size_t(inputs + g)] = z;
+            if (gate[size_t(g)][2]) {
+                cnf.insert(cnf.end(), {{-z, a}, {-z, b}, {z, -a, -b}});
+            } else {
+                cnf.insert(cnf.end(), {{-z, a, b}, {-z, -a, -b}, {z, -a, b}, {z, a, -b}});
+            }
+        }
+        output[copy] = variable[size_t(inputs + gates - 1)];
+    }
+    cnf.push_back({output[0], output[1]});
+    cnf.push_back({-output[0], -output[1]});
+    const int32_t n = inputs + 2 * gates;
+
+    EXPECT_FALSE(searchOnly(n, cnf, nullptr));
+    const int64_t alone = satState.backtracks;
+    EXPECT_FALSE(solveChecked(n, cnf));
+    EXPECT_TRUE(satState.refuted);
+    EXPECT_GT(alone, 4 * satState.backtracks);
+    EXPECT_LE(satState.backtracks, 4 * satState.decideAfterBacktracks);
+}
+
+// Pairs a <-> b that exclude each other, under a clause demanding one of all
+// the atoms: the look-ahead search alone refutes them with one backtrack,
+// forcing one pair per branching step after a look-ahead pass; asked once
+// the search's look-ahead work has grown, clause learning refutes the set
+// with one conflict per pair.
+TEST(SatDecide, RefutesExcludedPairsAfterLittleLookahead) {
+    const int32_t pairs = 5000, n = 2 * pairs;
+    CNF cnf(1);
+    for (int32_t v = 1; v <= n; ++v) cnf[0].push_back(v);
+    for (int32_t a = 1; a < n; a += 2) cnf.insert(cnf.end(), {{-a, -(a + 1)}, {a + 1, -a}, {a, -(a + 1)}});
+
+    EXPECT_FALSE(searchOnly(n, cnf, nullptr));
+    EXPECT_LE(satState.backtracks, 1);
+    const int64_t alone = satState.searchWork;
+    EXPECT_FALSE(solveChecked(n, cnf));
+    EXPECT_TRUE(satState.refuted);
+    EXPECT_LE(satDecider.conflicts, pairs + 1);
+    EXPECT_GT(alone, 8 * satState.searchWork);
+}
+
+// The work of clause learning grows linearly on an implication cycle with a
+// clause over three of its atoms (satisfiable), and on a chain whose start
+// and middle both imply its end, which excludes both while a clause demands
+// one of them (unsatisfiable): twice the variables, about twice the
+// literals propagated.
+TEST(SatDecide, PropagationWorkGrowsLinearly) {
+    const int64_t saved = satState.decideAfterBacktracks;
+    satState.decideAfterBacktracks = 0;
+    auto work = [](int32_t n, bool chain) {
+        CNF cnf;
+        if (chain) {
+            for (int32_t i = 1; i < n; ++i) cnf.push_back({-i, i + 1});
+            cnf.push_back({1, n / 2});
+            cnf.push_back({-1, -n});
+            cnf.push_back({-(n / 2), -n});
+        } else {
+            cnf.push_back({1, n / 2, n});
+            for (int32_t i = 1; i <= n; ++i) cnf.push_back({-i, i % n + 1});
+        }
+        PROBLEM p = encode(n, cnf);
+        EXPECT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), !chain);
+        EXPECT_TRUE(satState.proved || satState.refuted);
+        return satDecider.propagations;
+    };
+    for (bool chain : {false, true}) {
+        int64_t small = work(20000, chain), large = work(40000, chain);
+        EXPECT_GE(small, 20000) << chain;
+        EXPECT_LE(large, 2 * small + 8) << chain;
+    }
+    satState.decideAfterBacktracks = saved;
 }
 
 // Unfounded-set shaped clause sets: a clause over the atoms to check, and
