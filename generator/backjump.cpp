@@ -87,6 +87,14 @@ void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
         failAll();
         return;
     }
+    // Where walks hardly ever let a level be skipped, they only cost: the
+    // rest of the run backtracks chronologically (every level set kept so
+    // far stays true).
+    if (++conflictWalks >= 8192 && levelsSkipped * 256 < conflictWalks) {
+        backjumpingOn = false;
+        failAll();
+        return;
+    }
     failPrefix = 1;
     failLevels.clear();
     if (++atomStamp == 0) {

@@ -367,6 +367,7 @@ public:
     uint32_t levelStamp = 0, atomStamp = 0;
     std::vector<int32_t> walkStack;
     uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
+    uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
 
     // ---- Backjumping (backjump.cpp) ----
     // Sizes the per-atom records of a run.

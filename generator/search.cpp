@@ -42,6 +42,7 @@ void MODELGENERATOR::computeAnswerSets() {
         // Cost bounds change with the answer sets found: a conflict with one
         // has no reason that lasts, so optimisation backtracks chronologically.
         backjumpingOn = settings.backjumping && !weakConstraintsPresent && groundWeakConstraints->empty();
+        conflictWalks = levelsSkipped = 0;
         if (!settings.useHeuristics) buildOfferIndex();
         startLookaheadCache();
         interpretation.recording = true;
