@@ -44,6 +44,29 @@ struct REASONWALK {
         if (r.body)
             for (const GROUNDLITERAL& l : r.body->literals) visit(l.atom, limit);
     }
+    // The literal assigned before limit, on the lowest level, that keeps r
+    // from supporting h in an answer set: another head atom true or
+    // must-be-true, or a false body literal. Every atom of r assigned before
+    // limit when there is none.
+    void visitBlocker(const GROUNDRULE& r, int32_t h, uint32_t limit) {
+        int32_t best = -1;
+        auto consider = [&](int32_t y) {
+            if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
+        };
+        for (ATOMID y : *r.head)
+            if (y != h && isTrueOrMustBeTrue(I.values[y])) consider(y);
+        if (r.body) {
+            const auto& ls = r.body->literals;
+            for (size_t i = 0; i < ls.size(); ++i) {
+                const int32_t v = I.values[ls[i].atom];
+                if (i < r.body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[i].atom);
+            }
+        }
+        if (best >= 0)
+            visit(best, limit);
+        else
+            visitRule(r, limit);
+    }
     // What item names; self is the atom whose reason it is (-1 in a
     // conflict), limit the atomLog position of that atom's assignment.
     void expand(REASON item, int32_t self, uint32_t limit) {
@@ -56,7 +79,7 @@ struct REASONWALK {
             break;
         case REASON_SUPPORT:
             visit(item.data, limit);
-            for (const GROUNDRULE* r : g.headOccurrences[item.data]) visitRule(*r, limit);
+            for (const GROUNDRULE* r : g.headOccurrences[item.data]) visitBlocker(*r, item.data, limit);
             break;
         case REASON_ATOM: visit(item.data, limit); break;
         default: raisePrefix(self >= 0 ? g.assignLevel[self] : g.level); break;
