@@ -4,6 +4,7 @@
 // and the level sets the complements keep.
 #include <algorithm>
 
+#include "checker/modelchecker.h"
 #include "generator/modelgenerator.h"
 
 namespace veltra {
@@ -141,6 +142,55 @@ void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
         // depending on every level).
         if (I.values[x] == TV_TRUE) walk.expand(upgradeReasonOf[x], -1, NO_LIMIT);
     }
+}
+
+void MODELGENERATOR::collectUnfoundedSetLevels(const INTERPRETATION& I) {
+    // The set's true atom on the lowest level, and for each rule with a head
+    // atom in the set one literal on the lowest level that keeps it from
+    // supporting the set: a head atom outside the set true, a positive body
+    // atom false, a negated one true (none needed with a positive body atom
+    // inside the set). While they hold the set stays unfounded, so no answer
+    // set contains the atom.
+    conflictSeeds.clear();
+    const int32_t atoms = int32_t(std::min(unfoundedSet.size(), I.values.size()));
+    int32_t member = -1;
+    for (int32_t a = 0; a < atoms; ++a) {
+        if (!unfoundedSet[a]) continue;
+        if (checkerTrue(I.values[a]) && (member < 0 || assignLevel[a] < assignLevel[member])) member = a;
+        for (const GROUNDRULE* r : headOccurrences[a]) {
+            int32_t best = -1;
+            bool inside = false;
+            auto consider = [&](int32_t y) {
+                if (best < 0 || assignLevel[y] < assignLevel[best]) best = y;
+            };
+            for (ATOMID h : *r->head)
+                if (!unfoundedSet[h] && checkerTrue(I.values[h])) consider(h);
+            if (r->body) {
+                const auto& ls = r->body->literals;
+                for (size_t i = 0; i < ls.size(); ++i) {
+                    const int32_t y = ls[i].atom, v = I.values[y];
+                    if (i < r->body->firstNegative) {
+                        if (unfoundedSet[y]) inside = true;
+                        if (checkerFalse(v)) consider(y);
+                    } else if (checkerTrue(v)) {
+                        consider(y);
+                    }
+                }
+            }
+            if (inside) continue;
+            if (best < 0) {  // the rule supports the set: no reason found
+                failAll();
+                return;
+            }
+            conflictSeeds.push_back(REASON{REASON_ATOM, best});
+        }
+    }
+    if (member < 0) {
+        failAll();
+        return;
+    }
+    conflictSeeds.push_back(REASON{REASON_ATOM, member});
+    collectConflictLevels(I);
 }
 
 int32_t MODELGENERATOR::failTop() const {

@@ -376,6 +376,9 @@ public:
     // and failLevels (every level up to the current one when unknown or
     // without backjumping).
     void collectConflictLevels(const INTERPRETATION& interpretation);
+    // A candidate the model checker rejected with unfoundedSet: the levels
+    // its rejection rests on (every level when the set gives no reason).
+    void collectUnfoundedSetLevels(const INTERPRETATION& interpretation);
     // The last failure depends on every level up to the current one.
     void failAll() {
         failPrefix = level;

@@ -207,7 +207,10 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // Forward partial check, only where head cycles make stability doubtful.
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && settings.partialChecksForwards && !checkAtomList.empty() &&
         !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel)) {
-        failAll();
+        if (backjumpingOn && unfoundedSetFound)
+            collectUnfoundedSetLevels(I);
+        else
+            failAll();
         return false;
     }
 
@@ -240,7 +243,12 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // Nothing left to choose: the interpretation is a candidate.
     if (!f.found) {
         checkCandidate(I);
-        failAll();  // an answer set, or a rejection without reasons
+        // A rejection by an unfounded set rests on the literals that keep
+        // it unfounded; an answer set or another rejection on every level.
+        if (backjumpingOn && searchState == 2 && unfoundedSetFound)
+            collectUnfoundedSetLevels(I);
+        else
+            failAll();
         return LEVEL_ENDED;
     }
 
@@ -290,7 +298,10 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
         if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
             searchState = 0;
         } else if (backtrackingCheckFails(I)) {
-            failAll();
+            if (backjumpingOn && unfoundedSetFound)
+                collectUnfoundedSetLevels(I);
+            else
+                failAll();
             return false;
         } else {
             lastPassedCheckLevel = uint32_t(f.L);

@@ -173,4 +173,42 @@ TEST(Backjumping, IrrelevantLevelsAreSkipped) {
     }
 }
 
+// 2QBF "exists x forall y" by saturation: the model checker rejects the
+// candidates, and a rejection rests only on the x literals that keep its
+// unfounded set unfounded, so levels of other x are skipped: the same answer
+// sets with fewer choice points.
+TEST(Backjumping, ModelCheckRejectionsSkipLevels) {
+    const CHILDRUN run = runCaptured([] {
+        RANDOM r{1};
+        std::ostringstream text;
+        const int n = 12;
+        for (int i = 1; i <= n; ++i)
+            text << "x" << i << " v nx" << i << ".\ny" << i << " v ny" << i << ".\ny" << i << " :- w.\nny" << i
+                 << " :- w.\n";
+        for (int k = 0; k < 70; ++k) {
+            text << "w :- " << (r.below(2) ? "x" : "nx") << 1 + r.below(n);
+            for (int l = 0; l < 3; ++l) text << ", " << (r.below(2) ? "y" : "ny") << 1 + r.below(n);
+            text << ".\n";
+        }
+        text << ":- not w.\n";
+        groundProgram(text.str(), true);
+        for (bool heuristics : {true, false}) {
+            const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
+            std::printf("%d %zu %u %u\n", int(on.answerSets == off.answerSets), on.answerSets.size(),
+                        on.choicePoints, off.choicePoints);
+        }
+        std::fflush(stdout);
+    });
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    for (int k = 0; k < 2; ++k) {
+        int same = 0;
+        size_t answerSets = 0;
+        unsigned on = 0, off = 0;
+        ASSERT_TRUE(lines >> same >> answerSets >> on >> off) << run.out;
+        EXPECT_EQ(same, 1) << run.out;
+        EXPECT_LT(on, off) << run.out;
+    }
+}
+
 }  // namespace veltra
