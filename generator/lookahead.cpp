@@ -313,6 +313,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         keepLookahead(slot, I, logStart);
     else
         kept.unkeptLookahead = true;
+    const int32_t failureSet = ok ? -1 : lookaheadFailureSet(I);
 
     // Undo everything the lookahead changed.
     --level;
@@ -322,21 +323,28 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
 
     // A failed assumption proves its complement.
-    if (!ok) pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
+    if (!ok) {
+        pendingComplements.push(EVENT{assumeFalse ? TV_MUSTBETRUE : TV_FALSE, a});
+        pendingComplementSets.push(EVENT{failureSet, a});
+    }
     return !ok;
 }
 
 bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
     while (!pendingComplements.empty()) {
         const EVENT e = pendingComplements.pop();
+        const int32_t set = pendingComplementSets.pop().value;
+        const REASON why = set >= 0 ? REASON{REASON_COMPLEMENT, set} : REASON();
         const int32_t v = I.values[e.atom];
         if (v == TV_UNDEFINED) {
             if (e.value == TV_FALSE)
-                setFalse(e.atom, I);
+                setFalse(e.atom, I, why);
             else
-                setMustBeTrue(e.atom, I);
+                setMustBeTrue(e.atom, I, why);
         } else if ((e.value == TV_FALSE) != (v == TV_FALSE)) {
             pendingComplements.clear();
+            pendingComplementSets.clear();
+            conflictSeeds.assign({why, REASON{REASON_ATOM, e.atom}});
             return false;
         }
     }

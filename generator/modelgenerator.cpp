@@ -263,6 +263,7 @@ bool MODELGENERATOR::startRun(INTERPRETATION& I, bool forSearch) {
     level = 0;
     checkAtoms = std::make_unique<ATOMFLAGS>(groundAtomCount, 0);
     checkAtomList.clear();
+    startReasons();
     initTimer.start();
     initDataStructures(I);
     initTimer.stop();
@@ -321,14 +322,15 @@ void MODELGENERATOR::markForCheck(int32_t atom) {
 
 void MODELGENERATOR::assignChoice(int32_t atom, int32_t value, INTERPRETATION& I) {
     assert(I.values[atom] == TV_UNDEFINED);
+    const REASON choice{REASON_CHOICE, 0};
     switch (value) {
     case TV_ASSUMED:
-        setTrueDirectly(atom, I);
+        setTrueDirectly(atom, I, choice);
         markForCheck(atom);
         if (inHeadCycleComponent(atom)) ++currentInfo.madeTrueInHeadCycles;
         break;
-    case TV_MUSTBETRUE: setMustBeTrue(atom, I); break;
-    default: setFalse(atom, I); break;
+    case TV_MUSTBETRUE: setMustBeTrue(atom, I, choice); break;
+    default: setFalse(atom, I, choice); break;
     }
 }
 

@@ -222,12 +222,43 @@ struct SEARCHSETTINGS {
     bool printFacts = true;             // OPTIONS.printFacts ("-det" output)
     bool satLike = false;               // satLike ("-det" output)
     bool countLevels = false;           // statsLevel STATS_DETAILED: count the visits of each level
+    bool backjumping = true;            // skip levels a failure does not depend on (off: chronological)
     NAMESET outputFilter;               // outputFilter ("-det" output)
     NAMESET positiveOutputFilter;       // positiveOutputFilter ("-det" output)
 };
 
 // The values the option record and the globals hold now.
 SEARCHSETTINGS searchSettingsFromOptions();
+
+// Why an atom holds its value, for backjumping: the choice levels a conflict
+// depends on are found by following reasons back to choices. A value whose
+// reason is unknown depends on every level up to its own.
+//   REASON_RULE, REASON_CONSTRAINT: the other atoms of that rule or
+//   constraint (data: its index); REASON_SUPPORT: atom data and the atoms of
+//   the rules with data in the head (data lost its last support, or its
+//   single support forced the value); REASON_COMPLEMENT: a failed branch or
+//   lookahead, whose levels are levelSets[data]; REASON_ATOM: atom data
+//   itself (conflicts only).
+enum : int32_t {
+    REASON_UNKNOWN,
+    REASON_CHOICE,
+    REASON_COMPLEMENT,
+    REASON_RULE,
+    REASON_CONSTRAINT,
+    REASON_SUPPORT,
+    REASON_ATOM
+};
+struct REASON {
+    int32_t kind = REASON_UNKNOWN;
+    int32_t data = 0;
+};
+
+// A set of choice levels: every level from 2 to prefix, and the levels at
+// [begin, end) of levelSetLevels. Level 1 has no choice and is never listed.
+struct LEVELSET {
+    int32_t prefix;
+    uint32_t begin, end;
+};
 
 // Where a level began, for undoing it.
 struct LEVELMARK {
@@ -339,6 +370,56 @@ public:
     // propagates, every computation visits every atom); set before
     // computeAnswerSets.
     bool reuseLookaheads = true;
+
+    // Backjumping. Per atom the reason of its value, the level and the
+    // atomLog position at which it was assigned (the first assignment when a
+    // must-be-true atom became true; upgradeReasonOf holds why it did). A
+    // level set is kept for each complement of a failed branch or lookahead,
+    // while its level lasts. failPrefix and failLevels are the levels the
+    // last failure depends on, conflictSeeds what the last conflict of
+    // propagateEvents consisted of (empty: unknown).
+    bool backjumpingOn = false;
+    std::vector<REASON> reasonOf, upgradeReasonOf;
+    std::vector<int32_t> assignLevel;
+    std::vector<uint32_t> assignStamp;
+    std::vector<REASON> conflictSeeds;
+    std::vector<LEVELSET> levelSets;
+    std::vector<int32_t> levelSetLevels;
+    EVENTQUEUE pendingComplementSets;  // parallel to pendingComplements: level set or -1, atom
+    int32_t failPrefix = 0;
+    std::vector<int32_t> failLevels;
+    std::vector<uint32_t> levelSeen, atomSeen;  // walk marks
+    uint32_t levelStamp = 0, atomStamp = 0;
+    std::vector<int32_t> walkStack;
+    uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
+    uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
+
+    // ---- Backjumping (backjump.cpp) ----
+    // Sizes the per-atom records of a run.
+    void startReasons();
+    // The levels the conflict in conflictSeeds depends on, into failPrefix
+    // and failLevels (every level up to the current one when unknown or
+    // without backjumping).
+    void collectConflictLevels(const INTERPRETATION& interpretation);
+    // A candidate the model checker rejected with unfoundedSet: the levels
+    // its rejection rests on (every level when the set gives no reason).
+    void collectUnfoundedSetLevels(const INTERPRETATION& interpretation);
+    // The last failure depends on every level up to the current one.
+    void failAll() {
+        failPrefix = level;
+        failLevels.clear();
+    }
+    // The highest level the last failure depends on (1 or less: none).
+    int32_t failTop() const;
+    // Keeps the last failure's levels below top as a level set; its index.
+    // pre: failTop() <= top.
+    int32_t keepFailLevels(int32_t top);
+    // A failed lookahead on its own level: the level set its complement
+    // rests on, -1 without backjumping.
+    int32_t lookaheadFailureSet(const INTERPRETATION& interpretation);
+    void noteConflict(int32_t kind, int32_t data) { conflictSeeds.push_back(REASON{kind, data}); }
+    int32_t ruleIndex(const GROUNDRULE& r) const { return int32_t(&r - groundRules->data()); }
+    int32_t constraintIndex(const GROUNDCONSTRAINT& c) const { return int32_t(&c - groundConstraints->data()); }
 
     // Lookahead results kept across levels: the record of each assumption
     // (atom false, true, must-be-true), reused while nothing its propagation
@@ -642,10 +723,10 @@ public:
     // empty; false on a conflict, with every change made so far left for the
     // caller to undo with its level.
     bool propagateEvents(INTERPRETATION& interpretation);
-    void setFalse(int32_t atom, INTERPRETATION& interpretation);
-    void setMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
-    void setTrueDirectly(int32_t atom, INTERPRETATION& interpretation);
-    void setSupported(int32_t atom, INTERPRETATION& interpretation);
+    void setFalse(int32_t atom, INTERPRETATION& interpretation, REASON why = REASON());
+    void setMustBeTrue(int32_t atom, INTERPRETATION& interpretation, REASON why = REASON());
+    void setTrueDirectly(int32_t atom, INTERPRETATION& interpretation, REASON why = REASON());
+    void setSupported(int32_t atom, INTERPRETATION& interpretation, REASON why = REASON());
     bool onFalse(int32_t atom, INTERPRETATION& interpretation);
     bool onMustBeTrue(int32_t atom, INTERPRETATION& interpretation);
     bool onTrueSupported(int32_t atom, INTERPRETATION& interpretation);
@@ -697,6 +778,11 @@ private:
     void setSupport(int32_t atom, int32_t value) {
         supportTrail.push(level, &supportCount[atom]);
         supportCount[atom] = value;
+    }
+    void noteAssignment(int32_t atom, REASON why, const INTERPRETATION& interpretation) {
+        reasonOf[atom] = why;
+        assignLevel[atom] = level;
+        assignStamp[atom] = uint32_t(interpretation.atomLog.size());
     }
     void logAssignment(int32_t atom, INTERPRETATION& interpretation) {
         if (interpretation.recording) interpretation.atomLog.push_back(ATOMLOGENTRY{atom, interpretation.values[atom]});

@@ -18,15 +18,17 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
         ++currentInfo.madeMustBeTrueSupport3;
 }
 
-void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I) {
+void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.atomsDecided;
+    noteAssignment(atom, why, I);
     logAssignment(atom, I);
     I.values[atom] = TV_FALSE;
     eventQueue.push(EVENT{TV_FALSE, atom});
 }
 
-void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I) {
+void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.atomsDecided;
+    noteAssignment(atom, why, I);
     ++currentInfo.madeMustBeTrue;
     countMustBeTrueSupport(atom);
     logAssignment(atom, I);
@@ -35,15 +37,17 @@ void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I) {
     eventQueue.push(EVENT{TV_MUSTBETRUE, atom});
 }
 
-void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I) {
+void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.atomsDecided;
+    noteAssignment(atom, why, I);
     logAssignment(atom, I);
     I.values[atom] = TV_ASSUMED;
     eventQueue.push(EVENT{TV_ASSUMED, atom});
 }
 
-void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I) {
+void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.madeTrue;
+    upgradeReasonOf[atom] = why;  // the level and reason of must-be-true stay
     if (supportCount[atom] == 2)
         ++currentInfo.madeTrueSupport2;
     else if (supportCount[atom] == 3)
@@ -81,6 +85,7 @@ bool MODELGENERATOR::someWeakConstraintCanExceed(const COSTVECTOR& cost) const {
 }
 
 bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
+    conflictSeeds.clear();
     for (;;) {
         costRaised = false;
         while (!eventQueue.empty()) {
@@ -104,6 +109,7 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
             const bool ok = computeUnfoundedSet(c, I);
             gusQueued[c] = 0;
             if (!ok) {
+                conflictSeeds.clear();  // the unfounded-set step gives no reasons
                 gusComponentQueue.erase(gusComponentQueue.begin(), gusComponentQueue.begin() + ptrdiff_t(k + 1));
                 conflictCleanup();
                 return false;
@@ -127,18 +133,22 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
 bool MODELGENERATOR::constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& I) {
     const uint32_t open = openPos(c) + openNeg(c);
     if (open >= 2) return true;
-    if (open == 0) return false;  // every literal holds
+    const REASON why{REASON_CONSTRAINT, constraintIndex(c)};
+    if (open == 0) {  // every literal holds
+        conflictSeeds.push_back(why);
+        return false;
+    }
     const auto& ls = c.body.literals;
     if (openPos(c) == 1) {
         for (size_t i = 0; i < c.body.firstNegative; ++i)
             if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setFalse(ls[i].atom, I);
+                setFalse(ls[i].atom, I, why);
                 break;
             }
     } else {
         for (size_t i = c.body.firstNegative; i < ls.size(); ++i)
             if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setMustBeTrue(ls[i].atom, I);
+                setMustBeTrue(ls[i].atom, I, why);
                 break;
             }
     }
@@ -193,10 +203,14 @@ bool MODELGENERATOR::supportStep(GROUNDRULE& rule, INTERPRETATION& I) {
     const int32_t h = hs[k];
     // h has no other support, and a second must-be-true head atom will take
     // this rule's support away.
-    if (supportCount[h] == 1 && mustBeTrueHead(rule) > 1) return false;
+    if (supportCount[h] == 1 && mustBeTrueHead(rule) > 1) {
+        noteConflict(REASON_RULE, ruleIndex(rule));
+        noteConflict(REASON_SUPPORT, h);
+        return false;
+    }
     for (size_t j = k + 1; j < hs.size(); ++j)
         if (isTrueValue(I.values[hs[j]])) return true;
-    setSupported(h, I);
+    setSupported(h, I, REASON{REASON_RULE, ruleIndex(rule)});
     if (inHeadCycleComponent(h)) ++currentInfo.madeTrueInHeadCycles;
     markForCheck(h);
     return true;
@@ -242,7 +256,10 @@ bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
     const int32_t h0 = (*rule.head)[soleTrueHead(rule) - 1];
     setSupport(h0, supportCount[h0] - 1);
     queueComponentForGUS(gdg->componentOfSlot(h0));
-    if (supportCount[h0] == 0) return false;
+    if (supportCount[h0] == 0) {
+        noteConflict(REASON_SUPPORT, h0);
+        return false;
+    }
     setCounter(soleTrueHead(rule), 0);
     return true;
 }

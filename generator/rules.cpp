@@ -26,6 +26,7 @@ bool MODELGENERATOR::propagateRule(GROUNDRULE& r, INTERPRETATION& I) {
             if (I.values[body->literals[i].atom] == TV_UNDEFINED) return body->literals[i].atom;
         return -1;
     };
+    const REASON why{REASON_RULE, ruleIndex(r)};
     if (mustBeTruePosBody(r) == 0) {
         // Every positive body atom is true or undefined.
         if (openHead(r) == 1) {
@@ -33,22 +34,23 @@ bool MODELGENERATOR::propagateRule(GROUNDRULE& r, INTERPRETATION& I) {
                 int32_t v = I.values[h];
                 if (v != TV_UNDEFINED && v != TV_MUSTBETRUE) continue;
                 if (v == TV_UNDEFINED)
-                    setTrueDirectly(h, I);
+                    setTrueDirectly(h, I, why);
                 else
-                    setSupported(h, I);
+                    setSupported(h, I, why);
                 if (inHeadCycleComponent(h)) ++currentInfo.madeTrueInHeadCycles;
                 break;
             }
             return true;
         }
         if (openPosBody(r) == 1) {
-            if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I);
+            if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I, why);
             return true;
         }
         if (openNegBody(r) == 1) {
-            if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I);
+            if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I, why);
             return true;
         }
+        conflictSeeds.push_back(why);
         return false;  // the body is true and every head atom false
     }
     // The body still waits for must-be-true atoms: what follows is only
@@ -56,19 +58,20 @@ bool MODELGENERATOR::propagateRule(GROUNDRULE& r, INTERPRETATION& I) {
     if (openHead(r) == 1) {
         for (ATOMID h : hs)
             if (I.values[h] == TV_UNDEFINED) {
-                setMustBeTrue(h, I);
+                setMustBeTrue(h, I, why);
                 break;
             }
         return true;
     }
     if (openPosBody(r) - mustBeTruePosBody(r) == 1) {
-        if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I);
+        if (int32_t a = firstUndefined(true); a >= 0) setFalse(a, I, why);
         return true;
     }
     if (openNegBody(r) == 1) {
-        if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I);
+        if (int32_t a = firstUndefined(false); a >= 0) setMustBeTrue(a, I, why);
         return true;
     }
+    conflictSeeds.push_back(why);
     return false;
 }
 
@@ -78,8 +81,10 @@ bool MODELGENERATOR::loseSupport(int32_t h, INTERPRETATION& I) {
     if (v != TV_FALSE) queueComponentForGUS(gdg->componentOfSlot(h));
     switch (supportCount[h]) {
     case 0:
-        if (v == TV_UNDEFINED) setFalse(h, I);
-        return v != TV_MUSTBETRUE;
+        if (v == TV_UNDEFINED) setFalse(h, I, REASON{REASON_SUPPORT, h});
+        if (v != TV_MUSTBETRUE) return true;
+        noteConflict(REASON_SUPPORT, h);
+        return false;
     case 1:
         if (isTrueOrMustBeTrue(v)) return forceSingleSupport(h, I);
         return true;
@@ -103,7 +108,10 @@ bool MODELGENERATOR::onRuleBodyFalse(GROUNDRULE& r, INTERPRETATION& I) {
             const int32_t h = (*r.head)[soleTrueHead(r) - 1];
             setSupport(h, supportCount[h] - 1);
             queueComponentForGUS(gdg->componentOfSlot(h));
-            if (supportCount[h] == 0) return false;  // a true atom lost its last support
+            if (supportCount[h] == 0) {  // a true atom lost its last support
+                noteConflict(REASON_SUPPORT, h);
+                return false;
+            }
             setCounter(soleTrueHead(r), 0);
         }
         return true;
@@ -140,27 +148,34 @@ bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
     assert(found);
     if (!found) return true;
     GROUNDRULE& r = *found;
-    if (mustBeTrueHead(r) >= 2) return false;
+    // Every value forced and every conflict found rests on a and the rules
+    // with a in the head.
+    const REASON why{REASON_SUPPORT, a};
+    auto fail = [&]() {
+        conflictSeeds.push_back(why);
+        return false;
+    };
+    if (mustBeTrueHead(r) >= 2) return fail();
     if (r.body)
         for (size_t i = 0; i < r.body->literals.size(); ++i)
-            if (literalFalse(*r.body, i, I)) return false;
+            if (literalFalse(*r.body, i, I)) return fail();
     for (ATOMID h : *r.head) {
         if (h == a) continue;
         int32_t v = I.values[h];
-        if (isTrueOrMustBeTrue(v)) return false;
-        if (v == TV_UNDEFINED) setFalse(h, I);
+        if (isTrueOrMustBeTrue(v)) return fail();
+        if (v == TV_UNDEFINED) setFalse(h, I, why);
     }
     if (!r.body) return true;
     const auto& ls = r.body->literals;
     for (size_t i = 0; i < r.body->firstNegative; ++i) {
         int32_t v = I.values[ls[i].atom];
-        if (v == TV_FALSE) return false;
-        if (v == TV_UNDEFINED) setMustBeTrue(ls[i].atom, I);
+        if (v == TV_FALSE) return fail();
+        if (v == TV_UNDEFINED) setMustBeTrue(ls[i].atom, I, why);
     }
     for (size_t i = r.body->firstNegative; i < ls.size(); ++i) {
         int32_t v = I.values[ls[i].atom];
-        if (isTrueOrMustBeTrue(v)) return false;
-        if (v == TV_UNDEFINED) setFalse(ls[i].atom, I);
+        if (isTrueOrMustBeTrue(v)) return fail();
+        if (v == TV_UNDEFINED) setFalse(ls[i].atom, I, why);
     }
     return true;
 }

@@ -39,6 +39,10 @@ void MODELGENERATOR::computeAnswerSets() {
     INTERPRETATION interpretation;
     if (startRun(interpretation)) {
         level = 1;
+        // Cost bounds change with the answer sets found: a conflict with one
+        // has no reason that lasts, so optimisation backtracks chronologically.
+        backjumpingOn = settings.backjumping && !weakConstraintsPresent && groundWeakConstraints->empty();
+        conflictWalks = levelsSkipped = 0;
         if (!settings.useHeuristics) buildOfferIndex();
         startLookaheadCache();
         interpretation.recording = true;
@@ -176,6 +180,7 @@ struct SEARCHFRAME {
     GROUNDLITERAL literal{0, 0};                       // the current choice
     int32_t sign = 1;                                  // 1: taken as written first
     LEVELMARK mark{0};                                 // the branch's undo mark
+    uint32_t levelSetCount = 0, levelSetLevelCount = 0;  // level sets kept before this level
 };
 
 namespace {
@@ -187,6 +192,8 @@ enum : int32_t { LEVEL_ENDED, BRANCH_OPENED, BRANCH_FAILED };
 bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     if constexpr (checkingInvariants) checkInvariants(I, "level entry");
     f.L = level;
+    f.levelSetCount = uint32_t(levelSets.size());
+    f.levelSetLevelCount = uint32_t(levelSetLevels.size());
     f.passedLevel = lastPassedCheckLevel;
     f.candidateLevel = lastCandidateLevel;
 
@@ -200,8 +207,13 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
 
     // Forward partial check, only where head cycles make stability doubtful.
     if ((checkFlags & CHECK_MODEL_CHECKING_ON) && settings.partialChecksForwards && !checkAtomList.empty() &&
-        !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel))
+        !gdg->isHCF() && forwardCheckFails(I, f.passedLevel, f.candidateLevel)) {
+        if (backjumpingOn && unfoundedSetFound)
+            collectUnfoundedSetLevels(I);
+        else
+            failAll();
         return false;
+    }
 
     // The first choice: with heuristics the best possibly-true literal
     // after lookaheads, without them the first open rule with a true
@@ -213,6 +225,7 @@ bool MODELGENERATOR::openLevel(SEARCHFRAME& f, INTERPRETATION& I) {
         f.list.capacity = uint32_t(std::max<int32_t>(settings.ptCacheSize, 1));
         if (!nextPossiblyTrueChoice(f.list, I)) {
             ptTimer.stop();
+            collectConflictLevels(I);
             return false;
         }
         f.found = !f.list.done;
@@ -231,6 +244,12 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // Nothing left to choose: the interpretation is a candidate.
     if (!f.found) {
         checkCandidate(I);
+        // A rejection by an unfounded set rests on the literals that keep
+        // it unfounded; an answer set or another rejection on every level.
+        if (backjumpingOn && searchState == SEARCH_SUBTREE_REJECTED && unfoundedSetFound)
+            collectUnfoundedSetLevels(I);
+        else
+            failAll();
         return LEVEL_ENDED;
     }
 
@@ -256,6 +275,7 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     assignChoice(f.literal.atom, atomTrue ? (f.literal.negated ? TV_MUSTBETRUE : TV_ASSUMED) : TV_FALSE, I);
     if (!propagateEvents(I)) {
         ++inconsistentChoices;
+        collectConflictLevels(I);
         leaveLevel(I, f.mark);
         return BRANCH_FAILED;
     }
@@ -272,10 +292,17 @@ int32_t MODELGENERATOR::chooseOnLevel(SEARCHFRAME& f, INTERPRETATION& I) {
 bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     // What came back from below.
     if (searchState == SEARCH_STOPPED) return false;
+    // The complement rests on the levels the failed branch depended on,
+    // without the branch's own.
+    const REASON why = backjumpingOn ? REASON{REASON_COMPLEMENT, keepFailLevels(f.L + 1)} : REASON();
     if (searchState == SEARCH_SUBTREE_REJECTED) {
         if (!(checkFlags & CHECK_MODEL_CHECKING_ON) || checkAtomList.empty()) {
             searchState = SEARCH_GOES_ON;
         } else if (backtrackingCheckFails(I)) {
+            if (backjumpingOn && unfoundedSetFound)
+                collectUnfoundedSetLevels(I);
+            else
+                failAll();
             return false;
         } else {
             lastPassedCheckLevel = uint32_t(f.L);
@@ -284,21 +311,30 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
     }
     // While optimising, only strictly cheaper answer sets are wanted and
     // costs only grow along a branch.
-    if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) return false;
+    if (!optimumKnown && bestCost && costEquals(I.cost, *bestCost)) {
+        failAll();
+        return false;
+    }
 
     // The complement on this level: the atom false when the branch made
     // it true, must-be-true when the branch made it false.
     const int32_t a = f.literal.atom;
     const int32_t value = I.values[a];
     const bool branchMadeTrue = (f.literal.negated == 0) == (f.sign == 1);
-    if (!branchMadeTrue) {
-        if (value == TV_FALSE) return false;
-        if (value == TV_UNDEFINED) setMustBeTrue(a, I);
-    } else {
-        if (value == TV_MUSTBETRUE || isTrueValue(value)) return false;
-        if (value == TV_UNDEFINED) setFalse(a, I);
+    if (branchMadeTrue ? value == TV_MUSTBETRUE || isTrueValue(value) : value == TV_FALSE) {
+        failAll();
+        return false;
     }
-    if (!propagateEvents(I)) return false;
+    if (value == TV_UNDEFINED) {
+        if (branchMadeTrue)
+            setFalse(a, I, why);
+        else
+            setMustBeTrue(a, I, why);
+    }
+    if (!propagateEvents(I)) {
+        collectConflictLevels(I);
+        return false;
+    }
 
     // The next choice on the same level.
     ptTimer.start();
@@ -306,6 +342,7 @@ bool MODELGENERATOR::continueLevel(SEARCHFRAME& f, INTERPRETATION& I) {
         f.list.remove(0);
         if (!nextPossiblyTrueChoice(f.list, I)) {
             ptTimer.stop();
+            collectConflictLevels(I);
             return false;
         }
         f.found = !f.list.done;
@@ -320,6 +357,12 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
     // A deque: a level's candidate list must not move while levels above it
     // are pushed.
     std::deque<SEARCHFRAME> stack;
+    // A level's complements keep their level sets while it lasts.
+    auto popFrame = [&]() {
+        levelSets.resize(stack.back().levelSetCount);
+        levelSetLevels.resize(stack.back().levelSetLevelCount);
+        stack.pop_back();
+    };
     stack.emplace_back();
     if (!openLevel(stack.back(), I)) return;
     for (;;) {
@@ -327,20 +370,32 @@ void MODELGENERATOR::searchLevel(INTERPRETATION& I) {
         if (step == BRANCH_OPENED) {
             stack.emplace_back();
             if (openLevel(stack.back(), I)) continue;
-            stack.pop_back();  // the new level ended at once
+            popFrame();  // the new level ended at once
         } else if (step == BRANCH_FAILED) {
-            if (continueLevel(stack.back(), I)) continue;
-            stack.pop_back();
+            // A conflict that does not rest on the choice ends its level too.
+            if (!(backjumpingOn && failTop() <= stack.back().L) && continueLevel(stack.back(), I)) continue;
+            popFrame();
         } else {
-            stack.pop_back();
+            popFrame();
         }
         // A level ended: the branch of the level below it comes back.
         for (;;) {
             // A stopped search leaves everything for the run's end to unwind.
             if (stack.empty() || searchState == SEARCH_STOPPED) return;
+            // The levels above the highest one the failure rests on keep
+            // it whatever they choose next: they are left untried.
+            if (backjumpingOn) {
+                const int32_t top = failTop();
+                while (!stack.empty() && stack.back().L >= top) {
+                    leaveLevel(I, stack.back().mark);
+                    popFrame();
+                    ++levelsSkipped;
+                }
+                if (stack.empty()) return;
+            }
             leaveLevel(I, stack.back().mark);
             if (continueLevel(stack.back(), I)) break;
-            stack.pop_back();
+            popFrame();
         }
     }
 }

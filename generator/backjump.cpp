@@ -1,0 +1,218 @@
+// generator/backjump.cpp: conflict-directed backjumping: the choice levels a
+// conflict depends on, found by following the reasons of the values involved
+// back to choices, to complements of failed branches and to unknown reasons,
+// and the level sets the complements keep.
+#include <algorithm>
+
+#include "checker/modelchecker.h"
+#include "generator/modelgenerator.h"
+
+namespace veltra {
+
+namespace {
+
+constexpr uint32_t NO_LIMIT = UINT32_MAX;
+
+// One walk over the reasons. Each atom is expanded once; the levels met
+// are marked, so that each is listed once.
+struct REASONWALK {
+    MODELGENERATOR& g;
+    const INTERPRETATION& I;
+
+    void addLevel(int32_t l) {
+        if (l <= g.failPrefix || g.levelSeen[l] == g.levelStamp) return;
+        g.levelSeen[l] = g.levelStamp;
+        g.failLevels.push_back(l);
+    }
+    void raisePrefix(int32_t l) { g.failPrefix = std::max(g.failPrefix, l); }
+    void addSet(int32_t id) {
+        const LEVELSET& s = g.levelSets[id];
+        raisePrefix(s.prefix);
+        for (uint32_t i = s.begin; i < s.end; ++i) addLevel(g.levelSetLevels[i]);
+    }
+    // An atom whose value matters: queued unless undefined, assigned at
+    // limit or later (not yet assigned when the value that names it was
+    // derived), assigned before the first choice, or queued before.
+    void visit(int32_t y, uint32_t limit) {
+        if (I.values[y] == TV_UNDEFINED || g.assignStamp[y] >= limit || g.assignLevel[y] <= 1 ||
+            g.atomSeen[y] == g.atomStamp)
+            return;
+        g.atomSeen[y] = g.atomStamp;
+        g.walkStack.push_back(y);
+    }
+    void visitRule(const GROUNDRULE& r, uint32_t limit) {
+        for (ATOMID h : *r.head) visit(h, limit);
+        if (r.body)
+            for (const GROUNDLITERAL& l : r.body->literals) visit(l.atom, limit);
+    }
+    // The literal assigned before limit, on the lowest level, that keeps r
+    // from supporting h in an answer set: another head atom true or
+    // must-be-true, or a false body literal. Every atom of r assigned before
+    // limit when there is none.
+    void visitBlocker(const GROUNDRULE& r, int32_t h, uint32_t limit) {
+        int32_t best = -1;
+        auto consider = [&](int32_t y) {
+            if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
+        };
+        for (ATOMID y : *r.head)
+            if (y != h && isTrueOrMustBeTrue(I.values[y])) consider(y);
+        if (r.body) {
+            const auto& ls = r.body->literals;
+            for (size_t i = 0; i < ls.size(); ++i) {
+                const int32_t v = I.values[ls[i].atom];
+                if (i < r.body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[i].atom);
+            }
+        }
+        if (best >= 0)
+            visit(best, limit);
+        else
+            visitRule(r, limit);
+    }
+    // What item names; self is the atom whose reason it is (-1 in a
+    // conflict), limit the atomLog position of that atom's assignment.
+    void expand(REASON item, int32_t self, uint32_t limit) {
+        switch (item.kind) {
+        case REASON_CHOICE: addLevel(g.assignLevel[self]); break;
+        case REASON_COMPLEMENT: addSet(item.data); break;
+        case REASON_RULE: visitRule((*g.groundRules)[item.data], limit); break;
+        case REASON_CONSTRAINT:
+            for (const GROUNDLITERAL& l : (*g.groundConstraints)[item.data].body.literals) visit(l.atom, limit);
+            break;
+        case REASON_SUPPORT:
+            visit(item.data, limit);
+            for (const GROUNDRULE* r : g.headOccurrences[item.data]) visitBlocker(*r, item.data, limit);
+            break;
+        case REASON_ATOM: visit(item.data, limit); break;
+        default: raisePrefix(self >= 0 ? g.assignLevel[self] : g.level); break;
+        }
+    }
+};
+
+}  // namespace
+
+void MODELGENERATOR::startReasons() {
+    const size_t n = groundAtomCount;
+    reasonOf.assign(n, REASON());
+    upgradeReasonOf.assign(n, REASON());
+    assignLevel.assign(n, 0);
+    assignStamp.assign(n, 0);
+    atomSeen.assign(n, 0);
+    atomStamp = 0;
+    conflictSeeds.clear();
+    levelSets.clear();
+    levelSetLevels.clear();
+    pendingComplementSets.clear();
+    failPrefix = 0;
+    failLevels.clear();
+}
+
+void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
+    if (!backjumpingOn || conflictSeeds.empty()) {
+        failAll();
+        return;
+    }
+    // Where walks hardly ever let a level be skipped, they only cost: the
+    // rest of the run backtracks chronologically (every level set kept so
+    // far stays true).
+    if (++conflictWalks >= 8192 && levelsSkipped * 256 < conflictWalks) {
+        backjumpingOn = false;
+        failAll();
+        return;
+    }
+    failPrefix = 1;
+    failLevels.clear();
+    if (++atomStamp == 0) {
+        std::fill(atomSeen.begin(), atomSeen.end(), 0);
+        atomStamp = 1;
+    }
+    if (levelSeen.size() <= size_t(level)) levelSeen.resize(size_t(level) + 1, 0);
+    if (++levelStamp == 0) {
+        std::fill(levelSeen.begin(), levelSeen.end(), 0);
+        levelStamp = 1;
+    }
+    REASONWALK walk{*this, I};
+    walkStack.clear();
+    for (const REASON& seed : conflictSeeds) walk.expand(seed, -1, NO_LIMIT);
+    while (!walkStack.empty()) {
+        const int32_t x = walkStack.back();
+        walkStack.pop_back();
+        walk.expand(reasonOf[x], x, assignStamp[x]);
+        // A must-be-true atom that became true later also rests on what
+        // made it true (at a level not kept: an unknown reason counts as
+        // depending on every level).
+        if (I.values[x] == TV_TRUE) walk.expand(upgradeReasonOf[x], -1, NO_LIMIT);
+    }
+}
+
+void MODELGENERATOR::collectUnfoundedSetLevels(const INTERPRETATION& I) {
+    // The set's true atom on the lowest level, and for each rule with a head
+    // atom in the set one literal on the lowest level that keeps it from
+    // supporting the set: a head atom outside the set true, a positive body
+    // atom false, a negated one true (none needed with a positive body atom
+    // inside the set). While they hold the set stays unfounded, so no answer
+    // set contains the atom.
+    conflictSeeds.clear();
+    const int32_t atoms = int32_t(std::min(unfoundedSet.size(), I.values.size()));
+    int32_t member = -1;
+    for (int32_t a = 0; a < atoms; ++a) {
+        if (!unfoundedSet[a]) continue;
+        if (checkerTrue(I.values[a]) && (member < 0 || assignLevel[a] < assignLevel[member])) member = a;
+        for (const GROUNDRULE* r : headOccurrences[a]) {
+            int32_t best = -1;
+            bool inside = false;
+            auto consider = [&](int32_t y) {
+                if (best < 0 || assignLevel[y] < assignLevel[best]) best = y;
+            };
+            for (ATOMID h : *r->head)
+                if (!unfoundedSet[h] && checkerTrue(I.values[h])) consider(h);
+            if (r->body) {
+                const auto& ls = r->body->literals;
+                for (size_t i = 0; i < ls.size(); ++i) {
+                    const int32_t y = ls[i].atom, v = I.values[y];
+                    if (i < r->body->firstNegative) {
+                        if (unfoundedSet[y]) inside = true;
+                        if (checkerFalse(v)) consider(y);
+                    } else if (checkerTrue(v)) {
+                        consider(y);
+                    }
+                }
+            }
+            if (inside) continue;
+            if (best < 0) {  // the rule supports the set: no reason found
+                failAll();
+                return;
+            }
+            conflictSeeds.push_back(REASON{REASON_ATOM, best});
+        }
+    }
+    if (member < 0) {
+        failAll();
+        return;
+    }
+    conflictSeeds.push_back(REASON{REASON_ATOM, member});
+    collectConflictLevels(I);
+}
+
+int32_t MODELGENERATOR::failTop() const {
+    int32_t top = failPrefix;
+    for (int32_t l : failLevels) top = std::max(top, l);
+    return top;
+}
+
+int32_t MODELGENERATOR::keepFailLevels(int32_t top) {
+    assert(failTop() <= top);
+    const int32_t prefix = std::min(failPrefix, top - 1);
+    const uint32_t begin = uint32_t(levelSetLevels.size());
+    for (int32_t l : failLevels)
+        if (l > prefix && l < top) levelSetLevels.push_back(l);
+    levelSets.push_back(LEVELSET{prefix, begin, uint32_t(levelSetLevels.size())});
+    return int32_t(levelSets.size() - 1);
+}
+
+int32_t MODELGENERATOR::lookaheadFailureSet(const INTERPRETATION& I) {
+    if (!backjumpingOn) return -1;
+    collectConflictLevels(I);
+    return keepFailLevels(level);
+}
+
+}  // namespace veltra

@@ -1,0 +1,214 @@
+// Backjumping leaves only levels that hold no answer set: on random small
+// programs the search reports the same answer sets in the same order with
+// and without it (with and without heuristics), and it does skip levels; on
+// a program whose conflicts do not rest on the latest choices it saves
+// choice points.
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/options.h"
+#include "tests/unit/support/ground.h"
+#include "tests/unit/support/randomprograms.h"
+#include "tests/unit/support/search.h"
+
+namespace veltra {
+
+namespace {
+
+struct RANDOM {
+    uint64_t state;
+    uint32_t below(uint32_t n) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<uint32_t>((state >> 33) % n);
+    }
+};
+
+// Disjunctive guesses over x0..x13, rules deriving y0..y3 (some through
+// positive cycles), constraints over both and, in a third of the programs,
+// two pairs (nearly) incompatible with each other: deep enough searches for
+// conflicts that skip levels, small enough for many programs.
+std::string randomProgram(RANDOM& r) {
+    auto x = [&]() { return "x" + std::to_string(r.below(14)); };
+    auto any = [&]() { return r.below(3) == 0 ? "y" + std::to_string(r.below(4)) : x(); };
+    auto sign = [&]() { return r.below(5) == 0 ? "not " : ""; };
+    std::ostringstream text;
+    for (int i = 0; i < 14; i += 2) {
+        text << "x" << i << " v x" << i + 1;
+        if (r.below(4) == 0) text << " v " << x();
+        text << ".\n";
+    }
+    const uint32_t rules = 2 + r.below(5);
+    for (uint32_t k = 0; k < rules; ++k) {
+        text << "y" << r.below(4);
+        if (r.below(4) == 0) text << " v " << any();
+        text << " :- " << sign() << any();
+        if (r.below(2)) text << ", " << sign() << any();
+        text << ".\n";
+    }
+    const uint32_t constraints = 2 + r.below(5);
+    for (uint32_t k = 0; k < constraints; ++k) {
+        text << ":- " << sign() << any() << ", " << sign() << any();
+        if (r.below(3) == 0) text << ", " << sign() << any();
+        text << ".\n";
+    }
+    if (r.below(3) == 0) {
+        const uint32_t i = 2 * r.below(7), j = 2 * r.below(7);
+        for (uint32_t a = i; a < i + 2; ++a)
+            for (uint32_t b = j; b < j + 2; ++b) {
+                text << ":- x" << a << ", x" << b;
+                if (r.below(3) == 0) text << ", " << sign() << any();
+                text << ".\n";
+            }
+    }
+    return text.str();
+}
+
+std::vector<std::string> reported;  // answer sets in order, atoms by index
+
+bool recordAnswerSet(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION* model) {
+    std::string s;
+    for (size_t a = 0; a < model->values.size(); ++a)
+        if (isTrueValue(model->values[a])) s += std::to_string(a) + " ";
+    reported.push_back(s);
+    return true;
+}
+
+struct OUTCOME {
+    std::vector<std::string> answerSets;
+    uint32_t choicePoints = 0;
+    uint64_t levelsSkipped = 0;
+};
+
+// Every answer set of the ground program, with model checking and the
+// unfounded-set step on.
+OUTCOME searchAll(bool backjumping, bool heuristics) {
+    OPTIONS.useHeuristics = heuristics;
+    COSTVECTOR bound(0);
+    MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
+                     nullptr, &bound, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS, recordAnswerSet, nullptr, false,
+                     nullptr, false, false, false, false, 0, 0, &heuristicList, &combineHeuristicList);
+    g.settings.backjumping = backjumping;
+    reported.clear();
+    g.computeAnswerSets();
+    return OUTCOME{reported, g.choicePoints, g.levelsSkipped};
+}
+
+}  // namespace
+
+TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
+    const unsigned programs = randomProgramCount(400, 150);
+    unsigned long long skipped = 0;
+    for (unsigned seed = 1; seed <= programs; ++seed) {
+        RANDOM r{seed * 1000003ULL};
+        const std::string text = randomProgram(r);
+        SCOPED_TRACE(text);
+        // Prints the levels skipped, or what differed; nothing when grounding
+        // found the program inconsistent and ended the child.
+        const CHILDRUN run = runCaptured([&text] {
+            if (!groundIfConsistent(text)) {
+                std::printf("0\n");
+                std::fflush(stdout);
+                return;
+            }
+            uint64_t levels = 0;
+            for (bool heuristics : {true, false}) {
+                const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
+                if (on.answerSets != off.answerSets)
+                    std::printf("heuristics %d: %zu answer sets with backjumping, %zu without\n", int(heuristics),
+                                on.answerSets.size(), off.answerSets.size());
+                if (on.choicePoints > off.choicePoints)
+                    std::printf("heuristics %d: more choice points with backjumping\n", int(heuristics));
+                if (off.levelsSkipped != 0) std::printf("levels skipped without backjumping\n");
+                levels += on.levelsSkipped;
+            }
+            std::printf("%llu\n", (unsigned long long)levels);
+            std::fflush(stdout);
+        });
+        ASSERT_EQ(run.status, 0) << run.err;
+        if (run.out.empty()) continue;
+        char* rest = nullptr;
+        const unsigned long long levels = std::strtoull(run.out.c_str(), &rest, 10);
+        ASSERT_TRUE(rest != run.out.c_str() && std::string(rest) == "\n") << run.out;
+        skipped += levels;
+    }
+    // The programs do exercise the jumps.
+    EXPECT_GT(skipped, 0u);
+}
+
+// n independent pairs "a_i v b_i." before a constraint pair that fails on
+// its own whatever the a_i are: without backjumping each of the 2^n
+// combinations meets the conflict again, with it the first failure ends the
+// search, so its choice points grow linearly with n. Counted without
+// heuristics, whose lookahead would find the conflict before any choice.
+TEST(Backjumping, IrrelevantLevelsAreSkipped) {
+    for (int n : {8, 16}) {
+        const CHILDRUN run = runCaptured([n] {
+            std::string text;
+            for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+            text += "c v d.\ne v f.\n:- c, e.\n:- c, f.\n:- d, e.\n:- d, f.\n";
+            groundProgram(text, true);  // the rules in this order
+            const OUTCOME on = searchAll(true, false);
+            const OUTCOME off = n <= 8 ? searchAll(false, false) : OUTCOME();
+            std::printf("%zu %zu %u %u\n", on.answerSets.size(), off.answerSets.size(), on.choicePoints,
+                        off.choicePoints);
+            std::fflush(stdout);
+        });
+        ASSERT_EQ(run.status, 0) << run.err;
+        size_t onSets = 1, offSets = 1;
+        unsigned onChoices = 0, offChoices = 0;
+        ASSERT_EQ(std::sscanf(run.out.c_str(), "%zu %zu %u %u", &onSets, &offSets, &onChoices, &offChoices), 4)
+            << run.out;
+        EXPECT_EQ(onSets, 0u);
+        EXPECT_EQ(offSets, 0u);
+        // One level per pair and one for c: the failure of c and of its
+        // complement rests on no choice.
+        EXPECT_EQ(onChoices, unsigned(n + 1));
+        // Chronologically every combination of the pairs is tried.
+        if (n <= 8) {
+            EXPECT_EQ(offChoices, 1u << n);
+        }
+    }
+}
+
+// 2QBF "exists x forall y" by saturation: the model checker rejects the
+// candidates, and a rejection rests only on the x literals that keep its
+// unfounded set unfounded, so levels of other x are skipped: the same answer
+// sets with fewer choice points.
+TEST(Backjumping, ModelCheckRejectionsSkipLevels) {
+    const CHILDRUN run = runCaptured([] {
+        RANDOM r{1};
+        std::ostringstream text;
+        const int n = 12;
+        for (int i = 1; i <= n; ++i)
+            text << "x" << i << " v nx" << i << ".\ny" << i << " v ny" << i << ".\ny" << i << " :- w.\nny" << i
+                 << " :- w.\n";
+        for (int k = 0; k < 70; ++k) {
+            text << "w :- " << (r.below(2) ? "x" : "nx") << 1 + r.below(n);
+            for (int l = 0; l < 3; ++l) text << ", " << (r.below(2) ? "y" : "ny") << 1 + r.below(n);
+            text << ".\n";
+        }
+        text << ":- not w.\n";
+        groundProgram(text.str(), true);
+        for (bool heuristics : {true, false}) {
+            const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
+            std::printf("%d %zu %u %u\n", int(on.answerSets == off.answerSets), on.answerSets.size(),
+                        on.choicePoints, off.choicePoints);
+        }
+        std::fflush(stdout);
+    });
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    for (int k = 0; k < 2; ++k) {
+        int same = 0;
+        size_t answerSets = 0;
+        unsigned on = 0, off = 0;
+        ASSERT_TRUE(lines >> same >> answerSets >> on >> off) << run.out;
+        EXPECT_EQ(same, 1) << run.out;
+        EXPECT_LT(on, off) << run.out;
+    }
+}
+
+}  // namespace veltra
