@@ -375,9 +375,9 @@ public:
     // gone: the event handlers put the atoms of a source rule that may no
     // longer found them on their component's gusPendingAtoms; backtracking
     // never invalidates a source. An atom without a source stays listed
-    // until it gets one (a false one keeps waiting there, to be founded
-    // again once backtracking undoes its value).
-    enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2 };
+    // until it gets one; a false one is parked instead, and listed again
+    // when the level that made it false is undone.
+    enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4 };
     std::vector<GROUNDRULE*> gusSource;                 // per atom: source rule, or null
     std::vector<uint8_t> gusAtomState;                  // per atom: GUS_* bits
     std::vector<int32_t> gusMemberPosition;             // per atom: position in its component
@@ -385,6 +385,7 @@ public:
     std::vector<int32_t> gusWaiting;                    // per rule: body atoms without source it waits for
     std::vector<int32_t> gusLost, gusUnfounded;         // one step's atoms without source; the unfounded ones
     std::vector<GROUNDRULE*> gusWaitingRules;           // one step's rules with gusWaiting set
+    uint32_t gusParkedCount = 0;
     // Work counter (not reported): atoms the unfounded-set steps visited.
     uint64_t gusAtomsVisited = 0;
     // For tests: every step recomputed from scratch instead (false), or
@@ -597,6 +598,7 @@ public:
     // Atom became true or must-be-true: the rules with it in their head.
     void noteHeadAssigned(int32_t atom);
     void queueForResourcing(int32_t atom);
+    void unparkUndoneAtoms(const INTERPRETATION& interpretation);
     void loseSources(int32_t c, size_t from);
     void findSources(int32_t c, const INTERPRETATION& interpretation);
     bool gusCheckFailed(int32_t c, const INTERPRETATION& interpretation);

@@ -55,6 +55,7 @@ void MODELGENERATOR::resetUnfoundedSources() {
     gusMemberPosition.assign(size_t(n), -1);
     gusWaiting.assign(groundRules->size(), 0);
     gusWaitingRules.clear();
+    gusParkedCount = 0;
     gusPendingAtoms.resize(gusComponentCount);
     for (uint32_t c = 0; c < gusComponentCount; ++c) {
         std::vector<int32_t>& pending = gusPendingAtoms[c];
@@ -75,6 +76,19 @@ void MODELGENERATOR::queueForResourcing(int32_t atom) {
     if (gusAtomState[atom] & GUS_LISTED) return;
     gusAtomState[atom] |= GUS_LISTED;
     gusPendingAtoms[gdg->componentOfSlot(atom)].push_back(atom);
+}
+
+// Before a level is undone: the parked atoms it made false are listed
+// again, for they will be undefined.
+void MODELGENERATOR::unparkUndoneAtoms(const INTERPRETATION& I) {
+    for (size_t k = I.atomLog.size(); gusParkedCount != 0 && k-- > 0;) {
+        const int32_t p = I.atomLog[k].atom;
+        if (p < 0) break;
+        if (!(gusAtomState[p] & GUS_PARKED)) continue;
+        gusAtomState[p] &= uint8_t(~GUS_PARKED);
+        --gusParkedCount;
+        queueForResourcing(p);
+    }
 }
 
 // A true or must-be-true head atom stops a rule from founding its head atoms
@@ -115,24 +129,34 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     };
     for (const int32_t p : gusLost) {
         if ((gusAtomState[p] & GUS_SOURCED) || I.values[p] == TV_FALSE) continue;
+        // A rule with no positive body atom inside c is preferred: a source
+        // through other members makes a chain that a later loss would have
+        // to walk again.
+        GROUNDRULE* founded = nullptr;
         for (GROUNDRULE* r : headOccurrences[p]) {
             if (!canFound(*r, c, I)) continue;
-            int32_t waiting = 0;
+            int32_t inside = 0, waiting = 0;
             if (r->body) {
                 const GROUNDCONJUNCTION& body = *r->body;
                 for (size_t i = 0; i < body.firstNegative; ++i) {
                     const int32_t b = body.literals[i].atom;
-                    if (gdg->componentOfSlot(b) == c && !(gusAtomState[b] & GUS_SOURCED) && !isAggregateAtom(b))
-                        ++waiting;
+                    if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
+                    ++inside;
+                    if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
                 }
             }
-            if (waiting == 0) {
-                takeSource(p, r);
+            if (inside == 0) {
+                founded = r;
                 break;
+            }
+            if (waiting == 0) {
+                if (!founded) founded = r;
+                continue;
             }
             gusWaiting[size_t(r - firstRule)] = waiting;
             gusWaitingRules.push_back(r);
         }
+        if (founded) takeSource(p, founded);
         // Atoms founded now found further rules before any other count is
         // taken, so that no founded atom is both left out of a count and
         // subtracted from it.
@@ -171,7 +195,7 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
     if (!pending.empty()) {
         // Listed atoms whose source no longer founds them lose it, and so
         // do the atoms founded through them; atoms listed without a source
-        // (false ones waiting for backtracking) founded nothing since.
+        // founded nothing since.
         gusLost.clear();
         for (const int32_t p : pending) {
             ++gusAtomsVisited;
@@ -189,13 +213,18 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
         gusLost.insert(gusLost.end(), gusUnfounded.begin(), gusUnfounded.end());
         gusUnfounded.clear();
         findSources(c, I);
-        // What is left without a source stays listed; the non-false ones
-        // are unfounded.
+        // What is left without a source is unfounded and stays listed; a
+        // false atom is parked until backtracking undoes its value.
         for (const int32_t p : gusLost) {
             if (gusAtomState[p] & GUS_SOURCED) continue;
+            if (I.values[p] == TV_FALSE) {
+                gusAtomState[p] |= GUS_PARKED;
+                ++gusParkedCount;
+                continue;
+            }
             gusAtomState[p] |= GUS_LISTED;
             pending.push_back(p);
-            if (I.values[p] != TV_FALSE) gusUnfounded.push_back(p);
+            gusUnfounded.push_back(p);
         }
         std::sort(gusUnfounded.begin(), gusUnfounded.end(),
                   [&](int32_t a, int32_t b) { return gusMemberPosition[a] < gusMemberPosition[b]; });
