@@ -379,6 +379,7 @@ public:
     // when the level that made it false is undone.
     enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4 };
     std::vector<GROUNDRULE*> gusSource;                 // per atom: source rule, or null
+    std::vector<int32_t> gusRank;                       // per atom: above its source's body atoms' ranks
     std::vector<uint8_t> gusAtomState;                  // per atom: GUS_* bits
     std::vector<int32_t> gusMemberPosition;             // per atom: position in its component
     std::vector<std::vector<int32_t>> gusPendingAtoms;  // per component: atoms to re-source
@@ -599,7 +600,8 @@ public:
     void noteHeadAssigned(int32_t atom);
     void queueForResourcing(int32_t atom);
     void unparkUndoneAtoms(const INTERPRETATION& interpretation);
-    void loseSources(int32_t c, size_t from);
+    bool resourceBelowRank(int32_t atom, int32_t c, const INTERPRETATION& interpretation);
+    void loseSources(int32_t c, size_t from, const INTERPRETATION& interpretation);
     void findSources(int32_t c, const INTERPRETATION& interpretation);
     bool gusCheckFailed(int32_t c, const INTERPRETATION& interpretation);
     // Whether the step applies to component c: cyclic, no disjunctive edge inside.

@@ -51,6 +51,7 @@ bool MODELGENERATOR::canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION&
 void MODELGENERATOR::resetUnfoundedSources() {
     const int32_t n = groundAtomCount;
     gusSource.assign(size_t(n), nullptr);
+    gusRank.assign(size_t(n), 0);
     gusAtomState.assign(size_t(n), 0);
     gusMemberPosition.assign(size_t(n), -1);
     gusWaiting.assign(groundRules->size(), 0);
@@ -98,9 +99,35 @@ void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
         if (r->head->size() > 1) noteSourceRuleChanged(*r);
 }
 
-// The atoms of gusLost from position from on have just lost their source:
-// so do the atoms whose source has one of them in its positive body, in turn.
-void MODELGENERATOR::loseSources(int32_t c, size_t from) {
+// The rank of a sourced atom exceeds the ranks of its source's positive
+// body atoms inside the component. An atom p that lost its source takes at
+// once a rule that can found it whose body atoms there have sources and
+// ranks below p's: none of them depends on p, and the atoms founded through
+// p keep their sources. True when it found one.
+bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATION& I) {
+    for (GROUNDRULE* r : headOccurrences[p]) {
+        if (!canFound(*r, c, I)) continue;
+        bool usable = true;
+        if (r->body) {
+            const GROUNDCONJUNCTION& body = *r->body;
+            for (size_t i = 0; usable && i < body.firstNegative; ++i) {
+                const int32_t b = body.literals[i].atom;
+                if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
+                usable = (gusAtomState[b] & GUS_SOURCED) && gusRank[b] < gusRank[p];
+            }
+        }
+        if (!usable) continue;
+        gusSource[p] = r;
+        gusAtomState[p] |= GUS_SOURCED;
+        return true;
+    }
+    return false;
+}
+
+// The atoms of gusLost from position from on have lost their source for
+// good: so do the atoms whose source has one of them in its positive body
+// and that find no other one below their rank, in turn.
+void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I) {
     for (size_t i = from; i < gusLost.size(); ++i) {
         const int32_t q = gusLost[i];
         ++gusAtomsVisited;
@@ -111,7 +138,8 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from) {
             const int32_t h = headInComponent(*gdg, *r, c);
             if (gusSource[h] != r || !(gusAtomState[h] & GUS_SOURCED)) continue;
             gusAtomState[h] &= uint8_t(~GUS_SOURCED);
-            gusLost.push_back(h);
+            ++gusAtomsVisited;
+            if (!resourceBelowRank(h, c, I)) gusLost.push_back(h);
         }
     }
 }
@@ -123,6 +151,15 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from) {
 void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     GROUNDRULE* const firstRule = groundRules->data();
     auto takeSource = [&](int32_t h, GROUNDRULE* r) {
+        int32_t rank = 0;
+        if (r->body) {
+            const GROUNDCONJUNCTION& body = *r->body;
+            for (size_t i = 0; i < body.firstNegative; ++i) {
+                const int32_t b = body.literals[i].atom;
+                if (gdg->componentOfSlot(b) == c && !isAggregateAtom(b)) rank = std::max(rank, gusRank[b] + 1);
+            }
+        }
+        gusRank[h] = rank;
         gusSource[h] = r;
         gusAtomState[h] |= GUS_SOURCED;
         gusAtomQueue.push(EVENT{GUS_FOUNDED, h});
@@ -203,13 +240,13 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
             if ((gusAtomState[p] & GUS_SOURCED) && canFound(*gusSource[p], c, I)) continue;
             if (gusAtomState[p] & GUS_SOURCED) {
                 gusAtomState[p] &= uint8_t(~GUS_SOURCED);
-                gusLost.push_back(p);
+                if (!resourceBelowRank(p, c, I)) gusLost.push_back(p);
             } else {
                 gusUnfounded.push_back(p);
             }
         }
         pending.clear();
-        loseSources(c, 0);
+        loseSources(c, 0, I);
         gusLost.insert(gusLost.end(), gusUnfounded.begin(), gusUnfounded.end());
         gusUnfounded.clear();
         findSources(c, I);
