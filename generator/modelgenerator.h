@@ -368,15 +368,14 @@ public:
     // The unfounded-set step keeps, for each atom of a component it runs on,
     // a source: a rule that founds the atom, whose body is not false, with no
     // true or must-be-true head atom outside the component, and whose
-    // positive body atoms inside the component have sources themselves
-    // (sources never form a cycle: an atom gets one only from rules whose
-    // component body atoms have theirs). The founded members are exactly the
-    // sourced ones, so a step only looks at the atoms whose source may be
-    // gone: the event handlers put the atoms of a source rule that may no
-    // longer found them on their component's gusPendingAtoms; backtracking
-    // never invalidates a source. An atom without a source stays listed
-    // until it gets one; a false one is parked instead, and listed again
-    // when the level that made it false is undone.
+    // positive body atoms inside the component have sources themselves and
+    // lower ranks (so sources never form a cycle). The founded members are
+    // exactly the sourced ones, so a step only looks at the atoms whose
+    // source may be gone: the event handlers put the atoms of a source rule
+    // that may no longer found them on their component's gusPendingAtoms;
+    // backtracking never invalidates a source. An atom without a source
+    // stays listed until it gets one; a false one is parked instead, and
+    // listed again when the level that made it false is undone.
     enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4 };
     std::vector<GROUNDRULE*> gusSource;                 // per atom: source rule, or null
     std::vector<int32_t> gusRank;                       // per atom: above its source's body atoms' ranks
