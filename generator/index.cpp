@@ -38,6 +38,7 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     timesBase.assign(aggregateSeen_.size(), 0);
     timesFactors.assign(aggregateSeen_.size(), 0);
     bool ok = indexRules(I);
+    if (gusActive) resetUnfoundedSources();
     if (ok) ok = indexConstraints(I);
     if (ok) indexWeakConstraints(I);
     buildAggregateLists();

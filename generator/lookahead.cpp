@@ -317,6 +317,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
 
     // Undo everything the lookahead changed.
     --level;
+    if (gusActive) unparkUndoneAtoms(I);
     I.undoToMarkers();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);

@@ -295,6 +295,7 @@ void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
     assert(level > 0);
     --level;
     if (lookaheadCacheOn) dropUndoneLookaheads(I);
+    if (gusActive) unparkUndoneAtoms(I);
     I.undoToMarkers();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);

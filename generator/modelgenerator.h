@@ -544,6 +544,33 @@ public:
     TIMER totalTimer, searchTimer, initTimer, wellFoundedTimer, depgraphTimer, modelCheckTimer, partialCheckTimer,
         quickCheckTimer, ptTimer, frontendTimer;
     INTERPRETATION gusScratch;
+    // The unfounded-set step keeps, for each atom of a component it runs on,
+    // a source: a rule that founds the atom, whose body is not false, with no
+    // true or must-be-true head atom outside the component, and whose
+    // positive body atoms inside the component have sources themselves and
+    // lower ranks (so sources never form a cycle). The founded members are
+    // exactly the sourced ones, so a step only looks at the atoms whose
+    // source may be gone: the event handlers put the atoms of a source rule
+    // that may no longer found them on their component's gusPendingAtoms;
+    // backtracking never invalidates a source. An atom without a source
+    // stays listed until it gets one; a false one is parked instead, and
+    // listed again when the level that made it false is undone.
+    enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4 };
+    std::vector<GROUNDRULE*> gusSource;                 // per atom: source rule, or null
+    std::vector<int32_t> gusRank;                       // per atom: above its source's body atoms' ranks
+    std::vector<uint8_t> gusAtomState;                  // per atom: GUS_* bits
+    std::vector<int32_t> gusMemberPosition;             // per atom: position in its component
+    std::vector<std::vector<int32_t>> gusPendingAtoms;  // per component: atoms to re-source
+    std::vector<int32_t> gusWaiting;                    // per rule: body atoms without source it waits for
+    std::vector<int32_t> gusLost, gusUnfounded;         // one step's atoms without source; the unfounded ones
+    std::vector<GROUNDRULE*> gusWaitingRules;           // one step's rules with gusWaiting set
+    uint32_t gusParkedCount = 0;
+    // Work counter (not reported): atoms the unfounded-set steps visited.
+    uint64_t gusAtomsVisited = 0;
+    // For tests: every step recomputed from scratch instead (false), or
+    // both, the process ending on a difference (gusCrossCheck).
+    bool gusIncremental = true;
+    bool gusCrossCheck = false;
 
     // Per atom, fixed at construction: bit 0 an aggregate atom, bit 1 its
     // component of the GDG is cyclic with a disjunctive edge inside.
@@ -739,6 +766,26 @@ public:
     bool computeUnfoundedSet(int32_t c, INTERPRETATION& interpretation);
     bool falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& interpretation);
     bool canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& interpretation) const;
+    // The step recomputed over the whole component (gusScratch: 0 the
+    // non-false members no rule founds); kept to check the incremental one.
+    void foundComponentFromScratch(int32_t c, const INTERPRETATION& interpretation);
+    // Source pointers, rebuilt from nothing at the start of a run.
+    void resetUnfoundedSources();
+    // Rule may no longer found the head atoms it is the source of (its body
+    // became false, or a head atom true or must-be-true).
+    void noteSourceRuleChanged(GROUNDRULE& rule) {
+        if (!gusActive) return;
+        for (ATOMID h : *rule.head)
+            if (gusSource[h] == &rule && (gusAtomState[h] & GUS_SOURCED)) queueForResourcing(h);
+    }
+    // Atom became true or must-be-true: the rules with it in their head.
+    void noteHeadAssigned(int32_t atom);
+    void queueForResourcing(int32_t atom);
+    void unparkUndoneAtoms(const INTERPRETATION& interpretation);
+    bool resourceBelowRank(int32_t atom, int32_t c, const INTERPRETATION& interpretation);
+    void loseSources(int32_t c, size_t from, const INTERPRETATION& interpretation);
+    void findSources(int32_t c, const INTERPRETATION& interpretation);
+    bool gusCheckFailed(int32_t c, const INTERPRETATION& interpretation);
     // Whether the step applies to component c: cyclic, no disjunctive edge inside.
     bool componentQualifiesForGUS(int32_t c) const;
 

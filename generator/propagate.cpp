@@ -313,6 +313,7 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
+    if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
     else if (!updateAggregatesOf(a, true, I))
@@ -338,6 +339,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
 // a was must-be-true: constraints, weak constraints, negated body literals
 // and aggregates were brought up to date then and are not visited again.
 bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
+    if (gusActive) noteHeadAssigned(a);
     for (GROUNDRULE* r : headOccurrences[a]) {
         bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
         if (!ok) return false;
@@ -349,6 +351,7 @@ bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
+    if (gusActive) noteHeadAssigned(a);
     if (!updateAggregatesOf(a, true, I)) return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
     for (GROUNDRULE* r : headOccurrences[a]) {

@@ -102,6 +102,7 @@ bool MODELGENERATOR::loseSupport(int32_t h, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onRuleBodyFalse(GROUNDRULE& r, INTERPRETATION& I) {
+    noteSourceRuleChanged(r);
     if (ruleStatus(r) != 0) {
         if (ruleStatus(r) == 2) setCounter(ruleStatus(r), 3);
         if (soleTrueHead(r) != 0) {

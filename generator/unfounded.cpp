@@ -1,14 +1,31 @@
 // generator/unfounded.cpp: the unfounded-set step: for one cyclic component
 // without internal disjunction, the atoms that no rule can found any longer
 // become false (or the propagation fails when one of them is already true).
+//
+// The founded atoms are kept between steps as source pointers: a step only
+// re-sources the atoms whose source rule stopped founding them, and those
+// that depended on them. The greatest unfounded set is unique, so the atoms
+// falsified, and their order (member order), are those of a computation from
+// scratch over the whole component, which is kept to check it.
+#include <algorithm>
+
+#include "core/finish.h"
 #include "generator/modelgenerator.h"
 
 namespace veltra {
 
 namespace {
 
-// Scratch values of a member atom during one step.
+// Scratch values of a member atom during a step from scratch.
 enum : int32_t { GUS_UNFOUNDED = 0, GUS_FALSE = 1, GUS_FOUNDED = 8 };
+
+// The head atom of rule in component c; a rule of the leading run of an atom
+// of c has exactly one.
+int32_t headInComponent(const GDG& gdg, const GROUNDRULE& rule, int32_t c) {
+    for (ATOMID h : *rule.head)
+        if (gdg.componentOfSlot(h) == c) return h;
+    return -1;
+}
 
 }  // namespace
 
@@ -26,18 +43,260 @@ bool MODELGENERATOR::canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION&
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// Source pointers.
+
+// At the start of a run no atom has a source: every member of a qualifying
+// component (aggregate atoms count as founded and take no part) is listed.
+void MODELGENERATOR::resetUnfoundedSources() {
+    const int32_t n = groundAtomCount;
+    gusSource.assign(size_t(n), nullptr);
+    gusRank.assign(size_t(n), 0);
+    gusAtomState.assign(size_t(n), 0);
+    gusMemberPosition.assign(size_t(n), -1);
+    gusWaiting.assign(groundRules->size(), 0);
+    gusWaitingRules.clear();
+    gusParkedCount = 0;
+    gusPendingAtoms.resize(gusComponentCount);
+    for (uint32_t c = 0; c < gusComponentCount; ++c) {
+        std::vector<int32_t>& pending = gusPendingAtoms[c];
+        pending.clear();
+        if (!componentQualifiesForGUS(int32_t(c))) continue;
+        int32_t position = 0;
+        for (int32_t p : gdg->components[c]) {
+            const int32_t k = position++;
+            if (p >= n || isAggregateAtom(p)) continue;
+            gusMemberPosition[p] = k;
+            gusAtomState[p] = GUS_LISTED;
+            pending.push_back(p);
+        }
+    }
+}
+
+void MODELGENERATOR::queueForResourcing(int32_t atom) {
+    if (gusAtomState[atom] & GUS_LISTED) return;
+    gusAtomState[atom] |= GUS_LISTED;
+    gusPendingAtoms[gdg->componentOfSlot(atom)].push_back(atom);
+}
+
+// Before a level is undone: the parked atoms it made false are listed
+// again, for they will be undefined.
+void MODELGENERATOR::unparkUndoneAtoms(const INTERPRETATION& I) {
+    for (size_t k = I.atomLog.size(); gusParkedCount != 0 && k-- > 0;) {
+        const int32_t p = I.atomLog[k].atom;
+        if (p < 0) break;
+        if (!(gusAtomState[p] & GUS_PARKED)) continue;
+        gusAtomState[p] &= uint8_t(~GUS_PARKED);
+        --gusParkedCount;
+        queueForResourcing(p);
+    }
+}
+
+// A true or must-be-true head atom stops a rule from founding its head atoms
+// in other components; a rule with one head atom founds only that one.
+void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
+    for (GROUNDRULE* r : headOccurrences[atom])
+        if (r->head->size() > 1) noteSourceRuleChanged(*r);
+}
+
+// The rank of a sourced atom exceeds the ranks of its source's positive
+// body atoms inside the component. An atom p that lost its source takes at
+// once a rule that can found it whose body atoms there have sources and
+// ranks below p's: none of them depends on p, and the atoms founded through
+// p keep their sources. True when it found one.
+bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATION& I) {
+    for (GROUNDRULE* r : headOccurrences[p]) {
+        if (!canFound(*r, c, I)) continue;
+        bool usable = true;
+        if (r->body) {
+            const GROUNDCONJUNCTION& body = *r->body;
+            for (size_t i = 0; usable && i < body.firstNegative; ++i) {
+                const int32_t b = body.literals[i].atom;
+                if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
+                usable = (gusAtomState[b] & GUS_SOURCED) && gusRank[b] < gusRank[p];
+            }
+        }
+        if (!usable) continue;
+        gusSource[p] = r;
+        gusAtomState[p] |= GUS_SOURCED;
+        return true;
+    }
+    return false;
+}
+
+// The atoms of gusLost from position from on have lost their source for
+// good: so do the atoms whose source has one of them in its positive body
+// and that find no other one below their rank, in turn.
+void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I) {
+    for (size_t i = from; i < gusLost.size(); ++i) {
+        const int32_t q = gusLost[i];
+        ++gusAtomsVisited;
+        LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
+        const uint32_t run = posBodySplit[q];
+        for (uint32_t k = 0; k < run; ++k) {
+            GROUNDRULE* r = rules[k];
+            const int32_t h = headInComponent(*gdg, *r, c);
+            if (gusSource[h] != r || !(gusAtomState[h] & GUS_SOURCED)) continue;
+            gusAtomState[h] &= uint8_t(~GUS_SOURCED);
+            ++gusAtomsVisited;
+            if (!resourceBelowRank(h, c, I)) gusLost.push_back(h);
+        }
+    }
+}
+
+// Finds sources for the non-false atoms of gusLost: a rule that can found
+// the atom and waits for no body atom without source is taken at once; one
+// that waits counts the body atoms it waits for, and is taken when the last
+// of them gets its source (the founded atoms pass once through gusAtomQueue).
+void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
+    GROUNDRULE* const firstRule = groundRules->data();
+    auto takeSource = [&](int32_t h, GROUNDRULE* r) {
+        int32_t rank = 0;
+        if (r->body) {
+            const GROUNDCONJUNCTION& body = *r->body;
+            for (size_t i = 0; i < body.firstNegative; ++i) {
+                const int32_t b = body.literals[i].atom;
+                if (gdg->componentOfSlot(b) == c && !isAggregateAtom(b)) rank = std::max(rank, gusRank[b] + 1);
+            }
+        }
+        gusRank[h] = rank;
+        gusSource[h] = r;
+        gusAtomState[h] |= GUS_SOURCED;
+        gusAtomQueue.push(EVENT{GUS_FOUNDED, h});
+    };
+    for (const int32_t p : gusLost) {
+        if ((gusAtomState[p] & GUS_SOURCED) || I.values[p] == TV_FALSE) continue;
+        // A rule with no positive body atom inside c is preferred: a source
+        // through other members makes a chain that a later loss would have
+        // to walk again.
+        GROUNDRULE* founded = nullptr;
+        for (GROUNDRULE* r : headOccurrences[p]) {
+            if (!canFound(*r, c, I)) continue;
+            int32_t inside = 0, waiting = 0;
+            if (r->body) {
+                const GROUNDCONJUNCTION& body = *r->body;
+                for (size_t i = 0; i < body.firstNegative; ++i) {
+                    const int32_t b = body.literals[i].atom;
+                    if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
+                    ++inside;
+                    if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
+                }
+            }
+            if (inside == 0) {
+                founded = r;
+                break;
+            }
+            if (waiting == 0) {
+                if (!founded) founded = r;
+                continue;
+            }
+            gusWaiting[size_t(r - firstRule)] = waiting;
+            gusWaitingRules.push_back(r);
+        }
+        if (founded) takeSource(p, founded);
+        // Atoms founded now found further rules before any other count is
+        // taken, so that no founded atom is both left out of a count and
+        // subtracted from it.
+        while (!gusAtomQueue.empty()) {
+            const int32_t q = gusAtomQueue.pop().atom;
+            ++gusAtomsVisited;
+            LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
+            const uint32_t run = posBodySplit[q];
+            for (uint32_t k = 0; k < run; ++k) {
+                GROUNDRULE* r = rules[k];
+                int32_t& waiting = gusWaiting[size_t(r - firstRule)];
+                if (waiting == 0 || --waiting != 0) continue;
+                const int32_t h = headInComponent(*gdg, *r, c);
+                if (!(gusAtomState[h] & GUS_SOURCED)) takeSource(h, r);
+            }
+        }
+    }
+    for (GROUNDRULE* r : gusWaitingRules) gusWaiting[size_t(r - firstRule)] = 0;
+    gusWaitingRules.clear();
+}
+
+// ---------------------------------------------------------------------------
+// The step.
+
 bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
     assert(gusAtomQueue.empty());
-    bool allFalse = true;
+    gusUnfounded.clear();
+    if (!gusIncremental) {
+        foundComponentFromScratch(c, I);
+        for (int32_t p : gdg->components[c])
+            if (p < groundAtomCount && gusScratch.values[p] == GUS_UNFOUNDED && !isAggregateAtom(p))
+                gusUnfounded.push_back(p);
+        return falsifyUnfoundedAtoms(c, I);
+    }
+    std::vector<int32_t>& pending = gusPendingAtoms[c];
+    if (!pending.empty()) {
+        // Listed atoms whose source no longer founds them lose it, and so
+        // do the atoms founded through them; atoms listed without a source
+        // founded nothing since.
+        gusLost.clear();
+        for (const int32_t p : pending) {
+            ++gusAtomsVisited;
+            gusAtomState[p] &= uint8_t(~GUS_LISTED);
+            if ((gusAtomState[p] & GUS_SOURCED) && canFound(*gusSource[p], c, I)) continue;
+            if (gusAtomState[p] & GUS_SOURCED) {
+                gusAtomState[p] &= uint8_t(~GUS_SOURCED);
+                if (!resourceBelowRank(p, c, I)) gusLost.push_back(p);
+            } else {
+                gusUnfounded.push_back(p);
+            }
+        }
+        pending.clear();
+        loseSources(c, 0, I);
+        gusLost.insert(gusLost.end(), gusUnfounded.begin(), gusUnfounded.end());
+        gusUnfounded.clear();
+        findSources(c, I);
+        // What is left without a source is unfounded and stays listed; a
+        // false atom is parked until backtracking undoes its value.
+        for (const int32_t p : gusLost) {
+            if (gusAtomState[p] & GUS_SOURCED) continue;
+            if (I.values[p] == TV_FALSE) {
+                gusAtomState[p] |= GUS_PARKED;
+                ++gusParkedCount;
+                continue;
+            }
+            gusAtomState[p] |= GUS_LISTED;
+            pending.push_back(p);
+            gusUnfounded.push_back(p);
+        }
+        std::sort(gusUnfounded.begin(), gusUnfounded.end(),
+                  [&](int32_t a, int32_t b) { return gusMemberPosition[a] < gusMemberPosition[b]; });
+    }
+    if (gusCrossCheck && gusCheckFailed(c, I)) internalError("incremental unfounded set differs");
+    return falsifyUnfoundedAtoms(c, I);
+}
+
+// The unfounded atoms of gusUnfounded, in member order, become false; a true
+// or must-be-true one is a conflict (those before it stay false).
+bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
+    (void)c;
+    for (const int32_t p : gusUnfounded) {
+        if (I.values[p] != TV_UNDEFINED) return false;  // true or must-be-true
+        setFalse(p, I);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The step from scratch.
+
+// gusScratch of every member of c: 1 false, 8 founded, 0 unfounded. The
+// founded atoms are those reachable from rules whose positive body inside c
+// is empty, through rules whose positive body atoms inside c are founded.
+void MODELGENERATOR::foundComponentFromScratch(int32_t c, const INTERPRETATION& I) {
     for (int32_t p : gdg->components[c]) {
         if (p >= groundAtomCount) continue;
+        ++gusAtomsVisited;
         LISTVIEW<GROUNDRULE*> rules = headOccurrences[p];
         if (I.values[p] == TV_FALSE) {
             gusScratch.values[p] = GUS_FALSE;
             for (GROUNDRULE* r : rules) gusPending(*r) = 0;
             continue;
         }
-        allFalse = false;
         gusScratch.values[p] = GUS_UNFOUNDED;
         for (GROUNDRULE* r : rules) {
             gusPending(*r) = 0;
@@ -60,11 +319,6 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
             }
         }
     }
-    if (allFalse) return true;
-    return falsifyUnfoundedAtoms(c, I);
-}
-
-bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
     // Founded atoms found further rules; a rule of an atom's leading run
     // has a head atom in the atom's component.
     while (!gusAtomQueue.empty()) {
@@ -75,23 +329,25 @@ bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
             GROUNDRULE& r = *rules[k];
             if (gusPending(r) != 1) continue;
             if (--gusPendingBody(r) != 0) continue;
-            for (ATOMID h : *r.head) {
-                if (gdg->componentOfSlot(h) != c) continue;
-                if (gusScratch.values[h] != GUS_FOUNDED) {
-                    gusScratch.values[h] = GUS_FOUNDED;
-                    gusAtomQueue.push(EVENT{GUS_FOUNDED, h});
-                }
-                break;
+            const int32_t h = headInComponent(*gdg, r, c);
+            if (gusScratch.values[h] != GUS_FOUNDED) {
+                gusScratch.values[h] = GUS_FOUNDED;
+                gusAtomQueue.push(EVENT{GUS_FOUNDED, h});
             }
         }
     }
-    // What is left unfounded is false, or the branch is hopeless.
+}
+
+// Whether gusUnfounded differs from the unfounded atoms found from scratch.
+bool MODELGENERATOR::gusCheckFailed(int32_t c, const INTERPRETATION& I) {
+    foundComponentFromScratch(c, I);
+    size_t k = 0;
     for (int32_t p : gdg->components[c]) {
         if (p >= groundAtomCount || gusScratch.values[p] != GUS_UNFOUNDED || isAggregateAtom(p)) continue;
-        if (I.values[p] != TV_UNDEFINED) return false;  // true or must-be-true
-        setFalse(p, I);
+        if (k == gusUnfounded.size() || gusUnfounded[k] != p) return true;
+        ++k;
     }
-    return true;
+    return k != gusUnfounded.size();
 }
 
 }  // namespace veltra

@@ -61,7 +61,55 @@ WORK firstAnswerSetWork(int n, bool heuristics, bool colouring = false) {
     return work;
 }
 
+// The atoms the unfounded-set steps visit while d_1, ..., d_n are chosen in
+// turn in a ring of n atoms p_i, each founded by its predecessor on the ring
+// or by its own c_i (d_i v c_i): every choice takes one source away and runs
+// the step on the whole ring, and the last one leaves the ring unfounded.
+// incremental false: the step from scratch.
+uint64_t unfoundedWork(int n, bool incremental) {
+    const CHILDRUN run = runCaptured([n, incremental] {
+        std::string text = "p1 :- p" + std::to_string(n) + ".\n";
+        for (int i = 1; i <= n; ++i) {
+            const std::string k = std::to_string(i);
+            if (i > 1) text += "p" + k + " :- p" + std::to_string(i - 1) + ".\n";
+            text += "p" + k + " :- c" + k + ".\nd" + k + " v c" + k + ".\n";
+        }
+        groundProgram(text);
+        COSTVECTOR initial(0);
+        MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
+                         nullptr, nullptr, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS, nullptr, nullptr, false,
+                         &initial, false, false, false, false, 0, 0, nullptr, nullptr);
+        g.gusIncremental = incremental;
+        INTERPRETATION I;
+        bool ok = g.startRun(I);
+        I.recording = true;
+        for (int i = 1; ok && i <= n; ++i) {
+            g.enterLevel(I);
+            g.assignChoice(atomIndex("d" + std::to_string(i)), TV_ASSUMED, I);
+            ok = g.propagateEvents(I);
+        }
+        const bool ringFalse =
+            I.values[atomIndex("p1")] == TV_FALSE && I.values[atomIndex("p" + std::to_string(n))] == TV_FALSE;
+        std::printf("%d %llu\n", int(ok && ringFalse), (unsigned long long)g.gusAtomsVisited);
+        std::fflush(stdout);
+    });
+    EXPECT_EQ(run.status, 0) << run.err;
+    int done = 0;
+    uint64_t visited = 0;
+    std::istringstream(run.out) >> done >> visited;
+    EXPECT_EQ(done, 1) << "the choices ended in a conflict or left the ring founded";
+    return visited;
+}
+
 }  // namespace
+
+TEST(Growth, UnfoundedSetStepVisitsWhatLostItsSource) {
+    const uint64_t small = unfoundedWork(200, true), large = unfoundedWork(400, true);
+    EXPECT_GT(small, 0u);
+    EXPECT_LE(large, 2 * small + 16);
+    // The step from scratch visits the whole ring each time.
+    EXPECT_GE(unfoundedWork(400, false), 3 * unfoundedWork(200, false));
+}
 
 TEST(Growth, LookaheadsRunGrowLinearlyWithIndependentChoices) {
     const WORK small = firstAnswerSetWork(400, true), large = firstAnswerSetWork(800, true);
