@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <sstream>
 
 #include "core/aggregate.h"
 #include "core/blockpool.h"
@@ -272,6 +273,38 @@ std::ostream& printOutputAtom(std::ostream& out, const ATOM& atom) {
     size_t from = predicateTable.find(NAME(complement)) >= 0 ? 1 : 0;
     if (from < t->size()) printTermList(out, *t, from);
     return out;
+}
+
+static void appendTermList(std::string& out, const TERMLIST& terms, size_t from) {
+    out += '(';
+    for (size_t i = from; i < terms.size(); ++i) {
+        if (i > from) out += ',';
+        appendTerm(out, terms[i]);
+    }
+    out += ')';
+}
+
+void appendAtom(std::string& out, const ATOM& atom) {
+    if (atom.isAggregate()) {
+        // Never part of a model; formed by the stream printer.
+        std::ostringstream text;
+        printAtom(text, atom);
+        out += text.str();
+        return;
+    }
+    out += predicateTable.name(atom.predicate).str();
+    const TERMLIST* t = atom.terms();
+    if (t && !t->empty()) appendTermList(out, *t, 0);
+}
+
+void appendOutputAtom(std::string& out, const ATOM& atom) {
+    const std::string& name = predicateTable.name(atom.predicate).str();
+    out += name;
+    const TERMLIST* t = atom.terms();
+    if (!t || t->empty()) return;
+    std::string complement = name[0] == '-' ? name.substr(1) : "-" + name;
+    size_t from = predicateTable.find(NAME(complement)) >= 0 ? 1 : 0;
+    if (from < t->size()) appendTermList(out, *t, from);
 }
 
 std::ostream& printLiterals(std::ostream& out, const CONJUNCTION& body, const char* separator) {

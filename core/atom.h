@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "core/predicatetable.h"
@@ -144,6 +145,9 @@ struct ATOMLESS {
 std::ostream& printAtom(std::ostream& out, const ATOM& atom);
 // An atom of an answer set when the input defines objects.
 std::ostream& printOutputAtom(std::ostream& out, const ATOM& atom);
+// The texts of printAtom and printOutputAtom, appended to out.
+void appendAtom(std::string& out, const ATOM& atom);
+void appendOutputAtom(std::string& out, const ATOM& atom);
 // Literals joined by separator, "not " before negative ones.
 std::ostream& printLiterals(std::ostream& out, const CONJUNCTION& body, const char* separator);
 

@@ -1,6 +1,8 @@
 // core/term.cpp: the constant and integer tables and term order.
 #include "core/term.h"
 
+#include <charconv>
+
 namespace veltra {
 
 SYMBOLTABLE symbolTable;
@@ -26,6 +28,24 @@ std::ostream& printTerm(std::ostream& out, const TERM& t) {
     case TERM_SYMBOL: return out << symbolName(t).str();
     case TERM_INTEGER: return out << integerValue(t);
     default: return out << "NullConst";
+    }
+}
+
+static void appendInteger(std::string& out, int64_t value) {
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, size_t(end - digits));
+}
+
+void appendTerm(std::string& out, const TERM& t) {
+    switch (t.kind) {
+    case TERM_VARIABLE:
+        out += '_';
+        appendInteger(out, t.index);
+        return;
+    case TERM_SYMBOL: out += symbolName(t).str(); return;
+    case TERM_INTEGER: appendInteger(out, integerValue(t)); return;
+    default: out += "NullConst"; return;
     }
 }
 

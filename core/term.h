@@ -103,6 +103,9 @@ inline const NAME& symbolName(const TERM& t) { return symbolTable.key(t.index); 
 int compareTerms(const TERM& a, const TERM& b);
 
 std::ostream& printTerm(std::ostream& out, const TERM& t);
+// The text printTerm writes, appended to out: printed models are formed in
+// a string, without a stream's per-insertion overhead.
+void appendTerm(std::string& out, const TERM& t);
 
 // Hash code shared by the ground-atom hash and every TERM-keyed hash map.
 inline uint32_t termCode(const TERM& t) {

@@ -2,9 +2,10 @@
 #include "driver/output.h"
 
 #include <iostream>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "core/finish.h"
 #include "core/rule.h"
 #include "driver/options.h"
 #include "input/dbstatement.h"
@@ -25,32 +26,125 @@ static bool printable(const ATOM& atom) {
     return !strong && positiveOutputFilter.count(name);
 }
 
-void printInterpretation(std::ostream& target, const ATOMSET* set, const INTERPRETATION* model) {
-    // The text goes to target in one write: many small writes to a stream
-    // synchronised with C stdio cost more than forming the text.
-    static std::ostringstream out;
-    out.str(std::string());
-    out.clear();
-    out.copyfmt(target);
+// The texts of printed atoms, kept between beginModelOutput and
+// endModelOutput, while the search reports answer sets: the atom, symbol and
+// predicate tables, the filters and the facts stay as they are then, so each
+// atom is formed once. Outside that window every model is formed afresh: a
+// text kept there could outlive the tables it was formed from.
+namespace {
+constexpr uint32_t TEXT_UNKNOWN = UINT32_MAX;      // not formed yet
+constexpr uint32_t TEXT_HIDDEN = UINT32_MAX - 1;   // not printable
+struct ATOMTEXT {
+    size_t offset = 0;
+    uint32_t length = TEXT_UNKNOWN;
+};
+struct MODELTEXTS {
+    bool active = false;
+    const ATOMSET* set = nullptr;  // the set whose atoms head holds
+    bool headFormed = false;
+    bool headEmpty = true;         // head holds no atom
+    std::string head;              // "{", the facts and the atoms of set
+    std::string pool;              // the ground atoms' texts, end to end
+    std::vector<ATOMTEXT> atoms;   // by ground atom index
+    std::string out;               // the model being formed
+};
+MODELTEXTS modelTexts;
+}  // namespace
+
+static void appendModelAtom(std::string& out, const ATOM& atom) {
+    if (objectsUsed)
+        appendOutputAtom(out, atom);
+    else
+        appendAtom(out, atom);
+}
+
+// Appends the printable atoms of set (when given) and the facts (when
+// printed) behind "{"; false when none was.
+static bool appendHead(std::string& out, const ATOMSET* set) {
     bool first = true;
     auto write = [&](const ATOM& atom) {
         if (!printable(atom)) return;
-        if (!first) out << ", ";
+        if (!first) out += ", ";
         first = false;
-        if (objectsUsed)
-            printOutputAtom(out, atom);
-        else
-            printAtom(out, atom);
+        appendModelAtom(out, atom);
     };
-    out << '{';
+    out += '{';
     if (OPTIONS.printFacts) edbFacts.forEach(write);
     if (set) set->forEach(write);
-    if (model)
-        for (int32_t i = 0; i < groundAtomCount; ++i)
-            if (isTrueValue(model->values[i])) write(groundAtom(i));
-    out << '}';
-    const std::string& text = out.str();
-    target.write(text.data(), std::streamsize(text.size()));
+    return !first;
+}
+
+// The text of ground atom i from the window's store, formed on first use;
+// false when the atom is not printable.
+static bool storedText(int32_t i, const char*& text, size_t& length) {
+    MODELTEXTS& m = modelTexts;
+    ATOMTEXT& entry = m.atoms[size_t(i)];
+    if (entry.length == TEXT_UNKNOWN) {
+        const ATOM& atom = groundAtom(i);
+        if (!printable(atom)) {
+            entry.length = TEXT_HIDDEN;
+        } else {
+            entry.offset = m.pool.size();
+            appendModelAtom(m.pool, atom);
+            size_t n = m.pool.size() - entry.offset;
+            if (n >= TEXT_HIDDEN) internalError("atom text too long");
+            entry.length = uint32_t(n);
+        }
+    }
+    if (entry.length == TEXT_HIDDEN) return false;
+    text = m.pool.data() + entry.offset;
+    length = entry.length;
+    return true;
+}
+
+void beginModelOutput() {
+    modelTexts = MODELTEXTS();
+    modelTexts.active = true;
+    modelTexts.atoms.resize(size_t(groundAtomCount));
+}
+
+void endModelOutput() { modelTexts = MODELTEXTS(); }
+
+void printInterpretation(std::ostream& target, const ATOMSET* set, const INTERPRETATION* model) {
+    // The text goes to target in one write: many small writes to a stream
+    // synchronised with C stdio cost more than forming the text.
+    MODELTEXTS& m = modelTexts;
+    bool stored = m.active && size_t(groundAtomCount) == m.atoms.size();
+    std::string& out = m.out;
+    out.clear();
+    bool first;
+    if (stored) {
+        if (!m.headFormed || m.set != set) {
+            m.head.clear();
+            m.headEmpty = !appendHead(m.head, set);
+            m.set = set;
+            m.headFormed = true;
+        }
+        out += m.head;
+        first = m.headEmpty;
+    } else {
+        first = !appendHead(out, set);
+    }
+    if (model) {
+        for (int32_t i = 0; i < groundAtomCount; ++i) {
+            if (!isTrueValue(model->values[i])) continue;
+            if (stored) {
+                const char* text;
+                size_t length;
+                if (!storedText(i, text, length)) continue;
+                if (!first) out += ", ";
+                out.append(text, length);
+            } else {
+                const ATOM& atom = groundAtom(i);
+                if (!printable(atom)) continue;
+                if (!first) out += ", ";
+                appendModelAtom(out, atom);
+            }
+            first = false;
+        }
+    }
+    out += '}';
+    target.write(out.data(), std::streamsize(out.size()));
     if (OPTIONS.exportPending) {
         exportModel();
         OPTIONS.exportPending = false;

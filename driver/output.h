@@ -16,6 +16,12 @@ extern std::unique_ptr<INTERPRETATION> queryAnswers;  // answers of a non-ground
 // Facts first (unless "-nofacts"), then set, then the true atoms of model.
 void printInterpretation(std::ostream& out, const ATOMSET* set, const INTERPRETATION* model);
 
+// Between these two calls printInterpretation keeps every atom's text it
+// formed: the search's answer sets share most of their atoms. Only while the
+// tables, filters and facts stay unchanged, as they do during the search.
+void beginModelOutput();
+void endModelOutput();
+
 bool printModelWithCost(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);
 bool braveModelHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);
 bool cautiousModelHook(MODELGENERATOR* generator, const ATOMSET& trueAtoms, const INTERPRETATION* model);

@@ -571,7 +571,9 @@ int runDriver(RUNSETTINGS& run) {
 
     bool programIsHCF = prepareSearch();
     std::unique_ptr<MODELGENERATOR> generator = makeGenerator(run, costs, programIsHCF);
+    beginModelOutput();
     search(run, *generator, costs);
+    endModelOutput();
 
     if (statsLevel > STATS_NONE) printTimings(generator.get());
     generator.reset();
