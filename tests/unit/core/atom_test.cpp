@@ -129,6 +129,34 @@ TEST_F(AtomTest, OutputFormOfObjectAtoms) {
     EXPECT_EQ(out(r), "objout_r");
 }
 
+// The string printers give the stream printers' text, behind what the
+// string already holds.
+TEST_F(AtomTest, AppendedTextEqualsPrintedText) {
+    auto t3 = terms({symbolTerm("o"), symbolTerm("x"), integerTerm(-7)});
+    ATOM object("objappend_p", &t3, KIND_IDB);
+    ATOM objectNeg("-objappend_p", &t3, KIND_IDB);
+    std::vector<ATOM> atoms;
+    atoms.emplace_back("append_noargs", nullptr, KIND_IDB);
+    auto mixed = terms({symbolTerm("a"), symbolTerm("\"two, words\""), integerTerm(0), integerTerm(-1),
+                        integerTerm(INT32_MIN), integerTerm(INT32_MAX), variableTerm(59), TERM()});
+    atoms.emplace_back("append_mixed", &mixed, KIND_IDB);
+    atoms.emplace_back("-append_mixed", &mixed, KIND_IDB);
+    atoms.push_back(object);
+    atoms.push_back(objectNeg);
+    for (const ATOM& a : atoms) {
+        std::string appended = "{x, ";
+        appendAtom(appended, a);
+        EXPECT_EQ(appended, "{x, " + show(a));
+        std::string output = "{";
+        appendOutputAtom(output, a);
+        EXPECT_EQ(output, "{" + text([&](std::ostream& o) { printOutputAtom(o, a); }));
+    }
+    EXPECT_EQ(show(atoms[1]), "append_mixed(a,\"two, words\",0,-1,-2147483648,2147483647,_59,NullConst)");
+    std::string objectText;
+    appendOutputAtom(objectText, objectNeg);
+    EXPECT_EQ(objectText, "-objappend_p(x,-7)");
+}
+
 // 1 <= #count{X : q(X)} <= Y, as the parser builds it.
 ATOM countAtom(const char* q) {
     int32_t p = addPredicate(predicateTable, NAME("#count"), 0, KIND_AGGREGATE).first;
@@ -155,6 +183,9 @@ TEST_F(AtomTest, AggregateAtomPrintingAndCopies) {
     copy.aggregate()->function->groundSet->add({integerTerm(1), internAtom(q1)});
     copy.aggregate()->function->groundSet->normalize();
     EXPECT_EQ(show(copy), "1 <= #count{<1,aggprint_q(1)>,<2,aggprint_q(2)>} <= _1");
+    std::string appended;
+    appendAtom(appended, copy);
+    EXPECT_EQ(appended, show(copy));
     EXPECT_NE(compareAtoms(a, copy), 0);
 }
 

@@ -78,6 +78,42 @@ TEST_F(OutputTest, ModelsWithFactsFiltersAndInternalAtoms) {
     EXPECT_EQ(printed(m), "{out_p(a)}");
 }
 
+// While the search reports models each atom's text is kept; the models are
+// those printed without it, and nothing kept outlives endModelOutput: a
+// filter or the atoms' form changed afterwards shows at once.
+TEST_F(OutputTest, KeptAtomTextsGiveTheSameModelsAndEndWithTheWindow) {
+    INTERPRETATION all = model({pa, qa, aux, negpb});
+    struct {
+        bool facts;
+        std::initializer_list<ATOMID> trueOnes;
+        const char* text;
+    } cases[] = {
+        {true, {aux, pa, negpb}, "{out_f(1), out_p(a), -out_p(b)}"},
+        {true, {}, "{out_f(1)}"},
+        {false, {aux}, "{}"},
+        {false, {aux, qa}, "{out_q(a)}"},
+        {false, {negpb, qa, pa}, "{out_p(a), out_q(a), -out_p(b)}"},
+    };
+    for (const auto& c : cases) {
+        OPTIONS.printFacts = c.facts;
+        EXPECT_EQ(printed(model(c.trueOnes)), c.text);
+        beginModelOutput();
+        EXPECT_EQ(printed(model(c.trueOnes)), c.text);
+        EXPECT_EQ(printed(all), printed(model({pa, qa, negpb})));
+        EXPECT_EQ(printed(model(c.trueOnes)), c.text);
+        endModelOutput();
+    }
+    OPTIONS.printFacts = true;
+    beginModelOutput();
+    EXPECT_EQ(printed(all), "{out_f(1), out_p(a), out_q(a), -out_p(b)}");
+    endModelOutput();
+    outputFilter.insert("out_q");
+    EXPECT_EQ(printed(all), "{out_q(a)}");
+    outputFilter.clear();
+    objectsUsed = true;  // the object argument is left out where a complement exists
+    EXPECT_EQ(printed(all), "{out_f(1), out_p, out_q(a), -out_p}");
+}
+
 TEST_F(OutputTest, PlainModelsAreSeparatedByEmptyLinesAndCounted) {
     MODELGENERATOR gen;
     gen.maxModels = 2;
