@@ -85,8 +85,9 @@ printf '%-22s %7s %9s %9s %9s %9s %7s %7s %8s %8s\n' \
     family size veltra_s veltra_MB clingo_s clingo_MB time_x mem_x v_found c_found
 
 # run FAMILY SIZE MODE GENERATOR ARGS...
-#   MODE: first (the first answer set), all (every answer set), ground (the
-#   ground program: -instantiate against clingo --mode=gringo), brave:QUERY
+#   MODE: first (the first answer set), all (every answer set, printed by
+#   both), ground (the ground program: -instantiate against clingo
+#   --mode=gringo), brave:QUERY
 #   (brave reasoning: Veltra's query "QUERY?", clingo the same program with
 #   ":- not ATOM." per query atom and one answer set), veltra-only (first
 #   answer set, no clingo encoding).
@@ -99,7 +100,9 @@ run() {
     clingo_args="--mode=clingo -q -n 1"
     case $mode in
         first | veltra-only) veltra_args="-silent -n=1" ;;
-        all) veltra_args="-silent -n=0" clingo_args="--mode=clingo -q -n 0" ;;
+        # Every answer set is printed by both: the models' text is part of
+        # the work asked for.
+        all) veltra_args="-silent -n=0" clingo_args="--mode=clingo -n 0" ;;
         ground) veltra_args="-silent -instantiate" clingo_args="--mode=gringo" ;;
         brave:*)
             query=${mode#brave:}
