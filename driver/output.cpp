@@ -58,8 +58,8 @@ static void appendModelAtom(std::string& out, const ATOM& atom) {
         appendAtom(out, atom);
 }
 
-// Appends the printable atoms of set (when given) and the facts (when
-// printed) behind "{"; false when none was.
+// Appends "{" and the printable facts (when printed) and atoms of set (when
+// given); false when no atom was.
 static bool appendHead(std::string& out, const ATOMSET* set) {
     bool first = true;
     auto write = [&](const ATOM& atom) {
