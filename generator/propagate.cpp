@@ -293,7 +293,17 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
 // ---------------------------------------------------------------------------
 // The four handlers.
 
+// The counters of the records a handler is about to visit, requested from
+// memory all at once: records of neighbouring atoms lie far apart, and
+// loading them one by one would wait for each in turn.
+template <class RECORD>
+static inline void prefetchCounters(LISTVIEW<RECORD*> records) {
+    for (RECORD* r : records) __builtin_prefetch(&r->counters[0], 1);
+}
+
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!updateAggregatesOf(a, false, I))
@@ -313,6 +323,8 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
@@ -351,6 +363,8 @@ bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (!updateAggregatesOf(a, true, I)) return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
