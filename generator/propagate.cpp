@@ -274,7 +274,13 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // became false (positive: a's positive literals, else its negated ones): one
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
-    for (GROUNDCONSTRAINT* c : positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a]) {
+    const LISTVIEW<GROUNDCONSTRAINT*> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
+    // The literals of those left with one open literal are searched for it:
+    // requested from memory for all of them first.
+    for (GROUNDCONSTRAINT* c : constraints)
+        if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) <= 2)
+            __builtin_prefetch(c->body.literals.data());
+    for (GROUNDCONSTRAINT* c : constraints) {
         if (constraintSatisfied(*c) != 0) continue;
         uint32_t& open = positive ? openPos(*c) : openNeg(*c);
         setCounter(open, open - 1);
