@@ -388,6 +388,7 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
     std::vector<std::vector<WATCH>>().swap(readerWatches);
     std::vector<uint32_t>().swap(readerMark);
+    std::vector<int32_t>().swap(keptReaders);
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
     std::vector<uint32_t>().swap(constraintSeen);
@@ -544,13 +545,23 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
         std::fill(readerMark.begin(), readerMark.end(), 0);
         watchStamp = 1;
     }
+    // The atoms read, once each. Their watch lists lie far apart: the list
+    // headers and then the list ends are requested for all of them before
+    // any list grows, so that the loads overlap instead of waiting in turn.
+    keptReaders.clear();
     auto reader = [&](int32_t y) {
         if (readerMark[y] == watchStamp) return;
         readerMark[y] = watchStamp;
-        addWatch(readerWatches[y], lookaheadSlots, slot, version);
+        keptReaders.push_back(y);
+        __builtin_prefetch(&readerWatches[y]);
     };
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);
+    for (int32_t y : keptReaders) {
+        const std::vector<WATCH>& w = readerWatches[y];
+        __builtin_prefetch(w.data() + w.size(), 1);
+    }
+    for (int32_t y : keptReaders) addWatch(readerWatches[y], lookaheadSlots, slot, version);
 }
 
 }  // namespace veltra

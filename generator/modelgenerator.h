@@ -448,6 +448,7 @@ public:
     std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
     std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
     std::vector<uint32_t> readerMark;               // per atom: last registration
+    std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
     // Atoms whose value or support count may differ from the last sync (the

@@ -274,7 +274,13 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // became false (positive: a's positive literals, else its negated ones): one
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
-    for (GROUNDCONSTRAINT* c : positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a]) {
+    const LISTVIEW<GROUNDCONSTRAINT*> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
+    // The literals of those left with one open literal are searched for it:
+    // requested from memory for all of them first.
+    for (GROUNDCONSTRAINT* c : constraints)
+        if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) <= 2)
+            __builtin_prefetch(c->body.literals.data());
+    for (GROUNDCONSTRAINT* c : constraints) {
         if (constraintSatisfied(*c) != 0) continue;
         uint32_t& open = positive ? openPos(*c) : openNeg(*c);
         setCounter(open, open - 1);
@@ -293,7 +299,17 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
 // ---------------------------------------------------------------------------
 // The four handlers.
 
+// The counters of the records a handler is about to visit, requested from
+// memory all at once: records of neighbouring atoms lie far apart, and
+// loading them one by one would wait for each in turn.
+template <class RECORD>
+static inline void prefetchCounters(LISTVIEW<RECORD*> records) {
+    for (RECORD* r : records) __builtin_prefetch(&r->counters[0], 1);
+}
+
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!updateAggregatesOf(a, false, I))
@@ -313,6 +329,8 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
@@ -351,6 +369,8 @@ bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
+    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (!updateAggregatesOf(a, true, I)) return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
