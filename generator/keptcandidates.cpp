@@ -114,39 +114,51 @@ void MODELGENERATOR::recountKeptUnit(int32_t a, const INTERPRETATION& I) {
     k.weightSum += sum;
 }
 
-bool MODELGENERATOR::keptEntryBetter(int32_t x, int32_t y) const {
+bool MODELGENERATOR::keptKeyBetter(const __int128* x, uint64_t xPosition, const __int128* y,
+                                  uint64_t yPosition) const {
     const size_t n = heuristicCriteria.size();
-    const __int128* kx = kept.keys.data() + size_t(x) * n;
-    const __int128* ky = kept.keys.data() + size_t(y) * n;
     for (size_t i = 0; i < n; ++i)
-        if (kx[i] != ky[i]) return kx[i] > ky[i];
-    return kept.entries[size_t(x)].position > kept.entries[size_t(y)].position;  // equal: the later one
+        if (x[i] != y[i]) return x[i] > y[i];
+    return xPosition > yPosition;  // equal: the later one
 }
 
 void MODELGENERATOR::siftKeptEntry(uint32_t i) {
-    std::vector<int32_t>& heap = kept.heap;
-    auto place = [this, &heap](uint32_t at, int32_t e) {
-        heap[at] = e;
-        kept.entries[size_t(e)].heapIndex = at;
+    KEPTCANDIDATES& k = kept;
+    const size_t n = heuristicCriteria.size();
+    auto keyAt = [&k, n](uint32_t at) { return k.heapKeys.data() + size_t(at) * n; };
+    auto move = [&k, n, &keyAt](uint32_t to, uint32_t from) {
+        k.heap[to] = k.heap[from];
+        const __int128* x = keyAt(from);
+        __int128* y = keyAt(to);
+        for (size_t j = 0; j < n; ++j) y[j] = x[j];  // a few criteria: no call
+        k.heapIndex[size_t(k.heap[to].id)] = to;
     };
-    const int32_t e = heap[i];
-    while (i > 0 && keptEntryBetter(e, heap[(i - 1) / 2])) {
-        place(i, heap[(i - 1) / 2]);
+    // The moving slot waits aside while the others shift into its hole.
+    const KEPTSLOT e = k.heap[i];
+    k.siftKey.assign(keyAt(i), keyAt(i) + n);
+    const __int128* key = k.siftKey.data();
+    while (i > 0 && keptKeyBetter(key, e.position, keyAt((i - 1) / 2), k.heap[(i - 1) / 2].position)) {
+        move(i, (i - 1) / 2);
         i = (i - 1) / 2;
     }
     for (;;) {
         uint32_t best = i;
-        int32_t bestEntry = e;
-        for (uint32_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c)
-            if (keptEntryBetter(heap[c], bestEntry)) {
+        const __int128* bestKey = key;
+        uint64_t bestPosition = e.position;
+        for (uint32_t c = 2 * i + 1; c <= 2 * i + 2 && c < k.heap.size(); ++c)
+            if (keptKeyBetter(keyAt(c), k.heap[c].position, bestKey, bestPosition)) {
                 best = c;
-                bestEntry = heap[c];
+                bestKey = keyAt(c);
+                bestPosition = k.heap[c].position;
             }
         if (best == i) break;
-        place(i, bestEntry);
+        move(i, best);
         i = best;
     }
-    place(i, e);
+    k.heap[i] = e;
+    __int128* to = keyAt(i);
+    for (size_t j = 0; j < n; ++j) to[j] = key[j];
+    k.heapIndex[size_t(e.id)] = i;
 }
 
 void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
@@ -167,10 +179,11 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
         e.hasComplement = complement != nullptr;
         countersOf(record, e.own);
         if (complement) countersOf(*complement, e.complement);
-        __int128* key = k.keys.data() + size_t(id) * n;
+        const uint32_t at = k.heapIndex[size_t(id)];
+        __int128* key = k.heapKeys.data() + size_t(at) * n;
         if (!std::equal(key, key + n, k.scratchKey.data())) {
             std::copy(k.scratchKey.begin(), k.scratchKey.end(), key);
-            siftKeptEntry(e.heapIndex);
+            siftKeptEntry(at);
         }
         return;
     }
@@ -180,7 +193,7 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
     } else {
         id = int32_t(k.entries.size());
         k.entries.emplace_back();
-        k.keys.resize(k.entries.size() * n);
+        k.heapIndex.push_back(0);
     }
     KEPTENTRY& e = k.entries[size_t(id)];
     e.atom = atom;
@@ -189,44 +202,54 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
     e.position = uint64_t(unit) * 3 + uint64_t(sub);
     countersOf(record, e.own);
     if (complement) countersOf(*complement, e.complement);
+    const uint32_t at = uint32_t(k.heap.size());
+    k.heap.push_back(KEPTSLOT{e.position, id});
+    k.heapKeys.resize(k.heap.size() * n);
     rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT,
-               k.keys.data() + size_t(id) * n);
+               k.heapKeys.data() + size_t(at) * n);
     slot = id;
-    e.heapIndex = uint32_t(k.heap.size());
-    k.heap.push_back(id);
-    siftKeptEntry(e.heapIndex);
+    k.heapIndex[size_t(id)] = at;
+    siftKeptEntry(at);
 }
 
 void MODELGENERATOR::dropKeptEntry(int32_t id) {
-    std::vector<int32_t>& heap = kept.heap;
-    const uint32_t i = kept.entries[size_t(id)].heapIndex;
-    const int32_t last = heap.back();
-    heap.pop_back();
-    if (last != id) {
-        heap[i] = last;
-        kept.entries[size_t(last)].heapIndex = i;
-        siftKeptEntry(i);
+    KEPTCANDIDATES& k = kept;
+    const size_t n = heuristicCriteria.size();
+    const uint32_t i = k.heapIndex[size_t(id)];
+    const uint32_t last = uint32_t(k.heap.size() - 1);
+    if (i != last) {
+        k.heap[i] = k.heap[last];
+        std::copy(k.heapKeys.begin() + ptrdiff_t(size_t(last) * n), k.heapKeys.begin() + ptrdiff_t(size_t(last + 1) * n),
+                  k.heapKeys.begin() + ptrdiff_t(size_t(i) * n));
+        k.heapIndex[size_t(k.heap[i].id)] = i;
     }
-    kept.freeEntries.push_back(id);
+    k.heap.pop_back();
+    k.heapKeys.resize(k.heap.size() * n);
+    if (i != last) siftKeptEntry(i);
+    k.freeEntries.push_back(id);
 }
 
 void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
     // The best capacity entries: a heap's best few lie near its root.
     list.clear();
-    const std::vector<int32_t>& heap = kept.heap;
+    const std::vector<KEPTSLOT>& heap = kept.heap;
+    const __int128* keys = kept.heapKeys.data();
+    const size_t n = heuristicCriteria.size();
     std::vector<uint32_t>& frontier = kept.frontier;
     frontier.clear();
     if (!heap.empty()) frontier.push_back(0);
     while (list.entryCount < list.capacity && !frontier.empty()) {
         size_t best = 0;
         for (size_t j = 1; j < frontier.size(); ++j)
-            if (keptEntryBetter(heap[frontier[j]], heap[frontier[best]])) best = j;
+            if (keptKeyBetter(keys + size_t(frontier[j]) * n, heap[frontier[j]].position,
+                              keys + size_t(frontier[best]) * n, heap[frontier[best]].position))
+                best = j;
         const uint32_t i = frontier[best];
         frontier[best] = frontier.back();
         frontier.pop_back();
         for (uint32_t c = 2 * i + 1; c <= 2 * i + 2 && c < heap.size(); ++c) frontier.push_back(c);
 
-        const KEPTENTRY& k = kept.entries[size_t(heap[i])];
+        const KEPTENTRY& k = kept.entries[size_t(heap[i].id)];
         std::unique_ptr<PTCANDIDATE> e = list.spare ? std::move(list.spare) : std::make_unique<PTCANDIDATE>();
         e->atom = k.atom;
         e->negative = k.negative != 0;

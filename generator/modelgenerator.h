@@ -497,8 +497,13 @@ public:
         int32_t atom;
         uint8_t negative, hasComplement;
         uint64_t position;  // unit * 3 + 0 literal, 1 twin head atom, 2 negative literal
-        uint32_t heapIndex;
         int32_t own[12], complement[12];
+    };
+    // A heap slot; its key lies at the slot's place in heapKeys, so that
+    // sifting compares slots without reading the entries.
+    struct KEPTSLOT {
+        uint64_t position;
+        int32_t id;
     };
     struct KEPTCANDIDATES {
         bool wanted = false;  // this run may keep them
@@ -518,10 +523,12 @@ public:
         uint64_t totalLookaheads = 0, totalConsistent = 0, lookedUnits = 0;
         std::vector<int32_t> entryOf;  // 3 per unit; -1 none
         std::vector<KEPTENTRY> entries;
-        std::vector<__int128> keys;  // criteria per entry
-        std::vector<int32_t> freeEntries, heap;  // heap: best entry first
+        std::vector<int32_t> freeEntries;
+        std::vector<KEPTSLOT> heap;        // best entry first
+        std::vector<__int128> heapKeys;    // criteria per heap slot
+        std::vector<uint32_t> heapIndex;  // per entry
         std::vector<uint32_t> frontier;          // scratch of the best few
-        std::vector<__int128> scratchKey;
+        std::vector<__int128> scratchKey, siftKey;
         uint8_t refreshed = 0;  // bit per entry position of the unit being redone: ranked again
         bool unkeptLookahead = false;  // a lookahead ran and its record was not kept
     };
@@ -535,7 +542,7 @@ public:
     void keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
                    const HEURISTICINFO* complement);
     void dropKeptEntry(int32_t entry);
-    bool keptEntryBetter(int32_t x, int32_t y) const;
+    bool keptKeyBetter(const __int128* x, uint64_t xPosition, const __int128* y, uint64_t yPosition) const;
     void siftKeptEntry(uint32_t index);
     void fillFromKeptEntries(PTCANDIDATES& list);
     bool triedPositive(int32_t atom) const;
