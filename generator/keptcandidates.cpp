@@ -219,8 +219,8 @@ void MODELGENERATOR::dropKeptEntry(int32_t id) {
     const uint32_t last = uint32_t(k.heap.size() - 1);
     if (i != last) {
         k.heap[i] = k.heap[last];
-        std::copy(k.heapKeys.begin() + ptrdiff_t(size_t(last) * n), k.heapKeys.begin() + ptrdiff_t(size_t(last + 1) * n),
-                  k.heapKeys.begin() + ptrdiff_t(size_t(i) * n));
+        const __int128* from = k.heapKeys.data() + size_t(last) * n;
+        std::copy(from, from + n, k.heapKeys.data() + size_t(i) * n);
         k.heapIndex[size_t(k.heap[i].id)] = i;
     }
     k.heap.pop_back();
