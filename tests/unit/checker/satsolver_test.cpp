@@ -133,6 +133,41 @@ CNF randomCnf(std::mt19937& random, int32_t n, int32_t clauses, int32_t minLengt
     return cnf;
 }
 
+// A family of random clause sets: its seed, the range of the variable count,
+// clauses per variable (times ten), clause lengths and how many sets.
+struct CNFSHAPE {
+    uint32_t seed;
+    int32_t minVariables, maxVariables;
+    int32_t clausesPerVariableTimes10;
+    int32_t minLength, maxLength;
+    int32_t instances;
+};
+
+// Calls check(n, cnf, expected, where) on every clause set of the shapes,
+// expected being exhaustive enumeration's verdict and where naming the set,
+// until a fatal failure; then checks that both verdicts occur often enough
+// for the comparison to mean something.
+template <class CHECK>
+void checkShapedCnfs(const std::vector<CNFSHAPE>& shapes, CHECK check) {
+    int32_t satisfiable = 0, total = 0;
+    for (const CNFSHAPE& shape : shapes) {
+        std::mt19937 random(shape.seed);
+        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
+        for (int32_t k = 0; k < shape.instances; ++k) {
+            int32_t n = size(random);
+            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
+            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
+            bool expected = bruteForce(n, cnf);
+            check(n, cnf, expected, "seed " + std::to_string(shape.seed) + " instance " + std::to_string(k));
+            if (::testing::Test::HasFatalFailure()) return;
+            satisfiable += expected;
+            ++total;
+        }
+    }
+    EXPECT_GT(satisfiable, total / 5);
+    EXPECT_LT(satisfiable, total * 4 / 5);
+}
+
 struct KNOWNCASE {
     const char* name;
     int32_t variables;
@@ -326,14 +361,7 @@ TEST(SatSolver, CallsAreIndependent) {
 // table row fixes the shape; lengths 1 and 2 make root units, conflicts and
 // pure literals common, longer clauses exercise the look-ahead passes.
 TEST(SatSolver, AgreesWithBruteForce) {
-    struct SHAPE {
-        uint32_t seed;
-        int32_t minVariables, maxVariables;
-        int32_t clausesPerVariableTimes10;
-        int32_t minLength, maxLength;
-        int32_t instances;
-    };
-    const std::vector<SHAPE> shapes = {
+    const std::vector<CNFSHAPE> shapes = {
         {1, 1, 6, 20, 1, 3, 1500},    // tiny, many units
         {2, 4, 12, 43, 3, 3, 800},    // 3-SAT near the threshold
         {3, 6, 14, 25, 2, 2, 800},    // 2-SAT
@@ -341,23 +369,9 @@ TEST(SatSolver, AgreesWithBruteForce) {
         {5, 10, 16, 90, 4, 6, 300},   // long clauses near their threshold
         {6, 12, 18, 30, 1, 4, 300},   // larger, mixed
     };
-    int32_t satisfiable = 0, total = 0;
-    for (const SHAPE& shape : shapes) {
-        std::mt19937 random(shape.seed);
-        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
-        for (int32_t k = 0; k < shape.instances; ++k) {
-            int32_t n = size(random);
-            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
-            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
-            bool expected = bruteForce(n, cnf);
-            ASSERT_EQ(solveChecked(n, cnf), expected) << "seed " << shape.seed << " instance " << k;
-            satisfiable += expected;
-            ++total;
-        }
-    }
-    // Both answers occur often enough for the comparison to mean something.
-    EXPECT_GT(satisfiable, total / 5);
-    EXPECT_LT(satisfiable, total * 4 / 5);
+    checkShapedCnfs(shapes, [](int32_t n, const CNF& cnf, bool expected, const std::string& where) {
+        ASSERT_EQ(solveChecked(n, cnf), expected) << where;
+    });
 }
 
 // The same comparison with no look-ahead budget: every branching step then
@@ -411,14 +425,7 @@ bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
 // shapes; short clauses make root units, repeated literals and tautologies
 // common, longer ones conflicts deep in the search.
 TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
-    struct SHAPE {
-        uint32_t seed;
-        int32_t minVariables, maxVariables;
-        int32_t clausesPerVariableTimes10;
-        int32_t minLength, maxLength;
-        int32_t instances;
-    };
-    const std::vector<SHAPE> shapes = {
+    const std::vector<CNFSHAPE> shapes = {
         {101, 1, 6, 20, 1, 2, 800},    // tiny, units and binaries
         {102, 4, 12, 43, 3, 3, 800},   // 3-SAT near the threshold
         {103, 6, 16, 25, 2, 4, 800},   // mixed lengths
@@ -429,33 +436,20 @@ TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
     // backtrack, and at the default.
     const int64_t saved = satState.decideAfterBacktracks;
     const int64_t askAfter[] = {0, 1, 2, saved};
-    int32_t satisfiable = 0, total = 0;
-    for (const SHAPE& shape : shapes) {
-        std::mt19937 random(shape.seed);
-        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
-        for (int32_t k = 0; k < shape.instances; ++k) {
-            int32_t n = size(random);
-            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
-            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
-            bool expected = bruteForce(n, cnf);
-            ATOMFLAGS searchModel;
-            ASSERT_EQ(searchOnly(n, cnf, &searchModel), expected) << "seed " << shape.seed << " instance " << k;
-            for (int64_t after : askAfter) {
-                satState.decideAfterBacktracks = after;
-                ATOMFLAGS model;
-                ASSERT_EQ(solveChecked(n, cnf, &model), expected) << "seed " << shape.seed << " instance " << k;
-                ASSERT_EQ(model, searchModel) << "seed " << shape.seed << " instance " << k << " after " << after;
-            }
+    checkShapedCnfs(shapes, [&](int32_t n, const CNF& cnf, bool expected, const std::string& where) {
+        ATOMFLAGS searchModel;
+        ASSERT_EQ(searchOnly(n, cnf, &searchModel), expected) << where;
+        for (int64_t after : askAfter) {
+            satState.decideAfterBacktracks = after;
+            ATOMFLAGS model;
+            const bool found = solveChecked(n, cnf, &model);
             satState.decideAfterBacktracks = saved;
-            PROBLEM p = encode(n, cnf);
-            ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected)
-                << "seed " << shape.seed << " instance " << k;
-            satisfiable += expected;
-            ++total;
+            ASSERT_EQ(found, expected) << where;
+            ASSERT_EQ(model, searchModel) << where << " after " << after;
         }
-    }
-    EXPECT_GT(satisfiable, total / 5);
-    EXPECT_LT(satisfiable, total * 4 / 5);
+        PROBLEM p = encode(n, cnf);
+        ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected) << where;
+    });
 }
 
 // Clause learning answering alone (asked before the search) agrees with

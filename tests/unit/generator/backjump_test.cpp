@@ -18,14 +18,6 @@ namespace veltra {
 
 namespace {
 
-struct RANDOM {
-    uint64_t state;
-    uint32_t below(uint32_t n) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>((state >> 33) % n);
-    }
-};
-
 // Disjunctive guesses over x0..x13, rules deriving y0..y3 (some through
 // positive cycles), constraints over both and, in a third of the programs,
 // two pairs (nearly) incompatible with each other: deep enough searches for

@@ -17,14 +17,6 @@ namespace veltra {
 
 namespace {
 
-struct RANDOM {
-    uint64_t state;
-    uint32_t below(uint32_t n) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>((state >> 33) % n);
-    }
-};
-
 std::string randomProgram(RANDOM& r) {
     const uint32_t atoms = 7;
     auto atom = [&](uint32_t i) { return "a" + std::to_string(i); };

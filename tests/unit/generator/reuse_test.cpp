@@ -16,14 +16,6 @@ namespace veltra {
 
 namespace {
 
-struct RANDOM {
-    uint64_t state;
-    uint32_t below(uint32_t n) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>((state >> 33) % n);
-    }
-};
-
 // Disjunctive facts keep atoms open; rules with negation, positive
 // recursion (head cycles) and constraints make lookaheads fail, decide
 // twin head atoms and restart computations.

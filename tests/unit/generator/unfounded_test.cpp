@@ -214,14 +214,6 @@ TEST(Unfounded, HeadCycleFreeSearchWithoutModelChecksKeepsOnlyStableModels) {
 
 namespace {
 
-struct RANDOM {
-    uint64_t state;
-    uint32_t below(uint32_t n) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>((state >> 33) % n);
-    }
-};
-
 // A small program over a0..a7 with many positive cycles: choices by
 // disjunction or by negation, rules with one or (disjunctive) two head
 // atoms, and constraints.

@@ -1,7 +1,9 @@
-// tests/unit/support/randomprograms.h: how many random programs a test runs.
+// tests/unit/support/randomprograms.h: how many random programs a test runs,
+// and the seeded generator that writes them.
 // Header only, so that the differential tests, which link no engine code, use
 // it too.
 #pragma once
+#include <cstdint>
 #include <cstdlib>
 
 namespace veltra {
@@ -25,5 +27,15 @@ inline unsigned randomProgramCount(unsigned release, unsigned sanitized) {
     return release;
 #endif
 }
+
+// A 64-bit linear congruential generator: a seed gives the same programs on
+// every machine and in every build.
+struct RANDOM {
+    uint64_t state;
+    uint32_t below(uint32_t n) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<uint32_t>((state >> 33) % n);
+    }
+};
 
 }  // namespace veltra
