@@ -42,21 +42,33 @@ void recount(SATSOLVER& s, int32_t literal) {
 
 // Score of a binary or weighted trial: over the shortened-list entries from
 // s0 whose clause now has two literals not false, over their free literals,
-// the counts of the complement literal.
-int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
+// the counts of the complement literal (scoreWeight).
+int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0) {
     int64_t total = 0;
+    const int32_t n = s.variableCount;
+    const uint8_t* free = s.free.data();
+    const int64_t* weight = s.scoreWeight.data();
+    const int32_t* lengths = s.clauseLength.data();
     for (int32_t i = s0; i < s.shortenedCount; ++i) {
         int32_t c = s.shortenedList[i];
-        if (s.clauseLength[c] != 2) continue;
+        if (lengths[c] != 2) continue;
         // Without a branch on the free test: it follows no pattern.
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
-            int64_t free = s.free[s.variableOf(*p)];
-            int32_t other = s.complement(*p);
-            int64_t count = kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
-            total += free * count;
+            const int32_t l = *p;
+            total += int64_t(free[l < n ? l : l - n]) * weight[l];
         }
     }
     return int32_t(std::min<int64_t>(total, INT32_MAX));
+}
+
+// Fills scoreWeight for trials of kind: the two-literal count of the
+// complement (binary), or five times that plus its long count (weighted).
+void setScoreWeights(SATSOLVER& s, SCOREKIND kind) {
+    const int32_t codes = 2 * s.variableCount;
+    for (int32_t l = 0; l < codes; ++l) {
+        const int32_t other = s.complement(l);
+        s.scoreWeight[l] = kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+    }
 }
 
 // Assigns literal as a trial or probe: the variable is pushed, its
@@ -88,7 +100,7 @@ int32_t trial(SATSOLVER& s, int32_t literal, SCOREKIND kind) {
                 if (satProbeReducedClauses(s0) < 0) failed = true;
             }
         } else {
-            result = reducedClauseScore(s, s0, kind);
+            result = reducedClauseScore(s, s0);
         }
     }
     satUndoTrial(s, s0, t0);
@@ -212,6 +224,7 @@ int satChooseBranchVariable() {
     // clauses on both sides, more than one on some side.
     if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
+        setScoreWeights(s, SCORE_BINARY);
         v = s.passCursor[1];
         s.passCursor[1] = 0;
         for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
@@ -230,6 +243,7 @@ int satChooseBranchVariable() {
     // budget it goes on only until the step has a candidate or a value.
     if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
+        setScoreWeights(s, SCORE_WEIGHTED);
         v = s.passCursor[2];
         s.passCursor[2] = 0;
         for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
