@@ -30,11 +30,13 @@ void recount(SATSOLVER& s, int32_t literal) {
     int32_t binary = 0, other = 0;
     const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal);
     s.lookaheadWork += e - p;
+    // An inactive clause has length 0; an active one, after a complete
+    // propagation, at least 2.
+    const int32_t* lengths = s.clauseLength.data();
     for (; p != e; ++p) {
-        int32_t c = *p;
-        int32_t on = s.clauseActive[c], two = s.clauseLength[c] == 2;
-        binary += on & two;
-        other += on & (two ^ 1);
+        int32_t length = lengths[*p];
+        binary += length == 2;
+        other += length > 2;
     }
     s.binaryCount[literal] = binary;
     s.longCount[literal] = other;

@@ -26,6 +26,8 @@ namespace veltra {
 // the negative one.
 //
 // Clause state is kept incrementally: an active flag and a length per clause.
+// An inactive clause has length 0 (its length is saved for its return), so
+// the look-ahead reads one array where it would test the flag and the length.
 // In the main search the length of an active clause is the number of its
 // literal occurrences whose variable is unassigned; inside a look-ahead trial,
 // which never marks clauses satisfied, it is the number not yet false. The
@@ -41,7 +43,8 @@ struct SATSOLVER {
     std::vector<int32_t> clauseStart;
     std::vector<int32_t> clauseLiterals;
     std::vector<uint8_t> clauseActive;   // 1 while not known to be satisfied
-    std::vector<int32_t> clauseLength;   // literals not yet false
+    std::vector<int32_t> clauseLength;   // literals not yet false; 0 while inactive
+    std::vector<int32_t> savedLength;    // the length a clause had when it became inactive
 
     // The clauses containing literal code l, ascending, a clause once per
     // occurrence: occurrences[occurrenceStart[l] .. occurrenceStart[l + 1]).
