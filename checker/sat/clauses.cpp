@@ -50,6 +50,7 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.longCount.assign(codes, 0);
     s.score.assign(codes, 0);
     s.scoreWeight.resize(codes);
+    s.weightsFilled = false;
     s.occurrenceStart.assign(codes + 1, 0);
     s.clauseActive.assign(size_t(m), 1);
     s.clauseLength.resize(size_t(m));

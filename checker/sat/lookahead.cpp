@@ -42,10 +42,18 @@ void recount(SATSOLVER& s, int32_t literal) {
     s.longCount[literal] = other;
 }
 
+// The weight of literal l in a trial score of kind: the two-literal count
+// of its complement (binary), or five times that plus its long count
+// (weighted).
+int64_t countWeight(const SATSOLVER& s, int32_t l, SCOREKIND kind) {
+    const int32_t other = s.complement(l);
+    return kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+}
+
 // Score of a binary or weighted trial: over the shortened-list entries from
 // s0 whose clause now has two literals not false, over their free literals,
-// the counts of the complement literal (scoreWeight).
-int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0) {
+// the weight of the literal; read from scoreWeight when the pass filled it.
+int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
     int64_t total = 0;
     const int32_t n = s.variableCount;
     const uint8_t* free = s.free.data();
@@ -57,20 +65,21 @@ int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0) {
         // Without a branch on the free test: it follows no pattern.
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
             const int32_t l = *p;
-            total += int64_t(free[l < n ? l : l - n]) * weight[l];
+            total += int64_t(free[l < n ? l : l - n]) * (s.weightsFilled ? weight[l] : countWeight(s, l, kind));
         }
     }
     return int32_t(std::min<int64_t>(total, INT32_MAX));
 }
 
-// Fills scoreWeight for trials of kind: the two-literal count of the
-// complement (binary), or five times that plus its long count (weighted).
+// Fills scoreWeight for the trials of a pass of kind, when that costs little
+// beside the pass: on at most a quarter as many literals as the look-ahead
+// budget (a pass over more variables mostly ends at the budget, long before
+// it would have read every weight).
 void setScoreWeights(SATSOLVER& s, SCOREKIND kind) {
     const int32_t codes = 2 * s.variableCount;
-    for (int32_t l = 0; l < codes; ++l) {
-        const int32_t other = s.complement(l);
-        s.scoreWeight[l] = kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
-    }
+    s.weightsFilled = int64_t(codes) * 4 <= s.lookaheadBudget;
+    if (!s.weightsFilled) return;
+    for (int32_t l = 0; l < codes; ++l) s.scoreWeight[l] = countWeight(s, l, kind);
 }
 
 // Assigns literal as a trial or probe: the variable is pushed, its
@@ -102,7 +111,7 @@ int32_t trial(SATSOLVER& s, int32_t literal, SCOREKIND kind) {
                 if (satProbeReducedClauses(s0) < 0) failed = true;
             }
         } else {
-            result = reducedClauseScore(s, s0);
+            result = reducedClauseScore(s, s0, kind);
         }
     }
     satUndoTrial(s, s0, t0);

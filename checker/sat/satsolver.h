@@ -67,8 +67,10 @@ struct SATSOLVER {
     // Per literal code p, during the second and third pass: what p adds to a
     // trial's score when free in a clause the trial left with two literals,
     // from the counts of its complement (the counts change only in the first
-    // pass).
+    // pass). Filled by each such pass on small clause sets (weightsFilled);
+    // otherwise each trial computes the weights it needs.
     std::vector<int64_t> scoreWeight;
+    bool weightsFilled = false;
 
     // Lists with their counts. Each is sized once per call to a bound it can
     // never exceed: a variable is on the trail at most once, a clause on the
@@ -239,7 +241,8 @@ int satChooseBranchVariable();
 // Examine one free variable by trying both values: 1 when both survive (the
 // variable becomes a candidate), -1 when one failed and the other was forced
 // (the caller must run satPropagate). pre for the binary and weighted
-// kinds: scoreWeight holds that kind's weights (the pass sets them).
+// kinds: weightsFilled is false, or scoreWeight holds that kind's weights
+// (the pass sets them).
 int satExamineDouble(int32_t v);
 int satExamineBinary(int32_t v);
 int satExamineWeighted(int32_t v);
