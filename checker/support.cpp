@@ -90,7 +90,8 @@ void linearFixpoint(size_t ruleCount, RULEAT rule, const INTERPRETATION& interpr
     f.start.clear();
     f.removed.clear();
 
-    // Count: rules whose head meets the set and whose body is not blocked.
+    // Count: rules whose head meets the set, with at most one true head
+    // position, and whose body is not blocked.
     for (size_t i = 0; i < ruleCount; ++i) {
         const GROUNDRULE& r = rule(i);
         if (!r.head) continue;
@@ -101,6 +102,9 @@ void linearFixpoint(size_t ruleCount, RULEAT rule, const INTERPRETATION& interpr
             trueHeads += checkerTrue(values[h]);
         }
         if (!meets) continue;  // the set only shrinks: it never will
+        // With two true head positions, every head atom has another one true:
+        // the rule supports none of them.
+        if (trueHeads > 1) continue;
         int32_t pending = 0;
         bool blocked = false;
         if (r.body) {

@@ -49,9 +49,12 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     s.binaryCount.assign(codes, 0);
     s.longCount.assign(codes, 0);
     s.score.assign(codes, 0);
+    s.scoreWeight.resize(codes);
+    s.weightsFilled = false;
     s.occurrenceStart.assign(codes + 1, 0);
     s.clauseActive.assign(size_t(m), 1);
     s.clauseLength.resize(size_t(m));
+    s.savedLength.resize(size_t(m));
     s.trail.resize(vars);
     s.candidateList.resize(vars);
     s.satisfiedList.resize(size_t(m));

@@ -30,33 +30,56 @@ void recount(SATSOLVER& s, int32_t literal) {
     int32_t binary = 0, other = 0;
     const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal);
     s.lookaheadWork += e - p;
+    // An inactive clause has length 0; an active one, after a complete
+    // propagation, at least 2.
+    const int32_t* lengths = s.clauseLength.data();
     for (; p != e; ++p) {
-        int32_t c = *p;
-        int32_t on = s.clauseActive[c], two = s.clauseLength[c] == 2;
-        binary += on & two;
-        other += on & (two ^ 1);
+        int32_t length = lengths[*p];
+        binary += length == 2;
+        other += length > 2;
     }
     s.binaryCount[literal] = binary;
     s.longCount[literal] = other;
 }
 
+// The weight of literal l in a trial score of kind: the two-literal count
+// of its complement (binary), or five times that plus its long count
+// (weighted).
+int64_t countWeight(const SATSOLVER& s, int32_t l, SCOREKIND kind) {
+    const int32_t other = s.complement(l);
+    return kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
+}
+
 // Score of a binary or weighted trial: over the shortened-list entries from
 // s0 whose clause now has two literals not false, over their free literals,
-// the counts of the complement literal.
+// the weight of the literal; read from scoreWeight when the pass filled it.
 int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
     int64_t total = 0;
+    const int32_t n = s.variableCount;
+    const uint8_t* free = s.free.data();
+    const int64_t* weight = s.scoreWeight.data();
+    const int32_t* lengths = s.clauseLength.data();
     for (int32_t i = s0; i < s.shortenedCount; ++i) {
         int32_t c = s.shortenedList[i];
-        if (s.clauseLength[c] != 2) continue;
+        if (lengths[c] != 2) continue;
         // Without a branch on the free test: it follows no pattern.
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
-            int64_t free = s.free[s.variableOf(*p)];
-            int32_t other = s.complement(*p);
-            int64_t count = kind == SCORE_WEIGHTED ? 5 * s.binaryCount[other] + s.longCount[other] : s.binaryCount[other];
-            total += free * count;
+            const int32_t l = *p;
+            total += int64_t(free[l < n ? l : l - n]) * (s.weightsFilled ? weight[l] : countWeight(s, l, kind));
         }
     }
     return int32_t(std::min<int64_t>(total, INT32_MAX));
+}
+
+// Fills scoreWeight for the trials of a pass of kind, when that costs little
+// beside the pass: on at most a quarter as many literals as the look-ahead
+// budget (a pass over more variables mostly ends at the budget, long before
+// it would have read every weight).
+void setScoreWeights(SATSOLVER& s, SCOREKIND kind) {
+    const int32_t codes = 2 * s.variableCount;
+    s.weightsFilled = int64_t(codes) * 4 <= s.lookaheadBudget;
+    if (!s.weightsFilled) return;
+    for (int32_t l = 0; l < codes; ++l) s.scoreWeight[l] = countWeight(s, l, kind);
 }
 
 // Assigns literal as a trial or probe: the variable is pushed, its
@@ -212,6 +235,7 @@ int satChooseBranchVariable() {
     // clauses on both sides, more than one on some side.
     if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
+        setScoreWeights(s, SCORE_BINARY);
         v = s.passCursor[1];
         s.passCursor[1] = 0;
         for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {
@@ -230,6 +254,7 @@ int satChooseBranchVariable() {
     // budget it goes on only until the step has a candidate or a value.
     if (s.candidateCount < 10 && (withinBudget(s) || !progress())) {
         s.candidateCount = 0;
+        setScoreWeights(s, SCORE_WEIGHTED);
         v = s.passCursor[2];
         s.passCursor[2] = 0;
         for (int32_t k = 0; k < n; ++k, v = v + 1 == n ? 0 : v + 1) {

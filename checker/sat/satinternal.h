@@ -31,6 +31,8 @@ inline void satSatisfy(SATSOLVER& s, int32_t literal) {
         int32_t c = *p;
         if (!s.clauseActive[c]) continue;
         s.clauseActive[c] = 0;
+        s.savedLength[c] = s.clauseLength[c];
+        s.clauseLength[c] = 0;
         s.satisfiedList[s.satisfiedCount++] = c;
     }
 }
@@ -40,31 +42,29 @@ inline void satSatisfy(SATSOLVER& s, int32_t literal) {
 // longer to the shortened list. Returns false on a clause left without a
 // literal that is not false.
 // The loop is branch-free but for the conflict test: a third of the
-// occurrences walked are of inactive clauses, in no predictable pattern. The
-// clause is written past the end of both lists and kept by the one whose
-// count grows (each list has a spare entry for this).
+// occurrences walked are of inactive clauses (length 0), in no predictable
+// pattern. The clause is written past the end of both lists and kept by the
+// one whose count grows (each list has a spare entry for this).
 inline bool satShortenTrial(SATSOLVER& s, int32_t literal) {
     const int32_t *p = s.occurrencesBegin(literal), *e = s.occurrencesEnd(literal);
     s.lookaheadWork += e - p;
     int32_t* lengths = s.clauseLength.data();
-    const uint8_t* active = s.clauseActive.data();
     int32_t* units = s.unitList.data();
     int32_t* shortened = s.shortenedList.data();
     int32_t unitCount = s.unitCount, shortenedCount = s.shortenedCount;
     bool holds = true;
     for (; p != e; ++p) {
         int32_t c = *p;
-        int32_t on = active[c];
         int32_t length = lengths[c];
-        if (on & (length == 1)) {
+        if (length == 1) {
             holds = false;
             break;
         }
         units[unitCount] = c;
         shortened[shortenedCount] = c;
-        unitCount += on & (length == 2);
-        shortenedCount += on & (length > 2);
-        lengths[c] = length - on;
+        unitCount += length == 2;
+        shortenedCount += length > 2;
+        lengths[c] = length - (length != 0);
     }
     s.unitCount = unitCount;
     s.shortenedCount = shortenedCount;

@@ -26,6 +26,8 @@ namespace veltra {
 // the negative one.
 //
 // Clause state is kept incrementally: an active flag and a length per clause.
+// An inactive clause has length 0 (its length is saved for its return), so
+// the look-ahead reads one array where it would test the flag and the length.
 // In the main search the length of an active clause is the number of its
 // literal occurrences whose variable is unassigned; inside a look-ahead trial,
 // which never marks clauses satisfied, it is the number not yet false. The
@@ -41,7 +43,8 @@ struct SATSOLVER {
     std::vector<int32_t> clauseStart;
     std::vector<int32_t> clauseLiterals;
     std::vector<uint8_t> clauseActive;   // 1 while not known to be satisfied
-    std::vector<int32_t> clauseLength;   // literals not yet false
+    std::vector<int32_t> clauseLength;   // literals not yet false; 0 while inactive
+    std::vector<int32_t> savedLength;    // the length a clause had when it became inactive
 
     // The clauses containing literal code l, ascending, a clause once per
     // occurrence: occurrences[occurrenceStart[l] .. occurrenceStart[l + 1]).
@@ -61,6 +64,13 @@ struct SATSOLVER {
     std::vector<int32_t> binaryCount;
     std::vector<int32_t> longCount;
     std::vector<int32_t> score;
+    // Per literal code p, during the second and third pass: what p adds to a
+    // trial's score when free in a clause the trial left with two literals,
+    // from the counts of its complement (the counts change only in the first
+    // pass). Filled by each such pass on small clause sets (weightsFilled);
+    // otherwise each trial computes the weights it needs.
+    std::vector<int64_t> scoreWeight;
+    bool weightsFilled = false;
 
     // Lists with their counts. Each is sized once per call to a bound it can
     // never exceed: a variable is on the trail at most once, a clause on the
@@ -230,7 +240,9 @@ bool satBacktrack();
 int satChooseBranchVariable();
 // Examine one free variable by trying both values: 1 when both survive (the
 // variable becomes a candidate), -1 when one failed and the other was forced
-// (the caller must run satPropagate).
+// (the caller must run satPropagate). pre for the binary and weighted
+// kinds: weightsFilled is false, or scoreWeight holds that kind's weights
+// (the pass sets them).
 int satExamineDouble(int32_t v);
 int satExamineBinary(int32_t v);
 int satExamineWeighted(int32_t v);

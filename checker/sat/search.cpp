@@ -74,7 +74,11 @@ bool satBacktrack() {
             continue;
         }
         // The decision to flip: restore the clause state it found.
-        for (int32_t i = s.satisfiedPosition[v]; i < s.satisfiedCount; ++i) s.clauseActive[s.satisfiedList[i]] = 1;
+        for (int32_t i = s.satisfiedPosition[v]; i < s.satisfiedCount; ++i) {
+            int32_t c = s.satisfiedList[i];
+            s.clauseActive[c] = 1;
+            s.clauseLength[c] = s.savedLength[c];
+        }
         s.satisfiedCount = s.satisfiedPosition[v];
         for (int32_t i = s.shortenedPosition[v]; i < s.shortenedCount; ++i) ++s.clauseLength[s.shortenedList[i]];
         s.shortenedCount = s.shortenedPosition[v];

@@ -409,6 +409,63 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     EXPECT_LT(satisfiable, 130);
 }
 
+// The search's whole course, pinned: over seeded random clause sets of
+// several shapes (small and large, with the look-ahead budget reached or
+// absent, clause learning asked on its turn) and two pigeonhole sets, the
+// verdict, the model, the backtracks, the look-ahead work and the probe
+// counter of every call, folded into one number. The model generator reads
+// the model as an unfounded set, and which set it gets steers its search and
+// its statistics: a faster solver must leave this number as it is; a change
+// of the branching rules changes it on purpose.
+TEST(SatSolver, SearchCourseIsPinned) {
+    struct ROW {
+        uint32_t seed;
+        int32_t minVariables, maxVariables;
+        int32_t clausesPerVariableTimes10;
+        int32_t minLength, maxLength;
+        int32_t instances;
+        bool budget;  // false: no look-ahead budget at all
+    };
+    const std::vector<ROW> rows = {
+        {41, 10, 30, 43, 3, 3, 200, true},   // 3-SAT near the threshold
+        {42, 40, 80, 42, 3, 3, 40, true},    // larger: probes, several passes
+        {43, 200, 260, 40, 3, 3, 4, true},   // steps that reach the budget
+        {44, 10, 40, 30, 1, 5, 100, false},  // mixed lengths, windowed
+        {45, 20, 60, 35, 2, 6, 60, true},    // two-literal and long clauses
+    };
+    const int64_t savedBudget = satState.lookaheadBudget;
+    uint64_t fold = 1469598103934665603ull;
+    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    auto run = [&mix](int32_t n, const CNF& cnf) {
+        PROBLEM p = encode(n, cnf);
+        ATOMFLAGS model;
+        satState.backtracks = satState.searchWork = satState.lookaheadWork = 0;
+        satState.probeCounter = 0;
+        const bool result = satSolve(p.rules, p.constraints, &p.set, &model);
+        mix(result);
+        if (result)
+            for (int32_t v = 1; v <= n; ++v) mix(model[atomOf(v)]);
+        mix(satState.backtracks);
+        mix(satState.searchWork + satState.lookaheadWork);
+        mix(satState.probeCounter);
+    };
+    int32_t calls = 0;
+    for (const ROW& row : rows) {
+        satState.lookaheadBudget = row.budget ? savedBudget : 0;
+        std::mt19937 random(row.seed);
+        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
+        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
+            const int32_t n = size(random);
+            run(n, randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength));
+        }
+    }
+    satState.lookaheadBudget = savedBudget;
+    run(20, pigeonhole(5, 4));
+    run(30, pigeonhole(6, 5));
+    EXPECT_EQ(calls, 404);
+    EXPECT_EQ(fold, 0x589bfb38d97b6524ull);
+}
+
 // The look-ahead search on its own, with its model when satisfiable.
 bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
     int64_t saved = satState.decideAfterBacktracks;
