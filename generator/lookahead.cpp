@@ -277,8 +277,8 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const uint32_t slot = uint32_t(a) * 3 + (assumeFalse ? 0 : setTrue ? 1 : 2);
     if (lookaheadCacheOn) {
         syncLookaheadCache(I);
-        const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
-        if (kept.valid) {
+        if (slotStates[slot] & 1) {
+            const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
             int32_t* f[12] = {&currentInfo.madeTrue, &currentInfo.madeTrueSupport2, &currentInfo.madeTrueSupport3,
                               &currentInfo.madeMustBeTrue, &currentInfo.madeMustBeTrueSupport2,
                               &currentInfo.madeMustBeTrueSupport3, &currentInfo.itemsSatisfied,
@@ -363,6 +363,7 @@ void MODELGENERATOR::startLookaheadCache() {
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
+    slotStates.assign(3 * n, 0);
     readerWatches.assign(n, {});
     readerMark.assign(n, 0);
     reuseComputations = 0;
@@ -386,6 +387,7 @@ void MODELGENERATOR::stopLookaheadCache() {
     // the kept units itself.
     if (!kept.inPass) kept = KEPTCANDIDATES();
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
+    std::vector<uint32_t>().swap(slotStates);
     std::vector<std::vector<WATCH>>().swap(readerWatches);
     std::vector<uint32_t>().swap(readerMark);
     std::vector<int32_t>().swap(keptReaders);
@@ -402,13 +404,12 @@ namespace {
 // Drops the records still watched; returns through dropped the atoms of
 // those that were valid.
 template <typename DROPPED>
-void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
-                  DROPPED dropped) {
+void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<uint32_t>& states, DROPPED dropped) {
     for (const MODELGENERATOR::WATCH& w : watches) {
-        MODELGENERATOR::LOOKAHEADSLOT& s = slots[w.slot];
-        if (s.version == w.version) {
-            if (s.valid) dropped(int32_t(w.slot / 3));
-            s.valid = false;
+        uint32_t& s = states[w.slot];
+        if (s == 2 * w.version + 1) {
+            dropped(int32_t(w.slot / 3));
+            s = 2 * w.version;
         }
     }
     watches.clear();
@@ -418,13 +419,13 @@ void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODEL
 // or recomputed since, so lists stay proportional to live records. A list
 // still more than half full after that doubles, so that each compaction is
 // paid for by at least half as many additions.
-void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
-              uint32_t slot, uint32_t version) {
+void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<uint32_t>& states, uint32_t slot,
+              uint32_t version) {
     const size_t n = watches.size();
     if (n >= 16 && n == watches.capacity()) {
         size_t k = 0;
         for (const MODELGENERATOR::WATCH& w : watches)
-            if (slots[w.slot].valid && slots[w.slot].version == w.version) watches[k++] = w;
+            if (states[w.slot] == 2 * w.version + 1) watches[k++] = w;
         watches.resize(k);
         if (2 * k > n) watches.reserve(2 * n);
     }
@@ -440,7 +441,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         if (kept.active) keptRecordDropped(a);
     };
     auto changed = [&](int32_t y) {
-        if (!readerWatches[y].empty()) dropWatchers(readerWatches[y], lookaheadSlots, dropped);
+        if (!readerWatches[y].empty()) dropWatchers(readerWatches[y], slotStates, dropped);
         if (kept.active) {
             if (!kept.countDirty[y]) {
                 kept.countDirty[y] = 1;
@@ -538,9 +539,8 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
                            currentInfo.itemsSatisfiedClosed, currentInfo.itemsClosed, currentInfo.atomsDecided,
                            currentInfo.headCycleRulesSupported, currentInfo.madeTrueInHeadCycles};
     for (int i = 0; i < 12; ++i) kept.counters[i] = f[i];
-    ++kept.version;
-    kept.valid = true;
-    const uint32_t version = kept.version;
+    const uint32_t version = slotStates[slot] / 2 + 1;
+    slotStates[slot] = 2 * version + 1;
     if (++watchStamp == 0) {
         std::fill(readerMark.begin(), readerMark.end(), 0);
         watchStamp = 1;
@@ -561,7 +561,7 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
         const std::vector<WATCH>& w = readerWatches[y];
         __builtin_prefetch(w.data() + w.size(), 1);
     }
-    for (int32_t y : keptReaders) addWatch(readerWatches[y], lookaheadSlots, slot, version);
+    for (int32_t y : keptReaders) addWatch(readerWatches[y], slotStates, slot, version);
 }
 
 }  // namespace veltra

@@ -34,7 +34,11 @@ struct UNDOTRAIL {
     // pre: level >= topLevel or the caller undoes first.
     void push(int32_t level, CELL* cell) {
         while (topLevel < level) entries.push_back(ENTRY{nullptr, static_cast<CELL>(++topLevel)});
-        entries.push_back(ENTRY{cell, *cell});
+        // Stored field by field: a two-word entry built aside and copied
+        // whole would wait for its halves to be written first.
+        ENTRY& e = entries.emplace_back();
+        e.cell = cell;
+        e.old = *cell;
     }
     // Restores every cell changed above level.
     void undoTo(int32_t level) {
@@ -188,7 +192,11 @@ struct EVENTQUEUE {
     size_t head = 0;
 
     bool empty() const { return head == events.size(); }
-    void push(const EVENT& e) { events.push_back(e); }
+    void push(const EVENT& e) {
+        EVENT& to = events.emplace_back();  // field by field, as in UNDOTRAIL::push
+        to.value = e.value;
+        to.atom = e.atom;
+    }
     EVENT pop() {
         EVENT e = events[head++];
         if (head == events.size()) clear();
@@ -437,15 +445,16 @@ public:
     // constraints (records carrying costs) nothing is.
     struct LOOKAHEADSLOT {
         int32_t counters[12];
-        uint32_t version = 0;
-        bool valid = false;
     };
     struct WATCH {
         uint32_t slot, version;
     };
-    static_assert(sizeof(LOOKAHEADSLOT) == 56, "LOOKAHEADSLOT is fourteen 32-bit words");
+    static_assert(sizeof(LOOKAHEADSLOT) == 48, "LOOKAHEADSLOT is twelve 32-bit words");
     static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
-    std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
+    std::vector<LOOKAHEADSLOT> lookaheadSlots;  // 3 per atom
+    // Per slot: its version times 2, plus 1 while its record is valid; apart
+    // from the records, so that watch upkeep reads one small array.
+    std::vector<uint32_t> slotStates;
     std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
     std::vector<uint32_t> readerMark;               // per atom: last registration
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
@@ -840,12 +849,16 @@ private:
         assignStamp[atom] = uint32_t(interpretation.atomLog.size());
     }
     void logAssignment(int32_t atom, INTERPRETATION& interpretation) {
-        if (interpretation.recording) interpretation.atomLog.push_back(ATOMLOGENTRY{atom, interpretation.values[atom]});
+        if (!interpretation.recording) return;
+        ATOMLOGENTRY& e = interpretation.atomLog.emplace_back();
+        e.atom = atom;
+        e.oldValue = interpretation.values[atom];
     }
     void countMustBeTrueSupport(int32_t atom);
     void markForCheck(int32_t atom);
 
     // propagate.cpp
+    void prefetchOccurrences(int32_t atom);
     bool constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
     void satisfyConstraint(GROUNDCONSTRAINT& c);

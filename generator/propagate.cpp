@@ -18,7 +18,15 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
         ++currentInfo.madeMustBeTrueSupport3;
 }
 
+// The lists an event's handler starts with, requested from memory when the
+// event is queued: other events run before it, and by its turn they are near.
+void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
+    __builtin_prefetch(posConstraintOccurrences.items.data() + posConstraintOccurrences.start[size_t(atom)]);
+    __builtin_prefetch(headOccurrences.items.data() + headOccurrences.start[size_t(atom)]);
+}
+
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     logAssignment(atom, I);
@@ -27,6 +35,7 @@ void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
 }
 
 void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     ++currentInfo.madeMustBeTrue;
@@ -38,6 +47,7 @@ void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I, REASON why) 
 }
 
 void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     logAssignment(atom, I);
