@@ -159,27 +159,46 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
 
 bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
-    OCCURRENCEBUILDER<GROUNDCONSTRAINT*> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
-    for (GROUNDCONSTRAINT& c : *groundConstraints)
+    const std::vector<GROUNDCONSTRAINT>& constraints = *groundConstraints;
+    // The records, laid out in index order.
+    constraintHandles.resize(constraints.size());
+    size_t words = 0;
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        constraintHandles[k] = uint32_t(words);
+        words += CONSTRAINT_ATOMS + constraints[k].body.literals.size();
+    }
+    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
+    constraintData.assign(words, 0);
+    OCCURRENCEBUILDER<uint32_t> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
+    for (const GROUNDCONSTRAINT& c : constraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
             (i < c.body.firstNegative ? pos : neg).count(c.body.literals[i].atom);
     pos.layOut();
     neg.layOut();
-    for (GROUNDCONSTRAINT& c : *groundConstraints)
-        for (size_t i = 0; i < c.body.literals.size(); ++i)
-            (i < c.body.firstNegative ? pos : neg).add(c.body.literals[i].atom, &c);
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
+        uint32_t* c = constraintAt(constraintHandles[k]);
+        c[CONSTRAINT_INDEX] = uint32_t(k);
+        c[CONSTRAINT_POSITIVE] = uint32_t(body.firstNegative);
+        c[CONSTRAINT_NEGATIVE] = uint32_t(body.literals.size() - body.firstNegative);
+        for (size_t i = 0; i < body.literals.size(); ++i) {
+            c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
+            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, constraintHandles[k]);
+        }
+    }
 
-    for (GROUNDCONSTRAINT& c : *groundConstraints) {
-        std::fill(c.counters, c.counters + 3, 0u);
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
+        uint32_t* c = constraintAt(constraintHandles[k]);
         bool violated = true;
-        for (size_t i = 0; i < c.body.literals.size(); ++i) {
-            int32_t a = c.body.literals[i].atom, v = I.values[a];
+        for (size_t i = 0; i < body.literals.size(); ++i) {
+            int32_t a = body.literals[i].atom, v = I.values[a];
             if (isAggregateAtom(a)) registerAggregateAtom(a);
             if (v == TV_UNDEFINED) {
-                ++(i < c.body.firstNegative ? openPos(c) : openNeg(c));
+                ++c[i < body.firstNegative ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
                 violated = false;
-            } else if ((i < c.body.firstNegative) == (v == TV_FALSE)) {
-                constraintSatisfied(c) = 1;
+            } else if ((i < body.firstNegative) == (v == TV_FALSE)) {
+                c[CONSTRAINT_SATISFIED] = 1;
                 violated = false;
             }
         }

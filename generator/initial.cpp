@@ -82,13 +82,29 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
                 }
         }
     };
-    for (GROUNDCONSTRAINT& c : *groundConstraints) {
-        if (constraintSatisfied(c) != 0 || openPos(c) + openNeg(c) >= 2) continue;
-        if (openPos(c) + openNeg(c) == 0) {
+    for (uint32_t h : constraintHandles) {
+        const uint32_t* c = constraintAt(h);
+        const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
+        if (c[CONSTRAINT_SATISFIED] != 0 || open >= 2) continue;
+        if (open == 0) {
             conflictCleanup();
             return false;
         }
-        forceLast(c);
+        const uint32_t* atoms = c + CONSTRAINT_ATOMS;
+        const uint32_t positive = c[CONSTRAINT_POSITIVE];
+        if (c[CONSTRAINT_OPENPOS] == 1) {
+            for (uint32_t i = 0; i < positive; ++i)
+                if (I.values[atoms[i]] == TV_UNDEFINED) {
+                    setFalse(int32_t(atoms[i]), I);
+                    break;
+                }
+        } else {
+            for (uint32_t i = positive; i < positive + c[CONSTRAINT_NEGATIVE]; ++i)
+                if (I.values[atoms[i]] == TV_UNDEFINED) {
+                    setMustBeTrue(int32_t(atoms[i]), I);
+                    break;
+                }
+        }
     }
     for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];

@@ -65,9 +65,11 @@ int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
         for (GROUNDRULE* r : list)
             if (ruleStatus(*r) == 0 && undefinedLiterals(*r) == 2) ++count;
     };
-    auto constraints = [&count](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list)
-            if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) == 2) ++count;
+    auto constraints = [this, &count](LISTVIEW<uint32_t> list) {
+        for (uint32_t h : list) {
+            const uint32_t* c = constraintAt(h);
+            if (c[CONSTRAINT_SATISFIED] == 0 && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
+        }
     };
     if (!negativeSide) {
         rules(posBodyOccurrences[a]);
@@ -462,12 +464,14 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
                 for (const GROUNDLITERAL& l : r->body->literals) changed(l.atom);
         }
     };
-    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list) {
-            uint32_t& seen = constraintSeen[size_t(c - groundConstraints->data())];
+    auto constraints = [&](LISTVIEW<uint32_t> list) {
+        for (uint32_t h : list) {
+            const uint32_t* c = constraintAt(h);
+            uint32_t& seen = constraintSeen[c[CONSTRAINT_INDEX]];
             if (seen == syncStamp) continue;
             seen = syncStamp;
-            for (const GROUNDLITERAL& l : c->body.literals) changed(l.atom);
+            const uint32_t literals = c[CONSTRAINT_POSITIVE] + c[CONSTRAINT_NEGATIVE];
+            for (uint32_t i = 0; i < literals; ++i) changed(int32_t(c[CONSTRAINT_ATOMS + i]));
         }
     };
     changed(x);

@@ -345,6 +345,8 @@ void MODELGENERATOR::clearOccurrenceLists() {
     std::vector<uint32_t>().swap(posBodySplit);
     posConstraintOccurrences.clear();
     negConstraintOccurrences.clear();
+    std::vector<uint32_t>().swap(constraintData);
+    std::vector<uint32_t>().swap(constraintHandles);
     posWeakOccurrences.clear();
     negWeakOccurrences.clear();
     std::vector<int32_t>().swap(supportCount);

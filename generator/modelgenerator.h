@@ -297,8 +297,27 @@ public:
     OCCURRENCES<GROUNDRULE*> posBodyOccurrences;
     OCCURRENCES<GROUNDRULE*> negBodyOccurrences;
     std::vector<uint32_t> headSplit, posBodySplit;
-    OCCURRENCES<GROUNDCONSTRAINT*> posConstraintOccurrences;
-    OCCURRENCES<GROUNDCONSTRAINT*> negConstraintOccurrences;
+    OCCURRENCES<uint32_t> posConstraintOccurrences;  // constraint handles (below)
+    OCCURRENCES<uint32_t> negConstraintOccurrences;
+    // The constraints as a run keeps them: constraint k is the run of
+    // constraintData from its handle constraintHandles[k] on: satisfied,
+    // openPos and openNeg (as the counters of a weak constraint; those of
+    // the ground records stay unused), k, the numbers of positive and of
+    // negative literals, then the literals' atoms, the positive ones first.
+    // Counters and atoms share a cache line, far denser than the records.
+    enum : uint32_t {
+        CONSTRAINT_SATISFIED,
+        CONSTRAINT_OPENPOS,
+        CONSTRAINT_OPENNEG,
+        CONSTRAINT_INDEX,
+        CONSTRAINT_POSITIVE,
+        CONSTRAINT_NEGATIVE,
+        CONSTRAINT_ATOMS
+    };
+    std::vector<uint32_t> constraintData;
+    std::vector<uint32_t> constraintHandles;
+    uint32_t* constraintAt(uint32_t handle) { return constraintData.data() + handle; }
+    const uint32_t* constraintAt(uint32_t handle) const { return constraintData.data() + handle; }
     OCCURRENCES<int32_t> posWeakOccurrences;  // indices into groundWeakConstraints
     OCCURRENCES<int32_t> negWeakOccurrences;
     std::vector<int32_t> supportCount;  // rules that can still support the atom
@@ -859,9 +878,10 @@ private:
 
     // propagate.cpp
     void prefetchOccurrences(int32_t atom);
-    bool constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& interpretation);
+    void prefetchConstraints(LISTVIEW<uint32_t> handles);
+    bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
-    void satisfyConstraint(GROUNDCONSTRAINT& c);
+    void satisfyConstraint(uint32_t* c);
     void satisfyWeakConstraint(int32_t weak);
     bool supportStep(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);

@@ -140,25 +140,26 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
 // ---------------------------------------------------------------------------
 // Constraints and weak constraints.
 
-bool MODELGENERATOR::constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& I) {
-    const uint32_t open = openPos(c) + openNeg(c);
+bool MODELGENERATOR::constraintTest(uint32_t* c, INTERPRETATION& I) {
+    const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
     if (open >= 2) return true;
-    const REASON why{REASON_CONSTRAINT, constraintIndex(c)};
+    const REASON why{REASON_CONSTRAINT, int32_t(c[CONSTRAINT_INDEX])};
     if (open == 0) {  // every literal holds
         conflictSeeds.push_back(why);
         return false;
     }
-    const auto& ls = c.body.literals;
-    if (openPos(c) == 1) {
-        for (size_t i = 0; i < c.body.firstNegative; ++i)
-            if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setFalse(ls[i].atom, I, why);
+    const uint32_t* atoms = c + CONSTRAINT_ATOMS;
+    const uint32_t positive = c[CONSTRAINT_POSITIVE];
+    if (c[CONSTRAINT_OPENPOS] == 1) {
+        for (uint32_t i = 0; i < positive; ++i)
+            if (I.values[atoms[i]] == TV_UNDEFINED) {
+                setFalse(int32_t(atoms[i]), I, why);
                 break;
             }
     } else {
-        for (size_t i = c.body.firstNegative; i < ls.size(); ++i)
-            if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setMustBeTrue(ls[i].atom, I, why);
+        for (uint32_t i = positive; i < positive + c[CONSTRAINT_NEGATIVE]; ++i)
+            if (I.values[atoms[i]] == TV_UNDEFINED) {
+                setMustBeTrue(int32_t(atoms[i]), I, why);
                 break;
             }
     }
@@ -182,9 +183,9 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-void MODELGENERATOR::satisfyConstraint(GROUNDCONSTRAINT& c) {
-    if (constraintSatisfied(c) != 0) return;
-    setCounter(constraintSatisfied(c), 1);
+void MODELGENERATOR::satisfyConstraint(uint32_t* c) {
+    if (c[CONSTRAINT_SATISFIED] != 0) return;
+    setCounter(c[CONSTRAINT_SATISFIED], 1);
     ++currentInfo.itemsSatisfied;
     ++currentInfo.itemsSatisfiedClosed;
 }
@@ -284,17 +285,14 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // became false (positive: a's positive literals, else its negated ones): one
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
-    const LISTVIEW<GROUNDCONSTRAINT*> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
-    // The literals of those left with one open literal are searched for it:
-    // requested from memory for all of them first.
-    for (GROUNDCONSTRAINT* c : constraints)
-        if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) <= 2)
-            __builtin_prefetch(c->body.literals.data());
-    for (GROUNDCONSTRAINT* c : constraints) {
-        if (constraintSatisfied(*c) != 0) continue;
-        uint32_t& open = positive ? openPos(*c) : openNeg(*c);
+    const LISTVIEW<uint32_t> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
+    prefetchConstraints(constraints);
+    for (uint32_t h : constraints) {
+        uint32_t* c = constraintAt(h);
+        if (c[CONSTRAINT_SATISFIED] != 0) continue;
+        uint32_t& open = c[positive ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
         setCounter(open, open - 1);
-        if (!constraintTest(*c, I)) return false;
+        if (!constraintTest(c, I)) return false;
     }
     for (int32_t w : positive ? posWeakOccurrences[a] : negWeakOccurrences[a]) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
@@ -317,15 +315,19 @@ static inline void prefetchCounters(LISTVIEW<RECORD*> records) {
     for (RECORD* r : records) __builtin_prefetch(&r->counters[0], 1);
 }
 
+void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
+    for (uint32_t h : handles) __builtin_prefetch(constraintAt(h), 1);
+}
+
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchConstraints(posConstraintOccurrences[a]);
     prefetchCounters(headOccurrences[a]);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!updateAggregatesOf(a, false, I))
         return false;
     if (!ruleBodyFalseForAll(posBodyOccurrences[a], I)) return false;
-    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (uint32_t h : posConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
     for (int32_t w : posWeakOccurrences[a]) satisfyWeakConstraint(w);
     for (GROUNDRULE* r : negBodyOccurrences[a])
         if (!bodyUpdate(*r, false, TV_FALSE, I)) return false;
@@ -339,7 +341,7 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchConstraints(posConstraintOccurrences[a]);
     prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
@@ -347,7 +349,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
     else if (!updateAggregatesOf(a, true, I))
         return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
-    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (uint32_t h : negConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
     for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (GROUNDRULE* r : headOccurrences[a]) {
@@ -379,7 +381,7 @@ bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
+    prefetchConstraints(posConstraintOccurrences[a]);
     prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
     if (!updateAggregatesOf(a, true, I)) return false;
@@ -388,7 +390,7 @@ bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
         bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
         if (!ok) return false;
     }
-    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
+    for (uint32_t h : negConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
     for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (GROUNDRULE* r : posBodyOccurrences[a])
