@@ -431,7 +431,9 @@ void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<uin
         watches.resize(k);
         if (2 * k > n) watches.reserve(2 * n);
     }
-    watches.push_back(MODELGENERATOR::WATCH{slot, version});
+    MODELGENERATOR::WATCH& w = watches.emplace_back();  // field by field: no two-word copy waiting on its halves
+    w.slot = slot;
+    w.version = version;
 }
 
 }  // namespace
