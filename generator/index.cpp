@@ -92,6 +92,22 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
         }
     }
 
+    // The rules' atoms, flat.
+    ruleShapes.resize(rules.size());
+    ruleAtoms.clear();
+    for (size_t k = 0; k < rules.size(); ++k) {
+        const GROUNDRULE& r = rules[k];
+        RULESHAPE& s = ruleShapes[k];
+        s.start = uint32_t(ruleAtoms.size());
+        s.heads = uint32_t(r.head->size());
+        s.positive = r.body ? uint32_t(r.body->firstNegative) : 0;
+        s.negative = r.body ? uint32_t(r.body->literals.size() - r.body->firstNegative) : 0;
+        ruleAtoms.insert(ruleAtoms.end(), r.head->begin(), r.head->end());
+        if (r.body)
+            for (const GROUNDLITERAL& l : r.body->literals) ruleAtoms.push_back(l.atom);
+    }
+    assert(ruleAtoms.size() <= UINT32_MAX);
+
     // Counters and support counts against the interpretation.
     for (GROUNDRULE& r : rules) {
         std::fill(r.counters, r.counters + 7, 0u);

@@ -322,7 +322,7 @@ bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& faile
     // own unit and the units whose twin head atom it may be.
     auto coHeadsAfter = [this, a](int32_t x) {
         for (GROUNDRULE* r : headOccurrences[x])
-            for (ATOMID h : *r->head)
+            for (int32_t h : headAtoms(*r))
                 if (h > a) markKeptUnit(h);
     };
     if ((oldLooked & 1) != (k.looked[a] & 1)) coHeadsAfter(a);

@@ -219,14 +219,14 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
     GROUNDRULE* r = nullptr;
     for (GROUNDRULE* x : headOccurrences[a]) {
         const uint32_t sole = soleTrueHead(*x);
-        if ((ruleStatus(*x) == 0 && sole == 0) || (sole != 0 && (*x->head)[sole - 1] == a)) {
+        if ((ruleStatus(*x) == 0 && sole == 0) || (sole != 0 && headAtoms(*x)[sole - 1] == a)) {
             r = x;
             break;
         }
     }
     if (!r || openHead(*r) != 2 || openPosBody(*r) + openNegBody(*r) != 0) return true;
     int32_t h = -1;
-    for (ATOMID x : *r->head)
+    for (int32_t x : headAtoms(*r))
         if (x != a && I.values[x] == TV_UNDEFINED) {
             h = x;
             break;
@@ -461,9 +461,9 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             uint32_t& seen = ruleSeen[size_t(r - groundRules->data())];
             if (seen == syncStamp) continue;
             seen = syncStamp;
-            for (ATOMID h : *r->head) changed(h);
-            if (r->body)
-                for (const GROUNDLITERAL& l : r->body->literals) changed(l.atom);
+            const RULESHAPE& shape = shapeOf(*r);
+            const int32_t* atoms = ruleAtoms.data() + shape.start;
+            for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) changed(atoms[i]);
         }
     };
     auto constraints = [&](LISTVIEW<uint32_t> list) {

@@ -347,6 +347,8 @@ void MODELGENERATOR::clearOccurrenceLists() {
     negConstraintOccurrences.clear();
     std::vector<uint32_t>().swap(constraintData);
     std::vector<uint32_t>().swap(constraintHandles);
+    std::vector<RULESHAPE>().swap(ruleShapes);
+    std::vector<int32_t>().swap(ruleAtoms);
     posWeakOccurrences.clear();
     negWeakOccurrences.clear();
     std::vector<int32_t>().swap(supportCount);

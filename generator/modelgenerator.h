@@ -297,6 +297,20 @@ public:
     OCCURRENCES<GROUNDRULE*> posBodyOccurrences;
     OCCURRENCES<GROUNDRULE*> negBodyOccurrences;
     std::vector<uint32_t> headSplit, posBodySplit;
+    // The rules' atoms as a run keeps them, read without the two
+    // indirections of a ground record's head and body: rule k's atoms are
+    // ruleAtoms from ruleShapes[k].start on, its head atoms, then its
+    // positive body atoms, then its negated ones, each in the record's order.
+    struct RULESHAPE {
+        uint32_t start, heads, positive, negative;
+    };
+    std::vector<RULESHAPE> ruleShapes;
+    std::vector<int32_t> ruleAtoms;
+    const RULESHAPE& shapeOf(const GROUNDRULE& r) const { return ruleShapes[size_t(&r - groundRules->data())]; }
+    LISTVIEW<int32_t> headAtoms(const GROUNDRULE& r) const {
+        const RULESHAPE& s = shapeOf(r);
+        return LISTVIEW<int32_t>{ruleAtoms.data() + s.start, ruleAtoms.data() + s.start + s.heads};
+    }
     OCCURRENCES<uint32_t> posConstraintOccurrences;  // constraint handles (below)
     OCCURRENCES<uint32_t> negConstraintOccurrences;
     // The constraints as a run keeps them: constraint k is the run of

@@ -203,7 +203,7 @@ void MODELGENERATOR::satisfyWeakConstraint(int32_t weak) {
 // The body of rule is true and a head atom must be true: the first
 // must-be-true head atom becomes supported, unless a head atom is true.
 bool MODELGENERATOR::supportStep(GROUNDRULE& rule, INTERPRETATION& I) {
-    const std::vector<ATOMID>& hs = *rule.head;
+    const LISTVIEW<int32_t> hs = headAtoms(rule);
     size_t k = 0;
     for (; k < hs.size(); ++k) {
         int32_t v = I.values[hs[k]];
@@ -264,7 +264,7 @@ bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
     (void)I;
     if (ruleStatus(rule) == 1) setCounter(ruleStatus(rule), 3);
     if (soleTrueHead(rule) == 0) return true;
-    const int32_t h0 = (*rule.head)[soleTrueHead(rule) - 1];
+    const int32_t h0 = headAtoms(rule)[soleTrueHead(rule) - 1];
     setSupport(h0, supportCount[h0] - 1);
     queueComponentForGUS(gdg->componentOfSlot(h0));
     if (supportCount[h0] == 0) {
