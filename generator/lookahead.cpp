@@ -366,8 +366,9 @@ void MODELGENERATOR::startLookaheadCache() {
     if (!lookaheadCacheOn) return;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
     slotStates.assign(3 * n, 0);
-    readerWatches.assign(n, {});
-    readerMark.assign(n, 0);
+    watchLists.assign(n, WATCHLIST());
+    watchPool.clear();
+    freeWatchBlocks.clear();
     reuseComputations = 0;
     reuseRunMark = lookaheadsRun;
     reusePerformedMark = lookaheadsPerformed;
@@ -390,8 +391,9 @@ void MODELGENERATOR::stopLookaheadCache() {
     if (!kept.inPass) kept = KEPTCANDIDATES();
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
     std::vector<uint32_t>().swap(slotStates);
-    std::vector<std::vector<WATCH>>().swap(readerWatches);
-    std::vector<uint32_t>().swap(readerMark);
+    std::vector<WATCHLIST>().swap(watchLists);
+    std::vector<WATCH>().swap(watchPool);
+    std::vector<std::vector<uint32_t>>().swap(freeWatchBlocks);
     std::vector<int32_t>().swap(keptReaders);
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
@@ -406,37 +408,59 @@ namespace {
 // Drops the records still watched; returns through dropped the atoms of
 // those that were valid.
 template <typename DROPPED>
-void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<uint32_t>& states, DROPPED dropped) {
-    for (const MODELGENERATOR::WATCH& w : watches) {
+void dropWatchers(MODELGENERATOR::WATCH* watches, uint32_t size, std::vector<uint32_t>& states, DROPPED dropped) {
+    for (uint32_t i = 0; i < size; ++i) {
+        const MODELGENERATOR::WATCH& w = watches[i];
         uint32_t& s = states[w.slot];
         if (s == 2 * w.version + 1) {
             dropped(int32_t(w.slot / 3));
             s = 2 * w.version;
         }
     }
-    watches.clear();
+}
+
+}  // namespace
+
+void MODELGENERATOR::moveWatchBlock(WATCHLIST& list, uint32_t capacity) {
+    // Blocks of 4 << k watches, reused through one free list per size.
+    const uint32_t k = uint32_t(__builtin_ctz(capacity >> 2));
+    if (freeWatchBlocks.size() <= k) freeWatchBlocks.resize(k + 1);
+    uint32_t begin;
+    if (!freeWatchBlocks[k].empty()) {
+        begin = freeWatchBlocks[k].back();
+        freeWatchBlocks[k].pop_back();
+    } else {
+        begin = uint32_t(watchPool.size());
+        watchPool.resize(watchPool.size() + capacity);
+    }
+    std::copy(watchPool.begin() + list.begin, watchPool.begin() + list.begin + list.size, watchPool.begin() + begin);
+    if (list.capacity != 0) freeWatchBlocks[size_t(__builtin_ctz(list.capacity >> 2))].push_back(list.begin);
+    list.begin = begin;
+    list.capacity = capacity;
 }
 
 // Adds a watch; a full list is first rid of the watches of records dropped
 // or recomputed since, so lists stay proportional to live records. A list
 // still more than half full after that doubles, so that each compaction is
 // paid for by at least half as many additions.
-void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<uint32_t>& states, uint32_t slot,
-              uint32_t version) {
-    const size_t n = watches.size();
-    if (n >= 16 && n == watches.capacity()) {
-        size_t k = 0;
-        for (const MODELGENERATOR::WATCH& w : watches)
-            if (states[w.slot] == 2 * w.version + 1) watches[k++] = w;
-        watches.resize(k);
-        if (2 * k > n) watches.reserve(2 * n);
+void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+    const uint32_t n = list.size;
+    if (n == list.capacity) {
+        if (n >= 16) {
+            WATCH* watches = watchPool.data() + list.begin;
+            uint32_t k = 0;
+            for (uint32_t i = 0; i < n; ++i)
+                if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
+            list.size = k;
+            if (2 * k > n) moveWatchBlock(list, 2 * n);
+        } else {
+            moveWatchBlock(list, n == 0 ? 4 : 2 * n);
+        }
     }
-    MODELGENERATOR::WATCH& w = watches.emplace_back();  // field by field: no two-word copy waiting on its halves
+    WATCH& w = watchPool[list.begin + list.size++];  // field by field: no two-word copy waiting on its halves
     w.slot = slot;
     w.version = version;
 }
-
-}  // namespace
 
 void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     // Every atom that shares a rule or constraint with x: its kept records
@@ -445,7 +469,11 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         if (kept.active) keptRecordDropped(a);
     };
     auto changed = [&](int32_t y) {
-        if (!readerWatches[y].empty()) dropWatchers(readerWatches[y], slotStates, dropped);
+        WATCHLIST& list = watchLists[y];
+        if (list.size != 0) {
+            dropWatchers(watchPool.data() + list.begin, list.size, slotStates, dropped);
+            list.size = 0;
+        }
         if (kept.active) {
             if (!kept.countDirty[y]) {
                 kept.countDirty[y] = 1;
@@ -548,26 +576,24 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
     const uint32_t version = slotStates[slot] / 2 + 1;
     slotStates[slot] = 2 * version + 1;
     if (++watchStamp == 0) {
-        std::fill(readerMark.begin(), readerMark.end(), 0);
+        for (WATCHLIST& list : watchLists) list.mark = 0;
         watchStamp = 1;
     }
     // The atoms read, once each. Their watch lists lie far apart: the list
     // headers and then the list ends are requested for all of them before
     // any list grows, so that the loads overlap instead of waiting in turn.
+    for (size_t i = logStart; i < I.atomLog.size(); ++i) __builtin_prefetch(&watchLists[I.atomLog[i].atom], 1);
     keptReaders.clear();
     auto reader = [&](int32_t y) {
-        if (readerMark[y] == watchStamp) return;
-        readerMark[y] = watchStamp;
+        WATCHLIST& list = watchLists[y];
+        if (list.mark == watchStamp) return;
+        list.mark = watchStamp;
         keptReaders.push_back(y);
-        __builtin_prefetch(&readerWatches[y]);
+        __builtin_prefetch(watchPool.data() + list.begin + list.size, 1);
     };
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);
-    for (int32_t y : keptReaders) {
-        const std::vector<WATCH>& w = readerWatches[y];
-        __builtin_prefetch(w.data() + w.size(), 1);
-    }
-    for (int32_t y : keptReaders) addWatch(readerWatches[y], slotStates, slot, version);
+    for (int32_t y : keptReaders) addWatch(watchLists[y], slot, version);
 }
 
 }  // namespace veltra
