@@ -43,14 +43,18 @@ struct UNDOTRAIL {
     // Restores every cell changed above level.
     void undoTo(int32_t level) {
         if (level >= topLevel) return;
-        while (!entries.empty()) {
-            ENTRY e = entries.back();
-            entries.pop_back();
+        // Walked by index, the size set once: a cell written through a
+        // pointer might be the vector's own end as far as the compiler knows.
+        const ENTRY* data = entries.data();
+        size_t n = entries.size();
+        while (n != 0) {
+            const ENTRY e = data[--n];
             if (e.cell)
                 *e.cell = e.old;
             else if (static_cast<int32_t>(e.old) == level + 1)
                 break;
         }
+        entries.resize(n);
         topLevel = level;
     }
     // Restores every cell ever logged and empties the trail.

@@ -324,7 +324,7 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
     prefetchCounters(headOccurrences[a]);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
-    else if (!updateAggregatesOf(a, false, I))
+    else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
     if (!ruleBodyFalseForAll(posBodyOccurrences[a], I)) return false;
     for (uint32_t h : posConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
@@ -346,7 +346,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
-    else if (!updateAggregatesOf(a, true, I))
+    else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
     for (uint32_t h : negConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
@@ -384,7 +384,7 @@ bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
     prefetchConstraints(posConstraintOccurrences[a]);
     prefetchCounters(headOccurrences[a]);
     if (gusActive) noteHeadAssigned(a);
-    if (!updateAggregatesOf(a, true, I)) return false;
+    if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I)) return false;
     if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
     for (GROUNDRULE* r : headOccurrences[a]) {
         bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
