@@ -21,8 +21,10 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
 // The lists an event's handler starts with, requested from memory when the
 // event is queued: other events run before it, and by its turn they are near.
 void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
-    __builtin_prefetch(posConstraintOccurrences.items.data() + posConstraintOccurrences.start[size_t(atom)]);
-    __builtin_prefetch(headOccurrences.items.data() + headOccurrences.start[size_t(atom)]);
+    if (!posConstraintOccurrences.items.empty())
+        __builtin_prefetch(posConstraintOccurrences.items.data() + posConstraintOccurrences.start[size_t(atom)]);
+    if (!headOccurrences.items.empty())
+        __builtin_prefetch(headOccurrences.items.data() + headOccurrences.start[size_t(atom)]);
 }
 
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
@@ -139,6 +141,18 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
 
 // ---------------------------------------------------------------------------
 // Constraints and weak constraints.
+
+namespace {
+
+// The list of atom a, read without the offsets when no atom has one (no
+// negated body literal, no weak constraint...): those would be one more
+// cache miss per event.
+template <class T>
+inline LISTVIEW<T> occurrencesOf(const OCCURRENCES<T>& lists, int32_t a) {
+    return lists.items.empty() ? LISTVIEW<T>() : lists[size_t(a)];
+}
+
+}  // namespace
 
 bool MODELGENERATOR::constraintTest(uint32_t* c, INTERPRETATION& I) {
     const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
@@ -285,7 +299,8 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // became false (positive: a's positive literals, else its negated ones): one
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
-    const LISTVIEW<uint32_t> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
+    const LISTVIEW<uint32_t> constraints =
+        occurrencesOf(positive ? posConstraintOccurrences : negConstraintOccurrences, a);
     prefetchConstraints(constraints);
     for (uint32_t h : constraints) {
         uint32_t* c = constraintAt(h);
@@ -294,7 +309,7 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
         setCounter(open, open - 1);
         if (!constraintTest(c, I)) return false;
     }
-    for (int32_t w : positive ? posWeakOccurrences[a] : negWeakOccurrences[a]) {
+    for (int32_t w : occurrencesOf(positive ? posWeakOccurrences : negWeakOccurrences, a)) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
         if (constraintSatisfied(wc) != 0) continue;
         uint32_t& open = positive ? openPos(wc) : openNeg(wc);
@@ -320,18 +335,18 @@ void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
 }
 
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
+    prefetchCounters(occurrencesOf(headOccurrences, a));
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
-    if (!ruleBodyFalseForAll(posBodyOccurrences[a], I)) return false;
-    for (uint32_t h : posConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
-    for (int32_t w : posWeakOccurrences[a]) satisfyWeakConstraint(w);
-    for (GROUNDRULE* r : negBodyOccurrences[a])
+    if (!ruleBodyFalseForAll(occurrencesOf(posBodyOccurrences, a), I)) return false;
+    for (uint32_t h : occurrencesOf(posConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(posWeakOccurrences, a)) satisfyWeakConstraint(w);
+    for (GROUNDRULE* r : occurrencesOf(negBodyOccurrences, a))
         if (!bodyUpdate(*r, false, TV_FALSE, I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
+    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
         if (ruleStatus(*r) != 0) continue;
         setCounter(openHead(*r), openHead(*r) - 1);
         if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
@@ -341,23 +356,23 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
+    prefetchCounters(occurrencesOf(headOccurrences, a));
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
-    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
-    for (uint32_t h : negConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
-    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    if (!ruleBodyFalseForAll(occurrencesOf(negBodyOccurrences, a), I)) return false;
+    for (uint32_t h : occurrencesOf(negConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
+    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
         if (ruleStatus(*r) != 0) continue;
         setCounter(mustBeTrueHead(*r), mustBeTrueHead(*r) + 1);
         if (openPosBody(*r) == 0 && openNegBody(*r) == 0 && !supportStep(*r, I)) return false;
     }
-    for (GROUNDRULE* r : posBodyOccurrences[a]) {
+    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a)) {
         if (ruleStatus(*r) != 0) continue;
         setCounter(mustBeTruePosBody(*r), mustBeTruePosBody(*r) + 1);
         if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
@@ -370,30 +385,30 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
 // and aggregates were brought up to date then and are not visited again.
 bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
     if (gusActive) noteHeadAssigned(a);
-    for (GROUNDRULE* r : headOccurrences[a]) {
+    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
         bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
         if (!ok) return false;
     }
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : posBodyOccurrences[a])
+    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a))
         if (!bodyUpdate(*r, true, TV_TRUE, I)) return false;
     return true;
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
+    prefetchCounters(occurrencesOf(headOccurrences, a));
     if (gusActive) noteHeadAssigned(a);
     if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I)) return false;
-    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
+    if (!ruleBodyFalseForAll(occurrencesOf(negBodyOccurrences, a), I)) return false;
+    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
         bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
         if (!ok) return false;
     }
-    for (uint32_t h : negConstraintOccurrences[a]) satisfyConstraint(constraintAt(h));
-    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    for (uint32_t h : occurrencesOf(negConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : posBodyOccurrences[a])
+    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a))
         if (!bodyUpdate(*r, true, TV_ASSUMED, I)) return false;
     return shortenConstraints(a, true, I);
 }
