@@ -135,8 +135,10 @@ void MODELGENERATOR::siftKeptEntry(uint32_t i) {
     };
     // The moving slot waits aside while the others shift into its hole.
     const KEPTSLOT e = k.heap[i];
-    k.siftKey.assign(keyAt(i), keyAt(i) + n);
-    const __int128* key = k.siftKey.data();
+    if (k.siftKey.size() != n) k.siftKey.resize(n);
+    __int128* aside = k.siftKey.data();
+    for (size_t j = 0; j < n; ++j) aside[j] = keyAt(i)[j];  // a few criteria: no call
+    const __int128* key = aside;
     while (i > 0 && keptKeyBetter(key, e.position, keyAt((i - 1) / 2), k.heap[(i - 1) / 2].position)) {
         move(i, (i - 1) / 2);
         i = (i - 1) / 2;
