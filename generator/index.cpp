@@ -40,6 +40,7 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     bool ok = indexRules(I);
     if (gusActive) resetUnfoundedSources();
     if (ok) ok = indexConstraints(I);
+    buildEventLists();
     if (ok) indexWeakConstraints(I);
     buildAggregateLists();
     return ok;
@@ -221,6 +222,37 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
         if (violated) return false;
     }
     return true;
+}
+
+void MODELGENERATOR::buildEventLists() {
+    const size_t n = size_t(groundAtomCount);
+    const GROUNDRULE* rules = groundRules->data();
+    eventListStart.resize(n);
+    eventLists.clear();
+    eventLists.reserve(EVENTS_KINDS * n + headOccurrences.items.size() + posConstraintOccurrences.items.size() +
+                       negConstraintOccurrences.items.size() + posBodyOccurrences.items.size() +
+                       negBodyOccurrences.items.size());
+    // An indexing that stopped early left later lists unbuilt: empty here.
+    auto listOf = [](const auto& lists, size_t a) {
+        return a + 1 < lists.start.size() ? lists[a] : decltype(lists[a])();
+    };
+    for (size_t a = 0; a < n; ++a) {
+        const size_t start = eventLists.size();
+        eventListStart[a] = uint32_t(start);
+        eventLists.resize(start + EVENTS_KINDS);
+        auto end = [&](uint32_t kind) { eventLists[start + kind] = uint32_t(eventLists.size() - start); };
+        for (GROUNDRULE* r : listOf(headOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_HEAD);
+        for (uint32_t h : listOf(posConstraintOccurrences, a)) eventLists.push_back(h);
+        end(EVENTS_POSCONSTRAINT);
+        for (uint32_t h : listOf(negConstraintOccurrences, a)) eventLists.push_back(h);
+        end(EVENTS_NEGCONSTRAINT);
+        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_POSBODY);
+        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_NEGBODY);
+    }
+    assert(eventLists.size() <= UINT32_MAX);
 }
 
 void MODELGENERATOR::indexWeakConstraints(INTERPRETATION& I) {

@@ -334,6 +334,28 @@ public:
     };
     std::vector<uint32_t> constraintData;
     std::vector<uint32_t> constraintHandles;
+    // The lists the event handlers walk, per atom in one run of eventLists
+    // from eventListStart[a], so that an event's lists share cache lines:
+    // five ends (counted from the run's start), then the indices of the
+    // rules with the atom in the head, the handles of the constraints with
+    // it positive, with it negated, the indices of the rules with it in the
+    // positive body, in the negated body, each as the lists above order them.
+    enum : uint32_t {
+        EVENTS_HEAD,
+        EVENTS_POSCONSTRAINT,
+        EVENTS_NEGCONSTRAINT,
+        EVENTS_POSBODY,
+        EVENTS_NEGBODY,
+        EVENTS_KINDS
+    };
+    std::vector<uint32_t> eventLists;
+    std::vector<uint32_t> eventListStart;  // per atom
+    void buildEventLists();
+    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + eventListStart[size_t(atom)]; }
+    static LISTVIEW<uint32_t> eventList(const uint32_t* run, uint32_t kind) {
+        return LISTVIEW<uint32_t>{run + (kind == 0 ? uint32_t(EVENTS_KINDS) : run[kind - 1]), run + run[kind]};
+    }
+    GROUNDRULE& ruleAt(uint32_t index) const { return groundRules->data()[index]; }
     uint32_t* constraintAt(uint32_t handle) { return constraintData.data() + handle; }
     const uint32_t* constraintAt(uint32_t handle) const { return constraintData.data() + handle; }
     OCCURRENCES<int32_t> posWeakOccurrences;  // indices into groundWeakConstraints
@@ -915,7 +937,8 @@ private:
     bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);
     bool firstTrueHead(GROUNDRULE& rule, int32_t atom, INTERPRETATION& interpretation);
     bool furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& interpretation);
-    bool ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& interpretation);
+    bool ruleBodyFalseForAll(LISTVIEW<uint32_t> rules, INTERPRETATION& interpretation);
+    void prefetchRules(LISTVIEW<uint32_t> rules) const;
     bool shortenConstraints(int32_t atom, bool positive, INTERPRETATION& interpretation);
     void conflictCleanup();
     bool someWeakConstraintCanExceed(const COSTVECTOR& cost) const;

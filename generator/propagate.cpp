@@ -21,10 +21,7 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
 // The lists an event's handler starts with, requested from memory when the
 // event is queued: other events run before it, and by its turn they are near.
 void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
-    if (!posConstraintOccurrences.items.empty())
-        __builtin_prefetch(posConstraintOccurrences.items.data() + posConstraintOccurrences.start[size_t(atom)]);
-    if (!headOccurrences.items.empty())
-        __builtin_prefetch(headOccurrences.items.data() + headOccurrences.start[size_t(atom)]);
+    if (!eventListStart.empty()) __builtin_prefetch(eventRun(atom));
 }
 
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
@@ -289,9 +286,9 @@ bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
     return true;
 }
 
-bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& I) {
-    for (GROUNDRULE* r : rules)
-        if (!onRuleBodyFalse(*r, I)) return false;
+bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<uint32_t> rules, INTERPRETATION& I) {
+    for (uint32_t k : rules)
+        if (!onRuleBodyFalse(ruleAt(k), I)) return false;
     return true;
 }
 
@@ -300,7 +297,7 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
     const LISTVIEW<uint32_t> constraints =
-        occurrencesOf(positive ? posConstraintOccurrences : negConstraintOccurrences, a);
+        eventList(eventRun(a), positive ? EVENTS_POSCONSTRAINT : EVENTS_NEGCONSTRAINT);
     prefetchConstraints(constraints);
     for (uint32_t h : constraints) {
         uint32_t* c = constraintAt(h);
@@ -322,61 +319,67 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
 // ---------------------------------------------------------------------------
 // The four handlers.
 
-// The counters of the records a handler is about to visit, requested from
-// memory all at once: records of neighbouring atoms lie far apart, and
-// loading them one by one would wait for each in turn.
-template <class RECORD>
-static inline void prefetchCounters(LISTVIEW<RECORD*> records) {
-    for (RECORD* r : records) __builtin_prefetch(&r->counters[0], 1);
-}
-
+// The records a handler is about to visit, requested from memory all at
+// once: records of neighbouring atoms lie far apart, and loading them one by
+// one would wait for each in turn.
 void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
     for (uint32_t h : handles) __builtin_prefetch(constraintAt(h), 1);
 }
 
+void MODELGENERATOR::prefetchRules(LISTVIEW<uint32_t> rules) const {
+    for (uint32_t k : rules) __builtin_prefetch(&ruleAt(k).counters[0], 1);
+}
+
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
-    prefetchCounters(occurrencesOf(headOccurrences, a));
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD), positive = eventList(run, EVENTS_POSCONSTRAINT);
+    prefetchConstraints(positive);
+    prefetchRules(heads);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
-    if (!ruleBodyFalseForAll(occurrencesOf(posBodyOccurrences, a), I)) return false;
-    for (uint32_t h : occurrencesOf(posConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_POSBODY), I)) return false;
+    for (uint32_t h : positive) satisfyConstraint(constraintAt(h));
     for (int32_t w : occurrencesOf(posWeakOccurrences, a)) satisfyWeakConstraint(w);
-    for (GROUNDRULE* r : occurrencesOf(negBodyOccurrences, a))
-        if (!bodyUpdate(*r, false, TV_FALSE, I)) return false;
-    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(openHead(*r), openHead(*r) - 1);
-        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
-        if (openHead(*r) == 0) ++currentInfo.itemsClosed;
+    for (uint32_t k : eventList(run, EVENTS_NEGBODY))
+        if (!bodyUpdate(ruleAt(k), false, TV_FALSE, I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(openHead(r), openHead(r) - 1);
+        if (undefinedLiterals(r) < 2 && !propagateRule(r, I)) return false;
+        if (openHead(r) == 0) ++currentInfo.itemsClosed;
     }
     return shortenConstraints(a, false, I);
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
-    prefetchCounters(occurrencesOf(headOccurrences, a));
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD);
+    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    prefetchRules(heads);
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
-    if (!ruleBodyFalseForAll(occurrencesOf(negBodyOccurrences, a), I)) return false;
-    for (uint32_t h : occurrencesOf(negConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(mustBeTrueHead(*r), mustBeTrueHead(*r) + 1);
-        if (openPosBody(*r) == 0 && openNegBody(*r) == 0 && !supportStep(*r, I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(mustBeTrueHead(r), mustBeTrueHead(r) + 1);
+        if (openPosBody(r) == 0 && openNegBody(r) == 0 && !supportStep(r, I)) return false;
     }
-    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a)) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(mustBeTruePosBody(*r), mustBeTruePosBody(*r) + 1);
-        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
-        if (bodyUndefined(*r) == 0) ++currentInfo.itemsClosed;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY)) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(mustBeTruePosBody(r), mustBeTruePosBody(r) + 1);
+        if (undefinedLiterals(r) < 2 && !propagateRule(r, I)) return false;
+        if (bodyUndefined(r) == 0) ++currentInfo.itemsClosed;
     }
     return shortenConstraints(a, true, I);
 }
@@ -384,32 +387,37 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
 // a was must-be-true: constraints, weak constraints, negated body literals
 // and aggregates were brought up to date then and are not visited again.
 bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
+    const uint32_t* run = eventRun(a);
     if (gusActive) noteHeadAssigned(a);
-    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
-        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+    for (uint32_t k : eventList(run, EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a))
-        if (!bodyUpdate(*r, true, TV_TRUE, I)) return false;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY))
+        if (!bodyUpdate(ruleAt(k), true, TV_TRUE, I)) return false;
     return true;
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
-    prefetchConstraints(occurrencesOf(posConstraintOccurrences, a));
-    prefetchCounters(occurrencesOf(headOccurrences, a));
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD);
+    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    prefetchRules(heads);
     if (gusActive) noteHeadAssigned(a);
     if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I)) return false;
-    if (!ruleBodyFalseForAll(occurrencesOf(negBodyOccurrences, a), I)) return false;
-    for (GROUNDRULE* r : occurrencesOf(headOccurrences, a)) {
-        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
-    for (uint32_t h : occurrencesOf(negConstraintOccurrences, a)) satisfyConstraint(constraintAt(h));
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : occurrencesOf(posBodyOccurrences, a))
-        if (!bodyUpdate(*r, true, TV_ASSUMED, I)) return false;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY))
+        if (!bodyUpdate(ruleAt(k), true, TV_ASSUMED, I)) return false;
     return shortenConstraints(a, true, I);
 }
 
