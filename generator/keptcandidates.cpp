@@ -323,8 +323,8 @@ bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& faile
     // Later units that read a tried mark this unit changed: the atom's
     // own unit and the units whose twin head atom it may be.
     auto coHeadsAfter = [this, a](int32_t x) {
-        for (GROUNDRULE* r : headOccurrences[x])
-            for (int32_t h : headAtoms(*r))
+        for (uint32_t k : eventList(eventRun(x), EVENTS_HEAD))
+            for (int32_t h : headAtoms(ruleAt(k)))
                 if (h > a) markKeptUnit(h);
     };
     if ((oldLooked & 1) != (k.looked[a] & 1)) coHeadsAfter(a);

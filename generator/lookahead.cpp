@@ -31,23 +31,25 @@ bool MODELGENERATOR::isPositivePossiblyTrue(int32_t a, const INTERPRETATION& I) 
                 if (h != a && gdg->componentOfSlot(h) == c) return true;
         return false;
     }
-    for (GROUNDRULE* r : headOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0 && openNegBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) == 0 && openPosBody(r) == 0 && openNegBody(r) == 0) return true;
+    }
     return false;
 }
 
 bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
     if (settings.negativePT) return isPositivePossiblyTrue(a, I);
     if (I.values[a] != TV_UNDEFINED) return false;
-    for (GROUNDRULE* r : headOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
+        if (ruleStatus(ruleAt(k)) == 0 && openPosBody(ruleAt(k)) == 0) return true;
     return false;
 }
 
 bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
     if (!(settings.negativePT || negativeFallback) || I.values[a] != TV_UNDEFINED) return false;
-    for (GROUNDRULE* r : negBodyOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_NEGBODY))
+        if (ruleStatus(ruleAt(k)) == 0 && openPosBody(ruleAt(k)) == 0) return true;
     return false;
 }
 
@@ -61,9 +63,9 @@ void MODELGENERATOR::countBinaryOccurrences(int32_t a, bool negativeSide) {
 
 int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
     int32_t count = 0;
-    auto rules = [&count](LISTVIEW<GROUNDRULE*> list) {
-        for (GROUNDRULE* r : list)
-            if (ruleStatus(*r) == 0 && undefinedLiterals(*r) == 2) ++count;
+    auto rules = [this, &count](LISTVIEW<uint32_t> list) {
+        for (uint32_t k : list)
+            if (ruleStatus(ruleAt(k)) == 0 && undefinedLiterals(ruleAt(k)) == 2) ++count;
     };
     auto constraints = [this, &count](LISTVIEW<uint32_t> list) {
         for (uint32_t h : list) {
@@ -71,13 +73,14 @@ int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
             if (c[CONSTRAINT_SATISFIED] == 0 && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
         }
     };
+    const uint32_t* run = eventRun(a);
     if (!negativeSide) {
-        rules(posBodyOccurrences[a]);
-        constraints(posConstraintOccurrences[a]);
+        rules(eventList(run, EVENTS_POSBODY));
+        constraints(eventList(run, EVENTS_POSCONSTRAINT));
     } else {
-        rules(headOccurrences[a]);
-        rules(negBodyOccurrences[a]);
-        constraints(negConstraintOccurrences[a]);
+        rules(eventList(run, EVENTS_HEAD));
+        rules(eventList(run, EVENTS_NEGBODY));
+        constraints(eventList(run, EVENTS_NEGCONSTRAINT));
     }
     return count;
 }
@@ -217,10 +220,11 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
     // other open head atom h; h true is equivalent to a false and vice versa.
     if (!settings.complementPT || negative || supportCount[a] != 1) return true;
     GROUNDRULE* r = nullptr;
-    for (GROUNDRULE* x : headOccurrences[a]) {
-        const uint32_t sole = soleTrueHead(*x);
-        if ((ruleStatus(*x) == 0 && sole == 0) || (sole != 0 && headAtoms(*x)[sole - 1] == a)) {
-            r = x;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& x = ruleAt(k);
+        const uint32_t sole = soleTrueHead(x);
+        if ((ruleStatus(x) == 0 && sole == 0) || (sole != 0 && headAtoms(x)[sole - 1] == a)) {
+            r = &x;
             break;
         }
     }
@@ -484,12 +488,12 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     };
     // A rule or constraint is walked once per sync, however many of its
     // atoms changed.
-    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
-        for (GROUNDRULE* r : list) {
-            uint32_t& seen = ruleSeen[size_t(r - groundRules->data())];
+    auto rules = [&](LISTVIEW<uint32_t> list) {
+        for (uint32_t k : list) {
+            uint32_t& seen = ruleSeen[k];
             if (seen == syncStamp) continue;
             seen = syncStamp;
-            const RULESHAPE& shape = shapeOf(*r);
+            const RULESHAPE& shape = ruleShapes[k];
             const int32_t* atoms = ruleAtoms.data() + shape.start;
             for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) changed(atoms[i]);
         }
@@ -505,11 +509,12 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         }
     };
     changed(x);
-    rules(headOccurrences[x]);
-    rules(posBodyOccurrences[x]);
-    rules(negBodyOccurrences[x]);
-    constraints(posConstraintOccurrences[x]);
-    constraints(negConstraintOccurrences[x]);
+    const uint32_t* run = eventRun(x);
+    rules(eventList(run, EVENTS_HEAD));
+    rules(eventList(run, EVENTS_POSBODY));
+    rules(eventList(run, EVENTS_NEGBODY));
+    constraints(eventList(run, EVENTS_POSCONSTRAINT));
+    constraints(eventList(run, EVENTS_NEGCONSTRAINT));
 }
 
 void MODELGENERATOR::pendChange(int32_t atom) {

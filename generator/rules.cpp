@@ -130,10 +130,11 @@ bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION&
 bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
     if (recordingReads) forcedSupportAtoms.push_back(a);
     GROUNDRULE* found = nullptr;
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        uint32_t sole = soleTrueHead(*r);
-        if ((ruleStatus(*r) == 0 && sole == 0) || (sole != 0 && headAtoms(*r)[sole - 1] == a)) {
-            found = r;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        uint32_t sole = soleTrueHead(r);
+        if ((ruleStatus(r) == 0 && sole == 0) || (sole != 0 && headAtoms(r)[sole - 1] == a)) {
+            found = &r;
             break;
         }
     }
