@@ -253,6 +253,9 @@ void MODELGENERATOR::buildEventLists() {
         end(EVENTS_NEGBODY);
     }
     assert(eventLists.size() <= UINT32_MAX);
+    // The constraints are read through the event lists only.
+    posConstraintOccurrences.clear();
+    negConstraintOccurrences.clear();
 }
 
 void MODELGENERATOR::indexWeakConstraints(INTERPRETATION& I) {

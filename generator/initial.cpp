@@ -50,9 +50,10 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     for (int32_t a = 0; a < n; ++a) {
         if (supportCount[a] != 0 || isAggregateAtom(a) || I.values[a] != TV_UNDEFINED) continue;
-        if (posBodyOccurrences.empty(a) && negBodyOccurrences.empty(a) && posConstraintOccurrences.empty(a) &&
-            negConstraintOccurrences.empty(a) && posWeakOccurrences.empty(a) && negWeakOccurrences.empty(a) &&
-            aggregateMemberships.empty(a)) {
+        const uint32_t* run = eventRun(a);
+        if (eventList(run, EVENTS_POSBODY).empty() && eventList(run, EVENTS_NEGBODY).empty() &&
+            eventList(run, EVENTS_POSCONSTRAINT).empty() && eventList(run, EVENTS_NEGCONSTRAINT).empty() &&
+            posWeakOccurrences.empty(a) && negWeakOccurrences.empty(a) && aggregateMemberships.empty(a)) {
             logAssignment(a, I);
             I.values[a] = TV_FALSE;
         } else {

@@ -315,7 +315,8 @@ public:
         const RULESHAPE& s = shapeOf(r);
         return LISTVIEW<int32_t>{ruleAtoms.data() + s.start, ruleAtoms.data() + s.start + s.heads};
     }
-    OCCURRENCES<uint32_t> posConstraintOccurrences;  // constraint handles (below)
+    // Constraint handles (below), while indexing builds the event lists.
+    OCCURRENCES<uint32_t> posConstraintOccurrences;
     OCCURRENCES<uint32_t> negConstraintOccurrences;
     // The constraints as a run keeps them: constraint k is the run of
     // constraintData from its handle constraintHandles[k] on: satisfied,
