@@ -370,9 +370,8 @@ void MODELGENERATOR::startLookaheadCache() {
     if (!lookaheadCacheOn) return;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
     slotStates.assign(3 * n, 0);
-    watchLists.assign(n, WATCHLIST());
-    watchPool.clear();
-    freeWatchBlocks.clear();
+    watchLists.clear();
+    watchLists.resize(n);
     reuseComputations = 0;
     reuseRunMark = lookaheadsRun;
     reusePerformedMark = lookaheadsPerformed;
@@ -396,8 +395,6 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
     std::vector<uint32_t>().swap(slotStates);
     std::vector<WATCHLIST>().swap(watchLists);
-    std::vector<WATCH>().swap(watchPool);
-    std::vector<std::vector<uint32_t>>().swap(freeWatchBlocks);
     std::vector<int32_t>().swap(keptReaders);
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
@@ -425,24 +422,6 @@ void dropWatchers(MODELGENERATOR::WATCH* watches, uint32_t size, std::vector<uin
 
 }  // namespace
 
-void MODELGENERATOR::moveWatchBlock(WATCHLIST& list, uint32_t capacity) {
-    // Blocks of 4 << k watches, reused through one free list per size.
-    const uint32_t k = uint32_t(__builtin_ctz(capacity >> 2));
-    if (freeWatchBlocks.size() <= k) freeWatchBlocks.resize(k + 1);
-    uint32_t begin;
-    if (!freeWatchBlocks[k].empty()) {
-        begin = freeWatchBlocks[k].back();
-        freeWatchBlocks[k].pop_back();
-    } else {
-        begin = uint32_t(watchPool.size());
-        watchPool.resize(watchPool.size() + capacity);
-    }
-    std::copy(watchPool.begin() + list.begin, watchPool.begin() + list.begin + list.size, watchPool.begin() + begin);
-    if (list.capacity != 0) freeWatchBlocks[size_t(__builtin_ctz(list.capacity >> 2))].push_back(list.begin);
-    list.begin = begin;
-    list.capacity = capacity;
-}
-
 // Adds a watch; a full list is first rid of the watches of records dropped
 // or recomputed since, so lists stay proportional to live records. A list
 // still more than half full after that doubles, so that each compaction is
@@ -450,18 +429,24 @@ void MODELGENERATOR::moveWatchBlock(WATCHLIST& list, uint32_t capacity) {
 void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
     const uint32_t n = list.size;
     if (n == list.capacity) {
+        bool grow = true;
         if (n >= 16) {
-            WATCH* watches = watchPool.data() + list.begin;
+            WATCH* watches = list.watches.get();
             uint32_t k = 0;
             for (uint32_t i = 0; i < n; ++i)
                 if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
             list.size = k;
-            if (2 * k > n) moveWatchBlock(list, 2 * n);
-        } else {
-            moveWatchBlock(list, n == 0 ? 4 : 2 * n);
+            grow = 2 * k > n;
+        }
+        if (grow) {
+            const uint32_t capacity = n == 0 ? 4 : 2 * n;
+            std::unique_ptr<WATCH[]> grown(new WATCH[capacity]);
+            std::copy(list.watches.get(), list.watches.get() + list.size, grown.get());
+            list.watches = std::move(grown);
+            list.capacity = capacity;
         }
     }
-    WATCH& w = watchPool[list.begin + list.size++];  // field by field: no two-word copy waiting on its halves
+    WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
     w.slot = slot;
     w.version = version;
 }
@@ -475,7 +460,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     auto changed = [&](int32_t y) {
         WATCHLIST& list = watchLists[y];
         if (list.size != 0) {
-            dropWatchers(watchPool.data() + list.begin, list.size, slotStates, dropped);
+            dropWatchers(list.watches.get(), list.size, slotStates, dropped);
             list.size = 0;
         }
         if (kept.active) {
@@ -594,7 +579,7 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
         if (list.mark == watchStamp) return;
         list.mark = watchStamp;
         keptReaders.push_back(y);
-        __builtin_prefetch(watchPool.data() + list.begin + list.size, 1);
+        __builtin_prefetch(list.watches.get() + list.size, 1);
     };
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);

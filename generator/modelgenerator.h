@@ -515,18 +515,16 @@ public:
     // Per slot: its version times 2, plus 1 while its record is valid; apart
     // from the records, so that watch upkeep reads one small array.
     std::vector<uint32_t> slotStates;
-    // Per atom: the records that assigned it, as a block of watchPool, and
-    // (in the same cache line) the last keepLookahead that listed it.
+    // Per atom: the records that assigned it and (in the same cache line)
+    // the last keepLookahead that listed it.
     struct WATCHLIST {
+        std::unique_ptr<WATCH[]> watches;
+        uint32_t size = 0, capacity = 0;
         uint32_t mark = 0;  // watchStamp of the last registration
-        uint32_t begin = 0, size = 0, capacity = 0;
     };
-    static_assert(sizeof(WATCHLIST) == 16, "WATCHLIST is four 32-bit words");
+    static_assert(sizeof(void*) != 8 || sizeof(WATCHLIST) == 24, "WATCHLIST is three words");
     std::vector<WATCHLIST> watchLists;
-    std::vector<WATCH> watchPool;
-    std::vector<std::vector<uint32_t>> freeWatchBlocks;  // per capacity 4 << k: free blocks' begins
     void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version);
-    void moveWatchBlock(WATCHLIST& list, uint32_t capacity);
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
