@@ -306,13 +306,34 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     if (currentInfo.satisfiedWeakCost)
         std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
 
-    // The assumption and what follows.
+    // The assumption and what follows. Only a failed lookahead's reasons
+    // are read, by backjumping: without the unfounded-set step (whose
+    // sources outlive an undo) a propagation repeats exactly, so one that
+    // failed is undone and run again noting them.
     assert(I.values[a] == TV_UNDEFINED);
-    assignChoice(a, assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE, I);
+    const int32_t assumed = assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE;
+    notingReasons = backjumpingOn && gusActive;
+    assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;
     forcedSupportAtoms.clear();
-    const bool ok = propagateEvents(I);
+    bool ok = propagateEvents(I);
+    if (!ok && backjumpingOn && !notingReasons) {
+        --level;
+        I.undoToMarkers();
+        counterTrail.undoTo(level);
+        supportTrail.undoTo(level);
+        if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
+        I.pushMarkers();
+        ++level;
+        currentInfo.clearCounters();
+        notingReasons = true;
+        assignChoice(a, assumed, I);
+        forcedSupportAtoms.clear();
+        ok = propagateEvents(I);
+        assert(!ok);
+    }
+    notingReasons = true;
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
     if (ok && lookaheadCacheOn && !lookaheadReadComponent)

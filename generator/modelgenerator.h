@@ -459,6 +459,10 @@ public:
     std::vector<uint32_t> levelSeen, atomSeen;  // walk marks
     uint32_t levelStamp = 0, atomStamp = 0;
     std::vector<int32_t> walkStack;
+    // Off inside a lookahead whose reasons nothing will read (see
+    // assumeAndPropagate): assignments then leave reasonOf, upgradeReasonOf,
+    // assignLevel and assignStamp alone.
+    bool notingReasons = true;
     uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
     uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
 
@@ -912,6 +916,7 @@ private:
         supportCount[atom] = value;
     }
     void noteAssignment(int32_t atom, REASON why, const INTERPRETATION& interpretation) {
+        if (!notingReasons) return;
         reasonOf[atom] = why;
         assignLevel[atom] = level;
         assignStamp[atom] = uint32_t(interpretation.atomLog.size());

@@ -56,7 +56,7 @@ void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why
 
 void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.madeTrue;
-    upgradeReasonOf[atom] = why;  // the level and reason of must-be-true stay
+    if (notingReasons) upgradeReasonOf[atom] = why;  // the level and reason of must-be-true stay
     if (supportCount[atom] == 2)
         ++currentInfo.madeTrueSupport2;
     else if (supportCount[atom] == 3)
