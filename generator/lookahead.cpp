@@ -4,6 +4,7 @@
 // proves the opposite literal, which is asserted at once.
 #include <algorithm>
 
+#include "core/finish.h"
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
 
@@ -331,7 +332,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         assignChoice(a, assumed, I);
         forcedSupportAtoms.clear();
         ok = propagateEvents(I);
-        assert(!ok);
+        if (ok) internalError("a repeated lookahead did not fail again");
     }
     notingReasons = true;
     recordingReads = false;
