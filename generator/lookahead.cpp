@@ -313,7 +313,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     // failed is undone and run again noting them.
     assert(I.values[a] == TV_UNDEFINED);
     const int32_t assumed = assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE;
-    notingReasons = backjumpingOn && gusActive;
+    notingReasons = (backjumpingOn && gusActive) || !lazyLookaheadReasons;
     assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;
@@ -342,6 +342,12 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     else
         kept.unkeptLookahead = true;
     const int32_t failureSet = ok ? -1 : lookaheadFailureSet(I);
+    if (failureSet >= 0) {
+        const LEVELSET& s = levelSets[size_t(failureSet)];
+        lookaheadFailureDigest = lookaheadFailureDigest * 1000003 + uint64_t(s.prefix);
+        for (uint32_t i = s.begin; i < s.end; ++i)
+            lookaheadFailureDigest = lookaheadFailureDigest * 1000003 + uint64_t(levelSetLevels[i]);
+    }
 
     // Undo everything the lookahead changed.
     --level;

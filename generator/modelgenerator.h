@@ -431,6 +431,8 @@ public:
     // also counts the reused ones).
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
+    // For tests: a digest of the level sets of the failed lookaheads.
+    uint64_t lookaheadFailureDigest = 0;
     // Atoms visited by the counting and lookahead passes of the
     // possibly-true computations (with kept units: the units redone).
     uint64_t possiblyTrueAtomsVisited = 0;
@@ -461,8 +463,10 @@ public:
     std::vector<int32_t> walkStack;
     // Off inside a lookahead whose reasons nothing will read (see
     // assumeAndPropagate): assignments then leave reasonOf, upgradeReasonOf,
-    // assignLevel and assignStamp alone.
+    // assignLevel and assignStamp alone. For tests: lazyLookaheadReasons
+    // off notes them in every lookahead.
     bool notingReasons = true;
+    bool lazyLookaheadReasons = true;
     uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
     uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
 
