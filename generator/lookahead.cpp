@@ -309,11 +309,15 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
 
     // The assumption and what follows. Only a failed lookahead's reasons
     // are read, by backjumping: without the unfounded-set step (whose
-    // sources outlive an undo) a propagation repeats exactly, so one that
-    // failed is undone and run again noting them.
+    // sources outlive an undo) a propagation repeats exactly, so while
+    // failures are rare (one lookahead run in 16 at most) one that failed is
+    // undone and run again noting them.
     assert(I.values[a] == TV_UNDEFINED);
     const int32_t assumed = assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE;
-    notingReasons = (backjumpingOn && gusActive) || !lazyLookaheadReasons;
+    const bool failuresCommon = uint64_t(inconsistentLookaheads) * 16 > lookaheadsRun;
+    notingReasons = lookaheadReasons == REASONS_ALWAYS ||
+                    (backjumpingOn &&
+                     (gusActive || (lookaheadReasons == REASONS_BY_FAILURE_SHARE && failuresCommon)));
     assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;

@@ -463,10 +463,11 @@ public:
     std::vector<int32_t> walkStack;
     // Off inside a lookahead whose reasons nothing will read (see
     // assumeAndPropagate): assignments then leave reasonOf, upgradeReasonOf,
-    // assignLevel and assignStamp alone. For tests: lazyLookaheadReasons
-    // off notes them in every lookahead.
+    // assignLevel and assignStamp alone. lookaheadReasons: when lookaheads
+    // note them (tests set the first two).
+    enum : uint8_t { REASONS_ALWAYS, REASONS_ON_FAILURE, REASONS_BY_FAILURE_SHARE };
     bool notingReasons = true;
-    bool lazyLookaheadReasons = true;
+    uint8_t lookaheadReasons = REASONS_BY_FAILURE_SHARE;
     uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
     uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
 

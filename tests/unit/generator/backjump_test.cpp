@@ -77,9 +77,10 @@ struct OUTCOME {
 };
 
 // Every answer set of the ground program, with model checking and (unless
-// withoutGUS) the unfounded-set step on; lazyReasons as the generator's
-// lazyLookaheadReasons.
-OUTCOME searchAll(bool backjumping, bool heuristics, bool lazyReasons = true, bool withoutGUS = false) {
+// withoutGUS) the unfounded-set step on; reasons: when lookaheads note
+// reasons (the generator's lookaheadReasons).
+OUTCOME searchAll(bool backjumping, bool heuristics, uint8_t reasons = MODELGENERATOR::REASONS_BY_FAILURE_SHARE,
+                  bool withoutGUS = false) {
     OPTIONS.useHeuristics = heuristics;
     COSTVECTOR bound(0);
     MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
@@ -87,7 +88,7 @@ OUTCOME searchAll(bool backjumping, bool heuristics, bool lazyReasons = true, bo
                      nullptr, false, nullptr, false, false, false, false, 0, 0, &heuristicList,
                      &combineHeuristicList);
     g.settings.backjumping = backjumping;
-    g.lazyLookaheadReasons = lazyReasons;
+    g.lookaheadReasons = reasons;
     reported.clear();
     g.computeAnswerSets();
     return OUTCOME{reported, g.choicePoints, g.levelsSkipped, g.inconsistentLookaheads, g.lookaheadFailureDigest};
@@ -155,8 +156,8 @@ TEST(Backjumping, FailedLookaheadsJumpAsWithReasonsNotedThroughout) {
             }
             uint64_t failed = 0;
             for (bool withoutGUS : {true, false}) {
-                const OUTCOME lazy = searchAll(true, true, true, withoutGUS);
-                const OUTCOME eager = searchAll(true, true, false, withoutGUS);
+                const OUTCOME lazy = searchAll(true, true, MODELGENERATOR::REASONS_ON_FAILURE, withoutGUS);
+                const OUTCOME eager = searchAll(true, true, MODELGENERATOR::REASONS_ALWAYS, withoutGUS);
                 if (lazy.answerSets != eager.answerSets || lazy.choicePoints != eager.choicePoints ||
                     lazy.levelsSkipped != eager.levelsSkipped ||
                     lazy.inconsistentLookaheads != eager.inconsistentLookaheads ||
