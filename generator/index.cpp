@@ -40,6 +40,7 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     bool ok = indexRules(I);
     if (gusActive) resetUnfoundedSources();
     if (ok) ok = indexConstraints(I);
+    buildEventLists();
     if (ok) indexWeakConstraints(I);
     buildAggregateLists();
     return ok;
@@ -91,6 +92,22 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
                 pos.add(ls[i].atom, &r);
         }
     }
+
+    // The rules' atoms, flat.
+    ruleShapes.resize(rules.size());
+    ruleAtoms.clear();
+    for (size_t k = 0; k < rules.size(); ++k) {
+        const GROUNDRULE& r = rules[k];
+        RULESHAPE& s = ruleShapes[k];
+        s.start = uint32_t(ruleAtoms.size());
+        s.heads = uint32_t(r.head->size());
+        s.positive = r.body ? uint32_t(r.body->firstNegative) : 0;
+        s.negative = r.body ? uint32_t(r.body->literals.size() - r.body->firstNegative) : 0;
+        ruleAtoms.insert(ruleAtoms.end(), r.head->begin(), r.head->end());
+        if (r.body)
+            for (const GROUNDLITERAL& l : r.body->literals) ruleAtoms.push_back(l.atom);
+    }
+    assert(ruleAtoms.size() <= UINT32_MAX);
 
     // Counters and support counts against the interpretation.
     for (GROUNDRULE& r : rules) {
@@ -159,33 +176,86 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
 
 bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
-    OCCURRENCEBUILDER<GROUNDCONSTRAINT*> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
-    for (GROUNDCONSTRAINT& c : *groundConstraints)
+    const std::vector<GROUNDCONSTRAINT>& constraints = *groundConstraints;
+    // The records, laid out in index order.
+    constraintHandles.resize(constraints.size());
+    size_t words = 0;
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        constraintHandles[k] = uint32_t(words);
+        words += CONSTRAINT_ATOMS + constraints[k].body.literals.size();
+    }
+    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
+    constraintData.assign(words, 0);
+    OCCURRENCEBUILDER<uint32_t> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
+    for (const GROUNDCONSTRAINT& c : constraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
             (i < c.body.firstNegative ? pos : neg).count(c.body.literals[i].atom);
     pos.layOut();
     neg.layOut();
-    for (GROUNDCONSTRAINT& c : *groundConstraints)
-        for (size_t i = 0; i < c.body.literals.size(); ++i)
-            (i < c.body.firstNegative ? pos : neg).add(c.body.literals[i].atom, &c);
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
+        uint32_t* c = constraintAt(constraintHandles[k]);
+        c[CONSTRAINT_INDEX] = uint32_t(k);
+        c[CONSTRAINT_POSITIVE] = uint32_t(body.firstNegative);
+        c[CONSTRAINT_NEGATIVE] = uint32_t(body.literals.size() - body.firstNegative);
+        for (size_t i = 0; i < body.literals.size(); ++i) {
+            c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
+            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, constraintHandles[k]);
+        }
+    }
 
-    for (GROUNDCONSTRAINT& c : *groundConstraints) {
-        std::fill(c.counters, c.counters + 3, 0u);
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
+        uint32_t* c = constraintAt(constraintHandles[k]);
         bool violated = true;
-        for (size_t i = 0; i < c.body.literals.size(); ++i) {
-            int32_t a = c.body.literals[i].atom, v = I.values[a];
+        for (size_t i = 0; i < body.literals.size(); ++i) {
+            int32_t a = body.literals[i].atom, v = I.values[a];
             if (isAggregateAtom(a)) registerAggregateAtom(a);
             if (v == TV_UNDEFINED) {
-                ++(i < c.body.firstNegative ? openPos(c) : openNeg(c));
+                ++c[i < body.firstNegative ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
                 violated = false;
-            } else if ((i < c.body.firstNegative) == (v == TV_FALSE)) {
-                constraintSatisfied(c) = 1;
+            } else if ((i < body.firstNegative) == (v == TV_FALSE)) {
+                c[CONSTRAINT_SATISFIED] = 1;
                 violated = false;
             }
         }
         if (violated) return false;
     }
     return true;
+}
+
+void MODELGENERATOR::buildEventLists() {
+    const size_t n = size_t(groundAtomCount);
+    const GROUNDRULE* rules = groundRules->data();
+    eventListStart.resize(n);
+    eventLists.clear();
+    eventLists.reserve(EVENTS_KINDS * n + headOccurrences.items.size() + posConstraintOccurrences.items.size() +
+                       negConstraintOccurrences.items.size() + posBodyOccurrences.items.size() +
+                       negBodyOccurrences.items.size());
+    // An indexing that stopped early left later lists unbuilt: empty here.
+    auto listOf = [](const auto& lists, size_t a) {
+        return a + 1 < lists.start.size() ? lists[a] : decltype(lists[a])();
+    };
+    for (size_t a = 0; a < n; ++a) {
+        const size_t start = eventLists.size();
+        eventListStart[a] = uint32_t(start);
+        eventLists.resize(start + EVENTS_KINDS);
+        auto end = [&](uint32_t kind) { eventLists[start + kind] = uint32_t(eventLists.size() - start); };
+        for (GROUNDRULE* r : listOf(headOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_HEAD);
+        for (uint32_t h : listOf(posConstraintOccurrences, a)) eventLists.push_back(h);
+        end(EVENTS_POSCONSTRAINT);
+        for (uint32_t h : listOf(negConstraintOccurrences, a)) eventLists.push_back(h);
+        end(EVENTS_NEGCONSTRAINT);
+        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_POSBODY);
+        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        end(EVENTS_NEGBODY);
+    }
+    assert(eventLists.size() <= UINT32_MAX);
+    // The constraints are read through the event lists only.
+    posConstraintOccurrences.clear();
+    negConstraintOccurrences.clear();
 }
 
 void MODELGENERATOR::indexWeakConstraints(INTERPRETATION& I) {

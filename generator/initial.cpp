@@ -50,9 +50,10 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     for (int32_t a = 0; a < n; ++a) {
         if (supportCount[a] != 0 || isAggregateAtom(a) || I.values[a] != TV_UNDEFINED) continue;
-        if (posBodyOccurrences.empty(a) && negBodyOccurrences.empty(a) && posConstraintOccurrences.empty(a) &&
-            negConstraintOccurrences.empty(a) && posWeakOccurrences.empty(a) && negWeakOccurrences.empty(a) &&
-            aggregateMemberships.empty(a)) {
+        const uint32_t* run = eventRun(a);
+        if (eventList(run, EVENTS_POSBODY).empty() && eventList(run, EVENTS_NEGBODY).empty() &&
+            eventList(run, EVENTS_POSCONSTRAINT).empty() && eventList(run, EVENTS_NEGCONSTRAINT).empty() &&
+            posWeakOccurrences.empty(a) && negWeakOccurrences.empty(a) && aggregateMemberships.empty(a)) {
             logAssignment(a, I);
             I.values[a] = TV_FALSE;
         } else {
@@ -82,13 +83,29 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
                 }
         }
     };
-    for (GROUNDCONSTRAINT& c : *groundConstraints) {
-        if (constraintSatisfied(c) != 0 || openPos(c) + openNeg(c) >= 2) continue;
-        if (openPos(c) + openNeg(c) == 0) {
+    for (uint32_t h : constraintHandles) {
+        const uint32_t* c = constraintAt(h);
+        const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
+        if (c[CONSTRAINT_SATISFIED] != 0 || open >= 2) continue;
+        if (open == 0) {
             conflictCleanup();
             return false;
         }
-        forceLast(c);
+        const uint32_t* atoms = c + CONSTRAINT_ATOMS;
+        const uint32_t positive = c[CONSTRAINT_POSITIVE];
+        if (c[CONSTRAINT_OPENPOS] == 1) {
+            for (uint32_t i = 0; i < positive; ++i)
+                if (I.values[atoms[i]] == TV_UNDEFINED) {
+                    setFalse(int32_t(atoms[i]), I);
+                    break;
+                }
+        } else {
+            for (uint32_t i = positive; i < positive + c[CONSTRAINT_NEGATIVE]; ++i)
+                if (I.values[atoms[i]] == TV_UNDEFINED) {
+                    setMustBeTrue(int32_t(atoms[i]), I);
+                    break;
+                }
+        }
     }
     for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];

@@ -135,8 +135,10 @@ void MODELGENERATOR::siftKeptEntry(uint32_t i) {
     };
     // The moving slot waits aside while the others shift into its hole.
     const KEPTSLOT e = k.heap[i];
-    k.siftKey.assign(keyAt(i), keyAt(i) + n);
-    const __int128* key = k.siftKey.data();
+    if (k.siftKey.size() != n) k.siftKey.resize(n);
+    __int128* aside = k.siftKey.data();
+    for (size_t j = 0; j < n; ++j) aside[j] = keyAt(i)[j];  // a few criteria: no call
+    const __int128* key = aside;
     while (i > 0 && keptKeyBetter(key, e.position, keyAt((i - 1) / 2), k.heap[(i - 1) / 2].position)) {
         move(i, (i - 1) / 2);
         i = (i - 1) / 2;
@@ -321,8 +323,8 @@ bool MODELGENERATOR::redoKeptUnit(PTCANDIDATES& list, int32_t a, uint32_t& faile
     // Later units that read a tried mark this unit changed: the atom's
     // own unit and the units whose twin head atom it may be.
     auto coHeadsAfter = [this, a](int32_t x) {
-        for (GROUNDRULE* r : headOccurrences[x])
-            for (ATOMID h : *r->head)
+        for (uint32_t k : eventList(eventRun(x), EVENTS_HEAD))
+            for (int32_t h : headAtoms(ruleAt(k)))
                 if (h > a) markKeptUnit(h);
     };
     if ((oldLooked & 1) != (k.looked[a] & 1)) coHeadsAfter(a);

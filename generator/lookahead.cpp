@@ -4,6 +4,7 @@
 // proves the opposite literal, which is asserted at once.
 #include <algorithm>
 
+#include "core/finish.h"
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
 
@@ -31,23 +32,25 @@ bool MODELGENERATOR::isPositivePossiblyTrue(int32_t a, const INTERPRETATION& I) 
                 if (h != a && gdg->componentOfSlot(h) == c) return true;
         return false;
     }
-    for (GROUNDRULE* r : headOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0 && openNegBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) == 0 && openPosBody(r) == 0 && openNegBody(r) == 0) return true;
+    }
     return false;
 }
 
 bool MODELGENERATOR::positivePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
     if (settings.negativePT) return isPositivePossiblyTrue(a, I);
     if (I.values[a] != TV_UNDEFINED) return false;
-    for (GROUNDRULE* r : headOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
+        if (ruleStatus(ruleAt(k)) == 0 && openPosBody(ruleAt(k)) == 0) return true;
     return false;
 }
 
 bool MODELGENERATOR::negativePossiblyTrue(int32_t a, const INTERPRETATION& I) const {
     if (!(settings.negativePT || negativeFallback) || I.values[a] != TV_UNDEFINED) return false;
-    for (GROUNDRULE* r : negBodyOccurrences[a])
-        if (ruleStatus(*r) == 0 && openPosBody(*r) == 0) return true;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_NEGBODY))
+        if (ruleStatus(ruleAt(k)) == 0 && openPosBody(ruleAt(k)) == 0) return true;
     return false;
 }
 
@@ -61,21 +64,24 @@ void MODELGENERATOR::countBinaryOccurrences(int32_t a, bool negativeSide) {
 
 int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
     int32_t count = 0;
-    auto rules = [&count](LISTVIEW<GROUNDRULE*> list) {
-        for (GROUNDRULE* r : list)
-            if (ruleStatus(*r) == 0 && undefinedLiterals(*r) == 2) ++count;
+    auto rules = [this, &count](LISTVIEW<uint32_t> list) {
+        for (uint32_t k : list)
+            if (ruleStatus(ruleAt(k)) == 0 && undefinedLiterals(ruleAt(k)) == 2) ++count;
     };
-    auto constraints = [&count](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list)
-            if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) == 2) ++count;
+    auto constraints = [this, &count](LISTVIEW<uint32_t> list) {
+        for (uint32_t h : list) {
+            const uint32_t* c = constraintAt(h);
+            if (c[CONSTRAINT_SATISFIED] == 0 && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
+        }
     };
+    const uint32_t* run = eventRun(a);
     if (!negativeSide) {
-        rules(posBodyOccurrences[a]);
-        constraints(posConstraintOccurrences[a]);
+        rules(eventList(run, EVENTS_POSBODY));
+        constraints(eventList(run, EVENTS_POSCONSTRAINT));
     } else {
-        rules(headOccurrences[a]);
-        rules(negBodyOccurrences[a]);
-        constraints(negConstraintOccurrences[a]);
+        rules(eventList(run, EVENTS_HEAD));
+        rules(eventList(run, EVENTS_NEGBODY));
+        constraints(eventList(run, EVENTS_NEGCONSTRAINT));
     }
     return count;
 }
@@ -215,16 +221,17 @@ bool MODELGENERATOR::lookaheadLiteral(PTCANDIDATES& list, int32_t a, bool negati
     // other open head atom h; h true is equivalent to a false and vice versa.
     if (!settings.complementPT || negative || supportCount[a] != 1) return true;
     GROUNDRULE* r = nullptr;
-    for (GROUNDRULE* x : headOccurrences[a]) {
-        const uint32_t sole = soleTrueHead(*x);
-        if ((ruleStatus(*x) == 0 && sole == 0) || (sole != 0 && (*x->head)[sole - 1] == a)) {
-            r = x;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& x = ruleAt(k);
+        const uint32_t sole = soleTrueHead(x);
+        if ((ruleStatus(x) == 0 && sole == 0) || (sole != 0 && headAtoms(x)[sole - 1] == a)) {
+            r = &x;
             break;
         }
     }
     if (!r || openHead(*r) != 2 || openPosBody(*r) + openNegBody(*r) != 0) return true;
     int32_t h = -1;
-    for (ATOMID x : *r->head)
+    for (int32_t x : headAtoms(*r))
         if (x != a && I.values[x] == TV_UNDEFINED) {
             h = x;
             break;
@@ -277,8 +284,8 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const uint32_t slot = uint32_t(a) * 3 + (assumeFalse ? 0 : setTrue ? 1 : 2);
     if (lookaheadCacheOn) {
         syncLookaheadCache(I);
-        const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
-        if (kept.valid) {
+        if (slotStates[slot] & 1) {
+            const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
             int32_t* f[12] = {&currentInfo.madeTrue, &currentInfo.madeTrueSupport2, &currentInfo.madeTrueSupport3,
                               &currentInfo.madeMustBeTrue, &currentInfo.madeMustBeTrueSupport2,
                               &currentInfo.madeMustBeTrueSupport3, &currentInfo.itemsSatisfied,
@@ -300,13 +307,38 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     if (currentInfo.satisfiedWeakCost)
         std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
 
-    // The assumption and what follows.
+    // The assumption and what follows. Only a failed lookahead's reasons
+    // are read, by backjumping: without the unfounded-set step (whose
+    // sources outlive an undo) a propagation repeats exactly, so while
+    // failures are rare (one lookahead run in 16 at most) one that failed is
+    // undone and run again noting them.
     assert(I.values[a] == TV_UNDEFINED);
-    assignChoice(a, assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE, I);
+    const int32_t assumed = assumeFalse ? TV_FALSE : setTrue ? TV_ASSUMED : TV_MUSTBETRUE;
+    const bool failuresCommon = uint64_t(inconsistentLookaheads) * 16 > lookaheadsRun;
+    notingReasons = lookaheadReasons == REASONS_ALWAYS ||
+                    (backjumpingOn &&
+                     (gusActive || (lookaheadReasons == REASONS_BY_FAILURE_SHARE && failuresCommon)));
+    assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;
     forcedSupportAtoms.clear();
-    const bool ok = propagateEvents(I);
+    bool ok = propagateEvents(I);
+    if (!ok && backjumpingOn && !notingReasons) {
+        --level;
+        I.undoToMarkers();
+        counterTrail.undoTo(level);
+        supportTrail.undoTo(level);
+        if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
+        I.pushMarkers();
+        ++level;
+        currentInfo.clearCounters();
+        notingReasons = true;
+        assignChoice(a, assumed, I);
+        forcedSupportAtoms.clear();
+        ok = propagateEvents(I);
+        if (ok) internalError("a repeated lookahead did not fail again");
+    }
+    notingReasons = true;
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
     if (ok && lookaheadCacheOn && !lookaheadReadComponent)
@@ -314,6 +346,12 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     else
         kept.unkeptLookahead = true;
     const int32_t failureSet = ok ? -1 : lookaheadFailureSet(I);
+    if (failureSet >= 0) {
+        const LEVELSET& s = levelSets[size_t(failureSet)];
+        lookaheadFailureDigest = lookaheadFailureDigest * 1000003 + uint64_t(s.prefix);
+        for (uint32_t i = s.begin; i < s.end; ++i)
+            lookaheadFailureDigest = lookaheadFailureDigest * 1000003 + uint64_t(levelSetLevels[i]);
+    }
 
     // Undo everything the lookahead changed.
     --level;
@@ -363,8 +401,9 @@ void MODELGENERATOR::startLookaheadCache() {
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
-    readerWatches.assign(n, {});
-    readerMark.assign(n, 0);
+    slotStates.assign(3 * n, 0);
+    watchLists.clear();
+    watchLists.resize(n);
     reuseComputations = 0;
     reuseRunMark = lookaheadsRun;
     reusePerformedMark = lookaheadsPerformed;
@@ -386,8 +425,8 @@ void MODELGENERATOR::stopLookaheadCache() {
     // the kept units itself.
     if (!kept.inPass) kept = KEPTCANDIDATES();
     std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
-    std::vector<std::vector<WATCH>>().swap(readerWatches);
-    std::vector<uint32_t>().swap(readerMark);
+    std::vector<uint32_t>().swap(slotStates);
+    std::vector<WATCHLIST>().swap(watchLists);
     std::vector<int32_t>().swap(keptReaders);
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
@@ -402,36 +441,47 @@ namespace {
 // Drops the records still watched; returns through dropped the atoms of
 // those that were valid.
 template <typename DROPPED>
-void dropWatchers(std::vector<MODELGENERATOR::WATCH>& watches, std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
-                  DROPPED dropped) {
-    for (const MODELGENERATOR::WATCH& w : watches) {
-        MODELGENERATOR::LOOKAHEADSLOT& s = slots[w.slot];
-        if (s.version == w.version) {
-            if (s.valid) dropped(int32_t(w.slot / 3));
-            s.valid = false;
+void dropWatchers(MODELGENERATOR::WATCH* watches, uint32_t size, std::vector<uint32_t>& states, DROPPED dropped) {
+    for (uint32_t i = 0; i < size; ++i) {
+        const MODELGENERATOR::WATCH& w = watches[i];
+        uint32_t& s = states[w.slot];
+        if (s == 2 * w.version + 1) {
+            dropped(int32_t(w.slot / 3));
+            s = 2 * w.version;
         }
     }
-    watches.clear();
 }
+
+}  // namespace
 
 // Adds a watch; a full list is first rid of the watches of records dropped
 // or recomputed since, so lists stay proportional to live records. A list
 // still more than half full after that doubles, so that each compaction is
 // paid for by at least half as many additions.
-void addWatch(std::vector<MODELGENERATOR::WATCH>& watches, const std::vector<MODELGENERATOR::LOOKAHEADSLOT>& slots,
-              uint32_t slot, uint32_t version) {
-    const size_t n = watches.size();
-    if (n >= 16 && n == watches.capacity()) {
-        size_t k = 0;
-        for (const MODELGENERATOR::WATCH& w : watches)
-            if (slots[w.slot].valid && slots[w.slot].version == w.version) watches[k++] = w;
-        watches.resize(k);
-        if (2 * k > n) watches.reserve(2 * n);
+void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+    const uint32_t n = list.size;
+    if (n == list.capacity) {
+        bool grow = true;
+        if (n >= 16) {
+            WATCH* watches = list.watches.get();
+            uint32_t k = 0;
+            for (uint32_t i = 0; i < n; ++i)
+                if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
+            list.size = k;
+            grow = 2 * k > n;
+        }
+        if (grow) {
+            const uint32_t capacity = n == 0 ? 4 : 2 * n;
+            std::unique_ptr<WATCH[]> grown(new WATCH[capacity]);
+            std::copy(list.watches.get(), list.watches.get() + list.size, grown.get());
+            list.watches = std::move(grown);
+            list.capacity = capacity;
+        }
     }
-    watches.push_back(MODELGENERATOR::WATCH{slot, version});
+    WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
+    w.slot = slot;
+    w.version = version;
 }
-
-}  // namespace
 
 void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     // Every atom that shares a rule or constraint with x: its kept records
@@ -440,7 +490,11 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         if (kept.active) keptRecordDropped(a);
     };
     auto changed = [&](int32_t y) {
-        if (!readerWatches[y].empty()) dropWatchers(readerWatches[y], lookaheadSlots, dropped);
+        WATCHLIST& list = watchLists[y];
+        if (list.size != 0) {
+            dropWatchers(list.watches.get(), list.size, slotStates, dropped);
+            list.size = 0;
+        }
         if (kept.active) {
             if (!kept.countDirty[y]) {
                 kept.countDirty[y] = 1;
@@ -451,30 +505,33 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     };
     // A rule or constraint is walked once per sync, however many of its
     // atoms changed.
-    auto rules = [&](LISTVIEW<GROUNDRULE*> list) {
-        for (GROUNDRULE* r : list) {
-            uint32_t& seen = ruleSeen[size_t(r - groundRules->data())];
+    auto rules = [&](LISTVIEW<uint32_t> list) {
+        for (uint32_t k : list) {
+            uint32_t& seen = ruleSeen[k];
             if (seen == syncStamp) continue;
             seen = syncStamp;
-            for (ATOMID h : *r->head) changed(h);
-            if (r->body)
-                for (const GROUNDLITERAL& l : r->body->literals) changed(l.atom);
+            const RULESHAPE& shape = ruleShapes[k];
+            const int32_t* atoms = ruleAtoms.data() + shape.start;
+            for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) changed(atoms[i]);
         }
     };
-    auto constraints = [&](LISTVIEW<GROUNDCONSTRAINT*> list) {
-        for (GROUNDCONSTRAINT* c : list) {
-            uint32_t& seen = constraintSeen[size_t(c - groundConstraints->data())];
+    auto constraints = [&](LISTVIEW<uint32_t> list) {
+        for (uint32_t h : list) {
+            const uint32_t* c = constraintAt(h);
+            uint32_t& seen = constraintSeen[c[CONSTRAINT_INDEX]];
             if (seen == syncStamp) continue;
             seen = syncStamp;
-            for (const GROUNDLITERAL& l : c->body.literals) changed(l.atom);
+            const uint32_t literals = c[CONSTRAINT_POSITIVE] + c[CONSTRAINT_NEGATIVE];
+            for (uint32_t i = 0; i < literals; ++i) changed(int32_t(c[CONSTRAINT_ATOMS + i]));
         }
     };
     changed(x);
-    rules(headOccurrences[x]);
-    rules(posBodyOccurrences[x]);
-    rules(negBodyOccurrences[x]);
-    constraints(posConstraintOccurrences[x]);
-    constraints(negConstraintOccurrences[x]);
+    const uint32_t* run = eventRun(x);
+    rules(eventList(run, EVENTS_HEAD));
+    rules(eventList(run, EVENTS_POSBODY));
+    rules(eventList(run, EVENTS_NEGBODY));
+    constraints(eventList(run, EVENTS_POSCONSTRAINT));
+    constraints(eventList(run, EVENTS_NEGCONSTRAINT));
 }
 
 void MODELGENERATOR::pendChange(int32_t atom) {
@@ -538,30 +595,27 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
                            currentInfo.itemsSatisfiedClosed, currentInfo.itemsClosed, currentInfo.atomsDecided,
                            currentInfo.headCycleRulesSupported, currentInfo.madeTrueInHeadCycles};
     for (int i = 0; i < 12; ++i) kept.counters[i] = f[i];
-    ++kept.version;
-    kept.valid = true;
-    const uint32_t version = kept.version;
+    const uint32_t version = slotStates[slot] / 2 + 1;
+    slotStates[slot] = 2 * version + 1;
     if (++watchStamp == 0) {
-        std::fill(readerMark.begin(), readerMark.end(), 0);
+        for (WATCHLIST& list : watchLists) list.mark = 0;
         watchStamp = 1;
     }
     // The atoms read, once each. Their watch lists lie far apart: the list
     // headers and then the list ends are requested for all of them before
     // any list grows, so that the loads overlap instead of waiting in turn.
+    for (size_t i = logStart; i < I.atomLog.size(); ++i) __builtin_prefetch(&watchLists[I.atomLog[i].atom], 1);
     keptReaders.clear();
     auto reader = [&](int32_t y) {
-        if (readerMark[y] == watchStamp) return;
-        readerMark[y] = watchStamp;
+        WATCHLIST& list = watchLists[y];
+        if (list.mark == watchStamp) return;
+        list.mark = watchStamp;
         keptReaders.push_back(y);
-        __builtin_prefetch(&readerWatches[y]);
+        __builtin_prefetch(list.watches.get() + list.size, 1);
     };
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);
-    for (int32_t y : keptReaders) {
-        const std::vector<WATCH>& w = readerWatches[y];
-        __builtin_prefetch(w.data() + w.size(), 1);
-    }
-    for (int32_t y : keptReaders) addWatch(readerWatches[y], lookaheadSlots, slot, version);
+    for (int32_t y : keptReaders) addWatch(watchLists[y], slot, version);
 }
 
 }  // namespace veltra

@@ -345,6 +345,12 @@ void MODELGENERATOR::clearOccurrenceLists() {
     std::vector<uint32_t>().swap(posBodySplit);
     posConstraintOccurrences.clear();
     negConstraintOccurrences.clear();
+    std::vector<uint32_t>().swap(constraintData);
+    std::vector<uint32_t>().swap(constraintHandles);
+    std::vector<RULESHAPE>().swap(ruleShapes);
+    std::vector<uint32_t>().swap(eventLists);
+    std::vector<uint32_t>().swap(eventListStart);
+    std::vector<int32_t>().swap(ruleAtoms);
     posWeakOccurrences.clear();
     negWeakOccurrences.clear();
     std::vector<int32_t>().swap(supportCount);

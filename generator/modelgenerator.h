@@ -34,19 +34,27 @@ struct UNDOTRAIL {
     // pre: level >= topLevel or the caller undoes first.
     void push(int32_t level, CELL* cell) {
         while (topLevel < level) entries.push_back(ENTRY{nullptr, static_cast<CELL>(++topLevel)});
-        entries.push_back(ENTRY{cell, *cell});
+        // Stored field by field: a two-word entry built aside and copied
+        // whole would wait for its halves to be written first.
+        ENTRY& e = entries.emplace_back();
+        e.cell = cell;
+        e.old = *cell;
     }
     // Restores every cell changed above level.
     void undoTo(int32_t level) {
         if (level >= topLevel) return;
-        while (!entries.empty()) {
-            ENTRY e = entries.back();
-            entries.pop_back();
+        // Walked by index, the size set once: a cell written through a
+        // pointer might be the vector's own end as far as the compiler knows.
+        const ENTRY* data = entries.data();
+        size_t n = entries.size();
+        while (n != 0) {
+            const ENTRY e = data[--n];
             if (e.cell)
                 *e.cell = e.old;
             else if (static_cast<int32_t>(e.old) == level + 1)
                 break;
         }
+        entries.resize(n);
         topLevel = level;
     }
     // Restores every cell ever logged and empties the trail.
@@ -188,7 +196,11 @@ struct EVENTQUEUE {
     size_t head = 0;
 
     bool empty() const { return head == events.size(); }
-    void push(const EVENT& e) { events.push_back(e); }
+    void push(const EVENT& e) {
+        EVENT& to = events.emplace_back();  // field by field, as in UNDOTRAIL::push
+        to.value = e.value;
+        to.atom = e.atom;
+    }
     EVENT pop() {
         EVENT e = events[head++];
         if (head == events.size()) clear();
@@ -289,8 +301,64 @@ public:
     OCCURRENCES<GROUNDRULE*> posBodyOccurrences;
     OCCURRENCES<GROUNDRULE*> negBodyOccurrences;
     std::vector<uint32_t> headSplit, posBodySplit;
-    OCCURRENCES<GROUNDCONSTRAINT*> posConstraintOccurrences;
-    OCCURRENCES<GROUNDCONSTRAINT*> negConstraintOccurrences;
+    // The rules' atoms as a run keeps them, read without the two
+    // indirections of a ground record's head and body: rule k's atoms are
+    // ruleAtoms from ruleShapes[k].start on, its head atoms, then its
+    // positive body atoms, then its negated ones, each in the record's order.
+    struct RULESHAPE {
+        uint32_t start, heads, positive, negative;
+    };
+    std::vector<RULESHAPE> ruleShapes;
+    std::vector<int32_t> ruleAtoms;
+    const RULESHAPE& shapeOf(const GROUNDRULE& r) const { return ruleShapes[size_t(&r - groundRules->data())]; }
+    LISTVIEW<int32_t> headAtoms(const GROUNDRULE& r) const {
+        const RULESHAPE& s = shapeOf(r);
+        return LISTVIEW<int32_t>{ruleAtoms.data() + s.start, ruleAtoms.data() + s.start + s.heads};
+    }
+    // Constraint handles (below), while indexing builds the event lists.
+    OCCURRENCES<uint32_t> posConstraintOccurrences;
+    OCCURRENCES<uint32_t> negConstraintOccurrences;
+    // The constraints as a run keeps them: constraint k is the run of
+    // constraintData from its handle constraintHandles[k] on: satisfied,
+    // openPos and openNeg (as the counters of a weak constraint; those of
+    // the ground records stay unused), k, the numbers of positive and of
+    // negative literals, then the literals' atoms, the positive ones first.
+    // Counters and atoms share a cache line, far denser than the records.
+    enum : uint32_t {
+        CONSTRAINT_SATISFIED,
+        CONSTRAINT_OPENPOS,
+        CONSTRAINT_OPENNEG,
+        CONSTRAINT_INDEX,
+        CONSTRAINT_POSITIVE,
+        CONSTRAINT_NEGATIVE,
+        CONSTRAINT_ATOMS
+    };
+    std::vector<uint32_t> constraintData;
+    std::vector<uint32_t> constraintHandles;
+    // The lists the event handlers walk, per atom in one run of eventLists
+    // from eventListStart[a], so that an event's lists share cache lines:
+    // five ends (counted from the run's start), then the indices of the
+    // rules with the atom in the head, the handles of the constraints with
+    // it positive, with it negated, the indices of the rules with it in the
+    // positive body, in the negated body, each as the lists above order them.
+    enum : uint32_t {
+        EVENTS_HEAD,
+        EVENTS_POSCONSTRAINT,
+        EVENTS_NEGCONSTRAINT,
+        EVENTS_POSBODY,
+        EVENTS_NEGBODY,
+        EVENTS_KINDS
+    };
+    std::vector<uint32_t> eventLists;
+    std::vector<uint32_t> eventListStart;  // per atom
+    void buildEventLists();
+    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + eventListStart[size_t(atom)]; }
+    static LISTVIEW<uint32_t> eventList(const uint32_t* run, uint32_t kind) {
+        return LISTVIEW<uint32_t>{run + (kind == 0 ? uint32_t(EVENTS_KINDS) : run[kind - 1]), run + run[kind]};
+    }
+    GROUNDRULE& ruleAt(uint32_t index) const { return groundRules->data()[index]; }
+    uint32_t* constraintAt(uint32_t handle) { return constraintData.data() + handle; }
+    const uint32_t* constraintAt(uint32_t handle) const { return constraintData.data() + handle; }
     OCCURRENCES<int32_t> posWeakOccurrences;  // indices into groundWeakConstraints
     OCCURRENCES<int32_t> negWeakOccurrences;
     std::vector<int32_t> supportCount;  // rules that can still support the atom
@@ -363,6 +431,8 @@ public:
     // also counts the reused ones).
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
+    // For tests: a digest of the level sets of the failed lookaheads.
+    uint64_t lookaheadFailureDigest = 0;
     // Atoms visited by the counting and lookahead passes of the
     // possibly-true computations (with kept units: the units redone).
     uint64_t possiblyTrueAtomsVisited = 0;
@@ -391,6 +461,13 @@ public:
     std::vector<uint32_t> levelSeen, atomSeen;  // walk marks
     uint32_t levelStamp = 0, atomStamp = 0;
     std::vector<int32_t> walkStack;
+    // Off inside a lookahead whose reasons nothing will read (see
+    // assumeAndPropagate): assignments then leave reasonOf, upgradeReasonOf,
+    // assignLevel and assignStamp alone. lookaheadReasons: when lookaheads
+    // note them (tests set the first two).
+    enum : uint8_t { REASONS_ALWAYS, REASONS_ON_FAILURE, REASONS_BY_FAILURE_SHARE };
+    bool notingReasons = true;
+    uint8_t lookaheadReasons = REASONS_BY_FAILURE_SHARE;
     uint64_t levelsSkipped = 0;  // work counter: levels left without trying their remaining choices
     uint64_t conflictWalks = 0;  // work counter: failures whose levels were collected
 
@@ -437,17 +514,26 @@ public:
     // constraints (records carrying costs) nothing is.
     struct LOOKAHEADSLOT {
         int32_t counters[12];
-        uint32_t version = 0;
-        bool valid = false;
     };
     struct WATCH {
         uint32_t slot, version;
     };
-    static_assert(sizeof(LOOKAHEADSLOT) == 56, "LOOKAHEADSLOT is fourteen 32-bit words");
+    static_assert(sizeof(LOOKAHEADSLOT) == 48, "LOOKAHEADSLOT is twelve 32-bit words");
     static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
-    std::vector<LOOKAHEADSLOT> lookaheadSlots;           // 3 per atom
-    std::vector<std::vector<WATCH>> readerWatches;  // per atom: records that assigned it
-    std::vector<uint32_t> readerMark;               // per atom: last registration
+    std::vector<LOOKAHEADSLOT> lookaheadSlots;  // 3 per atom
+    // Per slot: its version times 2, plus 1 while its record is valid; apart
+    // from the records, so that watch upkeep reads one small array.
+    std::vector<uint32_t> slotStates;
+    // Per atom: the records that assigned it and (in the same cache line)
+    // the last keepLookahead that listed it.
+    struct WATCHLIST {
+        std::unique_ptr<WATCH[]> watches;
+        uint32_t size = 0, capacity = 0;
+        uint32_t mark = 0;  // watchStamp of the last registration
+    };
+    static_assert(sizeof(void*) != 8 || sizeof(WATCHLIST) == 24, "WATCHLIST is three words");
+    std::vector<WATCHLIST> watchLists;
+    void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version);
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
@@ -835,26 +921,33 @@ private:
         supportCount[atom] = value;
     }
     void noteAssignment(int32_t atom, REASON why, const INTERPRETATION& interpretation) {
+        if (!notingReasons) return;
         reasonOf[atom] = why;
         assignLevel[atom] = level;
         assignStamp[atom] = uint32_t(interpretation.atomLog.size());
     }
     void logAssignment(int32_t atom, INTERPRETATION& interpretation) {
-        if (interpretation.recording) interpretation.atomLog.push_back(ATOMLOGENTRY{atom, interpretation.values[atom]});
+        if (!interpretation.recording) return;
+        ATOMLOGENTRY& e = interpretation.atomLog.emplace_back();
+        e.atom = atom;
+        e.oldValue = interpretation.values[atom];
     }
     void countMustBeTrueSupport(int32_t atom);
     void markForCheck(int32_t atom);
 
     // propagate.cpp
-    bool constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& interpretation);
+    void prefetchOccurrences(int32_t atom);
+    void prefetchConstraints(LISTVIEW<uint32_t> handles);
+    bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
-    void satisfyConstraint(GROUNDCONSTRAINT& c);
+    void satisfyConstraint(uint32_t* c);
     void satisfyWeakConstraint(int32_t weak);
     bool supportStep(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);
     bool firstTrueHead(GROUNDRULE& rule, int32_t atom, INTERPRETATION& interpretation);
     bool furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& interpretation);
-    bool ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& interpretation);
+    bool ruleBodyFalseForAll(LISTVIEW<uint32_t> rules, INTERPRETATION& interpretation);
+    void prefetchRules(LISTVIEW<uint32_t> rules) const;
     bool shortenConstraints(int32_t atom, bool positive, INTERPRETATION& interpretation);
     void conflictCleanup();
     bool someWeakConstraintCanExceed(const COSTVECTOR& cost) const;

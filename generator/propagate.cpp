@@ -18,7 +18,14 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
         ++currentInfo.madeMustBeTrueSupport3;
 }
 
+// The lists an event's handler starts with, requested from memory when the
+// event is queued: other events run before it, and by its turn they are near.
+void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
+    if (!eventListStart.empty()) __builtin_prefetch(eventRun(atom));
+}
+
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     logAssignment(atom, I);
@@ -27,6 +34,7 @@ void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
 }
 
 void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     ++currentInfo.madeMustBeTrue;
@@ -38,6 +46,7 @@ void MODELGENERATOR::setMustBeTrue(int32_t atom, INTERPRETATION& I, REASON why) 
 }
 
 void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why) {
+    prefetchOccurrences(atom);
     ++currentInfo.atomsDecided;
     noteAssignment(atom, why, I);
     logAssignment(atom, I);
@@ -47,7 +56,7 @@ void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why
 
 void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I, REASON why) {
     ++currentInfo.madeTrue;
-    upgradeReasonOf[atom] = why;  // the level and reason of must-be-true stay
+    if (notingReasons) upgradeReasonOf[atom] = why;  // the level and reason of must-be-true stay
     if (supportCount[atom] == 2)
         ++currentInfo.madeTrueSupport2;
     else if (supportCount[atom] == 3)
@@ -130,25 +139,38 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
 // ---------------------------------------------------------------------------
 // Constraints and weak constraints.
 
-bool MODELGENERATOR::constraintTest(GROUNDCONSTRAINT& c, INTERPRETATION& I) {
-    const uint32_t open = openPos(c) + openNeg(c);
+namespace {
+
+// The list of atom a, read without the offsets when no atom has one (no
+// negated body literal, no weak constraint...): those would be one more
+// cache miss per event.
+template <class T>
+inline LISTVIEW<T> occurrencesOf(const OCCURRENCES<T>& lists, int32_t a) {
+    return lists.items.empty() ? LISTVIEW<T>() : lists[size_t(a)];
+}
+
+}  // namespace
+
+bool MODELGENERATOR::constraintTest(uint32_t* c, INTERPRETATION& I) {
+    const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
     if (open >= 2) return true;
-    const REASON why{REASON_CONSTRAINT, constraintIndex(c)};
+    const REASON why{REASON_CONSTRAINT, int32_t(c[CONSTRAINT_INDEX])};
     if (open == 0) {  // every literal holds
         conflictSeeds.push_back(why);
         return false;
     }
-    const auto& ls = c.body.literals;
-    if (openPos(c) == 1) {
-        for (size_t i = 0; i < c.body.firstNegative; ++i)
-            if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setFalse(ls[i].atom, I, why);
+    const uint32_t* atoms = c + CONSTRAINT_ATOMS;
+    const uint32_t positive = c[CONSTRAINT_POSITIVE];
+    if (c[CONSTRAINT_OPENPOS] == 1) {
+        for (uint32_t i = 0; i < positive; ++i)
+            if (I.values[atoms[i]] == TV_UNDEFINED) {
+                setFalse(int32_t(atoms[i]), I, why);
                 break;
             }
     } else {
-        for (size_t i = c.body.firstNegative; i < ls.size(); ++i)
-            if (I.values[ls[i].atom] == TV_UNDEFINED) {
-                setMustBeTrue(ls[i].atom, I, why);
+        for (uint32_t i = positive; i < positive + c[CONSTRAINT_NEGATIVE]; ++i)
+            if (I.values[atoms[i]] == TV_UNDEFINED) {
+                setMustBeTrue(int32_t(atoms[i]), I, why);
                 break;
             }
     }
@@ -172,9 +194,9 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-void MODELGENERATOR::satisfyConstraint(GROUNDCONSTRAINT& c) {
-    if (constraintSatisfied(c) != 0) return;
-    setCounter(constraintSatisfied(c), 1);
+void MODELGENERATOR::satisfyConstraint(uint32_t* c) {
+    if (c[CONSTRAINT_SATISFIED] != 0) return;
+    setCounter(c[CONSTRAINT_SATISFIED], 1);
     ++currentInfo.itemsSatisfied;
     ++currentInfo.itemsSatisfiedClosed;
 }
@@ -192,7 +214,7 @@ void MODELGENERATOR::satisfyWeakConstraint(int32_t weak) {
 // The body of rule is true and a head atom must be true: the first
 // must-be-true head atom becomes supported, unless a head atom is true.
 bool MODELGENERATOR::supportStep(GROUNDRULE& rule, INTERPRETATION& I) {
-    const std::vector<ATOMID>& hs = *rule.head;
+    const LISTVIEW<int32_t> hs = headAtoms(rule);
     size_t k = 0;
     for (; k < hs.size(); ++k) {
         int32_t v = I.values[hs[k]];
@@ -253,7 +275,7 @@ bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
     (void)I;
     if (ruleStatus(rule) == 1) setCounter(ruleStatus(rule), 3);
     if (soleTrueHead(rule) == 0) return true;
-    const int32_t h0 = (*rule.head)[soleTrueHead(rule) - 1];
+    const int32_t h0 = headAtoms(rule)[soleTrueHead(rule) - 1];
     setSupport(h0, supportCount[h0] - 1);
     queueComponentForGUS(gdg->componentOfSlot(h0));
     if (supportCount[h0] == 0) {
@@ -264,9 +286,9 @@ bool MODELGENERATOR::furtherTrueHead(GROUNDRULE& rule, INTERPRETATION& I) {
     return true;
 }
 
-bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETATION& I) {
-    for (GROUNDRULE* r : rules)
-        if (!onRuleBodyFalse(*r, I)) return false;
+bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<uint32_t> rules, INTERPRETATION& I) {
+    for (uint32_t k : rules)
+        if (!onRuleBodyFalse(ruleAt(k), I)) return false;
     return true;
 }
 
@@ -274,19 +296,17 @@ bool MODELGENERATOR::ruleBodyFalseForAll(LISTVIEW<GROUNDRULE*> rules, INTERPRETA
 // became false (positive: a's positive literals, else its negated ones): one
 // open literal less each, then the constraint's test.
 bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION& I) {
-    const LISTVIEW<GROUNDCONSTRAINT*> constraints = positive ? posConstraintOccurrences[a] : negConstraintOccurrences[a];
-    // The literals of those left with one open literal are searched for it:
-    // requested from memory for all of them first.
-    for (GROUNDCONSTRAINT* c : constraints)
-        if (constraintSatisfied(*c) == 0 && openPos(*c) + openNeg(*c) <= 2)
-            __builtin_prefetch(c->body.literals.data());
-    for (GROUNDCONSTRAINT* c : constraints) {
-        if (constraintSatisfied(*c) != 0) continue;
-        uint32_t& open = positive ? openPos(*c) : openNeg(*c);
+    const LISTVIEW<uint32_t> constraints =
+        eventList(eventRun(a), positive ? EVENTS_POSCONSTRAINT : EVENTS_NEGCONSTRAINT);
+    prefetchConstraints(constraints);
+    for (uint32_t h : constraints) {
+        uint32_t* c = constraintAt(h);
+        if (c[CONSTRAINT_SATISFIED] != 0) continue;
+        uint32_t& open = c[positive ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
         setCounter(open, open - 1);
-        if (!constraintTest(*c, I)) return false;
+        if (!constraintTest(c, I)) return false;
     }
-    for (int32_t w : positive ? posWeakOccurrences[a] : negWeakOccurrences[a]) {
+    for (int32_t w : occurrencesOf(positive ? posWeakOccurrences : negWeakOccurrences, a)) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
         if (constraintSatisfied(wc) != 0) continue;
         uint32_t& open = positive ? openPos(wc) : openNeg(wc);
@@ -299,57 +319,67 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
 // ---------------------------------------------------------------------------
 // The four handlers.
 
-// The counters of the records a handler is about to visit, requested from
-// memory all at once: records of neighbouring atoms lie far apart, and
-// loading them one by one would wait for each in turn.
-template <class RECORD>
-static inline void prefetchCounters(LISTVIEW<RECORD*> records) {
-    for (RECORD* r : records) __builtin_prefetch(&r->counters[0], 1);
+// The records a handler is about to visit, requested from memory all at
+// once: records of neighbouring atoms lie far apart, and loading them one by
+// one would wait for each in turn.
+void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
+    for (uint32_t h : handles) __builtin_prefetch(constraintAt(h), 1);
+}
+
+void MODELGENERATOR::prefetchRules(LISTVIEW<uint32_t> rules) const {
+    for (uint32_t k : rules) __builtin_prefetch(&ruleAt(k).counters[0], 1);
 }
 
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD), positive = eventList(run, EVENTS_POSCONSTRAINT);
+    prefetchConstraints(positive);
+    prefetchRules(heads);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
-    else if (!updateAggregatesOf(a, false, I))
+    else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
-    if (!ruleBodyFalseForAll(posBodyOccurrences[a], I)) return false;
-    for (GROUNDCONSTRAINT* c : posConstraintOccurrences[a]) satisfyConstraint(*c);
-    for (int32_t w : posWeakOccurrences[a]) satisfyWeakConstraint(w);
-    for (GROUNDRULE* r : negBodyOccurrences[a])
-        if (!bodyUpdate(*r, false, TV_FALSE, I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(openHead(*r), openHead(*r) - 1);
-        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
-        if (openHead(*r) == 0) ++currentInfo.itemsClosed;
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_POSBODY), I)) return false;
+    for (uint32_t h : positive) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(posWeakOccurrences, a)) satisfyWeakConstraint(w);
+    for (uint32_t k : eventList(run, EVENTS_NEGBODY))
+        if (!bodyUpdate(ruleAt(k), false, TV_FALSE, I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(openHead(r), openHead(r) - 1);
+        if (undefinedLiterals(r) < 2 && !propagateRule(r, I)) return false;
+        if (openHead(r) == 0) ++currentInfo.itemsClosed;
     }
     return shortenConstraints(a, false, I);
 }
 
 bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD);
+    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    prefetchRules(heads);
     if (gusActive) noteHeadAssigned(a);
     if (isAggregateAtom(a))
         onAggregateAtomMustBeTrue(a, I);
-    else if (!updateAggregatesOf(a, true, I))
+    else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
-    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
-    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
-    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(mustBeTrueHead(*r), mustBeTrueHead(*r) + 1);
-        if (openPosBody(*r) == 0 && openNegBody(*r) == 0 && !supportStep(*r, I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(mustBeTrueHead(r), mustBeTrueHead(r) + 1);
+        if (openPosBody(r) == 0 && openNegBody(r) == 0 && !supportStep(r, I)) return false;
     }
-    for (GROUNDRULE* r : posBodyOccurrences[a]) {
-        if (ruleStatus(*r) != 0) continue;
-        setCounter(mustBeTruePosBody(*r), mustBeTruePosBody(*r) + 1);
-        if (undefinedLiterals(*r) < 2 && !propagateRule(*r, I)) return false;
-        if (bodyUndefined(*r) == 0) ++currentInfo.itemsClosed;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY)) {
+        GROUNDRULE& r = ruleAt(k);
+        if (ruleStatus(r) != 0) continue;
+        setCounter(mustBeTruePosBody(r), mustBeTruePosBody(r) + 1);
+        if (undefinedLiterals(r) < 2 && !propagateRule(r, I)) return false;
+        if (bodyUndefined(r) == 0) ++currentInfo.itemsClosed;
     }
     return shortenConstraints(a, true, I);
 }
@@ -357,32 +387,37 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
 // a was must-be-true: constraints, weak constraints, negated body literals
 // and aggregates were brought up to date then and are not visited again.
 bool MODELGENERATOR::onTrueSupported(int32_t a, INTERPRETATION& I) {
+    const uint32_t* run = eventRun(a);
     if (gusActive) noteHeadAssigned(a);
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+    for (uint32_t k : eventList(run, EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : posBodyOccurrences[a])
-        if (!bodyUpdate(*r, true, TV_TRUE, I)) return false;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY))
+        if (!bodyUpdate(ruleAt(k), true, TV_TRUE, I)) return false;
     return true;
 }
 
 bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
-    prefetchCounters(posConstraintOccurrences[a]);
-    prefetchCounters(headOccurrences[a]);
+    const uint32_t* run = eventRun(a);
+    const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD);
+    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    prefetchRules(heads);
     if (gusActive) noteHeadAssigned(a);
-    if (!updateAggregatesOf(a, true, I)) return false;
-    if (!ruleBodyFalseForAll(negBodyOccurrences[a], I)) return false;
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        bool ok = ruleStatus(*r) == 0 ? firstTrueHead(*r, a, I) : furtherTrueHead(*r, I);
+    if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I)) return false;
+    if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
+    for (uint32_t k : heads) {
+        GROUNDRULE& r = ruleAt(k);
+        bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
-    for (GROUNDCONSTRAINT* c : negConstraintOccurrences[a]) satisfyConstraint(*c);
-    for (int32_t w : negWeakOccurrences[a]) satisfyWeakConstraint(w);
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
+    for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
-    for (GROUNDRULE* r : posBodyOccurrences[a])
-        if (!bodyUpdate(*r, true, TV_ASSUMED, I)) return false;
+    for (uint32_t k : eventList(run, EVENTS_POSBODY))
+        if (!bodyUpdate(ruleAt(k), true, TV_ASSUMED, I)) return false;
     return shortenConstraints(a, true, I);
 }
 

@@ -5,25 +5,16 @@
 
 namespace veltra {
 
-namespace {
-
-// Whether the body literal at position i of rule is false under I.
-bool literalFalse(const GROUNDCONJUNCTION& body, size_t i, const INTERPRETATION& I) {
-    int32_t v = I.values[body.literals[i].atom];
-    return i < body.firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v);
-}
-
-}  // namespace
-
 bool MODELGENERATOR::propagateRule(GROUNDRULE& r, INTERPRETATION& I) {
-    const std::vector<ATOMID>& hs = *r.head;
-    const GROUNDCONJUNCTION* body = r.body.get();
-    const size_t firstNegative = body ? body->firstNegative : 0;
-    const size_t size = body ? body->literals.size() : 0;
+    const RULESHAPE& shape = shapeOf(r);
+    const int32_t* atoms = ruleAtoms.data() + shape.start;
+    const LISTVIEW<int32_t> hs{atoms, atoms + shape.heads};
     // The first undefined atom of the positive (or negated) body.
     auto firstUndefined = [&](bool positive) -> int32_t {
-        for (size_t i = positive ? 0 : firstNegative; i < (positive ? firstNegative : size); ++i)
-            if (I.values[body->literals[i].atom] == TV_UNDEFINED) return body->literals[i].atom;
+        const int32_t* from = atoms + shape.heads + (positive ? 0 : shape.positive);
+        const int32_t* to = positive ? from + shape.positive : from + shape.negative;
+        for (; from != to; ++from)
+            if (I.values[*from] == TV_UNDEFINED) return *from;
         return -1;
     };
     const REASON why{REASON_RULE, ruleIndex(r)};
@@ -106,7 +97,7 @@ bool MODELGENERATOR::onRuleBodyFalse(GROUNDRULE& r, INTERPRETATION& I) {
     if (ruleStatus(r) != 0) {
         if (ruleStatus(r) == 2) setCounter(ruleStatus(r), 3);
         if (soleTrueHead(r) != 0) {
-            const int32_t h = (*r.head)[soleTrueHead(r) - 1];
+            const int32_t h = headAtoms(r)[soleTrueHead(r) - 1];
             setSupport(h, supportCount[h] - 1);
             queueComponentForGUS(gdg->componentOfSlot(h));
             if (supportCount[h] == 0) {  // a true atom lost its last support
@@ -120,13 +111,13 @@ bool MODELGENERATOR::onRuleBodyFalse(GROUNDRULE& r, INTERPRETATION& I) {
     if (openHead(r) == 0 || bodyUndefined(r) == 0) ++currentInfo.itemsSatisfiedClosed;
     ++currentInfo.itemsSatisfied;
     setCounter(ruleStatus(r), 1);
-    for (ATOMID h : *r.head)
+    for (int32_t h : headAtoms(r))
         if (!loseSupport(h, I)) return false;
     return true;
 }
 
 bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION& I) {
-    const std::vector<ATOMID>& hs = *r.head;
+    const LISTVIEW<int32_t> hs = headAtoms(r);
     for (size_t k = 0; k < hs.size(); ++k) {
         if (hs[k] == atom)
             setCounter(soleTrueHead(r), static_cast<uint32_t>(k + 1));
@@ -139,10 +130,11 @@ bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION&
 bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
     if (recordingReads) forcedSupportAtoms.push_back(a);
     GROUNDRULE* found = nullptr;
-    for (GROUNDRULE* r : headOccurrences[a]) {
-        uint32_t sole = soleTrueHead(*r);
-        if ((ruleStatus(*r) == 0 && sole == 0) || (sole != 0 && (*r->head)[sole - 1] == a)) {
-            found = r;
+    for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
+        GROUNDRULE& r = ruleAt(k);
+        uint32_t sole = soleTrueHead(r);
+        if ((ruleStatus(r) == 0 && sole == 0) || (sole != 0 && headAtoms(r)[sole - 1] == a)) {
+            found = &r;
             break;
         }
     }
@@ -157,26 +149,30 @@ bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
         return false;
     };
     if (mustBeTrueHead(r) >= 2) return fail();
-    if (r.body)
-        for (size_t i = 0; i < r.body->literals.size(); ++i)
-            if (literalFalse(*r.body, i, I)) return fail();
-    for (ATOMID h : *r.head) {
-        if (h == a) continue;
-        int32_t v = I.values[h];
-        if (isTrueOrMustBeTrue(v)) return fail();
-        if (v == TV_UNDEFINED) setFalse(h, I, why);
+    const RULESHAPE& shape = shapeOf(r);
+    const int32_t* heads = ruleAtoms.data() + shape.start;
+    const int32_t* positive = heads + shape.heads;
+    const int32_t* negative = positive + shape.positive;
+    const int32_t* end = negative + shape.negative;
+    for (const int32_t* p = positive; p != end; ++p) {
+        const int32_t v = I.values[*p];
+        if (p < negative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) return fail();
     }
-    if (!r.body) return true;
-    const auto& ls = r.body->literals;
-    for (size_t i = 0; i < r.body->firstNegative; ++i) {
-        int32_t v = I.values[ls[i].atom];
+    for (const int32_t* p = heads; p != positive; ++p) {
+        if (*p == a) continue;
+        int32_t v = I.values[*p];
+        if (isTrueOrMustBeTrue(v)) return fail();
+        if (v == TV_UNDEFINED) setFalse(*p, I, why);
+    }
+    for (const int32_t* p = positive; p != negative; ++p) {
+        int32_t v = I.values[*p];
         if (v == TV_FALSE) return fail();
-        if (v == TV_UNDEFINED) setMustBeTrue(ls[i].atom, I, why);
+        if (v == TV_UNDEFINED) setMustBeTrue(*p, I, why);
     }
-    for (size_t i = r.body->firstNegative; i < ls.size(); ++i) {
-        int32_t v = I.values[ls[i].atom];
+    for (const int32_t* p = negative; p != end; ++p) {
+        int32_t v = I.values[*p];
         if (isTrueOrMustBeTrue(v)) return fail();
-        if (v == TV_UNDEFINED) setFalse(ls[i].atom, I, why);
+        if (v == TV_UNDEFINED) setFalse(*p, I, why);
     }
     return true;
 }

@@ -72,20 +72,26 @@ struct OUTCOME {
     std::vector<std::string> answerSets;
     uint32_t choicePoints = 0;
     uint64_t levelsSkipped = 0;
+    uint32_t inconsistentLookaheads = 0;
+    uint64_t failureDigest = 0;  // the level sets of the failed lookaheads
 };
 
-// Every answer set of the ground program, with model checking and the
-// unfounded-set step on.
-OUTCOME searchAll(bool backjumping, bool heuristics) {
+// Every answer set of the ground program, with model checking and (unless
+// withoutGUS) the unfounded-set step on; reasons: when lookaheads note
+// reasons (the generator's lookaheadReasons).
+OUTCOME searchAll(bool backjumping, bool heuristics, uint8_t reasons = MODELGENERATOR::REASONS_BY_FAILURE_SHARE,
+                  bool withoutGUS = false) {
     OPTIONS.useHeuristics = heuristics;
     COSTVECTOR bound(0);
     MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
-                     nullptr, &bound, CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS, recordAnswerSet, nullptr, false,
-                     nullptr, false, false, false, false, 0, 0, &heuristicList, &combineHeuristicList);
+                     nullptr, &bound, CHECK_MODEL_CHECKING_ON | (withoutGUS ? 0u : uint32_t(CHECK_USE_GUS)), recordAnswerSet,
+                     nullptr, false, nullptr, false, false, false, false, 0, 0, &heuristicList,
+                     &combineHeuristicList);
     g.settings.backjumping = backjumping;
+    g.lookaheadReasons = reasons;
     reported.clear();
     g.computeAnswerSets();
-    return OUTCOME{reported, g.choicePoints, g.levelsSkipped};
+    return OUTCOME{reported, g.choicePoints, g.levelsSkipped, g.inconsistentLookaheads, g.lookaheadFailureDigest};
 }
 
 }  // namespace
@@ -128,6 +134,52 @@ TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
     }
     // The programs do exercise the jumps.
     EXPECT_GT(skipped, 0u);
+}
+
+// A failed lookahead's reasons, noted only when it is run again after
+// failing, are those noted throughout: the same level sets, jumps, choice
+// points and answer sets, with and without the unfounded-set step (with it
+// reasons are always noted).
+TEST(Backjumping, FailedLookaheadsJumpAsWithReasonsNotedThroughout) {
+    const unsigned programs = randomProgramCount(200, 80);
+    unsigned long long failures = 0;
+    for (unsigned seed = 1; seed <= programs; ++seed) {
+        RANDOM r{seed * 7919ULL + 17};
+        const std::string text = randomProgram(r);
+        SCOPED_TRACE(text);
+        // Prints the failed lookaheads, or what differed.
+        const CHILDRUN run = runCaptured([&text] {
+            if (!groundIfConsistent(text)) {
+                std::printf("0\n");
+                std::fflush(stdout);
+                return;
+            }
+            uint64_t failed = 0;
+            for (bool withoutGUS : {true, false}) {
+                const OUTCOME lazy = searchAll(true, true, MODELGENERATOR::REASONS_ON_FAILURE, withoutGUS);
+                const OUTCOME eager = searchAll(true, true, MODELGENERATOR::REASONS_ALWAYS, withoutGUS);
+                if (lazy.answerSets != eager.answerSets || lazy.choicePoints != eager.choicePoints ||
+                    lazy.levelsSkipped != eager.levelsSkipped ||
+                    lazy.inconsistentLookaheads != eager.inconsistentLookaheads ||
+                    lazy.failureDigest != eager.failureDigest)
+                    std::printf("without GUS %d: %zu answer sets, %u choice points, %llu levels skipped lazily; "
+                                "%zu, %u, %llu otherwise\n",
+                                int(withoutGUS), lazy.answerSets.size(), lazy.choicePoints,
+                                (unsigned long long)lazy.levelsSkipped, eager.answerSets.size(), eager.choicePoints,
+                                (unsigned long long)eager.levelsSkipped);
+                failed += lazy.inconsistentLookaheads;
+            }
+            std::printf("%llu\n", (unsigned long long)failed);
+            std::fflush(stdout);
+        });
+        ASSERT_EQ(run.status, 0) << run.err;
+        char* rest = nullptr;
+        const unsigned long long failed = std::strtoull(run.out.c_str(), &rest, 10);
+        ASSERT_TRUE(rest != run.out.c_str() && std::string(rest) == "\n") << run.out;
+        failures += failed;
+    }
+    // The programs do fail lookaheads.
+    EXPECT_GT(failures, 0u);
 }
 
 // n independent pairs "a_i v b_i." before a constraint pair that fails on

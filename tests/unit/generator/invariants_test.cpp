@@ -55,9 +55,10 @@ const CORRUPTION corruptions[] = {
     {"support count", "support count of atom",
      [](MODELGENERATOR& g, INTERPRETATION&) { return bump(g.supportCount[atomIndex("e")], 1); }},
     {"constraint", "of constraint",
-     [](MODELGENERATOR&, INTERPRETATION&) {
-         for (GROUNDCONSTRAINT& c : groundConstraints)
-             if (constraintSatisfied(c) == 0) return bump(openNeg(c), 1u);
+     [](MODELGENERATOR& g, INTERPRETATION&) {
+         for (uint32_t h : g.constraintHandles)
+             if (g.constraintAt(h)[MODELGENERATOR::CONSTRAINT_SATISFIED] == 0)
+                 return bump(g.constraintAt(h)[MODELGENERATOR::CONSTRAINT_OPENNEG], 1u);
          ADD_FAILURE() << "no open constraint";
          return std::function<void()>([] {});
      }},

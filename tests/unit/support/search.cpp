@@ -74,7 +74,8 @@ SEARCHSTATE snapshot(const MODELGENERATOR& generator, const INTERPRETATION& inte
     s.mustBeTrueCount = interpretation.mustBeTrueCount;
     s.cost = interpretation.cost.values;
     for (const GROUNDRULE& r : groundRules) s.counters.insert(s.counters.end(), r.counters, r.counters + 7);
-    for (const GROUNDCONSTRAINT& c : groundConstraints) s.counters.insert(s.counters.end(), c.counters, c.counters + 3);
+    // The constraints' counters (with their fixed atoms) are the generator's.
+    s.counters.insert(s.counters.end(), generator.constraintData.begin(), generator.constraintData.end());
     for (const GROUNDWEAKCONSTRAINT& w : groundWeakConstraints)
         s.counters.insert(s.counters.end(), w.counters, w.counters + 3);
     s.supportCount = generator.supportCount;
