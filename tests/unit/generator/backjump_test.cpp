@@ -5,6 +5,7 @@
 // choice points.
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,44 +95,51 @@ OUTCOME searchAll(bool backjumping, bool heuristics, uint8_t reasons = MODELGENE
     return OUTCOME{reported, g.choicePoints, g.levelsSkipped, g.inconsistentLookaheads, g.lookaheadFailureDigest};
 }
 
+// Runs compare on random programs, each in a child after grounding it (a
+// program that grounding finds inconsistent counts 0, and may end the child). compare prints what
+// differed and returns a count; the sum of the counts over the programs.
+unsigned long long sumOverRandomPrograms(unsigned programs, unsigned long long seedFactor, unsigned long long seedOffset,
+                                         const std::function<unsigned long long()>& compare) {
+    unsigned long long total = 0;
+    for (unsigned seed = 1; seed <= programs; ++seed) {
+        RANDOM r{seed * seedFactor + seedOffset};
+        const std::string text = randomProgram(r);
+        SCOPED_TRACE(text);
+        const CHILDRUN run = runCaptured([&text, &compare] {
+            std::printf("%llu\n", groundIfConsistent(text) ? compare() : 0ULL);
+            std::fflush(stdout);
+        });
+        EXPECT_EQ(run.status, 0) << run.err;
+        // No output: grounding found the program inconsistent and ended the
+        // child. Otherwise nothing differed when the output is the count alone.
+        if (run.out.empty()) continue;
+        char* rest = nullptr;
+        const unsigned long long count = std::strtoull(run.out.c_str(), &rest, 10);
+        EXPECT_TRUE(rest != run.out.c_str() && std::string(rest) == "\n") << run.out;
+        if (::testing::Test::HasFailure()) return total;
+        total += count;
+    }
+    return total;
+}
+
 }  // namespace
 
 TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
-    const unsigned programs = randomProgramCount(400, 150);
-    unsigned long long skipped = 0;
-    for (unsigned seed = 1; seed <= programs; ++seed) {
-        RANDOM r{seed * 1000003ULL};
-        const std::string text = randomProgram(r);
-        SCOPED_TRACE(text);
-        // Prints the levels skipped, or what differed; nothing when grounding
-        // found the program inconsistent and ended the child.
-        const CHILDRUN run = runCaptured([&text] {
-            if (!groundIfConsistent(text)) {
-                std::printf("0\n");
-                std::fflush(stdout);
-                return;
-            }
-            uint64_t levels = 0;
-            for (bool heuristics : {true, false}) {
-                const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
-                if (on.answerSets != off.answerSets)
-                    std::printf("heuristics %d: %zu answer sets with backjumping, %zu without\n", int(heuristics),
-                                on.answerSets.size(), off.answerSets.size());
-                if (on.choicePoints > off.choicePoints)
-                    std::printf("heuristics %d: more choice points with backjumping\n", int(heuristics));
-                if (off.levelsSkipped != 0) std::printf("levels skipped without backjumping\n");
-                levels += on.levelsSkipped;
-            }
-            std::printf("%llu\n", (unsigned long long)levels);
-            std::fflush(stdout);
-        });
-        ASSERT_EQ(run.status, 0) << run.err;
-        if (run.out.empty()) continue;
-        char* rest = nullptr;
-        const unsigned long long levels = std::strtoull(run.out.c_str(), &rest, 10);
-        ASSERT_TRUE(rest != run.out.c_str() && std::string(rest) == "\n") << run.out;
-        skipped += levels;
-    }
+    // Prints what differed; counts the levels skipped.
+    const unsigned long long skipped = sumOverRandomPrograms(randomProgramCount(400, 150), 1000003ULL, 0, [] {
+        uint64_t levels = 0;
+        for (bool heuristics : {true, false}) {
+            const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
+            if (on.answerSets != off.answerSets)
+                std::printf("heuristics %d: %zu answer sets with backjumping, %zu without\n", int(heuristics),
+                            on.answerSets.size(), off.answerSets.size());
+            if (on.choicePoints > off.choicePoints)
+                std::printf("heuristics %d: more choice points with backjumping\n", int(heuristics));
+            if (off.levelsSkipped != 0) std::printf("levels skipped without backjumping\n");
+            levels += on.levelsSkipped;
+        }
+        return (unsigned long long)levels;
+    });
     // The programs do exercise the jumps.
     EXPECT_GT(skipped, 0u);
 }
@@ -141,43 +149,25 @@ TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
 // points and answer sets, with and without the unfounded-set step (with it
 // reasons are always noted).
 TEST(Backjumping, FailedLookaheadsJumpAsWithReasonsNotedThroughout) {
-    const unsigned programs = randomProgramCount(200, 80);
-    unsigned long long failures = 0;
-    for (unsigned seed = 1; seed <= programs; ++seed) {
-        RANDOM r{seed * 7919ULL + 17};
-        const std::string text = randomProgram(r);
-        SCOPED_TRACE(text);
-        // Prints the failed lookaheads, or what differed.
-        const CHILDRUN run = runCaptured([&text] {
-            if (!groundIfConsistent(text)) {
-                std::printf("0\n");
-                std::fflush(stdout);
-                return;
-            }
-            uint64_t failed = 0;
-            for (bool withoutGUS : {true, false}) {
-                const OUTCOME lazy = searchAll(true, true, MODELGENERATOR::REASONS_ON_FAILURE, withoutGUS);
-                const OUTCOME eager = searchAll(true, true, MODELGENERATOR::REASONS_ALWAYS, withoutGUS);
-                if (lazy.answerSets != eager.answerSets || lazy.choicePoints != eager.choicePoints ||
-                    lazy.levelsSkipped != eager.levelsSkipped ||
-                    lazy.inconsistentLookaheads != eager.inconsistentLookaheads ||
-                    lazy.failureDigest != eager.failureDigest)
-                    std::printf("without GUS %d: %zu answer sets, %u choice points, %llu levels skipped lazily; "
-                                "%zu, %u, %llu otherwise\n",
-                                int(withoutGUS), lazy.answerSets.size(), lazy.choicePoints,
-                                (unsigned long long)lazy.levelsSkipped, eager.answerSets.size(), eager.choicePoints,
-                                (unsigned long long)eager.levelsSkipped);
-                failed += lazy.inconsistentLookaheads;
-            }
-            std::printf("%llu\n", (unsigned long long)failed);
-            std::fflush(stdout);
-        });
-        ASSERT_EQ(run.status, 0) << run.err;
-        char* rest = nullptr;
-        const unsigned long long failed = std::strtoull(run.out.c_str(), &rest, 10);
-        ASSERT_TRUE(rest != run.out.c_str() && std::string(rest) == "\n") << run.out;
-        failures += failed;
-    }
+    // Prints what differed; counts the failed lookaheads.
+    const unsigned long long failures = sumOverRandomPrograms(randomProgramCount(200, 80), 7919ULL, 17, [] {
+        uint64_t failed = 0;
+        for (bool withoutGUS : {true, false}) {
+            const OUTCOME lazy = searchAll(true, true, MODELGENERATOR::REASONS_ON_FAILURE, withoutGUS);
+            const OUTCOME eager = searchAll(true, true, MODELGENERATOR::REASONS_ALWAYS, withoutGUS);
+            if (lazy.answerSets != eager.answerSets || lazy.choicePoints != eager.choicePoints ||
+                lazy.levelsSkipped != eager.levelsSkipped ||
+                lazy.inconsistentLookaheads != eager.inconsistentLookaheads ||
+                lazy.failureDigest != eager.failureDigest)
+                std::printf("without GUS %d: %zu answer sets, %u choice points, %llu levels skipped lazily; "
+                            "%zu, %u, %llu otherwise\n",
+                            int(withoutGUS), lazy.answerSets.size(), lazy.choicePoints,
+                            (unsigned long long)lazy.levelsSkipped, eager.answerSets.size(), eager.choicePoints,
+                            (unsigned long long)eager.levelsSkipped);
+            failed += lazy.inconsistentLookaheads;
+        }
+        return (unsigned long long)failed;
+    });
     // The programs do fail lookaheads.
     EXPECT_GT(failures, 0u);
 }
