@@ -19,11 +19,11 @@ namespace {
 // Scratch values of a member atom during a step from scratch.
 enum : int32_t { GUS_UNFOUNDED = 0, GUS_FALSE = 1, GUS_FOUNDED = 8 };
 
-// The head atom of rule in component c; a rule of the leading run of an atom
-// of c has exactly one.
-int32_t headInComponent(const GDG& gdg, const GROUNDRULE& rule, int32_t c) {
-    for (ATOMID h : *rule.head)
-        if (gdg.componentOfSlot(h) == c) return h;
+// The head atom of a rule in component c (gusComponent per atom); a rule of
+// the leading run of an atom of c has exactly one.
+int32_t headInComponent(LISTVIEW<int32_t> heads, const std::vector<int32_t>& component, int32_t c) {
+    for (int32_t h : heads)
+        if (component[h] == c) return h;
     return -1;
 }
 
@@ -36,11 +36,19 @@ bool MODELGENERATOR::componentQualifiesForGUS(int32_t c) const {
 // Whether rule can found its head atom p of component c under I: its body is
 // not false and no head atom outside c is true or must-be-true.
 bool MODELGENERATOR::canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& I) const {
-    if (rule.body && (ruleStatus(rule) & 1)) return false;
-    if ((ruleStatus(rule) & 2) == 0 && mustBeTrueHead(rule) == 0) return true;
-    for (ATOMID h : *rule.head)
+    const uint32_t status = ruleStatus(rule);
+    if ((status & 1) && rule.body) return false;
+    if ((status & 2) == 0 && mustBeTrueHead(rule) == 0) return true;
+    for (int32_t h : headAtoms(rule))
         if (gdg->componentOfSlot(h) != c && isTrueOrMustBeTrue(I.values[h])) return false;
     return true;
+}
+
+// The positive body atoms of rule, from the flat copy.
+LISTVIEW<int32_t> MODELGENERATOR::positiveBodyAtoms(const GROUNDRULE& rule) const {
+    const RULESHAPE& s = shapeOf(rule);
+    const int32_t* first = ruleAtoms.data() + s.start + s.heads;
+    return LISTVIEW<int32_t>{first, first + s.positive};
 }
 
 // ---------------------------------------------------------------------------
@@ -54,6 +62,7 @@ void MODELGENERATOR::resetUnfoundedSources() {
     gusRank.assign(size_t(n), 0);
     gusAtomState.assign(size_t(n), 0);
     gusMemberPosition.assign(size_t(n), -1);
+    gusComponent.assign(size_t(n), -1);
     gusWaiting.assign(groundRules->size(), 0);
     gusWaitingRules.clear();
     gusParkedCount = 0;
@@ -67,9 +76,18 @@ void MODELGENERATOR::resetUnfoundedSources() {
             const int32_t k = position++;
             if (p >= n || isAggregateAtom(p)) continue;
             gusMemberPosition[p] = k;
+            gusComponent[p] = int32_t(c);
             gusAtomState[p] = GUS_LISTED;
             pending.push_back(p);
         }
+    }
+    // Only a rule with a member among several head atoms can stop being a
+    // source when another of them is assigned.
+    for (const RULESHAPE& shape : ruleShapes) {
+        if (shape.heads < 2) continue;
+        const int32_t* heads = ruleAtoms.data() + shape.start;
+        if (std::none_of(heads, heads + shape.heads, [this](int32_t h) { return gusComponent[h] >= 0; })) continue;
+        for (uint32_t i = 0; i < shape.heads; ++i) gusAtomState[heads[i]] |= GUS_COHEAD;
     }
 }
 
@@ -95,8 +113,9 @@ void MODELGENERATOR::unparkUndoneAtoms(const INTERPRETATION& I) {
 // A true or must-be-true head atom stops a rule from founding its head atoms
 // in other components; a rule with one head atom founds only that one.
 void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
+    if (!(gusAtomState[atom] & GUS_COHEAD)) return;
     for (GROUNDRULE* r : headOccurrences[atom])
-        if (r->head->size() > 1) noteSourceRuleChanged(*r);
+        if (shapeOf(*r).heads > 1) noteSourceRuleChanged(*r);
 }
 
 // The rank of a sourced atom exceeds the ranks of its source's positive
@@ -108,12 +127,11 @@ bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATIO
     for (GROUNDRULE* r : headOccurrences[p]) {
         if (!canFound(*r, c, I)) continue;
         bool usable = true;
-        if (r->body) {
-            const GROUNDCONJUNCTION& body = *r->body;
-            for (size_t i = 0; usable && i < body.firstNegative; ++i) {
-                const int32_t b = body.literals[i].atom;
-                if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
-                usable = (gusAtomState[b] & GUS_SOURCED) && gusRank[b] < gusRank[p];
+        for (const int32_t b : positiveBodyAtoms(*r)) {
+            if (gusComponent[b] != c) continue;
+            if (!(gusAtomState[b] & GUS_SOURCED) || gusRank[b] >= gusRank[p]) {
+                usable = false;
+                break;
             }
         }
         if (!usable) continue;
@@ -135,7 +153,7 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
         const uint32_t run = posBodySplit[q];
         for (uint32_t k = 0; k < run; ++k) {
             GROUNDRULE* r = rules[k];
-            const int32_t h = headInComponent(*gdg, *r, c);
+            const int32_t h = headInComponent(headAtoms(*r), gusComponent, c);
             if (gusSource[h] != r || !(gusAtomState[h] & GUS_SOURCED)) continue;
             gusAtomState[h] &= uint8_t(~GUS_SOURCED);
             ++gusAtomsVisited;
@@ -152,13 +170,8 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     GROUNDRULE* const firstRule = groundRules->data();
     auto takeSource = [&](int32_t h, GROUNDRULE* r) {
         int32_t rank = 0;
-        if (r->body) {
-            const GROUNDCONJUNCTION& body = *r->body;
-            for (size_t i = 0; i < body.firstNegative; ++i) {
-                const int32_t b = body.literals[i].atom;
-                if (gdg->componentOfSlot(b) == c && !isAggregateAtom(b)) rank = std::max(rank, gusRank[b] + 1);
-            }
-        }
+        for (const int32_t b : positiveBodyAtoms(*r))
+            if (gusComponent[b] == c) rank = std::max(rank, gusRank[b] + 1);
         gusRank[h] = rank;
         gusSource[h] = r;
         gusAtomState[h] |= GUS_SOURCED;
@@ -173,14 +186,10 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
         for (GROUNDRULE* r : headOccurrences[p]) {
             if (!canFound(*r, c, I)) continue;
             int32_t inside = 0, waiting = 0;
-            if (r->body) {
-                const GROUNDCONJUNCTION& body = *r->body;
-                for (size_t i = 0; i < body.firstNegative; ++i) {
-                    const int32_t b = body.literals[i].atom;
-                    if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
-                    ++inside;
-                    if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
-                }
+            for (const int32_t b : positiveBodyAtoms(*r)) {
+                if (gusComponent[b] != c) continue;
+                ++inside;
+                if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
             }
             if (inside == 0) {
                 founded = r;
@@ -206,7 +215,7 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
                 GROUNDRULE* r = rules[k];
                 int32_t& waiting = gusWaiting[size_t(r - firstRule)];
                 if (waiting == 0 || --waiting != 0) continue;
-                const int32_t h = headInComponent(*gdg, *r, c);
+                const int32_t h = headInComponent(headAtoms(*r), gusComponent, c);
                 if (!(gusAtomState[h] & GUS_SOURCED)) takeSource(h, r);
             }
         }
@@ -329,7 +338,7 @@ void MODELGENERATOR::foundComponentFromScratch(int32_t c, const INTERPRETATION& 
             GROUNDRULE& r = *rules[k];
             if (gusPending(r) != 1) continue;
             if (--gusPendingBody(r) != 0) continue;
-            const int32_t h = headInComponent(*gdg, r, c);
+            const int32_t h = headInComponent(headAtoms(r), gusComponent, c);
             if (gusScratch.values[h] != GUS_FOUNDED) {
                 gusScratch.values[h] = GUS_FOUNDED;
                 gusAtomQueue.push(EVENT{GUS_FOUNDED, h});
