@@ -124,17 +124,19 @@ void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
 // ranks below p's: none of them depends on p, and the atoms founded through
 // p keep their sources. True when it found one.
 bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATION& I) {
+    const int32_t rank = gusRank[p];
     for (GROUNDRULE* r : headOccurrences[p]) {
-        if (!canFound(*r, c, I)) continue;
+        // The body atoms first: they lie in small arrays, the rule's
+        // counters in its record.
         bool usable = true;
         for (const int32_t b : positiveBodyAtoms(*r)) {
             if (gusComponent[b] != c) continue;
-            if (!(gusAtomState[b] & GUS_SOURCED) || gusRank[b] >= gusRank[p]) {
+            if (!(gusAtomState[b] & GUS_SOURCED) || gusRank[b] >= rank) {
                 usable = false;
                 break;
             }
         }
-        if (!usable) continue;
+        if (!usable || !canFound(*r, c, I)) continue;
         gusSource[p] = r;
         gusAtomState[p] |= GUS_SOURCED;
         return true;
