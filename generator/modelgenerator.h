@@ -657,6 +657,13 @@ public:
     std::vector<uint8_t> gusAtomState;                  // per atom: GUS_* bits
     std::vector<int32_t> gusMemberPosition;             // per atom: position in its component
     std::vector<int32_t> gusComponent;                  // per atom: its component if listed there, else -1
+    // Per member p, from gusHeadStart[p] to gusHeadStart[p + 1]: each rule
+    // with p in its head (headOccurrences order) as its index, the number
+    // of its positive body atoms inside p's component, then those atoms.
+    // From gusBodyStart[p]: the rules of p's leading positive body run as
+    // pairs: index, head atom inside. Rebuilt at the start of a run.
+    std::vector<uint32_t> gusHeadStart, gusBodyStart;
+    std::vector<int32_t> gusHeadRules, gusBodyRules;
     std::vector<std::vector<int32_t>> gusPendingAtoms;  // per component: atoms to re-source
     std::vector<int32_t> gusWaiting;                    // per rule: body atoms without source it waits for
     std::vector<int32_t> gusLost, gusUnfounded;         // one step's atoms without source; the unfounded ones

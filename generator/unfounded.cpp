@@ -81,6 +81,35 @@ void MODELGENERATOR::resetUnfoundedSources() {
             pending.push_back(p);
         }
     }
+    // Each member's rules, flat: those with it in the head, with their
+    // positive body atoms inside its component; those of its positive body
+    // occurrences' leading run, with their head atom inside.
+    gusHeadStart.assign(size_t(n) + 1, 0);
+    gusBodyStart.assign(size_t(n) + 1, 0);
+    gusHeadRules.clear();
+    gusBodyRules.clear();
+    GROUNDRULE* const firstRule = groundRules->data();
+    for (int32_t p = 0; p < n; ++p) {
+        gusHeadStart[size_t(p)] = uint32_t(gusHeadRules.size());
+        gusBodyStart[size_t(p)] = uint32_t(gusBodyRules.size());
+        const int32_t c = gusComponent[p];
+        if (c < 0) continue;
+        for (GROUNDRULE* r : headOccurrences[p]) {
+            gusHeadRules.push_back(int32_t(r - firstRule));
+            const size_t count = gusHeadRules.size();
+            gusHeadRules.push_back(0);
+            for (const int32_t b : positiveBodyAtoms(*r))
+                if (gusComponent[b] == c) gusHeadRules.push_back(b);
+            gusHeadRules[count] = int32_t(gusHeadRules.size() - count - 1);
+        }
+        LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[p];
+        for (uint32_t k = 0, run = posBodySplit[size_t(p)]; k < run; ++k) {
+            gusBodyRules.push_back(int32_t(rules[k] - firstRule));
+            gusBodyRules.push_back(headInComponent(headAtoms(*rules[k]), gusComponent, c));
+        }
+    }
+    gusHeadStart[size_t(n)] = uint32_t(gusHeadRules.size());
+    gusBodyStart[size_t(n)] = uint32_t(gusBodyRules.size());
     // Only a rule with a member among several head atoms can stop being a
     // source when another of them is assigned.
     for (const RULESHAPE& shape : ruleShapes) {
@@ -125,17 +154,20 @@ void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
 // p keep their sources. True when it found one.
 bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATION& I) {
     const int32_t rank = gusRank[p];
-    for (GROUNDRULE* r : headOccurrences[p]) {
+    const int32_t* at = gusHeadRules.data() + gusHeadStart[size_t(p)];
+    const int32_t* const end = gusHeadRules.data() + gusHeadStart[size_t(p) + 1];
+    while (at != end) {
+        GROUNDRULE* const r = groundRules->data() + at[0];
+        const int32_t* const inside = at + 2;
+        at = inside + at[1];
         // The body atoms first: they lie in small arrays, the rule's
         // counters in its record.
         bool usable = true;
-        for (const int32_t b : positiveBodyAtoms(*r)) {
-            if (gusComponent[b] != c) continue;
-            if (!(gusAtomState[b] & GUS_SOURCED) || gusRank[b] >= rank) {
+        for (const int32_t* b = inside; b != at; ++b)
+            if (!(gusAtomState[*b] & GUS_SOURCED) || gusRank[*b] >= rank) {
                 usable = false;
                 break;
             }
-        }
         if (!usable || !canFound(*r, c, I)) continue;
         gusSource[p] = r;
         gusAtomState[p] |= GUS_SOURCED;
@@ -151,11 +183,10 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
     for (size_t i = from; i < gusLost.size(); ++i) {
         const int32_t q = gusLost[i];
         ++gusAtomsVisited;
-        LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
-        const uint32_t run = posBodySplit[q];
-        for (uint32_t k = 0; k < run; ++k) {
-            GROUNDRULE* r = rules[k];
-            const int32_t h = headInComponent(headAtoms(*r), gusComponent, c);
+        const int32_t* const end = gusBodyRules.data() + gusBodyStart[size_t(q) + 1];
+        for (const int32_t* at = gusBodyRules.data() + gusBodyStart[size_t(q)]; at != end; at += 2) {
+            GROUNDRULE* const r = groundRules->data() + at[0];
+            const int32_t h = at[1];
             if (gusSource[h] != r || !(gusAtomState[h] & GUS_SOURCED)) continue;
             gusAtomState[h] &= uint8_t(~GUS_SOURCED);
             ++gusAtomsVisited;
@@ -170,10 +201,7 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
 // of them gets its source (the founded atoms pass once through gusAtomQueue).
 void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     GROUNDRULE* const firstRule = groundRules->data();
-    auto takeSource = [&](int32_t h, GROUNDRULE* r) {
-        int32_t rank = 0;
-        for (const int32_t b : positiveBodyAtoms(*r))
-            if (gusComponent[b] == c) rank = std::max(rank, gusRank[b] + 1);
+    auto takeSource = [&](int32_t h, GROUNDRULE* r, int32_t rank) {
         gusRank[h] = rank;
         gusSource[h] = r;
         gusAtomState[h] |= GUS_SOURCED;
@@ -185,40 +213,52 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
         // through other members makes a chain that a later loss would have
         // to walk again.
         GROUNDRULE* founded = nullptr;
-        for (GROUNDRULE* r : headOccurrences[p]) {
+        int32_t foundedRank = 0;
+        const int32_t* at = gusHeadRules.data() + gusHeadStart[size_t(p)];
+        const int32_t* const end = gusHeadRules.data() + gusHeadStart[size_t(p) + 1];
+        while (at != end) {
+            GROUNDRULE* const r = firstRule + at[0];
+            const int32_t* const inside = at + 2;
+            at = inside + at[1];
             if (!canFound(*r, c, I)) continue;
-            int32_t inside = 0, waiting = 0;
-            for (const int32_t b : positiveBodyAtoms(*r)) {
-                if (gusComponent[b] != c) continue;
-                ++inside;
-                if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
+            int32_t waiting = 0, rank = 0;
+            for (const int32_t* b = inside; b != at; ++b) {
+                if (!(gusAtomState[*b] & GUS_SOURCED)) ++waiting;
+                rank = std::max(rank, gusRank[*b] + 1);
             }
-            if (inside == 0) {
+            if (inside == at) {
                 founded = r;
+                foundedRank = 0;
                 break;
             }
             if (waiting == 0) {
-                if (!founded) founded = r;
+                if (!founded) {
+                    founded = r;
+                    foundedRank = rank;
+                }
                 continue;
             }
             gusWaiting[size_t(r - firstRule)] = waiting;
             gusWaitingRules.push_back(r);
         }
-        if (founded) takeSource(p, founded);
+        if (founded) takeSource(p, founded, foundedRank);
         // Atoms founded now found further rules before any other count is
         // taken, so that no founded atom is both left out of a count and
         // subtracted from it.
         while (!gusAtomQueue.empty()) {
             const int32_t q = gusAtomQueue.pop().atom;
             ++gusAtomsVisited;
-            LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
-            const uint32_t run = posBodySplit[q];
-            for (uint32_t k = 0; k < run; ++k) {
-                GROUNDRULE* r = rules[k];
-                int32_t& waiting = gusWaiting[size_t(r - firstRule)];
+            const int32_t* const bodyEnd = gusBodyRules.data() + gusBodyStart[size_t(q) + 1];
+            for (const int32_t* at = gusBodyRules.data() + gusBodyStart[size_t(q)]; at != bodyEnd; at += 2) {
+                int32_t& waiting = gusWaiting[size_t(at[0])];
                 if (waiting == 0 || --waiting != 0) continue;
-                const int32_t h = headInComponent(headAtoms(*r), gusComponent, c);
-                if (!(gusAtomState[h] & GUS_SOURCED)) takeSource(h, r);
+                const int32_t h = at[1];
+                if (gusAtomState[h] & GUS_SOURCED) continue;
+                // Every body atom inside has its source now.
+                int32_t rank = 0;
+                for (const int32_t b : positiveBodyAtoms(firstRule[at[0]]))
+                    if (gusComponent[b] == c) rank = std::max(rank, gusRank[b] + 1);
+                takeSource(h, firstRule + at[0], rank);
             }
         }
     }
