@@ -198,7 +198,8 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
 // Finds sources for the non-false atoms of gusLost: a rule that can found
 // the atom and waits for no body atom without source is taken at once; one
 // that waits counts the body atoms it waits for, and is taken when the last
-// of them gets its source (the founded atoms pass once through gusAtomQueue).
+// of them gets its source, if it can found the atom (the founded atoms pass
+// once through gusAtomQueue).
 void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     GROUNDRULE* const firstRule = groundRules->data();
     auto takeSource = [&](int32_t h, GROUNDRULE* r, int32_t rank) {
@@ -220,26 +221,21 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
             GROUNDRULE* const r = firstRule + at[0];
             const int32_t* const inside = at + 2;
             at = inside + at[1];
-            if (!canFound(*r, c, I)) continue;
             int32_t waiting = 0, rank = 0;
             for (const int32_t* b = inside; b != at; ++b) {
                 if (!(gusAtomState[*b] & GUS_SOURCED)) ++waiting;
                 rank = std::max(rank, gusRank[*b] + 1);
             }
-            if (inside == at) {
-                founded = r;
-                foundedRank = 0;
-                break;
-            }
-            if (waiting == 0) {
-                if (!founded) {
-                    founded = r;
-                    foundedRank = rank;
-                }
+            if (waiting != 0) {
+                // Whether it can found p is asked when its count runs out.
+                gusWaiting[size_t(r - firstRule)] = waiting;
+                gusWaitingRules.push_back(r);
                 continue;
             }
-            gusWaiting[size_t(r - firstRule)] = waiting;
-            gusWaitingRules.push_back(r);
+            if ((founded && inside != at) || !canFound(*r, c, I)) continue;
+            founded = r;
+            foundedRank = rank;
+            if (inside == at) break;
         }
         if (founded) takeSource(p, founded, foundedRank);
         // Atoms founded now found further rules before any other count is
@@ -253,7 +249,7 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
                 int32_t& waiting = gusWaiting[size_t(at[0])];
                 if (waiting == 0 || --waiting != 0) continue;
                 const int32_t h = at[1];
-                if (gusAtomState[h] & GUS_SOURCED) continue;
+                if ((gusAtomState[h] & GUS_SOURCED) || !canFound(firstRule[at[0]], c, I)) continue;
                 // Every body atom inside has its source now.
                 int32_t rank = 0;
                 for (const int32_t b : positiveBodyAtoms(firstRule[at[0]]))
