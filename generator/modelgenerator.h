@@ -880,7 +880,7 @@ public:
     // became false, or a head atom true or must-be-true).
     void noteSourceRuleChanged(GROUNDRULE& rule) {
         if (!gusActive) return;
-        for (ATOMID h : *rule.head)
+        for (int32_t h : headAtoms(rule))
             if (gusSource[h] == &rule && (gusAtomState[h] & GUS_SOURCED)) queueForResourcing(h);
     }
     // Atom became true or must-be-true: the rules with it in their head.
