@@ -649,11 +649,21 @@ public:
     // backtracking never invalidates a source. An atom without a source
     // stays listed until it gets one; a false one is parked instead, and
     // listed again when the level that made it false is undone.
-    enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4 };
+    // GUS_COHEAD: a rule with more than one head atom has the atom and a
+    // member of a qualifying component in its head.
+    enum : uint8_t { GUS_SOURCED = 1, GUS_LISTED = 2, GUS_PARKED = 4, GUS_COHEAD = 8 };
     std::vector<GROUNDRULE*> gusSource;                 // per atom: source rule, or null
     std::vector<int32_t> gusRank;                       // per atom: above its source's body atoms' ranks
     std::vector<uint8_t> gusAtomState;                  // per atom: GUS_* bits
     std::vector<int32_t> gusMemberPosition;             // per atom: position in its component
+    std::vector<int32_t> gusComponent;                  // per atom: its component if listed there, else -1
+    // Per member p, from gusHeadStart[p] to gusHeadStart[p + 1]: each rule
+    // with p in its head (headOccurrences order) as its index, the number
+    // of its positive body atoms inside p's component, then those atoms.
+    // From gusBodyStart[p]: the rules of p's leading positive body run as
+    // pairs: index, head atom inside. Rebuilt at the start of a run.
+    std::vector<uint32_t> gusHeadStart, gusBodyStart;
+    std::vector<int32_t> gusHeadRules, gusBodyRules;
     std::vector<std::vector<int32_t>> gusPendingAtoms;  // per component: atoms to re-source
     std::vector<int32_t> gusWaiting;                    // per rule: body atoms without source it waits for
     std::vector<int32_t> gusLost, gusUnfounded;         // one step's atoms without source; the unfounded ones
@@ -860,6 +870,7 @@ public:
     bool computeUnfoundedSet(int32_t c, INTERPRETATION& interpretation);
     bool falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& interpretation);
     bool canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& interpretation) const;
+    LISTVIEW<int32_t> positiveBodyAtoms(const GROUNDRULE& rule) const;
     // The step recomputed over the whole component (gusScratch: 0 the
     // non-false members no rule founds); kept to check the incremental one.
     void foundComponentFromScratch(int32_t c, const INTERPRETATION& interpretation);
@@ -869,7 +880,7 @@ public:
     // became false, or a head atom true or must-be-true).
     void noteSourceRuleChanged(GROUNDRULE& rule) {
         if (!gusActive) return;
-        for (ATOMID h : *rule.head)
+        for (int32_t h : headAtoms(rule))
             if (gusSource[h] == &rule && (gusAtomState[h] & GUS_SOURCED)) queueForResourcing(h);
     }
     // Atom became true or must-be-true: the rules with it in their head.

@@ -19,11 +19,11 @@ namespace {
 // Scratch values of a member atom during a step from scratch.
 enum : int32_t { GUS_UNFOUNDED = 0, GUS_FALSE = 1, GUS_FOUNDED = 8 };
 
-// The head atom of rule in component c; a rule of the leading run of an atom
-// of c has exactly one.
-int32_t headInComponent(const GDG& gdg, const GROUNDRULE& rule, int32_t c) {
-    for (ATOMID h : *rule.head)
-        if (gdg.componentOfSlot(h) == c) return h;
+// The head atom of a rule in component c (gusComponent per atom); a rule of
+// the leading run of an atom of c has exactly one.
+int32_t headInComponent(LISTVIEW<int32_t> heads, const std::vector<int32_t>& component, int32_t c) {
+    for (int32_t h : heads)
+        if (component[h] == c) return h;
     return -1;
 }
 
@@ -36,11 +36,19 @@ bool MODELGENERATOR::componentQualifiesForGUS(int32_t c) const {
 // Whether rule can found its head atom p of component c under I: its body is
 // not false and no head atom outside c is true or must-be-true.
 bool MODELGENERATOR::canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& I) const {
-    if (rule.body && (ruleStatus(rule) & 1)) return false;
-    if ((ruleStatus(rule) & 2) == 0 && mustBeTrueHead(rule) == 0) return true;
-    for (ATOMID h : *rule.head)
+    const uint32_t status = ruleStatus(rule);
+    if ((status & 1) && rule.body) return false;
+    if ((status & 2) == 0 && mustBeTrueHead(rule) == 0) return true;
+    for (int32_t h : headAtoms(rule))
         if (gdg->componentOfSlot(h) != c && isTrueOrMustBeTrue(I.values[h])) return false;
     return true;
+}
+
+// The positive body atoms of rule, from the flat copy.
+LISTVIEW<int32_t> MODELGENERATOR::positiveBodyAtoms(const GROUNDRULE& rule) const {
+    const RULESHAPE& s = shapeOf(rule);
+    const int32_t* first = ruleAtoms.data() + s.start + s.heads;
+    return LISTVIEW<int32_t>{first, first + s.positive};
 }
 
 // ---------------------------------------------------------------------------
@@ -54,6 +62,7 @@ void MODELGENERATOR::resetUnfoundedSources() {
     gusRank.assign(size_t(n), 0);
     gusAtomState.assign(size_t(n), 0);
     gusMemberPosition.assign(size_t(n), -1);
+    gusComponent.assign(size_t(n), -1);
     gusWaiting.assign(groundRules->size(), 0);
     gusWaitingRules.clear();
     gusParkedCount = 0;
@@ -67,9 +76,47 @@ void MODELGENERATOR::resetUnfoundedSources() {
             const int32_t k = position++;
             if (p >= n || isAggregateAtom(p)) continue;
             gusMemberPosition[p] = k;
+            gusComponent[p] = int32_t(c);
             gusAtomState[p] = GUS_LISTED;
             pending.push_back(p);
         }
+    }
+    // Each member's rules, flat: those with it in the head, with their
+    // positive body atoms inside its component; those of its positive body
+    // occurrences' leading run, with their head atom inside.
+    gusHeadStart.assign(size_t(n) + 1, 0);
+    gusBodyStart.assign(size_t(n) + 1, 0);
+    gusHeadRules.clear();
+    gusBodyRules.clear();
+    GROUNDRULE* const firstRule = groundRules->data();
+    for (int32_t p = 0; p < n; ++p) {
+        gusHeadStart[size_t(p)] = uint32_t(gusHeadRules.size());
+        gusBodyStart[size_t(p)] = uint32_t(gusBodyRules.size());
+        const int32_t c = gusComponent[p];
+        if (c < 0) continue;
+        for (GROUNDRULE* r : headOccurrences[p]) {
+            gusHeadRules.push_back(int32_t(r - firstRule));
+            const size_t count = gusHeadRules.size();
+            gusHeadRules.push_back(0);
+            for (const int32_t b : positiveBodyAtoms(*r))
+                if (gusComponent[b] == c) gusHeadRules.push_back(b);
+            gusHeadRules[count] = int32_t(gusHeadRules.size() - count - 1);
+        }
+        LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[p];
+        for (uint32_t k = 0, run = posBodySplit[size_t(p)]; k < run; ++k) {
+            gusBodyRules.push_back(int32_t(rules[k] - firstRule));
+            gusBodyRules.push_back(headInComponent(headAtoms(*rules[k]), gusComponent, c));
+        }
+    }
+    gusHeadStart[size_t(n)] = uint32_t(gusHeadRules.size());
+    gusBodyStart[size_t(n)] = uint32_t(gusBodyRules.size());
+    // Only a rule with a member among several head atoms can stop being a
+    // source when another of them is assigned.
+    for (const RULESHAPE& shape : ruleShapes) {
+        if (shape.heads < 2) continue;
+        const int32_t* heads = ruleAtoms.data() + shape.start;
+        if (std::none_of(heads, heads + shape.heads, [this](int32_t h) { return gusComponent[h] >= 0; })) continue;
+        for (uint32_t i = 0; i < shape.heads; ++i) gusAtomState[heads[i]] |= GUS_COHEAD;
     }
 }
 
@@ -95,8 +142,9 @@ void MODELGENERATOR::unparkUndoneAtoms(const INTERPRETATION& I) {
 // A true or must-be-true head atom stops a rule from founding its head atoms
 // in other components; a rule with one head atom founds only that one.
 void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
+    if (!(gusAtomState[atom] & GUS_COHEAD)) return;
     for (GROUNDRULE* r : headOccurrences[atom])
-        if (r->head->size() > 1) noteSourceRuleChanged(*r);
+        if (shapeOf(*r).heads > 1) noteSourceRuleChanged(*r);
 }
 
 // The rank of a sourced atom exceeds the ranks of its source's positive
@@ -105,18 +153,22 @@ void MODELGENERATOR::noteHeadAssigned(int32_t atom) {
 // ranks below p's: none of them depends on p, and the atoms founded through
 // p keep their sources. True when it found one.
 bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATION& I) {
-    for (GROUNDRULE* r : headOccurrences[p]) {
-        if (!canFound(*r, c, I)) continue;
+    const int32_t rank = gusRank[p];
+    const int32_t* at = gusHeadRules.data() + gusHeadStart[size_t(p)];
+    const int32_t* const end = gusHeadRules.data() + gusHeadStart[size_t(p) + 1];
+    while (at != end) {
+        GROUNDRULE* const r = groundRules->data() + at[0];
+        const int32_t* const inside = at + 2;
+        at = inside + at[1];
+        // The body atoms first: they lie in small arrays, the rule's
+        // counters in its record.
         bool usable = true;
-        if (r->body) {
-            const GROUNDCONJUNCTION& body = *r->body;
-            for (size_t i = 0; usable && i < body.firstNegative; ++i) {
-                const int32_t b = body.literals[i].atom;
-                if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
-                usable = (gusAtomState[b] & GUS_SOURCED) && gusRank[b] < gusRank[p];
+        for (const int32_t* b = inside; b != at; ++b)
+            if (!(gusAtomState[*b] & GUS_SOURCED) || gusRank[*b] >= rank) {
+                usable = false;
+                break;
             }
-        }
-        if (!usable) continue;
+        if (!usable || !canFound(*r, c, I)) continue;
         gusSource[p] = r;
         gusAtomState[p] |= GUS_SOURCED;
         return true;
@@ -131,11 +183,10 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
     for (size_t i = from; i < gusLost.size(); ++i) {
         const int32_t q = gusLost[i];
         ++gusAtomsVisited;
-        LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
-        const uint32_t run = posBodySplit[q];
-        for (uint32_t k = 0; k < run; ++k) {
-            GROUNDRULE* r = rules[k];
-            const int32_t h = headInComponent(*gdg, *r, c);
+        const int32_t* const end = gusBodyRules.data() + gusBodyStart[size_t(q) + 1];
+        for (const int32_t* at = gusBodyRules.data() + gusBodyStart[size_t(q)]; at != end; at += 2) {
+            GROUNDRULE* const r = groundRules->data() + at[0];
+            const int32_t h = at[1];
             if (gusSource[h] != r || !(gusAtomState[h] & GUS_SOURCED)) continue;
             gusAtomState[h] &= uint8_t(~GUS_SOURCED);
             ++gusAtomsVisited;
@@ -147,18 +198,11 @@ void MODELGENERATOR::loseSources(int32_t c, size_t from, const INTERPRETATION& I
 // Finds sources for the non-false atoms of gusLost: a rule that can found
 // the atom and waits for no body atom without source is taken at once; one
 // that waits counts the body atoms it waits for, and is taken when the last
-// of them gets its source (the founded atoms pass once through gusAtomQueue).
+// of them gets its source, if it can found the atom (the founded atoms pass
+// once through gusAtomQueue).
 void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
     GROUNDRULE* const firstRule = groundRules->data();
-    auto takeSource = [&](int32_t h, GROUNDRULE* r) {
-        int32_t rank = 0;
-        if (r->body) {
-            const GROUNDCONJUNCTION& body = *r->body;
-            for (size_t i = 0; i < body.firstNegative; ++i) {
-                const int32_t b = body.literals[i].atom;
-                if (gdg->componentOfSlot(b) == c && !isAggregateAtom(b)) rank = std::max(rank, gusRank[b] + 1);
-            }
-        }
+    auto takeSource = [&](int32_t h, GROUNDRULE* r, int32_t rank) {
         gusRank[h] = rank;
         gusSource[h] = r;
         gusAtomState[h] |= GUS_SOURCED;
@@ -170,44 +214,47 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
         // through other members makes a chain that a later loss would have
         // to walk again.
         GROUNDRULE* founded = nullptr;
-        for (GROUNDRULE* r : headOccurrences[p]) {
-            if (!canFound(*r, c, I)) continue;
-            int32_t inside = 0, waiting = 0;
-            if (r->body) {
-                const GROUNDCONJUNCTION& body = *r->body;
-                for (size_t i = 0; i < body.firstNegative; ++i) {
-                    const int32_t b = body.literals[i].atom;
-                    if (gdg->componentOfSlot(b) != c || isAggregateAtom(b)) continue;
-                    ++inside;
-                    if (!(gusAtomState[b] & GUS_SOURCED)) ++waiting;
-                }
+        int32_t foundedRank = 0;
+        const int32_t* at = gusHeadRules.data() + gusHeadStart[size_t(p)];
+        const int32_t* const end = gusHeadRules.data() + gusHeadStart[size_t(p) + 1];
+        while (at != end) {
+            GROUNDRULE* const r = firstRule + at[0];
+            const int32_t* const inside = at + 2;
+            at = inside + at[1];
+            int32_t waiting = 0, rank = 0;
+            for (const int32_t* b = inside; b != at; ++b) {
+                if (!(gusAtomState[*b] & GUS_SOURCED)) ++waiting;
+                rank = std::max(rank, gusRank[*b] + 1);
             }
-            if (inside == 0) {
-                founded = r;
-                break;
-            }
-            if (waiting == 0) {
-                if (!founded) founded = r;
+            if (waiting != 0) {
+                // Whether it can found p is asked when its count runs out.
+                gusWaiting[size_t(r - firstRule)] = waiting;
+                gusWaitingRules.push_back(r);
                 continue;
             }
-            gusWaiting[size_t(r - firstRule)] = waiting;
-            gusWaitingRules.push_back(r);
+            if ((founded && inside != at) || !canFound(*r, c, I)) continue;
+            founded = r;
+            foundedRank = rank;
+            if (inside == at) break;
         }
-        if (founded) takeSource(p, founded);
+        if (founded) takeSource(p, founded, foundedRank);
         // Atoms founded now found further rules before any other count is
         // taken, so that no founded atom is both left out of a count and
         // subtracted from it.
         while (!gusAtomQueue.empty()) {
             const int32_t q = gusAtomQueue.pop().atom;
             ++gusAtomsVisited;
-            LISTVIEW<GROUNDRULE*> rules = posBodyOccurrences[q];
-            const uint32_t run = posBodySplit[q];
-            for (uint32_t k = 0; k < run; ++k) {
-                GROUNDRULE* r = rules[k];
-                int32_t& waiting = gusWaiting[size_t(r - firstRule)];
+            const int32_t* const bodyEnd = gusBodyRules.data() + gusBodyStart[size_t(q) + 1];
+            for (const int32_t* at = gusBodyRules.data() + gusBodyStart[size_t(q)]; at != bodyEnd; at += 2) {
+                int32_t& waiting = gusWaiting[size_t(at[0])];
                 if (waiting == 0 || --waiting != 0) continue;
-                const int32_t h = headInComponent(*gdg, *r, c);
-                if (!(gusAtomState[h] & GUS_SOURCED)) takeSource(h, r);
+                const int32_t h = at[1];
+                if ((gusAtomState[h] & GUS_SOURCED) || !canFound(firstRule[at[0]], c, I)) continue;
+                // Every body atom inside has its source now.
+                int32_t rank = 0;
+                for (const int32_t b : positiveBodyAtoms(firstRule[at[0]]))
+                    if (gusComponent[b] == c) rank = std::max(rank, gusRank[b] + 1);
+                takeSource(h, firstRule + at[0], rank);
             }
         }
     }
@@ -329,7 +376,7 @@ void MODELGENERATOR::foundComponentFromScratch(int32_t c, const INTERPRETATION& 
             GROUNDRULE& r = *rules[k];
             if (gusPending(r) != 1) continue;
             if (--gusPendingBody(r) != 0) continue;
-            const int32_t h = headInComponent(*gdg, r, c);
+            const int32_t h = headInComponent(headAtoms(r), gusComponent, c);
             if (gusScratch.values[h] != GUS_FOUNDED) {
                 gusScratch.values[h] = GUS_FOUNDED;
                 gusAtomQueue.push(EVENT{GUS_FOUNDED, h});

@@ -114,6 +114,10 @@ TEST(Unfounded, WhatCanAndCannotFoundAnAtom) {
         {"p v x. p :- q. q :- p.", nullptr, "p", TV_UNDEFINED},
         // ... unless its other head atom, outside the component, is true.
         {"p v x. p :- q. q :- p.", "x", "q", TV_FALSE},
+        // ... or must be true.
+        {"p v x. p :- q. q :- p. :- not x.", nullptr, "q", TV_FALSE},
+        // A disjunctive rule outside the component leaves the sources alone.
+        {"p v x. p :- q. q :- p. y v z. :- not y.", nullptr, "q", TV_UNDEFINED},
         // A rule with a false body founds nothing.
         {"p :- y. p :- q. q :- p. y v z.", "z", "q", TV_FALSE},
         // Founded through a chain inside the component.
