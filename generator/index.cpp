@@ -227,32 +227,48 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
 void MODELGENERATOR::buildEventLists() {
     const size_t n = size_t(groundAtomCount);
     const GROUNDRULE* rules = groundRules->data();
-    eventListStart.resize(n);
-    eventLists.clear();
-    eventLists.reserve(EVENTS_KINDS * n + headOccurrences.items.size() + posConstraintOccurrences.items.size() +
-                       negConstraintOccurrences.items.size() + posBodyOccurrences.items.size() +
-                       negBodyOccurrences.items.size());
     // An indexing that stopped early left later lists unbuilt: empty here.
     auto listOf = [](const auto& lists, size_t a) {
         return a + 1 < lists.start.size() ? lists[a] : decltype(lists[a])();
     };
+    auto length = [&](size_t a) {
+        return listOf(headOccurrences, a).size() + listOf(posConstraintOccurrences, a).size() +
+               listOf(negConstraintOccurrences, a).size() + listOf(posBodyOccurrences, a).size() +
+               listOf(negBodyOccurrences, a).size();
+    };
+    constexpr size_t inlineRoom = EVENTS_BLOCK - EVENTS_KINDS - 1;
+    size_t overflow = 0;
+    for (size_t a = 0; a < n; ++a)
+        if (length(a) > inlineRoom) overflow += length(a);
+    eventLists.assign(EVENTS_BLOCK * (n + 1) + overflow, 0);
+    const size_t base =
+        (EVENTS_BLOCK - (reinterpret_cast<uintptr_t>(eventLists.data()) / sizeof(uint32_t)) % EVENTS_BLOCK) %
+        EVENTS_BLOCK;
+    assert(eventLists.size() <= UINT32_MAX);
+    uint32_t* blocks = eventLists.data() + base;
+    eventBlocks = blocks;
+    size_t next = EVENTS_BLOCK * n;  // the next overflowing list, counted from the first block
     for (size_t a = 0; a < n; ++a) {
-        const size_t start = eventLists.size();
-        eventListStart[a] = uint32_t(start);
-        eventLists.resize(start + EVENTS_KINDS);
-        auto end = [&](uint32_t kind) { eventLists[start + kind] = uint32_t(eventLists.size() - start); };
-        for (GROUNDRULE* r : listOf(headOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        uint32_t* block = blocks + a * EVENTS_BLOCK;
+        size_t at = EVENTS_KINDS + 1;
+        if (length(a) > inlineRoom) {
+            at = next - a * EVENTS_BLOCK;
+            next += length(a);
+        }
+        block[0] = uint32_t(at);
+        auto add = [&](uint32_t item) { block[at++] = item; };
+        auto end = [&](uint32_t kind) { block[kind + 1] = uint32_t(at); };
+        for (GROUNDRULE* r : listOf(headOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_HEAD);
-        for (uint32_t h : listOf(posConstraintOccurrences, a)) eventLists.push_back(h);
+        for (uint32_t h : listOf(posConstraintOccurrences, a)) add(h);
         end(EVENTS_POSCONSTRAINT);
-        for (uint32_t h : listOf(negConstraintOccurrences, a)) eventLists.push_back(h);
+        for (uint32_t h : listOf(negConstraintOccurrences, a)) add(h);
         end(EVENTS_NEGCONSTRAINT);
-        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_POSBODY);
-        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_NEGBODY);
     }
-    assert(eventLists.size() <= UINT32_MAX);
     // The constraints are read through the event lists only.
     posConstraintOccurrences.clear();
     negConstraintOccurrences.clear();

@@ -349,7 +349,7 @@ void MODELGENERATOR::clearOccurrenceLists() {
     std::vector<uint32_t>().swap(constraintHandles);
     std::vector<RULESHAPE>().swap(ruleShapes);
     std::vector<uint32_t>().swap(eventLists);
-    std::vector<uint32_t>().swap(eventListStart);
+    eventBlocks = nullptr;
     std::vector<int32_t>().swap(ruleAtoms);
     posWeakOccurrences.clear();
     negWeakOccurrences.clear();

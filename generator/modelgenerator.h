@@ -335,12 +335,14 @@ public:
     };
     std::vector<uint32_t> constraintData;
     std::vector<uint32_t> constraintHandles;
-    // The lists the event handlers walk, per atom in one run of eventLists
-    // from eventListStart[a], so that an event's lists share cache lines:
-    // five ends (counted from the run's start), then the indices of the
-    // rules with the atom in the head, the handles of the constraints with
-    // it positive, with it negated, the indices of the rules with it in the
-    // positive body, in the negated body, each as the lists above order them.
+    // The lists the event handlers walk, per atom in a block of eventLists
+    // of one cache line at a fixed place (no offset to load first): six
+    // offsets counted from the block's start (where the first list starts,
+    // then where each of the five ends), then the indices of the rules with
+    // the atom in the head, the handles of the constraints with it positive,
+    // with it negated, the indices of the rules with it in the positive
+    // body, in the negated body, each as the lists above order them. Lists
+    // too long for the block lie together after all blocks.
     enum : uint32_t {
         EVENTS_HEAD,
         EVENTS_POSCONSTRAINT,
@@ -349,12 +351,13 @@ public:
         EVENTS_NEGBODY,
         EVENTS_KINDS
     };
+    static constexpr size_t EVENTS_BLOCK = 64 / sizeof(uint32_t);
     std::vector<uint32_t> eventLists;
-    std::vector<uint32_t> eventListStart;  // per atom
+    const uint32_t* eventBlocks = nullptr;  // the first block, line-aligned in eventLists
     void buildEventLists();
-    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + eventListStart[size_t(atom)]; }
+    const uint32_t* eventRun(int32_t atom) const { return eventBlocks + size_t(atom) * EVENTS_BLOCK; }
     static LISTVIEW<uint32_t> eventList(const uint32_t* run, uint32_t kind) {
-        return LISTVIEW<uint32_t>{run + (kind == 0 ? uint32_t(EVENTS_KINDS) : run[kind - 1]), run + run[kind]};
+        return LISTVIEW<uint32_t>{run + run[kind], run + run[kind + 1]};
     }
     GROUNDRULE& ruleAt(uint32_t index) const { return groundRules->data()[index]; }
     uint32_t* constraintAt(uint32_t handle) { return constraintData.data() + handle; }
@@ -938,6 +941,7 @@ private:
     // propagate.cpp
     void prefetchOccurrences(int32_t atom);
     void prefetchConstraints(LISTVIEW<uint32_t> handles);
+    void prefetchNextEvent();
     bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
     void satisfyConstraint(uint32_t* c);
