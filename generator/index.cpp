@@ -177,15 +177,6 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
 bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     const std::vector<GROUNDCONSTRAINT>& constraints = *groundConstraints;
-    // The records, laid out in index order.
-    constraintHandles.resize(constraints.size());
-    size_t words = 0;
-    for (size_t k = 0; k < constraints.size(); ++k) {
-        constraintHandles[k] = uint32_t(words);
-        words += CONSTRAINT_ATOMS + constraints[k].body.literals.size();
-    }
-    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
-    constraintData.assign(words, 0);
     OCCURRENCEBUILDER<uint32_t> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
     for (const GROUNDCONSTRAINT& c : constraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
@@ -194,14 +185,40 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     neg.layOut();
     for (size_t k = 0; k < constraints.size(); ++k) {
         const GROUNDCONJUNCTION& body = constraints[k].body;
+        for (size_t i = 0; i < body.literals.size(); ++i)
+            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, uint32_t(k));
+    }
+    // The records laid out atom by atom, each with the first atom whose
+    // lists name it, from the (line-aligned) start: an event's records then
+    // share lines. A record that fits in a line but would cross a boundary
+    // starts at the next one. The lists then name the records by handle.
+    constexpr size_t line = 64 / sizeof(uint32_t);
+    constexpr uint32_t unplaced = UINT32_MAX;
+    constraintHandles.assign(constraints.size(), unplaced);
+    size_t words = 0;
+    auto place = [&](uint32_t k) {
+        if (constraintHandles[k] != unplaced) return;
+        const size_t length = CONSTRAINT_ATOMS + constraints[k].body.literals.size();
+        if (length <= line && words / line != (words + length - 1) / line) words = (words / line + 1) * line;
+        constraintHandles[k] = uint32_t(words);
+        words += length;
+    };
+    for (int32_t a = 0; a < n; ++a) {
+        for (uint32_t k : posConstraintOccurrences[size_t(a)]) place(k);
+        for (uint32_t k : negConstraintOccurrences[size_t(a)]) place(k);
+    }
+    for (size_t k = 0; k < constraints.size(); ++k) place(uint32_t(k));
+    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
+    constraintData.assign(words, 0);
+    for (uint32_t& k : posConstraintOccurrences.items) k = constraintHandles[k];
+    for (uint32_t& k : negConstraintOccurrences.items) k = constraintHandles[k];
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
         uint32_t* c = constraintAt(constraintHandles[k]);
         c[CONSTRAINT_INDEX] = uint32_t(k);
         c[CONSTRAINT_POSITIVE] = uint32_t(body.firstNegative);
         c[CONSTRAINT_NEGATIVE] = uint32_t(body.literals.size() - body.firstNegative);
-        for (size_t i = 0; i < body.literals.size(); ++i) {
-            c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
-            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, constraintHandles[k]);
-        }
+        for (size_t i = 0; i < body.literals.size(); ++i) c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
     }
 
     for (size_t k = 0; k < constraints.size(); ++k) {
@@ -240,13 +257,9 @@ void MODELGENERATOR::buildEventLists() {
     size_t overflow = 0;
     for (size_t a = 0; a < n; ++a)
         if (length(a) > inlineRoom) overflow += length(a);
-    eventLists.assign(EVENTS_BLOCK * (n + 1) + overflow, 0);
-    const size_t base =
-        (EVENTS_BLOCK - (reinterpret_cast<uintptr_t>(eventLists.data()) / sizeof(uint32_t)) % EVENTS_BLOCK) %
-        EVENTS_BLOCK;
+    eventLists.assign(EVENTS_BLOCK * n + overflow, 0);
     assert(eventLists.size() <= UINT32_MAX);
-    uint32_t* blocks = eventLists.data() + base;
-    eventBlocks = blocks;
+    uint32_t* blocks = eventLists.data();
     size_t next = EVENTS_BLOCK * n;  // the next overflowing list, counted from the first block
     for (size_t a = 0; a < n; ++a) {
         uint32_t* block = blocks + a * EVENTS_BLOCK;

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -333,7 +334,20 @@ public:
         CONSTRAINT_NEGATIVE,
         CONSTRAINT_ATOMS
     };
-    std::vector<uint32_t> constraintData;
+    // Memory that starts at a cache-line boundary, so that the layouts
+    // below can keep a record or a block within one line.
+    template <typename T>
+    struct LINEALIGNED {
+        using value_type = T;
+        LINEALIGNED() = default;
+        template <typename U>
+        LINEALIGNED(const LINEALIGNED<U>&) {}
+        T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
+        void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(64)); }
+        bool operator==(const LINEALIGNED&) const { return true; }
+        bool operator!=(const LINEALIGNED&) const { return false; }
+    };
+    std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
     // The lists the event handlers walk, per atom in a block of eventLists
     // of one cache line at a fixed place (no offset to load first): six
@@ -352,10 +366,9 @@ public:
         EVENTS_KINDS
     };
     static constexpr size_t EVENTS_BLOCK = 64 / sizeof(uint32_t);
-    std::vector<uint32_t> eventLists;
-    const uint32_t* eventBlocks = nullptr;  // the first block, line-aligned in eventLists
+    std::vector<uint32_t, LINEALIGNED<uint32_t>> eventLists;
     void buildEventLists();
-    const uint32_t* eventRun(int32_t atom) const { return eventBlocks + size_t(atom) * EVENTS_BLOCK; }
+    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + size_t(atom) * EVENTS_BLOCK; }
     static LISTVIEW<uint32_t> eventList(const uint32_t* run, uint32_t kind) {
         return LISTVIEW<uint32_t>{run + run[kind], run + run[kind + 1]};
     }

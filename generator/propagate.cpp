@@ -21,7 +21,7 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
 // The lists an event's handler starts with, requested from memory when the
 // event is queued: other events run before it, and by its turn they are near.
 void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
-    if (eventBlocks) __builtin_prefetch(eventRun(atom));
+    if (!eventLists.empty()) __builtin_prefetch(eventRun(atom));
 }
 
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
@@ -331,7 +331,7 @@ void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
 // this one runs: its lists were requested when it was queued, and by now are
 // near, while its records would otherwise be requested only on its turn.
 void MODELGENERATOR::prefetchNextEvent() {
-    if (eventQueue.empty() || !eventBlocks) return;
+    if (eventQueue.empty() || eventLists.empty()) return;
     const EVENT& next = eventQueue.events[eventQueue.head];
     if (next.value == TV_TRUE) return;
     const uint32_t* run = eventRun(next.atom);
