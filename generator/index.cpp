@@ -177,15 +177,6 @@ bool MODELGENERATOR::indexRules(INTERPRETATION& I) {
 bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     const std::vector<GROUNDCONSTRAINT>& constraints = *groundConstraints;
-    // The records, laid out in index order.
-    constraintHandles.resize(constraints.size());
-    size_t words = 0;
-    for (size_t k = 0; k < constraints.size(); ++k) {
-        constraintHandles[k] = uint32_t(words);
-        words += CONSTRAINT_ATOMS + constraints[k].body.literals.size();
-    }
-    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
-    constraintData.assign(words, 0);
     OCCURRENCEBUILDER<uint32_t> pos(posConstraintOccurrences, n), neg(negConstraintOccurrences, n);
     for (const GROUNDCONSTRAINT& c : constraints)
         for (size_t i = 0; i < c.body.literals.size(); ++i)
@@ -194,14 +185,40 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     neg.layOut();
     for (size_t k = 0; k < constraints.size(); ++k) {
         const GROUNDCONJUNCTION& body = constraints[k].body;
+        for (size_t i = 0; i < body.literals.size(); ++i)
+            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, uint32_t(k));
+    }
+    // The records laid out atom by atom, each with the first atom whose
+    // lists name it, from the (line-aligned) start: an event's records then
+    // share lines. A record that fits in a line but would cross a boundary
+    // starts at the next one. The lists then name the records by handle.
+    constexpr size_t line = 64 / sizeof(uint32_t);
+    constexpr uint32_t unplaced = UINT32_MAX;
+    constraintHandles.assign(constraints.size(), unplaced);
+    size_t words = 0;
+    auto place = [&](uint32_t k) {
+        if (constraintHandles[k] != unplaced) return;
+        const size_t length = CONSTRAINT_ATOMS + constraints[k].body.literals.size();
+        if (length <= line && words / line != (words + length - 1) / line) words = (words / line + 1) * line;
+        constraintHandles[k] = uint32_t(words);
+        words += length;
+    };
+    for (int32_t a = 0; a < n; ++a) {
+        for (uint32_t k : posConstraintOccurrences[size_t(a)]) place(k);
+        for (uint32_t k : negConstraintOccurrences[size_t(a)]) place(k);
+    }
+    for (size_t k = 0; k < constraints.size(); ++k) place(uint32_t(k));
+    assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
+    constraintData.assign(words, 0);
+    for (uint32_t& k : posConstraintOccurrences.items) k = constraintHandles[k];
+    for (uint32_t& k : negConstraintOccurrences.items) k = constraintHandles[k];
+    for (size_t k = 0; k < constraints.size(); ++k) {
+        const GROUNDCONJUNCTION& body = constraints[k].body;
         uint32_t* c = constraintAt(constraintHandles[k]);
         c[CONSTRAINT_INDEX] = uint32_t(k);
         c[CONSTRAINT_POSITIVE] = uint32_t(body.firstNegative);
         c[CONSTRAINT_NEGATIVE] = uint32_t(body.literals.size() - body.firstNegative);
-        for (size_t i = 0; i < body.literals.size(); ++i) {
-            c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
-            (i < body.firstNegative ? pos : neg).add(body.literals[i].atom, constraintHandles[k]);
-        }
+        for (size_t i = 0; i < body.literals.size(); ++i) c[CONSTRAINT_ATOMS + i] = uint32_t(body.literals[i].atom);
     }
 
     for (size_t k = 0; k < constraints.size(); ++k) {
@@ -227,32 +244,44 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
 void MODELGENERATOR::buildEventLists() {
     const size_t n = size_t(groundAtomCount);
     const GROUNDRULE* rules = groundRules->data();
-    eventListStart.resize(n);
-    eventLists.clear();
-    eventLists.reserve(EVENTS_KINDS * n + headOccurrences.items.size() + posConstraintOccurrences.items.size() +
-                       negConstraintOccurrences.items.size() + posBodyOccurrences.items.size() +
-                       negBodyOccurrences.items.size());
     // An indexing that stopped early left later lists unbuilt: empty here.
     auto listOf = [](const auto& lists, size_t a) {
         return a + 1 < lists.start.size() ? lists[a] : decltype(lists[a])();
     };
+    auto length = [&](size_t a) {
+        return listOf(headOccurrences, a).size() + listOf(posConstraintOccurrences, a).size() +
+               listOf(negConstraintOccurrences, a).size() + listOf(posBodyOccurrences, a).size() +
+               listOf(negBodyOccurrences, a).size();
+    };
+    constexpr size_t inlineRoom = EVENTS_BLOCK - EVENTS_KINDS - 1;
+    size_t overflow = 0;
+    for (size_t a = 0; a < n; ++a)
+        if (length(a) > inlineRoom) overflow += length(a);
+    eventLists.assign(EVENTS_BLOCK * n + overflow, 0);
+    assert(eventLists.size() <= UINT32_MAX);
+    uint32_t* blocks = eventLists.data();
+    size_t next = EVENTS_BLOCK * n;  // the next overflowing list, counted from the first block
     for (size_t a = 0; a < n; ++a) {
-        const size_t start = eventLists.size();
-        eventListStart[a] = uint32_t(start);
-        eventLists.resize(start + EVENTS_KINDS);
-        auto end = [&](uint32_t kind) { eventLists[start + kind] = uint32_t(eventLists.size() - start); };
-        for (GROUNDRULE* r : listOf(headOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        uint32_t* block = blocks + a * EVENTS_BLOCK;
+        size_t at = EVENTS_KINDS + 1;
+        if (length(a) > inlineRoom) {
+            at = next - a * EVENTS_BLOCK;
+            next += length(a);
+        }
+        block[0] = uint32_t(at);
+        auto add = [&](uint32_t item) { block[at++] = item; };
+        auto end = [&](uint32_t kind) { block[kind + 1] = uint32_t(at); };
+        for (GROUNDRULE* r : listOf(headOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_HEAD);
-        for (uint32_t h : listOf(posConstraintOccurrences, a)) eventLists.push_back(h);
+        for (uint32_t h : listOf(posConstraintOccurrences, a)) add(h);
         end(EVENTS_POSCONSTRAINT);
-        for (uint32_t h : listOf(negConstraintOccurrences, a)) eventLists.push_back(h);
+        for (uint32_t h : listOf(negConstraintOccurrences, a)) add(h);
         end(EVENTS_NEGCONSTRAINT);
-        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        for (GROUNDRULE* r : listOf(posBodyOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_POSBODY);
-        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) eventLists.push_back(uint32_t(r - rules));
+        for (GROUNDRULE* r : listOf(negBodyOccurrences, a)) add(uint32_t(r - rules));
         end(EVENTS_NEGBODY);
     }
-    assert(eventLists.size() <= UINT32_MAX);
     // The constraints are read through the event lists only.
     posConstraintOccurrences.clear();
     negConstraintOccurrences.clear();

@@ -345,11 +345,10 @@ void MODELGENERATOR::clearOccurrenceLists() {
     std::vector<uint32_t>().swap(posBodySplit);
     posConstraintOccurrences.clear();
     negConstraintOccurrences.clear();
-    std::vector<uint32_t>().swap(constraintData);
+    decltype(constraintData)().swap(constraintData);
     std::vector<uint32_t>().swap(constraintHandles);
     std::vector<RULESHAPE>().swap(ruleShapes);
-    std::vector<uint32_t>().swap(eventLists);
-    std::vector<uint32_t>().swap(eventListStart);
+    decltype(eventLists)().swap(eventLists);
     std::vector<int32_t>().swap(ruleAtoms);
     posWeakOccurrences.clear();
     negWeakOccurrences.clear();

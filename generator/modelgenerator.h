@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -333,14 +334,29 @@ public:
         CONSTRAINT_NEGATIVE,
         CONSTRAINT_ATOMS
     };
-    std::vector<uint32_t> constraintData;
+    // Memory that starts at a cache-line boundary, so that the layouts
+    // below can keep a record or a block within one line.
+    template <typename T>
+    struct LINEALIGNED {
+        using value_type = T;
+        LINEALIGNED() = default;
+        template <typename U>
+        LINEALIGNED(const LINEALIGNED<U>&) {}
+        T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
+        void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(64)); }
+        bool operator==(const LINEALIGNED&) const { return true; }
+        bool operator!=(const LINEALIGNED&) const { return false; }
+    };
+    std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
-    // The lists the event handlers walk, per atom in one run of eventLists
-    // from eventListStart[a], so that an event's lists share cache lines:
-    // five ends (counted from the run's start), then the indices of the
-    // rules with the atom in the head, the handles of the constraints with
-    // it positive, with it negated, the indices of the rules with it in the
-    // positive body, in the negated body, each as the lists above order them.
+    // The lists the event handlers walk, per atom in a block of eventLists
+    // of one cache line at a fixed place (no offset to load first): six
+    // offsets counted from the block's start (where the first list starts,
+    // then where each of the five ends), then the indices of the rules with
+    // the atom in the head, the handles of the constraints with it positive,
+    // with it negated, the indices of the rules with it in the positive
+    // body, in the negated body, each as the lists above order them. Lists
+    // too long for the block lie together after all blocks.
     enum : uint32_t {
         EVENTS_HEAD,
         EVENTS_POSCONSTRAINT,
@@ -349,12 +365,12 @@ public:
         EVENTS_NEGBODY,
         EVENTS_KINDS
     };
-    std::vector<uint32_t> eventLists;
-    std::vector<uint32_t> eventListStart;  // per atom
+    static constexpr size_t EVENTS_BLOCK = 64 / sizeof(uint32_t);
+    std::vector<uint32_t, LINEALIGNED<uint32_t>> eventLists;
     void buildEventLists();
-    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + eventListStart[size_t(atom)]; }
+    const uint32_t* eventRun(int32_t atom) const { return eventLists.data() + size_t(atom) * EVENTS_BLOCK; }
     static LISTVIEW<uint32_t> eventList(const uint32_t* run, uint32_t kind) {
-        return LISTVIEW<uint32_t>{run + (kind == 0 ? uint32_t(EVENTS_KINDS) : run[kind - 1]), run + run[kind]};
+        return LISTVIEW<uint32_t>{run + run[kind], run + run[kind + 1]};
     }
     GROUNDRULE& ruleAt(uint32_t index) const { return groundRules->data()[index]; }
     uint32_t* constraintAt(uint32_t handle) { return constraintData.data() + handle; }
@@ -949,6 +965,7 @@ private:
     // propagate.cpp
     void prefetchOccurrences(int32_t atom);
     void prefetchConstraints(LISTVIEW<uint32_t> handles);
+    void prefetchNextEvent();
     bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
     void satisfyConstraint(uint32_t* c);

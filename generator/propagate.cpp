@@ -21,7 +21,7 @@ void MODELGENERATOR::countMustBeTrueSupport(int32_t atom) {
 // The lists an event's handler starts with, requested from memory when the
 // event is queued: other events run before it, and by its turn they are near.
 void MODELGENERATOR::prefetchOccurrences(int32_t atom) {
-    if (!eventListStart.empty()) __builtin_prefetch(eventRun(atom));
+    if (!eventLists.empty()) __builtin_prefetch(eventRun(atom));
 }
 
 void MODELGENERATOR::setFalse(int32_t atom, INTERPRETATION& I, REASON why) {
@@ -99,6 +99,7 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
         costRaised = false;
         while (!eventQueue.empty()) {
             EVENT e = eventQueue.pop();
+            prefetchNextEvent();
             bool ok;
             switch (e.value) {
             case TV_FALSE: ok = onFalse(e.atom, I); break;
@@ -324,6 +325,18 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
 // one would wait for each in turn.
 void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
     for (uint32_t h : handles) __builtin_prefetch(constraintAt(h), 1);
+}
+
+// The records the next queued event's handler starts with, requested while
+// this one runs: its lists were requested when it was queued, and by now are
+// near, while its records would otherwise be requested only on its turn.
+void MODELGENERATOR::prefetchNextEvent() {
+    if (eventQueue.empty() || eventLists.empty()) return;
+    const EVENT& next = eventQueue.events[eventQueue.head];
+    if (next.value == TV_TRUE) return;
+    const uint32_t* run = eventRun(next.atom);
+    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    prefetchRules(eventList(run, EVENTS_HEAD));
 }
 
 void MODELGENERATOR::prefetchRules(LISTVIEW<uint32_t> rules) const {
