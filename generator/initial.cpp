@@ -83,28 +83,12 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
                 }
         }
     };
+    // A constraint with one open literal forces it; one with none is violated.
     for (uint32_t h : constraintHandles) {
-        const uint32_t* c = constraintAt(h);
-        const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
-        if (c[CONSTRAINT_SATISFIED] != 0 || open >= 2) continue;
-        if (open == 0) {
+        uint32_t* c = constraintAt(h);
+        if (c[CONSTRAINT_SATISFIED] == 0 && !constraintTest(c, I)) {
             conflictCleanup();
             return false;
-        }
-        const uint32_t* atoms = c + CONSTRAINT_ATOMS;
-        const uint32_t positive = c[CONSTRAINT_POSITIVE];
-        if (c[CONSTRAINT_OPENPOS] == 1) {
-            for (uint32_t i = 0; i < positive; ++i)
-                if (I.values[atoms[i]] == TV_UNDEFINED) {
-                    setFalse(int32_t(atoms[i]), I);
-                    break;
-                }
-        } else {
-            for (uint32_t i = positive; i < positive + c[CONSTRAINT_NEGATIVE]; ++i)
-                if (I.values[atoms[i]] == TV_UNDEFINED) {
-                    setMustBeTrue(int32_t(atoms[i]), I);
-                    break;
-                }
         }
     }
     for (size_t w = 0; w < groundWeakConstraints->size(); ++w) {

@@ -324,11 +324,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     forcedSupportAtoms.clear();
     bool ok = propagateEvents(I);
     if (!ok && backjumpingOn && !notingReasons) {
-        --level;
-        I.undoToMarkers();
-        counterTrail.undoTo(level);
-        supportTrail.undoTo(level);
-        if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
+        undoLookahead(I);
         I.pushMarkers();
         ++level;
         currentInfo.clearCounters();
@@ -353,13 +349,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
             lookaheadFailureDigest = lookaheadFailureDigest * 1000003 + uint64_t(levelSetLevels[i]);
     }
 
-    // Undo everything the lookahead changed.
-    --level;
-    if (gusActive) unparkUndoneAtoms(I);
-    I.undoToMarkers();
-    counterTrail.undoTo(level);
-    supportTrail.undoTo(level);
-    if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
+    undoLookahead(I);
 
     // A failed assumption proves its complement.
     if (!ok) {
@@ -367,6 +357,15 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         pendingComplementSets.push(EVENT{failureSet, a});
     }
     return !ok;
+}
+
+void MODELGENERATOR::undoLookahead(INTERPRETATION& I) {
+    --level;
+    if (gusActive) unparkUndoneAtoms(I);
+    I.undoToMarkers();
+    counterTrail.undoTo(level);
+    supportTrail.undoTo(level);
+    if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);
 }
 
 bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {

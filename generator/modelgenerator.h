@@ -808,6 +808,8 @@ public:
     // record stays in currentInfo. True when it led to a conflict (the
     // complement is then queued on pendingComplements).
     bool assumeAndPropagate(int32_t atom, bool assumeFalse, bool setTrueDirectly, INTERPRETATION& interpretation);
+    // Undoes everything a lookahead changed, its level included.
+    void undoLookahead(INTERPRETATION& interpretation);
     bool applyPendingComplements(INTERPRETATION& interpretation);
     void countBinaryOccurrences(int32_t atom, bool negativeSide);
     bool isPositivePossiblyTrue(int32_t atom, const INTERPRETATION& interpretation) const;
