@@ -42,18 +42,19 @@ void sizeArrays(SATSOLVER& s, int32_t n, int32_t m, size_t literalTotal) {
     size_t vars = size_t(n), codes = 2 * size_t(n);
     s.value.assign(vars, 0);
     s.alternative.assign(vars, -1);
-    s.free.assign(vars, 1);
+    s.free.assign(vars + 1, 1);
+    s.free[vars] = 0;  // the variable of shortLiterals' padding
     s.satisfiedPosition.assign(vars, 0);
     s.shortenedPosition.assign(vars, 0);
     s.probeStamp.assign(vars, 0);
     s.binaryCount.assign(codes, 0);
     s.longCount.assign(codes, 0);
     s.score.assign(codes, 0);
-    s.scoreWeight.resize(codes);
+    s.scoreWeight.assign(codes + 1, 0);  // entry 2n: the padding of shortLiterals
     s.weightsFilled = false;
     s.occurrenceStart.assign(codes + 1, 0);
-    s.clauseActive.assign(size_t(m), 1);
     s.clauseLength.resize(size_t(m));
+    s.shortLiterals.resize(4 * size_t(m));
     s.savedLength.resize(size_t(m));
     s.trail.resize(vars);
     s.candidateList.resize(vars);
@@ -80,6 +81,9 @@ int loadClauses(SATSOLVER& s) {
     for (int32_t c = 0; c < m; ++c) {
         int32_t length = s.clauseStart[c + 1] - s.clauseStart[c];
         s.clauseLength[c] = length;
+        int32_t* slots = s.shortLiterals.data() + 4 * size_t(c);
+        for (int32_t k = 0; k < 4; ++k) slots[k] = k < length ? s.clauseLiterals[size_t(s.clauseStart[c] + k)] : 2 * n;
+        if (length > 4) slots[0] = 2 * n + 1;
         if (length == 0) emptyClause = true;
         if (length == 1) s.unitList[s.unitCount++] = c;
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
@@ -102,7 +106,7 @@ int loadClauses(SATSOLVER& s) {
     if (emptyClause) return -1;
     if (satPropagate() < 0) return -1;
     int32_t active = 0;
-    for (int32_t c = 0; c < m; ++c) active += s.clauseActive[c];
+    for (int32_t c = 0; c < m; ++c) active += s.clauseLength[c] != 0;
     s.clausesToSatisfy = active;
     return 1;
 }

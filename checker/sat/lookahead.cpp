@@ -59,10 +59,22 @@ int32_t reducedClauseScore(const SATSOLVER& s, int32_t s0, SCOREKIND kind) {
     const uint8_t* free = s.free.data();
     const int64_t* weight = s.scoreWeight.data();
     const int32_t* lengths = s.clauseLength.data();
+    const int32_t* shortLiterals = s.shortLiterals.data();
+    const int32_t longClause = 2 * n + 1;
     for (int32_t i = s0; i < s.shortenedCount; ++i) {
         int32_t c = s.shortenedList[i];
         if (lengths[c] != 2) continue;
-        // Without a branch on the free test: it follows no pattern.
+        // Without a branch on the free test: it follows no pattern. A clause
+        // of at most four literals is read from its four slots (padding has
+        // weight 0 and is never free).
+        const int32_t* slots = shortLiterals + 4 * size_t(c);
+        if (s.weightsFilled && slots[0] != longClause) {
+            for (int32_t k = 0; k < 4; ++k) {
+                const int32_t l = slots[k];
+                total += int64_t(free[l < n ? l : l - n]) * weight[l];
+            }
+            continue;
+        }
         for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
             const int32_t l = *p;
             total += int64_t(free[l < n ? l : l - n]) * (s.weightsFilled ? weight[l] : countWeight(s, l, kind));
@@ -82,26 +94,30 @@ void setScoreWeights(SATSOLVER& s, SCOREKIND kind) {
     for (int32_t l = 0; l < codes; ++l) s.scoreWeight[l] = countWeight(s, l, kind);
 }
 
-// Assigns literal as a trial or probe: the variable is pushed, its
+// Assigns literal as a trial or probe: the variable is pushed, its value and
 // alternative untouched, the opposite literal's clauses shortened, and the
-// units propagated. Returns the propagation's result (-1 on a conflict).
-int trialAssign(SATSOLVER& s, int32_t literal) {
-    int32_t v = s.variableOf(literal);
-    s.value[v] = s.isPositive(literal);
-    s.free[v] = 0;
-    s.trail[s.trailTop++] = v;
-    if (!satShortenTrial(s, s.complement(literal))) {
-        ++s.probeCounter;  // as a propagation that failed would have
-        return -1;
-    }
-    return satLookaheadPropagate();
+// units propagated. Returns false on a conflict.
+bool trialAssign(SATSOLVER& s, int32_t literal) {
+    ++s.probeCounter;
+    TRIALVIEW view(s);
+    const bool holds = view.assign(literal) && view.propagate();
+    view.put(s);
+    return holds;
+}
+
+// Undoes a trial or probe that started at shortened-list length s0 and trail
+// top t0.
+void undoTrial(SATSOLVER& s, int32_t s0, int32_t t0) {
+    TRIALVIEW view(s);
+    view.undo(s0, t0);
+    view.put(s);
 }
 
 // One trial of literal: assign, propagate, score, undo. Returns the score, or
 // -1 when the trial failed.
 int32_t trial(SATSOLVER& s, int32_t literal, SCOREKIND kind) {
     int32_t s0 = s.shortenedCount, t0 = s.trailTop;
-    bool failed = trialAssign(s, literal) < 0;
+    bool failed = !trialAssign(s, literal);
     int32_t result = -1;
     if (!failed) {
         if (kind == SCORE_DOUBLE) {
@@ -114,7 +130,7 @@ int32_t trial(SATSOLVER& s, int32_t literal, SCOREKIND kind) {
             result = reducedClauseScore(s, s0, kind);
         }
     }
-    satUndoTrial(s, s0, t0);
+    undoTrial(s, s0, t0);
     return failed ? -1 : result;
 }
 
@@ -142,13 +158,13 @@ int examine(int32_t v, SCOREKIND kind) {
 int probe(int32_t literal) {
     SATSOLVER& s = satState;
     int32_t s0 = s.shortenedCount, t0 = s.trailTop;
-    int result = trialAssign(s, literal);
-    satUndoTrial(s, s0, t0);
-    if (result >= 0) {
+    const bool holds = trialAssign(s, literal);
+    undoTrial(s, s0, t0);
+    if (holds) {
         --s.probeCounter;
         return 1;
     }
-    return trialAssign(s, s.complement(literal)) < 0 ? -1 : 1;
+    return trialAssign(s, s.complement(literal)) ? 1 : -1;
 }
 
 bool withinBudget(const SATSOLVER& s) { return s.lookaheadWork < s.lookaheadBudget; }

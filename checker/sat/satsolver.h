@@ -25,9 +25,11 @@ namespace veltra {
 // binaryCount[v] is the two-literal positive count of v and binaryCount[n + v]
 // the negative one.
 //
-// Clause state is kept incrementally: an active flag and a length per clause.
-// An inactive clause has length 0 (its length is saved for its return), so
-// the look-ahead reads one array where it would test the flag and the length.
+// Clause state is kept incrementally: a length per clause. A clause is active
+// (not known to be satisfied) while its length is not 0: an inactive clause
+// has length 0 (its length is saved for its return), and an active one at
+// least 1, but for the moment between an assignment that makes it false and
+// the propagation that reports the conflict (falsifiedClause).
 // In the main search the length of an active clause is the number of its
 // literal occurrences whose variable is unassigned; inside a look-ahead trial,
 // which never marks clauses satisfied, it is the number not yet false. The
@@ -42,7 +44,10 @@ struct SATSOLVER {
     // clauseStart[c + 1]), in encoding order.
     std::vector<int32_t> clauseStart;
     std::vector<int32_t> clauseLiterals;
-    std::vector<uint8_t> clauseActive;   // 1 while not known to be satisfied
+    // Clause c's literals again at shortLiterals[4c .. 4c + 4) when it has at
+    // most four, padded with 2n (a code whose variable, n, is never free);
+    // a clause of more literals has 2n + 1 in the first slot.
+    std::vector<int32_t> shortLiterals;
     std::vector<int32_t> clauseLength;   // literals not yet false; 0 while inactive
     std::vector<int32_t> savedLength;    // the length a clause had when it became inactive
 
@@ -52,9 +57,9 @@ struct SATSOLVER {
     std::vector<int32_t> occurrences;
 
     // Per variable.
-    std::vector<uint8_t> value;              // 1 true, 0 false; meaningful while assigned
+    std::vector<uint8_t> value;              // 1 true, 0 false; not set by look-ahead trials
     std::vector<int8_t> alternative;         // 0: false still to try; -1: no value left
-    std::vector<uint8_t> free;               // 1 while unassigned
+    std::vector<uint8_t> free;               // 1 while unassigned; entry n is 0
     std::vector<int32_t> satisfiedPosition;  // satisfiedCount when decided (decisions only)
     std::vector<int32_t> shortenedPosition;  // shortenedCount when decided (decisions only)
     std::vector<int32_t> probeStamp;         // probeCounter when last probed
@@ -69,7 +74,7 @@ struct SATSOLVER {
     // from the counts of its complement (the counts change only in the first
     // pass). Filled by each such pass on small clause sets (weightsFilled);
     // otherwise each trial computes the weights it needs.
-    std::vector<int64_t> scoreWeight;
+    std::vector<int64_t> scoreWeight;  // entry 2n is 0
     bool weightsFilled = false;
 
     // Lists with their counts. Each is sized once per call to a bound it can

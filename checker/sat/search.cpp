@@ -18,7 +18,7 @@ int satPropagate() {
     // Units appended during the walk are walked too.
     for (int32_t i = 0; i < s.unitCount; ++i) {
         int32_t c = s.unitList[i];
-        if (!s.clauseActive[c]) continue;
+        if (s.clauseLength[c] == 0) continue;
         int32_t literal = satFirstFreeLiteral(s, c);
         if (literal < 0) continue;
         int32_t v = s.variableOf(literal);
@@ -29,8 +29,8 @@ int satPropagate() {
         int32_t opposite = s.complement(literal);
         for (const int32_t *p = s.occurrencesBegin(opposite), *e = s.occurrencesEnd(opposite); p != e; ++p) {
             int32_t d = *p;
-            if (!s.clauseActive[d]) continue;
             int32_t length = s.clauseLength[d];
+            if (length == 0) continue;
             if (length == 1) return -1;
             if (length == 2) s.unitList[s.unitCount++] = d;
             s.clauseLength[d] = length - 1;
@@ -47,20 +47,10 @@ int satPropagate() {
 int satLookaheadPropagate() {
     SATSOLVER& s = satState;
     ++s.probeCounter;
-    // Clauses are never marked satisfied here and alternatives stay as they
-    // are; the unit list is left for the trial's undo.
-    for (int32_t i = 0; i < s.unitCount; ++i) {
-        int32_t c = s.unitList[i];
-        if (!s.clauseActive[c]) continue;
-        int32_t literal = satFirstFreeLiteral(s, c);
-        if (literal < 0) continue;
-        int32_t v = s.variableOf(literal);
-        s.value[v] = s.isPositive(literal);
-        if (!satShortenTrial(s, s.complement(literal))) return -1;
-        s.free[v] = 0;
-        s.trail[s.trailTop++] = v;
-    }
-    return s.shortenedCount;
+    TRIALVIEW view(s);
+    const bool holds = view.propagate();
+    view.put(s);
+    return holds ? s.shortenedCount : -1;
 }
 
 bool satBacktrack() {
@@ -76,7 +66,6 @@ bool satBacktrack() {
         // The decision to flip: restore the clause state it found.
         for (int32_t i = s.satisfiedPosition[v]; i < s.satisfiedCount; ++i) {
             int32_t c = s.satisfiedList[i];
-            s.clauseActive[c] = 1;
             s.clauseLength[c] = s.savedLength[c];
         }
         s.satisfiedCount = s.satisfiedPosition[v];

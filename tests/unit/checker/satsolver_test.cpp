@@ -466,6 +466,64 @@ TEST(SatSolver, SearchCourseIsPinned) {
     EXPECT_EQ(fold, 0x589bfb38d97b6524ull);
 }
 
+// The same pin through satSolveClauses, the model checker's entry, on the
+// shapes where the clause state has its edge cases: few variables, so that
+// clauses repeat literals (an assignment can make a clause false outside a
+// propagation) and hold both signs of a variable; clauses of three to eight
+// literals around the four a look-ahead trial reads from their fixed slots;
+// and a long first clause beside two-literal ones, as the unfounded-set
+// program's head clause. Clauses are placed directly, literal codes as in
+// satState, and a model is asked for only now and then.
+TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
+    struct ROW {
+        uint32_t seed;
+        int32_t minVariables, maxVariables;
+        int32_t clausesPerVariableTimes10;
+        int32_t minLength, maxLength;
+        int32_t instances;
+    };
+    const std::vector<ROW> rows = {
+        {71, 2, 6, 25, 1, 4, 300},    // repeats, tautologies, root units
+        {72, 8, 20, 30, 2, 5, 150},   // some repeats, lengths up to five
+        {73, 20, 50, 40, 3, 8, 60},   // wider clauses
+        {74, 30, 90, 25, 2, 2, 40},   // two-literal clauses under a long first one
+    };
+    uint64_t fold = 1469598103934665603ull;
+    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    std::vector<uint8_t> model;
+    int32_t calls = 0;
+    for (const ROW& row : rows) {
+        std::mt19937 random(row.seed);
+        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
+        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
+            const int32_t n = size(random);
+            CNF cnf = randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength);
+            if (row.seed == 74) {
+                CLAUSE head;
+                for (int32_t v = 1; v <= n; v += 2) head.push_back(v);
+                cnf.insert(cnf.begin(), head);
+            }
+            satState.variableCount = n;
+            satState.clauseStart.assign(1, 0);
+            satState.clauseLiterals.clear();
+            for (const CLAUSE& clause : cnf) {
+                for (int32_t l : clause) satState.clauseLiterals.push_back(l > 0 ? l - 1 : n - l - 1);
+                satState.clauseStart.push_back(int32_t(satState.clauseLiterals.size()));
+            }
+            const bool wanted = k % 3 != 0;
+            const bool result = satSolveClauses(wanted ? &model : nullptr);
+            mix(result);
+            if (result && wanted)
+                for (uint8_t b : model) mix(b);
+            mix(satState.backtracks);
+            mix(satState.searchWork + satState.lookaheadWork);
+            mix(satState.probeCounter);
+        }
+    }
+    EXPECT_EQ(calls, 550);
+    EXPECT_EQ(fold, 0xc0169d5377b843e2ull);
+}
+
 // The look-ahead search on its own, with its model when satisfiable.
 bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
     int64_t saved = satState.decideAfterBacktracks;
