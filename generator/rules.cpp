@@ -129,12 +129,16 @@ bool MODELGENERATOR::onRuleHeadTrue(GROUNDRULE& r, int32_t atom, INTERPRETATION&
 
 bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
     if (recordingReads) forcedSupportAtoms.push_back(a);
+    // The rule that supports a: open, or with a its sole true head atom
+    // (read by index, without the record's shape).
     GROUNDRULE* found = nullptr;
+    uint32_t index = 0;
     for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD)) {
         GROUNDRULE& r = ruleAt(k);
-        uint32_t sole = soleTrueHead(r);
-        if ((ruleStatus(r) == 0 && sole == 0) || (sole != 0 && headAtoms(r)[sole - 1] == a)) {
+        const uint32_t sole = soleTrueHead(r);
+        if (sole == 0 ? ruleStatus(r) == 0 : ruleAtoms[ruleShapes[k].start + sole - 1] == a) {
             found = &r;
+            index = k;
             break;
         }
     }
@@ -149,7 +153,7 @@ bool MODELGENERATOR::forceSingleSupport(int32_t a, INTERPRETATION& I) {
         return false;
     };
     if (mustBeTrueHead(r) >= 2) return fail();
-    const RULESHAPE& shape = shapeOf(r);
+    const RULESHAPE& shape = ruleShapes[index];
     const int32_t* heads = ruleAtoms.data() + shape.start;
     const int32_t* positive = heads + shape.heads;
     const int32_t* negative = positive + shape.positive;
