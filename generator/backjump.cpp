@@ -79,15 +79,17 @@ struct REASONWALK {
     // Every rule with a head atom in S then has a positive body atom in S or
     // such a literal: S stays unfounded while those literals hold. S grows
     // over the walk (a union of unfounded sets is unfounded), so each of its
-    // atoms is expanded once.
+    // atoms is expanded once. A body atom of another record's set does not
+    // count: it may have become false after U.
     void expandUnfounded(int32_t k, int32_t p) {
         UNFOUNDEDRECORD& u = g.unfoundedRecords[size_t(k)];
-        const uint32_t mark = g.unfoundedMarkStamp;
         const int32_t* const atoms = g.unfoundedRecordAtoms.data();
-        if (u.walked != mark) {
-            u.walked = mark;
-            for (uint32_t i = u.begin; i < u.end; ++i) g.unfoundedMark[atoms[i]] = mark;
+        if (u.walked != g.atomStamp) {
+            u.walked = g.atomStamp;
+            u.mark = ++g.unfoundedMarkStamp;
+            for (uint32_t i = u.begin; i < u.end; ++i) g.unfoundedMark[atoms[i]] = u.mark;
         }
+        const uint32_t mark = u.mark;
         if (p < 0) p = u.conflict;
         if (p < 0 || g.closureMark[p] == mark) return;
         g.closureMark[p] = mark;
@@ -193,6 +195,7 @@ void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
     failLevels.clear();
     if (++atomStamp == 0) {
         std::fill(atomSeen.begin(), atomSeen.end(), 0);
+        for (UNFOUNDEDRECORD& u : unfoundedRecords) u.walked = 0;
         atomStamp = 1;
     }
     if (levelSeen.size() <= size_t(level)) levelSeen.resize(size_t(level) + 1, 0);
@@ -200,11 +203,12 @@ void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
         std::fill(levelSeen.begin(), levelSeen.end(), 0);
         levelStamp = 1;
     }
-    if (++unfoundedMarkStamp == 0) {
+    // A walk takes one mark per record it meets.
+    if (unfoundedMarkStamp > UINT32_MAX - unfoundedRecords.size()) {
         std::fill(unfoundedMark.begin(), unfoundedMark.end(), 0);
         std::fill(closureMark.begin(), closureMark.end(), 0);
         for (UNFOUNDEDRECORD& u : unfoundedRecords) u.walked = 0;
-        unfoundedMarkStamp = 1;
+        unfoundedMarkStamp = 0;
     }
     REASONWALK walk{*this, I};
     walkStack.clear();
@@ -285,7 +289,7 @@ REASON MODELGENERATOR::keepUnfoundedSet(int32_t c, const INTERPRETATION& I) {
     const uint32_t begin = uint32_t(unfoundedRecordAtoms.size());
     unfoundedRecordAtoms.insert(unfoundedRecordAtoms.end(), gusUnfounded.begin(), gusUnfounded.end());
     unfoundedRecords.push_back(UNFOUNDEDRECORD{begin, uint32_t(unfoundedRecordAtoms.size()),
-                                               uint32_t(I.atomLog.size()), level, c, -1, 0});
+                                               uint32_t(I.atomLog.size()), level, c, -1, 0, 0});
     return REASON{REASON_UNFOUNDED, int32_t(unfoundedRecords.size() - 1)};
 }
 

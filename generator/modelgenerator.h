@@ -281,7 +281,8 @@ struct LEVELSET {
 // are unfoundedRecordAtoms[begin, end), the step ran on component at level,
 // with the atomLog at stamp (its first atom's assignStamp once false);
 // conflict: its atom that was true or must-be-true, -1 if none. walked: the
-// unfoundedMarkStamp of the last walk that marked its atoms.
+// atomStamp of the last walk that met it; mark: that walk's unfoundedMark
+// and closureMark of its atoms.
 struct UNFOUNDEDRECORD {
     uint32_t begin, end;
     uint32_t stamp;
@@ -289,6 +290,7 @@ struct UNFOUNDEDRECORD {
     int32_t component;
     int32_t conflict;
     uint32_t walked;
+    uint32_t mark;
 };
 
 // Where a level began, for undoing it.
@@ -500,9 +502,9 @@ public:
     // next one is kept (the atoms of the others stay assigned).
     std::vector<UNFOUNDEDRECORD> unfoundedRecords;
     std::vector<int32_t> unfoundedRecordAtoms;
-    // Per atom, unfoundedMarkStamp in a walk: unfoundedMark while it is in
-    // the set of a record the walk met, closureMark while the walk needs it
-    // unfounded.
+    // Per atom, the mark of a record the walk met: unfoundedMark while it is
+    // in the record's set, closureMark while the walk needs it unfounded
+    // (unfoundedMarkStamp: the last mark given).
     std::vector<uint32_t> unfoundedMark, closureMark;
     uint32_t unfoundedMarkStamp = 0;
     std::vector<int32_t> closureStack;
