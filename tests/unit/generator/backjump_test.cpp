@@ -185,7 +185,7 @@ TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
 TEST(Backjumping, UnfoundedSetReasonsKeepAnswerSetsOnRandomPrograms) {
     // Prints what differed; counts the levels skipped with the reasons.
     const unsigned long long skipped = sumOverRandomPrograms(
-        randomProgramCount(400, 150), 2654435761ULL, 5,
+        randomProgramCount(400, 100), 2654435761ULL, 5,
         [] {
             uint64_t levels = 0;
             for (bool heuristics : {true, false}) {
