@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint32_t NO_LIMIT = UINT32_MAX;
 
+
 // One walk over the reasons. Each atom is expanded once; the levels met
 // are marked, so that each is listed once.
 struct REASONWALK {
@@ -68,6 +69,71 @@ struct REASONWALK {
         else
             visitRule(r, limit);
     }
+    // Why atom p of record k's unfounded set U is false (the conflict atom
+    // when p is -1): the atoms of U that p's rules need, S, grown from p
+    // through the rules with a head atom in S. A rule needs a literal
+    // assigned before U, on the lowest level, that keeps it from founding
+    // (as canFound tells): a head atom outside the component true or
+    // must-be-true, a positive body atom false, a negated one true or
+    // must-be-true; without one, a positive body atom in U, added to S.
+    // Every rule with a head atom in S then has a positive body atom in S or
+    // such a literal: S stays unfounded while those literals hold. S grows
+    // over the walk (a union of unfounded sets is unfounded), so each of its
+    // atoms is expanded once. A body atom of another record's set does not
+    // count: it may have become false after U.
+    void expandUnfounded(int32_t k, int32_t p) {
+        UNFOUNDEDRECORD& u = g.unfoundedRecords[size_t(k)];
+        const int32_t* const atoms = g.unfoundedRecordAtoms.data();
+        if (u.walked != g.atomStamp) {
+            u.walked = g.atomStamp;
+            u.mark = ++g.unfoundedMarkStamp;
+            for (uint32_t i = u.begin; i < u.end; ++i) g.unfoundedMark[atoms[i]] = u.mark;
+        }
+        const uint32_t mark = u.mark;
+        if (p < 0) p = u.conflict;
+        if (p < 0 || g.closureMark[p] == mark) return;
+        g.closureMark[p] = mark;
+        std::vector<int32_t>& stack = g.closureStack;
+        stack.clear();
+        stack.push_back(p);
+        const uint32_t limit = u.stamp;
+        while (!stack.empty()) {
+            const int32_t s = stack.back();
+            stack.pop_back();
+            for (const GROUNDRULE* r : g.headOccurrences[s]) {
+                int32_t best = -1, needed = -1;
+                auto consider = [&](int32_t y) {
+                    if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
+                };
+                if (r->body) {
+                    const auto& ls = r->body->literals;
+                    bool covered = false;
+                    for (size_t j = 0; j < r->body->firstNegative && !covered; ++j) {
+                        const int32_t b = ls[j].atom;
+                        if (g.closureMark[b] == mark)
+                            covered = true;
+                        else if (needed < 0 && g.unfoundedMark[b] == mark)
+                            needed = b;
+                    }
+                    if (covered) continue;
+                    for (size_t j = 0; j < ls.size(); ++j) {
+                        const int32_t v = I.values[ls[j].atom];
+                        if (j < r->body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[j].atom);
+                    }
+                }
+                for (ATOMID h : *r->head)
+                    if (g.gdg->componentOfSlot(h) != u.component && isTrueOrMustBeTrue(I.values[h])) consider(h);
+                if (best >= 0) {
+                    visit(best, limit);
+                } else if (needed >= 0) {
+                    g.closureMark[needed] = mark;
+                    stack.push_back(needed);
+                } else {
+                    raisePrefix(u.level);
+                }
+            }
+        }
+    }
     // What item names; self is the atom whose reason it is (-1 in a
     // conflict), limit the atomLog position of that atom's assignment.
     void expand(REASON item, int32_t self, uint32_t limit) {
@@ -83,6 +149,7 @@ struct REASONWALK {
             for (const GROUNDRULE* r : g.headOccurrences[item.data]) visitBlocker(*r, item.data, limit);
             break;
         case REASON_ATOM: visit(item.data, limit); break;
+        case REASON_UNFOUNDED: expandUnfounded(item.data, self); break;
         default: raisePrefix(self >= 0 ? g.assignLevel[self] : g.level); break;
         }
     }
@@ -102,6 +169,11 @@ void MODELGENERATOR::startReasons() {
     levelSets.clear();
     levelSetLevels.clear();
     pendingComplementSets.clear();
+    unfoundedRecords.clear();
+    unfoundedRecordAtoms.clear();
+    unfoundedMark.assign(n, 0);
+    closureMark.assign(n, 0);
+    unfoundedMarkStamp = 0;
     failPrefix = 0;
     failLevels.clear();
 }
@@ -123,12 +195,20 @@ void MODELGENERATOR::collectConflictLevels(const INTERPRETATION& I) {
     failLevels.clear();
     if (++atomStamp == 0) {
         std::fill(atomSeen.begin(), atomSeen.end(), 0);
+        for (UNFOUNDEDRECORD& u : unfoundedRecords) u.walked = 0;
         atomStamp = 1;
     }
     if (levelSeen.size() <= size_t(level)) levelSeen.resize(size_t(level) + 1, 0);
     if (++levelStamp == 0) {
         std::fill(levelSeen.begin(), levelSeen.end(), 0);
         levelStamp = 1;
+    }
+    // A walk takes one mark per record it meets.
+    if (unfoundedMarkStamp > UINT32_MAX - unfoundedRecords.size()) {
+        std::fill(unfoundedMark.begin(), unfoundedMark.end(), 0);
+        std::fill(closureMark.begin(), closureMark.end(), 0);
+        for (UNFOUNDEDRECORD& u : unfoundedRecords) u.walked = 0;
+        unfoundedMarkStamp = 0;
     }
     REASONWALK walk{*this, I};
     walkStack.clear();
@@ -191,6 +271,26 @@ void MODELGENERATOR::collectUnfoundedSetLevels(const INTERPRETATION& I) {
     }
     conflictSeeds.push_back(REASON{REASON_ATOM, member});
     collectConflictLevels(I);
+}
+
+REASON MODELGENERATOR::keepUnfoundedSet(int32_t c, const INTERPRETATION& I) {
+    if (!unfoundedReasons || !backjumpingOn || !notingReasons || !I.recording || gusUnfounded.empty()) return REASON();
+    // Records are kept in assignment order: those undone since are on top.
+    while (!unfoundedRecords.empty()) {
+        const UNFOUNDEDRECORD& u = unfoundedRecords.back();
+        const int32_t first = unfoundedRecordAtoms[u.begin];
+        const REASON& why = reasonOf[first];
+        if (u.stamp < I.atomLog.size() && I.atomLog[u.stamp].atom == first && assignStamp[first] == u.stamp &&
+            why.kind == REASON_UNFOUNDED && why.data == int32_t(unfoundedRecords.size() - 1))
+            break;
+        unfoundedRecordAtoms.resize(u.begin);
+        unfoundedRecords.pop_back();
+    }
+    const uint32_t begin = uint32_t(unfoundedRecordAtoms.size());
+    unfoundedRecordAtoms.insert(unfoundedRecordAtoms.end(), gusUnfounded.begin(), gusUnfounded.end());
+    unfoundedRecords.push_back(UNFOUNDEDRECORD{begin, uint32_t(unfoundedRecordAtoms.size()),
+                                               uint32_t(I.atomLog.size()), level, c, -1, 0, 0});
+    return REASON{REASON_UNFOUNDED, int32_t(unfoundedRecords.size() - 1)};
 }
 
 int32_t MODELGENERATOR::failTop() const {

@@ -251,7 +251,10 @@ SEARCHSETTINGS searchSettingsFromOptions();
 //   the rules with data in the head (data lost its last support, or its
 //   single support forced the value); REASON_COMPLEMENT: a failed branch or
 //   lookahead, whose levels are levelSets[data]; REASON_ATOM: atom data
-//   itself (conflicts only).
+//   itself (conflicts only); REASON_UNFOUNDED: the unfounded set
+//   unfoundedRecords[data] the value was falsified with (for each rule
+//   with a head atom in it and no positive body atom in it, the literal
+//   that kept the rule from founding).
 enum : int32_t {
     REASON_UNKNOWN,
     REASON_CHOICE,
@@ -259,7 +262,8 @@ enum : int32_t {
     REASON_RULE,
     REASON_CONSTRAINT,
     REASON_SUPPORT,
-    REASON_ATOM
+    REASON_ATOM,
+    REASON_UNFOUNDED
 };
 struct REASON {
     int32_t kind = REASON_UNKNOWN;
@@ -271,6 +275,22 @@ struct REASON {
 struct LEVELSET {
     int32_t prefix;
     uint32_t begin, end;
+};
+
+// An unfounded set of the unfounded-set step, kept as a reason: its atoms
+// are unfoundedRecordAtoms[begin, end), the step ran on component at level,
+// with the atomLog at stamp (its first atom's assignStamp once false);
+// conflict: its atom that was true or must-be-true, -1 if none. walked: the
+// atomStamp of the last walk that met it; mark: that walk's unfoundedMark
+// and closureMark of its atoms.
+struct UNFOUNDEDRECORD {
+    uint32_t begin, end;
+    uint32_t stamp;
+    int32_t level;
+    int32_t component;
+    int32_t conflict;
+    uint32_t walked;
+    uint32_t mark;
 };
 
 // Where a level began, for undoing it.
@@ -477,6 +497,18 @@ public:
     std::vector<uint32_t> levelSeen, atomSeen;  // walk marks
     uint32_t levelStamp = 0, atomStamp = 0;
     std::vector<int32_t> walkStack;
+    // The unfounded sets that are reasons, in assignment order. A record
+    // whose first atom no longer holds the value it gave is dropped when the
+    // next one is kept (the atoms of the others stay assigned).
+    std::vector<UNFOUNDEDRECORD> unfoundedRecords;
+    std::vector<int32_t> unfoundedRecordAtoms;
+    // Per atom, the mark of a record the walk met: unfoundedMark while it is
+    // in the record's set, closureMark while the walk needs it unfounded
+    // (unfoundedMarkStamp: the last mark given).
+    std::vector<uint32_t> unfoundedMark, closureMark;
+    uint32_t unfoundedMarkStamp = 0;
+    std::vector<int32_t> closureStack;
+    bool unfoundedReasons = true;  // off: unfounded-set values have unknown reasons (tests compare)
     // Off inside a lookahead whose reasons nothing will read (see
     // assumeAndPropagate): assignments then leave reasonOf, upgradeReasonOf,
     // assignLevel and assignStamp alone. lookaheadReasons: when lookaheads
@@ -511,6 +543,9 @@ public:
     // rests on, -1 without backjumping.
     int32_t lookaheadFailureSet(const INTERPRETATION& interpretation);
     void noteConflict(int32_t kind, int32_t data) { conflictSeeds.push_back(REASON{kind, data}); }
+    // gusUnfounded of component c, about to be falsified, kept as a record:
+    // the reason of its atoms (unknown when reasons are not noted).
+    REASON keepUnfoundedSet(int32_t c, const INTERPRETATION& interpretation);
     int32_t ruleIndex(const GROUNDRULE& r) const { return int32_t(&r - groundRules->data()); }
     int32_t constraintIndex(const GROUNDCONSTRAINT& c) const { return int32_t(&c - groundConstraints->data()); }
 

@@ -119,7 +119,6 @@ bool MODELGENERATOR::propagateEvents(INTERPRETATION& I) {
             const bool ok = computeUnfoundedSet(c, I);
             gusQueued[c] = 0;
             if (!ok) {
-                conflictSeeds.clear();  // the unfounded-set step gives no reasons
                 gusComponentQueue.erase(gusComponentQueue.begin(), gusComponentQueue.begin() + ptrdiff_t(k + 1));
                 conflictCleanup();
                 return false;

@@ -317,13 +317,22 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
     return falsifyUnfoundedAtoms(c, I);
 }
 
-// The unfounded atoms of gusUnfounded, in member order, become false; a true
-// or must-be-true one is a conflict (those before it stay false).
+// The unfounded atoms of gusUnfounded, in member order, become false, the
+// set their reason; a true or must-be-true one is a conflict of the set and
+// that atom (those before it stay false).
 bool MODELGENERATOR::falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& I) {
-    (void)c;
+    const REASON why = keepUnfoundedSet(c, I);
     for (const int32_t p : gusUnfounded) {
-        if (I.values[p] != TV_UNDEFINED) return false;  // true or must-be-true
-        setFalse(p, I);
+        if (I.values[p] != TV_UNDEFINED) {  // true or must-be-true
+            if (why.kind == REASON_UNFOUNDED) {
+                unfoundedRecords[size_t(why.data)].conflict = p;
+                conflictSeeds.assign({why, REASON{REASON_ATOM, p}});
+            } else {
+                conflictSeeds.clear();
+            }
+            return false;
+        }
+        setFalse(p, I, why);
     }
     return true;
 }

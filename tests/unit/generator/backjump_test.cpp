@@ -59,7 +59,39 @@ std::string randomProgram(RANDOM& r) {
     return text.str();
 }
 
+// Pairs x0 v x1 ... x10 v x11 guessed, p0..p5 derived through positive
+// cycles (some rules with a second head atom outside them, so that most
+// programs are head-cycle-free), constraints that need p atoms or forbid
+// them: conflicts and values of the unfounded-set step at every level.
+std::string recursiveProgram(RANDOM& r) {
+    auto x = [&]() { return "x" + std::to_string(r.below(12)); };
+    auto p = [&]() { return "p" + std::to_string(r.below(6)); };
+    std::ostringstream text;
+    for (int i = 0; i < 12; i += 2) text << "x" << i << " v x" << i + 1 << ".\n";
+    const uint32_t rules = 6 + r.below(7);
+    for (uint32_t k = 0; k < rules; ++k) {
+        text << p();
+        if (r.below(5) == 0) text << " v " << x();
+        text << " :- ";
+        if (r.below(3) != 0) text << p() << ", ";
+        text << (r.below(4) == 0 ? "not " : "") << x();
+        if (r.below(3) == 0) text << ", " << (r.below(3) == 0 ? "not " + p() : x());
+        text << ".\n";
+    }
+    const uint32_t constraints = 1 + r.below(3);
+    for (uint32_t k = 0; k < constraints; ++k) {
+        if (r.below(2))
+            text << ":- not " << p();
+        else
+            text << ":- " << p() << ", " << x();
+        if (r.below(2)) text << ", " << x();
+        text << ".\n";
+    }
+    return text.str();
+}
+
 std::vector<std::string> reported;  // answer sets in order, atoms by index
+bool unfoundedReasons = true;       // the generator's unfoundedReasons in searchAll
 
 bool recordAnswerSet(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION* model) {
     std::string s;
@@ -90,6 +122,7 @@ OUTCOME searchAll(bool backjumping, bool heuristics, uint8_t reasons = MODELGENE
                      &combineHeuristicList);
     g.settings.backjumping = backjumping;
     g.lookaheadReasons = reasons;
+    g.unfoundedReasons = unfoundedReasons;
     reported.clear();
     g.computeAnswerSets();
     return OUTCOME{reported, g.choicePoints, g.levelsSkipped, g.inconsistentLookaheads, g.lookaheadFailureDigest};
@@ -99,11 +132,12 @@ OUTCOME searchAll(bool backjumping, bool heuristics, uint8_t reasons = MODELGENE
 // program that grounding finds inconsistent counts 0, and may end the child). compare prints what
 // differed and returns a count; the sum of the counts over the programs.
 unsigned long long sumOverRandomPrograms(unsigned programs, unsigned long long seedFactor, unsigned long long seedOffset,
-                                         const std::function<unsigned long long()>& compare) {
+                                         const std::function<unsigned long long()>& compare,
+                                         std::string (*write)(RANDOM&) = randomProgram) {
     unsigned long long total = 0;
     for (unsigned seed = 1; seed <= programs; ++seed) {
         RANDOM r{seed * seedFactor + seedOffset};
-        const std::string text = randomProgram(r);
+        const std::string text = write(r);
         SCOPED_TRACE(text);
         const CHILDRUN run = runCaptured([&text, &compare] {
             std::printf("%llu\n", groundIfConsistent(text) ? compare() : 0ULL);
@@ -142,6 +176,80 @@ TEST(Backjumping, SameAnswerSetsInTheSameOrderOnRandomPrograms) {
     });
     // The programs do exercise the jumps.
     EXPECT_GT(skipped, 0u);
+}
+
+// The values and conflicts of the unfounded-set step rest on the literals
+// that keep their set unfounded: on programs with positive cycles the same
+// answer sets in the same order with backjumping (with and without those
+// reasons) as without it, and the reasons do let levels be skipped.
+TEST(Backjumping, UnfoundedSetReasonsKeepAnswerSetsOnRandomPrograms) {
+    // Prints what differed; counts the levels skipped with the reasons.
+    const unsigned long long skipped = sumOverRandomPrograms(
+        randomProgramCount(400, 100), 2654435761ULL, 5,
+        [] {
+            uint64_t levels = 0;
+            for (bool heuristics : {true, false}) {
+                unfoundedReasons = true;
+                const OUTCOME on = searchAll(true, heuristics), off = searchAll(false, heuristics);
+                unfoundedReasons = false;
+                const OUTCOME unknown = searchAll(true, heuristics);
+                unfoundedReasons = true;
+                if (on.answerSets != off.answerSets || unknown.answerSets != off.answerSets)
+                    std::printf("heuristics %d: %zu answer sets with backjumping, %zu without its unfounded-set "
+                                "reasons, %zu without it\n",
+                                int(heuristics), on.answerSets.size(), unknown.answerSets.size(),
+                                off.answerSets.size());
+                levels += on.levelsSkipped;
+            }
+            return (unsigned long long)levels;
+        },
+        recursiveProgram);
+    EXPECT_GT(skipped, 0u);
+}
+
+// n pairs "a_i v b_i." chosen first, then c v d and e v f, each
+// combination of which fails: with c, r and s are unfounded (r :- d lost
+// its body) and become false, which fails both e and f; d fails them
+// directly; in the second program p, which must be true, is unfounded
+// whenever c or d is chosen. Those failures rest on the later choices only,
+// so with the reasons of the unfounded-set step the first one ends the
+// search; without them (unknown: every level up to their own) each of the
+// 2^n combinations of the pairs meets them again.
+TEST(Backjumping, UnfoundedSetValuesAndConflictsSkipLevels) {
+    const char* const programs[] = {
+        "c v d.\ne v f.\nr :- s.\ns :- r.\nr :- d.\n:- not r, e.\n:- not r, f.\n:- d, e.\n:- d, f.\n",
+        "c v d.\np :- q.\nq :- p.\np :- c, d.\n:- not p.\n",
+    };
+    for (const char* tail : programs)
+        for (int n : {8, 16}) {
+            SCOPED_TRACE(tail);
+            const CHILDRUN run = runCaptured([n, tail] {
+                std::string text;
+                for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+                groundProgram(text + tail, true);  // the rules in this order
+                const OUTCOME on = searchAll(true, false);
+                unfoundedReasons = false;
+                const OUTCOME unknown = n <= 8 ? searchAll(true, false) : OUTCOME();
+                std::printf("%zu %zu %u %u\n", on.answerSets.size(), unknown.answerSets.size(), on.choicePoints,
+                            unknown.choicePoints);
+                std::fflush(stdout);
+            });
+            ASSERT_EQ(run.status, 0) << run.err;
+            size_t onSets = 1, unknownSets = 1;
+            unsigned onChoices = 0, unknownChoices = 0;
+            ASSERT_EQ(std::sscanf(run.out.c_str(), "%zu %zu %u %u", &onSets, &unknownSets, &onChoices,
+                                  &unknownChoices),
+                      4)
+                << run.out;
+            EXPECT_EQ(onSets, 0u);
+            EXPECT_EQ(unknownSets, 0u);
+            // One level per pair and one for c: the failures of c and of its
+            // complement rest on no choice.
+            EXPECT_EQ(onChoices, unsigned(n + 1)) << run.out;
+            if (n <= 8) {
+                EXPECT_GE(unknownChoices, 1u << n) << run.out;
+            }
+        }
 }
 
 // A failed lookahead's reasons, noted only when it is run again after
