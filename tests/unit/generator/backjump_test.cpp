@@ -207,6 +207,34 @@ TEST(Backjumping, UnfoundedSetReasonsKeepAnswerSetsOnRandomPrograms) {
     EXPECT_GT(skipped, 0u);
 }
 
+// The answer sets and choice points of two searches without heuristics over
+// n pairs "a_i v b_i." followed by tail (the rules in this order), in a
+// child: first with backjumping and all its reasons, then the search other
+// (only for n <= 8: it may grow as 2^n).
+struct TWOSEARCHES {
+    size_t sets[2] = {1, 1};
+    unsigned choices[2] = {0, 0};
+};
+TWOSEARCHES searchPairsTwice(int n, const std::string& tail, OUTCOME (*other)()) {
+    const CHILDRUN run = runCaptured([n, &tail, other] {
+        std::string text;
+        for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+        groundProgram(text + tail, true);
+        const OUTCOME first = searchAll(true, false);
+        const OUTCOME second = n <= 8 ? other() : OUTCOME();
+        std::printf("%zu %zu %u %u\n", first.answerSets.size(), second.answerSets.size(), first.choicePoints,
+                    second.choicePoints);
+        std::fflush(stdout);
+    });
+    TWOSEARCHES counts;
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(std::sscanf(run.out.c_str(), "%zu %zu %u %u", &counts.sets[0], &counts.sets[1], &counts.choices[0],
+                          &counts.choices[1]),
+              4)
+        << run.out;
+    return counts;
+}
+
 // n pairs "a_i v b_i." chosen first, then c v d and e v f, each
 // combination of which fails: with c, r and s are unfounded (r :- d lost
 // its body) and become false, which fails both e and f; d fails them
@@ -223,31 +251,17 @@ TEST(Backjumping, UnfoundedSetValuesAndConflictsSkipLevels) {
     for (const char* tail : programs)
         for (int n : {8, 16}) {
             SCOPED_TRACE(tail);
-            const CHILDRUN run = runCaptured([n, tail] {
-                std::string text;
-                for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
-                groundProgram(text + tail, true);  // the rules in this order
-                const OUTCOME on = searchAll(true, false);
+            const TWOSEARCHES counts = searchPairsTwice(n, tail, [] {
                 unfoundedReasons = false;
-                const OUTCOME unknown = n <= 8 ? searchAll(true, false) : OUTCOME();
-                std::printf("%zu %zu %u %u\n", on.answerSets.size(), unknown.answerSets.size(), on.choicePoints,
-                            unknown.choicePoints);
-                std::fflush(stdout);
+                return searchAll(true, false);
             });
-            ASSERT_EQ(run.status, 0) << run.err;
-            size_t onSets = 1, unknownSets = 1;
-            unsigned onChoices = 0, unknownChoices = 0;
-            ASSERT_EQ(std::sscanf(run.out.c_str(), "%zu %zu %u %u", &onSets, &unknownSets, &onChoices,
-                                  &unknownChoices),
-                      4)
-                << run.out;
-            EXPECT_EQ(onSets, 0u);
-            EXPECT_EQ(unknownSets, 0u);
+            EXPECT_EQ(counts.sets[0], 0u);
+            EXPECT_EQ(counts.sets[1], 0u);
             // One level per pair and one for c: the failures of c and of its
             // complement rest on no choice.
-            EXPECT_EQ(onChoices, unsigned(n + 1)) << run.out;
+            EXPECT_EQ(counts.choices[0], unsigned(n + 1));
             if (n <= 8) {
-                EXPECT_GE(unknownChoices, 1u << n) << run.out;
+                EXPECT_GE(counts.choices[1], 1u << n);
             }
         }
 }
@@ -287,30 +301,16 @@ TEST(Backjumping, FailedLookaheadsJumpAsWithReasonsNotedThroughout) {
 // heuristics, whose lookahead would find the conflict before any choice.
 TEST(Backjumping, IrrelevantLevelsAreSkipped) {
     for (int n : {8, 16}) {
-        const CHILDRUN run = runCaptured([n] {
-            std::string text;
-            for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
-            text += "c v d.\ne v f.\n:- c, e.\n:- c, f.\n:- d, e.\n:- d, f.\n";
-            groundProgram(text, true);  // the rules in this order
-            const OUTCOME on = searchAll(true, false);
-            const OUTCOME off = n <= 8 ? searchAll(false, false) : OUTCOME();
-            std::printf("%zu %zu %u %u\n", on.answerSets.size(), off.answerSets.size(), on.choicePoints,
-                        off.choicePoints);
-            std::fflush(stdout);
-        });
-        ASSERT_EQ(run.status, 0) << run.err;
-        size_t onSets = 1, offSets = 1;
-        unsigned onChoices = 0, offChoices = 0;
-        ASSERT_EQ(std::sscanf(run.out.c_str(), "%zu %zu %u %u", &onSets, &offSets, &onChoices, &offChoices), 4)
-            << run.out;
-        EXPECT_EQ(onSets, 0u);
-        EXPECT_EQ(offSets, 0u);
+        const TWOSEARCHES counts = searchPairsTwice(
+            n, "c v d.\ne v f.\n:- c, e.\n:- c, f.\n:- d, e.\n:- d, f.\n", [] { return searchAll(false, false); });
+        EXPECT_EQ(counts.sets[0], 0u);
+        EXPECT_EQ(counts.sets[1], 0u);
         // One level per pair and one for c: the failure of c and of its
         // complement rests on no choice.
-        EXPECT_EQ(onChoices, unsigned(n + 1));
+        EXPECT_EQ(counts.choices[0], unsigned(n + 1));
         // Chronologically every combination of the pairs is tried.
         if (n <= 8) {
-            EXPECT_EQ(offChoices, 1u << n);
+            EXPECT_EQ(counts.choices[1], 1u << n);
         }
     }
 }
