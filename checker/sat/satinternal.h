@@ -36,6 +36,28 @@ inline void satSatisfy(SATSOLVER& s, int32_t literal) {
     }
 }
 
+// The first literal of a clause whose variable is free, -1 when none (n
+// variables; slots: the clause's four short-literal slots; [begin, end): its
+// literals). Without a branch on the free test, which follows no pattern: a
+// clause of at most four literals from its slots (padding is never free),
+// a longer one backwards over all its literals.
+inline int32_t firstFreeLiteralOf(int32_t n, const int32_t* slots, const int32_t* begin, const int32_t* end,
+                                  const uint8_t* free) {
+    auto variableOf = [n](int32_t literal) { return literal < n ? literal : literal - n; };
+    if (slots[0] != 2 * n + 1) {
+        int32_t found = free[variableOf(slots[3])] ? slots[3] : -1;
+        found = free[variableOf(slots[2])] ? slots[2] : found;
+        found = free[variableOf(slots[1])] ? slots[1] : found;
+        return free[variableOf(slots[0])] ? slots[0] : found;
+    }
+    int32_t found = -1;
+    for (const int32_t* p = end; p != begin;) {
+        --p;
+        found = free[variableOf(*p)] ? *p : found;
+    }
+    return found;
+}
+
 // The look-ahead's working copy of the solver state a trial touches: array
 // bases and list counts in locals, which the compiler keeps in registers (a
 // store through an int32_t* might otherwise alias a count of satState and
@@ -108,24 +130,9 @@ struct TRIALVIEW {
         return true;
     }
 
-    // The first literal of clause c whose variable is free, -1 when none:
-    // backwards over the whole clause without a branch on the free test,
-    // which follows no pattern; the clauses met here are mostly short.
     int32_t firstFreeLiteral(int32_t c) const {
-        const int32_t* slots = shortLiterals + 4 * size_t(c);
-        if (slots[0] != 2 * n + 1) {
-            // At most four literals: the four slots, padding never free.
-            int32_t found = free[variableOf(slots[3])] ? slots[3] : -1;
-            found = free[variableOf(slots[2])] ? slots[2] : found;
-            found = free[variableOf(slots[1])] ? slots[1] : found;
-            return free[variableOf(slots[0])] ? slots[0] : found;
-        }
-        int32_t found = -1;
-        for (const int32_t *b = literals + clauseStart[c], *p = literals + clauseStart[c + 1]; p != b;) {
-            --p;
-            found = free[variableOf(*p)] ? *p : found;
-        }
-        return found;
+        return firstFreeLiteralOf(n, shortLiterals + 4 * size_t(c), literals + clauseStart[c],
+                                  literals + clauseStart[c + 1], free);
     }
 
     // Makes literal true: the variable is pushed (its value is never read
@@ -180,15 +187,10 @@ inline void satAssignForced(SATSOLVER& s, int32_t literal) {
     satSatisfy(s, literal);
 }
 
-// The first literal of clause c whose variable is free, -1 when none (as
-// TRIALVIEW::firstFreeLiteral).
+// The first literal of clause c whose variable is free, -1 when none.
 inline int32_t satFirstFreeLiteral(const SATSOLVER& s, int32_t c) {
-    int32_t found = -1;
-    for (const int32_t *b = s.literalsBegin(c), *p = s.literalsEnd(c); p != b;) {
-        --p;
-        found = s.free[s.variableOf(*p)] ? *p : found;
-    }
-    return found;
+    return firstFreeLiteralOf(s.variableCount, s.shortLiterals.data() + 4 * size_t(c), s.literalsBegin(c),
+                              s.literalsEnd(c), s.free.data());
 }
 
 }  // namespace veltra

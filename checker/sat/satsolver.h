@@ -234,9 +234,6 @@ int satDecide(bool start, int64_t workLimit);
 void satSearch();
 // Propagates every pending unit clause: 1, or -1 on a conflict.
 int satPropagate();
-// Propagates the pending units of a look-ahead trial: the shortened-list
-// length, or -1 on a conflict. The unit list is left for the trial's undo.
-int satLookaheadPropagate();
 // Flips the most recent decision with an untried value: false when none is left.
 bool satBacktrack();
 

@@ -44,15 +44,6 @@ int satPropagate() {
     return 1;
 }
 
-int satLookaheadPropagate() {
-    SATSOLVER& s = satState;
-    ++s.probeCounter;
-    TRIALVIEW view(s);
-    const bool holds = view.propagate();
-    view.put(s);
-    return holds ? s.shortenedCount : -1;
-}
-
 bool satBacktrack() {
     SATSOLVER& s = satState;
     s.unitCount = 0;
