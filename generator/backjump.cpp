@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint32_t NO_LIMIT = UINT32_MAX;
 
-
 // One walk over the reasons. Each atom is expanded once; the levels met
 // are marked, so that each is listed once.
 struct REASONWALK {
@@ -46,17 +45,18 @@ struct REASONWALK {
         if (r.body)
             for (const GROUNDLITERAL& l : r.body->literals) visit(l.atom, limit);
     }
-    // The literal assigned before limit, on the lowest level, that keeps r
-    // from supporting h in an answer set: another head atom true or
-    // must-be-true, or a false body literal. Every atom of r assigned before
-    // limit when there is none.
-    void visitBlocker(const GROUNDRULE& r, int32_t h, uint32_t limit) {
+    // The literal of r assigned before limit, on the lowest level, that
+    // keeps it from founding a head atom: a true or must-be-true head atom y
+    // for which other(y) holds, a false positive body atom or a true or
+    // must-be-true negated one; -1 when there is none.
+    template <class OTHER>
+    int32_t lowestBlocker(const GROUNDRULE& r, uint32_t limit, OTHER other) const {
         int32_t best = -1;
         auto consider = [&](int32_t y) {
             if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
         };
         for (ATOMID y : *r.head)
-            if (y != h && isTrueOrMustBeTrue(I.values[y])) consider(y);
+            if (other(y) && isTrueOrMustBeTrue(I.values[y])) consider(y);
         if (r.body) {
             const auto& ls = r.body->literals;
             for (size_t i = 0; i < ls.size(); ++i) {
@@ -64,6 +64,12 @@ struct REASONWALK {
                 if (i < r.body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[i].atom);
             }
         }
+        return best;
+    }
+    // The blocker of r for h (another head atom counts), or every atom of r
+    // assigned before limit when there is none.
+    void visitBlocker(const GROUNDRULE& r, int32_t h, uint32_t limit) {
+        const int32_t best = lowestBlocker(r, limit, [h](int32_t y) { return y != h; });
         if (best >= 0)
             visit(best, limit);
         else
@@ -101,10 +107,7 @@ struct REASONWALK {
             const int32_t s = stack.back();
             stack.pop_back();
             for (const GROUNDRULE* r : g.headOccurrences[s]) {
-                int32_t best = -1, needed = -1;
-                auto consider = [&](int32_t y) {
-                    if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
-                };
+                int32_t needed = -1;
                 if (r->body) {
                     const auto& ls = r->body->literals;
                     bool covered = false;
@@ -116,13 +119,9 @@ struct REASONWALK {
                             needed = b;
                     }
                     if (covered) continue;
-                    for (size_t j = 0; j < ls.size(); ++j) {
-                        const int32_t v = I.values[ls[j].atom];
-                        if (j < r->body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[j].atom);
-                    }
                 }
-                for (ATOMID h : *r->head)
-                    if (g.gdg->componentOfSlot(h) != u.component && isTrueOrMustBeTrue(I.values[h])) consider(h);
+                const int32_t best = lowestBlocker(
+                    *r, limit, [&](int32_t y) { return g.gdg->componentOfSlot(y) != u.component; });
                 if (best >= 0) {
                     visit(best, limit);
                 } else if (needed >= 0) {
