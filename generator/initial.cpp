@@ -85,8 +85,7 @@ bool MODELGENERATOR::propagateInitial(INTERPRETATION& I) {
     };
     // A constraint with one open literal forces it; one with none is violated.
     for (uint32_t h : constraintHandles) {
-        uint32_t* c = constraintAt(h);
-        if (c[CONSTRAINT_SATISFIED] == 0 && !constraintTest(c, I)) {
+        if (constraintSatisfiedAt(h) == 0 && !constraintTest(constraintAt(h), I)) {
             conflictCleanup();
             return false;
         }

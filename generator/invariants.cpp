@@ -161,19 +161,19 @@ bool rulesBroken(const MODELGENERATOR& g, const INTERPRETATION& I, std::vector<i
 
 // Constraint counters: satisfied exact; while not satisfied, the open counts
 // exact and (for a constraint, not a weak one) at least one literal open.
-// counters: satisfied, openPos, openNeg (the generator's record of a
-// constraint, the ground record's own of a weak one).
-bool constraintBroken(const GROUNDCONSTRAINT& m, const uint32_t* counters, size_t k, bool weak,
+// satisfiedKept: the kept satisfied mark; open: openPos, openNeg (the
+// generator's record of a constraint, the ground record's own of a weak one).
+bool constraintBroken(const GROUNDCONSTRAINT& m, uint32_t satisfiedKept, const uint32_t* open, size_t k, bool weak,
                       const INTERPRETATION& I, INVARIANTFINDING& f) {
     const LITERALCOUNTS n = countLiterals(m.body, I);
     const uint32_t satisfied = n.someFalse ? 1 : 0;
-    if (counters[0] != satisfied)
-        return f.broken(weak ? "satisfied of weak constraint" : "satisfied of constraint", k, counters[0], satisfied);
+    if (satisfiedKept != satisfied)
+        return f.broken(weak ? "satisfied of weak constraint" : "satisfied of constraint", k, satisfiedKept, satisfied);
     if (satisfied) return false;
-    if (counters[1] != n.undefinedPos)
-        return f.broken(weak ? "openPos of weak constraint" : "openPos of constraint", k, counters[1], n.undefinedPos);
-    if (counters[2] != n.undefinedNeg)
-        return f.broken(weak ? "openNeg of weak constraint" : "openNeg of constraint", k, counters[2], n.undefinedNeg);
+    if (open[0] != n.undefinedPos)
+        return f.broken(weak ? "openPos of weak constraint" : "openPos of constraint", k, open[0], n.undefinedPos);
+    if (open[1] != n.undefinedNeg)
+        return f.broken(weak ? "openNeg of weak constraint" : "openNeg of constraint", k, open[1], n.undefinedNeg);
     if (!weak && n.undefinedPos + n.undefinedNeg == 0) return f.broken("violated constraint", k, 0, 1);
     return false;
 }
@@ -269,10 +269,12 @@ bool MODELGENERATOR::fullInvariantBroken(const INTERPRETATION& I, INVARIANTFINDI
             return f.broken("support count of atom", a, supportCount[a], support[a]);
     // The constraints' counters exist while a run lasts.
     for (size_t k = 0; k < constraintHandles.size(); ++k)
-        if (constraintBroken((*groundConstraints)[k], constraintAt(constraintHandles[k]), k, false, I, f)) return true;
+        if (constraintBroken((*groundConstraints)[k], constraintSatisfiedAt(constraintHandles[k]),
+                             constraintAt(constraintHandles[k]) + CONSTRAINT_OPENPOS, k, false, I, f))
+            return true;
     for (size_t k = 0; k < groundWeakConstraints->size(); ++k) {
         const GROUNDWEAKCONSTRAINT& w = (*groundWeakConstraints)[k];
-        if (constraintBroken(w, w.counters, k, true, I, f)) return true;
+        if (constraintBroken(w, w.counters[0], w.counters + 1, k, true, I, f)) return true;
     }
     if (aggregatesBroken(I, f)) return true;
     if (logBroken(*this, I, f) || trailBroken(counterTrail, "the level markers of the counter trail", f) ||

@@ -70,8 +70,9 @@ int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
     };
     auto constraints = [this, &count](LISTVIEW<uint32_t> list) {
         for (uint32_t h : list) {
+            if (constraintSatisfiedAt(h) != 0) continue;
             const uint32_t* c = constraintAt(h);
-            if (c[CONSTRAINT_SATISFIED] == 0 && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
+            if (c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
         }
     };
     const uint32_t* run = eventRun(a);

@@ -340,13 +340,16 @@ public:
     OCCURRENCES<uint32_t> posConstraintOccurrences;
     OCCURRENCES<uint32_t> negConstraintOccurrences;
     // The constraints as a run keeps them: constraint k is the run of
-    // constraintData from its handle constraintHandles[k] on: satisfied,
-    // openPos and openNeg (as the counters of a weak constraint; those of
-    // the ground records stay unused), k, the numbers of positive and of
-    // negative literals, then the literals' atoms, the positive ones first.
-    // Counters and atoms share a cache line, far denser than the records.
+    // constraintData from its handle constraintHandles[k] on: openPos and
+    // openNeg (as the counters of a weak constraint; those of the ground
+    // records stay unused), k, the numbers of positive and of negative
+    // literals, then the literals' atoms, the positive ones first. Counters
+    // and atoms share a cache line, far denser than the records. Whether it
+    // is satisfied (as a weak constraint's first counter) lies apart, in
+    // constraintSatisfiedCells[handle / 4] (a record has at least five
+    // words): a false atom marks every constraint it is positive in, most of
+    // them marked already, and that test then stays within a small array.
     enum : uint32_t {
-        CONSTRAINT_SATISFIED,
         CONSTRAINT_OPENPOS,
         CONSTRAINT_OPENNEG,
         CONSTRAINT_INDEX,
@@ -354,6 +357,7 @@ public:
         CONSTRAINT_NEGATIVE,
         CONSTRAINT_ATOMS
     };
+    static_assert(CONSTRAINT_ATOMS >= 4, "handle / 4 tells the records apart");
     // Memory that starts at a cache-line boundary, so that the layouts
     // below can keep a record or a block within one line.
     template <typename T>
@@ -369,6 +373,9 @@ public:
     };
     std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
+    std::vector<uint32_t> constraintSatisfiedCells;
+    uint32_t& constraintSatisfiedAt(uint32_t handle) { return constraintSatisfiedCells[handle >> 2]; }
+    uint32_t constraintSatisfiedAt(uint32_t handle) const { return constraintSatisfiedCells[handle >> 2]; }
     // The lists the event handlers walk, per atom in a block of eventLists
     // of one cache line at a fixed place (no offset to load first): six
     // offsets counted from the block's start (where the first list starts,
@@ -1005,7 +1012,7 @@ private:
     void prefetchNextEvent();
     bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
-    void satisfyConstraint(uint32_t* c);
+    void satisfyConstraint(uint32_t handle);
     void satisfyWeakConstraint(int32_t weak);
     bool supportStep(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);

@@ -194,9 +194,10 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-void MODELGENERATOR::satisfyConstraint(uint32_t* c) {
-    if (c[CONSTRAINT_SATISFIED] != 0) return;
-    setCounter(c[CONSTRAINT_SATISFIED], 1);
+void MODELGENERATOR::satisfyConstraint(uint32_t handle) {
+    uint32_t& satisfied = constraintSatisfiedAt(handle);
+    if (satisfied != 0) return;
+    setCounter(satisfied, 1);
     ++currentInfo.itemsSatisfied;
     ++currentInfo.itemsSatisfiedClosed;
 }
@@ -300,8 +301,8 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
         eventList(eventRun(a), positive ? EVENTS_POSCONSTRAINT : EVENTS_NEGCONSTRAINT);
     prefetchConstraints(constraints);
     for (uint32_t h : constraints) {
+        if (constraintSatisfiedAt(h) != 0) continue;
         uint32_t* c = constraintAt(h);
-        if (c[CONSTRAINT_SATISFIED] != 0) continue;
         uint32_t& open = c[positive ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
         setCounter(open, open - 1);
         if (!constraintTest(c, I)) return false;
@@ -328,13 +329,15 @@ void MODELGENERATOR::prefetchConstraints(LISTVIEW<uint32_t> handles) {
 
 // The records the next queued event's handler starts with, requested while
 // this one runs: its lists were requested when it was queued, and by now are
-// near, while its records would otherwise be requested only on its turn.
+// near, while its records would otherwise be requested only on its turn. A
+// false atom reads only the satisfied marks of its positive constraints,
+// which lie close together.
 void MODELGENERATOR::prefetchNextEvent() {
     if (eventQueue.empty() || eventLists.empty()) return;
     const EVENT& next = eventQueue.events[eventQueue.head];
     if (next.value == TV_TRUE) return;
     const uint32_t* run = eventRun(next.atom);
-    prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
+    if (next.value != TV_FALSE) prefetchConstraints(eventList(run, EVENTS_POSCONSTRAINT));
     prefetchRules(eventList(run, EVENTS_HEAD));
 }
 
@@ -345,14 +348,13 @@ void MODELGENERATOR::prefetchRules(LISTVIEW<uint32_t> rules) const {
 bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
     const uint32_t* run = eventRun(a);
     const LISTVIEW<uint32_t> heads = eventList(run, EVENTS_HEAD), positive = eventList(run, EVENTS_POSCONSTRAINT);
-    prefetchConstraints(positive);
     prefetchRules(heads);
     if (isAggregateAtom(a))
         onAggregateAtomFalse(a, I);
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
     if (!ruleBodyFalseForAll(eventList(run, EVENTS_POSBODY), I)) return false;
-    for (uint32_t h : positive) satisfyConstraint(constraintAt(h));
+    for (uint32_t h : positive) satisfyConstraint(h);
     for (int32_t w : occurrencesOf(posWeakOccurrences, a)) satisfyWeakConstraint(w);
     for (uint32_t k : eventList(run, EVENTS_NEGBODY))
         if (!bodyUpdate(ruleAt(k), false, TV_FALSE, I)) return false;
@@ -377,7 +379,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
     if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
-    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(h);
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (uint32_t k : heads) {
@@ -425,7 +427,7 @@ bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
         bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
-    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(constraintAt(h));
+    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(h);
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (uint32_t k : eventList(run, EVENTS_POSBODY))

@@ -57,7 +57,7 @@ const CORRUPTION corruptions[] = {
     {"constraint", "of constraint",
      [](MODELGENERATOR& g, INTERPRETATION&) {
          for (uint32_t h : g.constraintHandles)
-             if (g.constraintAt(h)[MODELGENERATOR::CONSTRAINT_SATISFIED] == 0)
+             if (g.constraintSatisfiedAt(h) == 0)
                  return bump(g.constraintAt(h)[MODELGENERATOR::CONSTRAINT_OPENNEG], 1u);
          ADD_FAILURE() << "no open constraint";
          return std::function<void()>([] {});
