@@ -34,7 +34,14 @@ struct UNDOTRAIL {
 
     // pre: level >= topLevel or the caller undoes first.
     void push(int32_t level, CELL* cell) {
+        openLevel(level);
+        pushOnTop(cell);
+    }
+    // The markers up to level, so that pushOnTop logs at it.
+    void openLevel(int32_t level) {
         while (topLevel < level) entries.push_back(ENTRY{nullptr, static_cast<CELL>(++topLevel)});
+    }
+    void pushOnTop(CELL* cell) {
         // Stored field by field: a two-word entry built aside and copied
         // whole would wait for its halves to be written first.
         ENTRY& e = entries.emplace_back();
@@ -1012,7 +1019,7 @@ private:
     void prefetchNextEvent();
     bool constraintTest(uint32_t* c, INTERPRETATION& interpretation);
     bool weakConstraintTest(int32_t weak, INTERPRETATION& interpretation);
-    void satisfyConstraint(uint32_t handle);
+    void satisfyConstraints(LISTVIEW<uint32_t> handles);
     void satisfyWeakConstraint(int32_t weak);
     bool supportStep(GROUNDRULE& rule, INTERPRETATION& interpretation);
     bool bodyUpdate(GROUNDRULE& rule, bool positive, int32_t event, INTERPRETATION& interpretation);

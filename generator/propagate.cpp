@@ -194,12 +194,21 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-void MODELGENERATOR::satisfyConstraint(uint32_t handle) {
-    uint32_t& satisfied = constraintSatisfiedAt(handle);
-    if (satisfied != 0) return;
-    setCounter(satisfied, 1);
-    ++currentInfo.itemsSatisfied;
-    ++currentInfo.itemsSatisfiedClosed;
+// Marks the constraints satisfied; most of those of a false atom are
+// already, so the loop keeps to the marks and counts in a local.
+void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
+    uint32_t* const cells = constraintSatisfiedCells.data();
+    int32_t newly = 0;
+    counterTrail.openLevel(level);
+    for (uint32_t h : handles) {
+        uint32_t& satisfied = cells[h >> 2];
+        if (satisfied != 0) continue;
+        counterTrail.pushOnTop(&satisfied);
+        satisfied = 1;
+        ++newly;
+    }
+    currentInfo.itemsSatisfied += newly;
+    currentInfo.itemsSatisfiedClosed += newly;
 }
 
 void MODELGENERATOR::satisfyWeakConstraint(int32_t weak) {
@@ -354,7 +363,7 @@ bool MODELGENERATOR::onFalse(int32_t a, INTERPRETATION& I) {
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, false, I))
         return false;
     if (!ruleBodyFalseForAll(eventList(run, EVENTS_POSBODY), I)) return false;
-    for (uint32_t h : positive) satisfyConstraint(h);
+    satisfyConstraints(positive);
     for (int32_t w : occurrencesOf(posWeakOccurrences, a)) satisfyWeakConstraint(w);
     for (uint32_t k : eventList(run, EVENTS_NEGBODY))
         if (!bodyUpdate(ruleAt(k), false, TV_FALSE, I)) return false;
@@ -379,7 +388,7 @@ bool MODELGENERATOR::onMustBeTrue(int32_t a, INTERPRETATION& I) {
     else if (!aggregateMemberships.items.empty() && !updateAggregatesOf(a, true, I))
         return false;
     if (!ruleBodyFalseForAll(eventList(run, EVENTS_NEGBODY), I)) return false;
-    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(h);
+    satisfyConstraints(eventList(run, EVENTS_NEGCONSTRAINT));
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (uint32_t k : heads) {
@@ -427,7 +436,7 @@ bool MODELGENERATOR::onTrueAssumed(int32_t a, INTERPRETATION& I) {
         bool ok = ruleStatus(r) == 0 ? firstTrueHead(r, a, I) : furtherTrueHead(r, I);
         if (!ok) return false;
     }
-    for (uint32_t h : eventList(run, EVENTS_NEGCONSTRAINT)) satisfyConstraint(h);
+    satisfyConstraints(eventList(run, EVENTS_NEGCONSTRAINT));
     for (int32_t w : occurrencesOf(negWeakOccurrences, a)) satisfyWeakConstraint(w);
     if (supportCount[a] == 1 && !forceSingleSupport(a, I)) return false;
     for (uint32_t k : eventList(run, EVENTS_POSBODY))
