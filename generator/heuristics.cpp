@@ -52,16 +52,34 @@ int compareCostVectors(const std::vector<WIDECOST>& a, const std::vector<WIDECOS
     return 0;
 }
 
-WIDEINT d0(const WIDEINFO& x) { return x.c[MADE_TRUE] - x.c[MADE_MBT]; }
-WIDEINT d1(const WIDEINFO& x) { return x.c[MADE_TRUE_S2] - x.c[MADE_MBT_S2]; }
-WIDEINT d2(const WIDEINFO& x) { return x.c[MADE_TRUE_S3] - x.c[MADE_MBT_S3]; }
+// The counters of a record alone, without its costs.
+struct WIDECOUNTS {
+    WIDEINT c[COUNTERS] = {};
+};
 
-// headCycleRulesSupported * 1000 / (madeTrueInHeadCycles + 1), unsigned.
+// Over a WIDEINFO or a WIDECOUNTS.
+template <class RECORD>
+WIDEINT d0(const RECORD& x) {
+    return x.c[MADE_TRUE] - x.c[MADE_MBT];
+}
+template <class RECORD>
+WIDEINT d1(const RECORD& x) {
+    return x.c[MADE_TRUE_S2] - x.c[MADE_MBT_S2];
+}
+template <class RECORD>
+WIDEINT d2(const RECORD& x) {
+    return x.c[MADE_TRUE_S3] - x.c[MADE_MBT_S3];
+}
+
+// headCycleRulesSupported * 1000 / (madeTrueInHeadCycles + 1), unsigned;
+// in 64 bits when that is exact (the counts of one record always are).
 WIDEINT headCycleRatio(WIDEINT supported, WIDEINT madeTrue) {
     const WIDECOST s = WIDECOST(supported), m = WIDECOST(madeTrue);
+    if (s <= UINT64_MAX / 1000 && m < UINT64_MAX) return WIDEINT(uint64_t(s) * 1000 / (uint64_t(m) + 1));
     return WIDEINT((s * 1000) / (m + 1));
 }
-WIDEINT headCycleRatio(const WIDEINFO& x) {
+template <class RECORD>
+WIDEINT headCycleRatio(const RECORD& x) {
     return headCycleRatio(x.c[HEAD_CYCLE_RULES], x.c[MADE_TRUE_IN_HEAD_CYCLES]);
 }
 
@@ -267,11 +285,12 @@ HEURISTICINFO fromWide(const WIDEINFO& w, const HEURISTICINFO& shape) {
     return x;
 }
 
-// cX for the D differences of an entry.
+// cX for the D differences of an entry (an ENTRYVIEW or a COUNTSVIEW).
 struct COMBINEDD {
     WIDEINT d0, d1, d2;
 };
-COMBINEDD combinedDifferences(int32_t kind, const ENTRYVIEW& v) {
+template <class VIEW>
+COMBINEDD combinedDifferences(int32_t kind, const VIEW& v) {
     return COMBINEDD{combineCounts(kind, d0(v.own), d0(v.complement)),
                      combineCounts(kind, d1(v.own), d1(v.complement)),
                      combineCounts(kind, d2(v.own), d2(v.complement))};
@@ -342,10 +361,45 @@ bool keyedCriteria(const std::vector<int32_t>& criteria, const HEURISTICINFO& re
     return true;
 }
 
+// The counters of an entry's records, for criterionValue when no
+// combination of them depends on the criteria (kinds 5 to 8 do): its own,
+// its complement's, and their combination of the last kind asked for.
+struct COUNTSVIEW {
+    WIDECOUNTS own, complement;
+    bool hasCombined = false;
+    int32_t combinedKind = 0;
+    WIDECOUNTS combined;
+};
+
+// Kinds 5 to 8 weigh the two records by the criteria list.
+bool combinationReadsCriteria(int32_t kind) { return kind >= 5 && kind <= 8; }
+
+// combinedOf counter by counter, for the other kinds.
+const WIDECOUNTS& combinedOf(COUNTSVIEW& v, int32_t kind, const std::vector<int32_t>&) {
+    if (v.hasCombined && v.combinedKind == kind) return v.combined;
+    assert(!combinationReadsCriteria(kind));
+    v.hasCombined = true;
+    v.combinedKind = kind;
+    for (int i = 0; i < COUNTERS; ++i) {
+        const WIDEINT o = v.own.c[i], q = v.complement.c[i];
+        WIDEINT& out = v.combined.c[i];
+        switch (kind) {
+        case 0: out = o + q; break;
+        case 1: out = o * q; break;
+        case 2: out = 1024 * (o * q) + (o + q); break;
+        case 3: out = (o + 1) * (q + 1); break;
+        case 4: out = 2 * o + q; break;
+        default: out = 0; break;
+        }
+    }
+    return v.combined;
+}
+
 // The number criterion c orders the entry by: c's result for two entries is
 // the sign of the difference of their numbers (without costs, criteria 7
-// and 8 always tie: 0).
-WIDEINT criterionValue(uint32_t c, int32_t kind, ENTRYVIEW& v, bool combine, const std::vector<int32_t>& criteria) {
+// and 8 always tie: 0). Over an ENTRYVIEW or a COUNTSVIEW.
+template <class VIEW>
+WIDEINT criterionValue(uint32_t c, int32_t kind, VIEW& v, bool combine, const std::vector<int32_t>& criteria) {
     bool reversed;
     const uint32_t base = baseOf(c, reversed);
     WIDEINT r = 0;
@@ -359,7 +413,7 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, ENTRYVIEW& v, bool combine, con
         default: return 9 * x0 + 7 * x1 + 3 * x2;  // 34
         }
     };
-    auto field = [base](const WIDEINFO& w) -> WIDEINT {
+    auto field = [base](const auto& w) -> WIDEINT {
         switch (base) {
         case 6: return w.c[ITEMS_SATISFIED];
         case 9: return w.c[MADE_TRUE];
@@ -374,7 +428,7 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, ENTRYVIEW& v, bool combine, con
         }
     };
     if (!combine) {
-        const WIDEINFO& o = v.own;
+        const auto& o = v.own;
         switch (base) {
         case 0: r = d0(o); break;
         case 2: r = d1(o); break;
@@ -488,6 +542,29 @@ bool criteriaRankByKey(const std::vector<int32_t>& criteria) { return keyedCrite
 
 void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                 const std::vector<int32_t>& combineKinds, bool combine, __int128* key) {
+    // Costs take part in no criterion's number, and only kinds 5 to 8
+    // combine by the criteria list: otherwise the counters alone do, with
+    // no conversion of the cost vectors.
+    bool countsOnly = true;
+    if (combine)
+        for (size_t i = 0; i < criteria.size(); ++i)
+            if (combinationReadsCriteria(i < combineKinds.size() ? combineKinds[i] : 0)) countsOnly = false;
+    if (countsOnly) {
+        COUNTSVIEW v;
+        auto counts = [](const HEURISTICINFO& x, WIDECOUNTS& w) {
+            const int32_t c[COUNTERS] = {x.madeTrue, x.madeTrueSupport2, x.madeTrueSupport3, x.madeMustBeTrue,
+                                         x.madeMustBeTrueSupport2, x.madeMustBeTrueSupport3, x.itemsSatisfied,
+                                         x.itemsSatisfiedClosed, x.itemsClosed, x.atomsDecided,
+                                         x.headCycleRulesSupported, x.madeTrueInHeadCycles};
+            for (int i = 0; i < COUNTERS; ++i) w.c[i] = c[i];
+        };
+        counts(record, v.own);
+        if (complement) counts(*complement, v.complement);
+        for (size_t i = 0; i < criteria.size(); ++i)
+            key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
+                                    criteria);
+        return;
+    }
     ENTRYVIEW& v = view(2);
     toWide(record, v.own);
     if (complement)
