@@ -69,11 +69,11 @@ int32_t MODELGENERATOR::binaryOccurrences(int32_t a, bool negativeSide) const {
             if (ruleStatus(ruleAt(k)) == 0 && undefinedLiterals(ruleAt(k)) == 2) ++count;
     };
     auto constraints = [this, &count](LISTVIEW<uint32_t> list) {
-        for (uint32_t h : list) {
-            if (constraintSatisfiedAt(h) != 0) continue;
+        forUnsatisfiedConstraints(list, [&](uint32_t h) {
             const uint32_t* c = constraintAt(h);
-            if (c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2) ++count;
-        }
+            count += c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] == 2;
+            return true;
+        });
     };
     const uint32_t* run = eventRun(a);
     if (!negativeSide) {

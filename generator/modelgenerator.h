@@ -383,6 +383,28 @@ public:
     std::vector<uint32_t> constraintSatisfiedCells;
     uint32_t& constraintSatisfiedAt(uint32_t handle) { return constraintSatisfiedCells[handle >> 2]; }
     uint32_t constraintSatisfiedAt(uint32_t handle) const { return constraintSatisfiedCells[handle >> 2]; }
+    // Calls visit(handle) for the constraints of handles not satisfied, in
+    // list order, until it returns false (then false). Whether a constraint
+    // of an atom is satisfied follows no pattern a branch predictor could
+    // learn, so a block of handles is gathered first without a branch;
+    // visit sees the marks as they were at the gathering.
+    template <class VISIT>
+    bool forUnsatisfiedConstraints(LISTVIEW<uint32_t> handles, VISIT visit) const {
+        const uint32_t* const cells = constraintSatisfiedCells.data();
+        constexpr ptrdiff_t BLOCK = 64;
+        uint32_t gathered[BLOCK];
+        for (const uint32_t* from = handles.begin(); from != handles.end();) {
+            const uint32_t* const to = handles.end() - from > BLOCK ? from + BLOCK : handles.end();
+            size_t count = 0;
+            for (; from != to; ++from) {
+                gathered[count] = *from;
+                count += cells[*from >> 2] == 0;
+            }
+            for (size_t i = 0; i < count; ++i)
+                if (!visit(gathered[i])) return false;
+        }
+        return true;
+    }
     // The lists the event handlers walk, per atom in a block of eventLists
     // of one cache line at a fixed place (no offset to load first): six
     // offsets counted from the block's start (where the first list starts,

@@ -194,31 +194,20 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-// Marks the constraints satisfied. Most of those of a false atom are
-// already, in no pattern a branch could predict: the handles of the
-// unmarked ones are first gathered without a branch, a block at a time,
-// then marked (one listed twice is marked once).
+// Marks the constraints satisfied (most of those of a false atom are
+// already; one listed twice is marked once), counting in a local.
 void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
-    uint32_t* const cells = constraintSatisfiedCells.data();
     int32_t newly = 0;
     counterTrail.openLevel(level);
-    constexpr size_t BLOCK = 64;
-    uint32_t unmarked[BLOCK];
-    for (const uint32_t* from = handles.begin(); from != handles.end();) {
-        const uint32_t* const to = handles.end() - from > ptrdiff_t(BLOCK) ? from + BLOCK : handles.end();
-        size_t count = 0;
-        for (; from != to; ++from) {
-            unmarked[count] = *from;
-            count += cells[*from >> 2] == 0;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            uint32_t& satisfied = cells[unmarked[i] >> 2];
-            if (satisfied != 0) continue;
+    forUnsatisfiedConstraints(handles, [&](uint32_t h) {
+        uint32_t& satisfied = constraintSatisfiedAt(h);
+        if (satisfied == 0) {
             counterTrail.pushOnTop(&satisfied);
             satisfied = 1;
             ++newly;
         }
-    }
+        return true;
+    });
     currentInfo.itemsSatisfied += newly;
     currentInfo.itemsSatisfiedClosed += newly;
 }
@@ -321,13 +310,14 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
     const LISTVIEW<uint32_t> constraints =
         eventList(eventRun(a), positive ? EVENTS_POSCONSTRAINT : EVENTS_NEGCONSTRAINT);
     prefetchConstraints(constraints);
-    for (uint32_t h : constraints) {
-        if (constraintSatisfiedAt(h) != 0) continue;
+    // The tests queue events but mark nothing satisfied.
+    const bool ok = forUnsatisfiedConstraints(constraints, [&](uint32_t h) {
         uint32_t* c = constraintAt(h);
         uint32_t& open = c[positive ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
         setCounter(open, open - 1);
-        if (!constraintTest(c, I)) return false;
-    }
+        return constraintTest(c, I);
+    });
+    if (!ok) return false;
     for (int32_t w : occurrencesOf(positive ? posWeakOccurrences : negWeakOccurrences, a)) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
         if (constraintSatisfied(wc) != 0) continue;
