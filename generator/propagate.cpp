@@ -310,14 +310,14 @@ bool MODELGENERATOR::shortenConstraints(int32_t a, bool positive, INTERPRETATION
     const LISTVIEW<uint32_t> constraints =
         eventList(eventRun(a), positive ? EVENTS_POSCONSTRAINT : EVENTS_NEGCONSTRAINT);
     prefetchConstraints(constraints);
-    // The tests queue events but mark nothing satisfied.
-    const bool ok = forUnsatisfiedConstraints(constraints, [&](uint32_t h) {
+    // Each constraint not satisfied loads its record anyway: no gathering.
+    for (uint32_t h : constraints) {
+        if (constraintSatisfiedAt(h) != 0) continue;
         uint32_t* c = constraintAt(h);
         uint32_t& open = c[positive ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
         setCounter(open, open - 1);
-        return constraintTest(c, I);
-    });
-    if (!ok) return false;
+        if (!constraintTest(c, I)) return false;
+    }
     for (int32_t w : occurrencesOf(positive ? posWeakOccurrences : negWeakOccurrences, a)) {
         GROUNDWEAKCONSTRAINT& wc = (*groundWeakConstraints)[w];
         if (constraintSatisfied(wc) != 0) continue;
