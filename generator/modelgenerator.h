@@ -959,6 +959,12 @@ public:
     bool computeUnfoundedSet(int32_t c, INTERPRETATION& interpretation);
     bool falsifyUnfoundedAtoms(int32_t c, INTERPRETATION& interpretation);
     bool canFound(GROUNDRULE& rule, int32_t c, const INTERPRETATION& interpretation) const;
+    // canFound for a rule with member (of c) in its head: without another
+    // head atom (the member is not GUS_COHEAD) only a false body stops it.
+    bool canFoundMember(GROUNDRULE& rule, int32_t member, int32_t c, const INTERPRETATION& interpretation) const {
+        if (gusAtomState[member] & GUS_COHEAD) return canFound(rule, c, interpretation);
+        return (ruleStatus(rule) & uint32_t(rule.body != nullptr) & 1) == 0;  // no branch: unpredictable
+    }
     LISTVIEW<int32_t> positiveBodyAtoms(const GROUNDRULE& rule) const;
     // The step recomputed over the whole component (gusScratch: 0 the
     // non-false members no rule founds); kept to check the incremental one.

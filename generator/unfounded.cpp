@@ -168,7 +168,7 @@ bool MODELGENERATOR::resourceBelowRank(int32_t p, int32_t c, const INTERPRETATIO
                 usable = false;
                 break;
             }
-        if (!usable || !canFound(*r, c, I)) continue;
+        if (!usable || !canFoundMember(*r, p, c, I)) continue;
         gusSource[p] = r;
         gusAtomState[p] |= GUS_SOURCED;
         return true;
@@ -232,7 +232,7 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
                 gusWaitingRules.push_back(r);
                 continue;
             }
-            if ((founded && inside != at) || !canFound(*r, c, I)) continue;
+            if ((founded && inside != at) || !canFoundMember(*r, p, c, I)) continue;
             founded = r;
             foundedRank = rank;
             if (inside == at) break;
@@ -249,7 +249,7 @@ void MODELGENERATOR::findSources(int32_t c, const INTERPRETATION& I) {
                 int32_t& waiting = gusWaiting[size_t(at[0])];
                 if (waiting == 0 || --waiting != 0) continue;
                 const int32_t h = at[1];
-                if ((gusAtomState[h] & GUS_SOURCED) || !canFound(firstRule[at[0]], c, I)) continue;
+                if ((gusAtomState[h] & GUS_SOURCED) || !canFoundMember(firstRule[at[0]], h, c, I)) continue;
                 // Every body atom inside has its source now.
                 int32_t rank = 0;
                 for (const int32_t b : positiveBodyAtoms(firstRule[at[0]]))
@@ -284,7 +284,7 @@ bool MODELGENERATOR::computeUnfoundedSet(int32_t c, INTERPRETATION& I) {
         for (const int32_t p : pending) {
             ++gusAtomsVisited;
             gusAtomState[p] &= uint8_t(~GUS_LISTED);
-            if ((gusAtomState[p] & GUS_SOURCED) && canFound(*gusSource[p], c, I)) continue;
+            if ((gusAtomState[p] & GUS_SOURCED) && canFoundMember(*gusSource[p], p, c, I)) continue;
             if (gusAtomState[p] & GUS_SOURCED) {
                 gusAtomState[p] &= uint8_t(~GUS_SOURCED);
                 if (!resourceBelowRank(p, c, I)) gusLost.push_back(p);
