@@ -1,8 +1,9 @@
 // checker/sat/decide.cpp: whether the clauses loaded into satState have a
 // model, by conflict-driven clause learning: two watched literals per
 // clause, first-UIP learnt clauses with non-chronological backjumping,
-// activity-ordered decisions with saved phases, and restarts. It answers
-// only the question; the look-ahead search finds the model a caller reads.
+// activity-ordered decisions with saved phases, and restarts. A model it
+// finds is the assignment it ends with; the solver hands it to its caller
+// unless the look-ahead search is set to answer.
 #include <cassert>
 #include <cstdint>
 #include <utility>

@@ -1,8 +1,9 @@
-// checker/sat/satsolver.h: the model checker's satisfiability solver, a
+// checker/sat/satsolver.h: the model checker's satisfiability solver over the
+// clauses of an unfounded-set program: clause learning over watched literals,
+// which answers and supplies the model by default, and a
 // chronological-backtracking search with unit propagation, pure literals and
-// look-ahead branching over the clauses of an unfounded-set program, beside a
-// clause-learning decision over watched literals that refutes unsatisfiable
-// clause sets the search would backtrack over at length.
+// look-ahead branching, which can ask clause learning to refute the clause
+// sets it would backtrack over at length.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -117,20 +118,22 @@ struct SATSOLVER {
     int64_t lookaheadBudget = int64_t(1) << 14;
     int32_t passCursor[3] = {0, 0, 0};
 
-    // The look-ahead search finds the model callers receive, but it refutes
-    // an unsatisfiable clause set by chronological backtracking or after long
-    // look-ahead, and clause learning refutes some sets far sooner. The
-    // search asks satDecide at its backtrack number decideAfterBacktracks or
-    // once its look-ahead work reaches that of some 64 passes over the
-    // clauses, and each time again at twice the backtracks and work of the
-    // last turn, letting it go on until its own work reaches a quarter of
-    // the look-ahead work of the search so far, so that the two together
-    // cost little more than the search alone. Once satDecide found no model,
-    // the search stops (refuted); once it found one, the search goes on to
-    // its own model, or stops at once when no model is wanted. 0: satDecide
-    // answers before the search, without a limit; negative: never asked
-    // (tests compare the search alone).
-    int64_t decideAfterBacktracks = 32;
+    // Who answers. 0 (the default): satDecide alone, without a limit, and
+    // its model is the one callers receive; the look-ahead structures are
+    // then not built. Positive: the look-ahead search, which finds the model,
+    // refutes an unsatisfiable clause set by chronological backtracking or
+    // after long look-ahead, where clause learning refutes some sets far
+    // sooner: it asks satDecide at its backtrack number
+    // decideAfterBacktracks or once its look-ahead work reaches that of some
+    // 64 passes over the clauses, and each time again at twice the
+    // backtracks and work of the last turn, letting it go on until its own
+    // work reaches a quarter of the look-ahead work of the search so far, so
+    // that the two together cost little more than the search alone. Once
+    // satDecide found no model, the search stops (refuted); once it found
+    // one, the search goes on to its own model, or stops at once when no
+    // model is wanted. Negative: the search alone, never asking satDecide
+    // (tests pin its course).
+    int64_t decideAfterBacktracks = 0;
     int64_t backtracks = 0;     // of the current search
     int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
@@ -138,8 +141,8 @@ struct SATSOLVER {
     bool decideStarted = false;  // satDecide was asked in the current search
     int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
     bool modelWanted = true;    // the caller of satSolve reads a model
-    bool refuted = false;       // the search stopped on satDecide's answer 0
-    bool proved = false;        // the search stopped on satDecide's answer 1
+    bool refuted = false;       // satDecide answered 0 (the search stopped on it)
+    bool proved = false;        // satDecide answered 1 and the search, if any, stopped on it
 
     int32_t negative(int32_t v) const { return variableCount + v; }
     int32_t variableOf(int32_t literal) const {
@@ -205,8 +208,8 @@ extern SATDECIDER satDecider;
 // Returns true when the clauses are satisfiable. Then, when model is given, it
 // is overwritten with one byte per ground atom (set->size()): 1 when the atom
 // is in the set and its variable is true, 0 otherwise; a variable the search
-// never had to assign counts as false. A clause without literals makes the
-// clauses unsatisfiable.
+// never had to assign counts as false (clause learning assigns every one). A
+// clause without literals makes the clauses unsatisfiable.
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model);
 
@@ -215,6 +218,7 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
 // entry more than there are clauses). When satisfiable and model is given,
 // it is overwritten with one byte per variable: 1 when the search made it
 // true. satSolve gives the same answer and model on the same clauses.
+// decideAfterBacktracks chooses who answers.
 bool satSolveClauses(std::vector<uint8_t>* model);
 
 // Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
@@ -223,11 +227,13 @@ bool satSolveClauses(std::vector<uint8_t>* model);
 int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
                     const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom);
 
-// Whether the clauses loaded into satState have a model, by clause learning
-// over watched literals (satDecider); reads only the clauses. start:
-// begin afresh, otherwise go on from where the last call stopped. Returns 1
-// (a model exists), 0 (none) or -1 when its work (satDecider.work, counted
-// from the fresh start) reached workLimit without an answer.
+// Whether the clauses of satState have a model, by clause learning over
+// watched literals (satDecider); reads only variableCount, clauseCount,
+// clauseStart and clauseLiterals. start: begin afresh, otherwise go on from
+// where the last call stopped. Returns 1 (a model exists: satDecider.assignment
+// holds one, every variable assigned), 0 (none) or -1 when its work
+// (satDecider.work, counted from the fresh start) reached workLimit without an
+// answer.
 int satDecide(bool start, int64_t workLimit);
 
 // Searches from the state the root propagation left.

@@ -119,7 +119,6 @@ void satSearch() {
     s.decideStarted = false;
     s.decided = -1;
     s.refuted = s.proved = false;
-    if (s.decideAfterBacktracks == 0 && settledByDecide(s, true, INT64_MAX)) return;
     s.unitCount = 0;
     std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
     s.probeCounter = 0;
