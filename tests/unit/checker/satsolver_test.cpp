@@ -431,13 +431,12 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
 
 // The look-ahead search's whole course, pinned: over seeded random clause
 // sets of several shapes (small and large, with the look-ahead budget reached
-// or absent, clause learning asked on its turn) and two pigeonhole sets, the
-// verdict, the model, the backtracks, the look-ahead work and the probe
-// counter of every call, folded into one number. A faster search must leave
-// this number as it is; a change of the branching rules changes it on
-// purpose.
+// or absent) and two pigeonhole sets, the verdict, the model, the backtracks,
+// the look-ahead work and the probe counter of every call of the search
+// alone, folded into one number. A faster search must leave this number as
+// it is; a change of the branching rules changes it on purpose.
 TEST(SatSolver, SearchCourseIsPinned) {
-    ANSWERING asking(SEARCH_ASKING);
+    ANSWERING search(SEARCH_ALONE);
     struct ROW {
         uint32_t seed;
         int32_t minVariables, maxVariables;
@@ -495,7 +494,7 @@ TEST(SatSolver, SearchCourseIsPinned) {
 // program's head clause. Clauses are placed directly, literal codes as in
 // satState, and a model is asked for only now and then.
 TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
-    ANSWERING asking(SEARCH_ASKING);
+    ANSWERING search(SEARCH_ALONE);
     struct ROW {
         uint32_t seed;
         int32_t minVariables, maxVariables;
