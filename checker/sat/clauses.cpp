@@ -125,7 +125,7 @@ bool searchLoaded(SATSOLVER& s, bool modelWanted) {
 }
 
 // Clause learning alone over the clauses in clauseStart and clauseLiterals:
-// true when they are satisfiable, the model then in satDecider.assignment.
+// true when they are satisfiable, satDecider then holds the model.
 // The search's counters read as a search that stopped before its first step.
 bool decideGathered(SATSOLVER& s) {
     s.clauseCount = int32_t(s.clauseStart.size()) - 1;
@@ -146,8 +146,7 @@ bool solveGathered(SATSOLVER& s, std::vector<uint8_t>* model) {
         if (!decideGathered(s)) return false;
         if (model) {
             model->resize(n);
-            const int8_t* assignment = satDecider.assignment.data();
-            for (size_t v = 0; v < n; ++v) (*model)[v] = assignment[v] == 1;
+            for (size_t v = 0; v < n; ++v) (*model)[v] = satDecider.isTrue(int32_t(v));
         }
         return true;
     }

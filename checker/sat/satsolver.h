@@ -160,21 +160,36 @@ struct SATSOLVER {
 
 extern SATSOLVER satState;
 
-// The state of satDecide, process-wide like satState and kept at capacity.
-// Clause c of the decider has the literal codes literals[start[c] ..
-// start[c + 1]): the clauses of satState first, then the learnt ones.
+// A watch of a clause on one of its two watched literals: the clause, and
+// one of its other literals (blocker) whose truth satisfies the clause
+// without a look at it. A clause of two literals, c, is watched as ~c
+// (negative) with its other literal as blocker, and such a watch never reads
+// the clause.
+struct SATWATCH {
+    int32_t clause;
+    int32_t blocker;
+};
+static_assert(sizeof(SATWATCH) == 8, "two watches per cache word pair");
+
+// The state of satDecide, process-wide like satState. Its arrays keep their
+// capacity between calls, so a call allocates nothing once they are big
+// enough but for learnt clauses beyond that. Inside, literal 2v is variable v
+// true and 2v + 1 variable v false (the complement of l is l ^ 1).
+// Clause c has the literals literals[start[c] .. start[c + 1]), its two
+// watched literals at positions 0 and 1: first the clauses of satState,
+// each literal once, less those with a complementary pair and those of one
+// literal (assigned at the root), then the learnt ones.
 struct SATDECIDER {
     std::vector<int32_t> start;
     std::vector<int32_t> literals;
-    // Two watches per clause of two or more literals: watch 2c + k is on
-    // the literal at position watchPosition[2c + k] of clause c; the watches
-    // on literal code l are linked from watchHead[l] through watchNext.
-    std::vector<int32_t> watchPosition;
-    std::vector<int32_t> watchNext;
-    std::vector<int32_t> watchHead;
+    std::vector<int32_t> cursor;  // per clause: where its last new watch was found (from 2)
+    // Per literal: the watches on it, visited when it becomes false. Entries
+    // from 2n on are left from larger calls, for their capacity.
+    std::vector<std::vector<SATWATCH>> watches;
+    std::vector<int8_t> value;     // per literal: 1 true, 0 false, -1 unassigned
+    std::vector<uint32_t> stamp;   // per literal: last clause (+ 1) it occurred in, when loading
 
     // Per variable.
-    std::vector<int8_t> assignment;  // 1 true, 0 false, -1 unassigned
     std::vector<int32_t> level;      // decision level of the assignment
     std::vector<int32_t> reason;     // clause that forced it, -1 for a decision or a unit
     std::vector<uint8_t> seen;       // scratch of the conflict analysis
@@ -183,10 +198,13 @@ struct SATDECIDER {
     std::vector<int32_t> heap;       // unassigned variables (and some assigned), by activity
     std::vector<int32_t> heapIndex;  // position in heap, -1 when absent
 
-    std::vector<int32_t> trail;       // assigned variables in order
+    std::vector<int32_t> trail;       // true literals in order of assignment, trailSize of them
+    int32_t trailSize = 0;
     std::vector<int32_t> levelStart;  // trail length when each decision level began
-    int32_t propagated = 0;           // trail entries whose false literal was propagated
+    int32_t propagated = 0;           // trail entries whose complement was propagated
     std::vector<int32_t> learnt;      // scratch: the clause being learnt
+    std::vector<int32_t> stack;       // scratch of the minimization: variables to expand
+    std::vector<int32_t> cleared;     // scratch: variables marked seen by the minimization
     double increment = 1.0;           // current activity bump
     int64_t restarts = 0;             // restarts so far
     int64_t untilRestart = 0;         // conflicts left before the next restart
@@ -196,6 +214,9 @@ struct SATDECIDER {
     int64_t decisions = 0;
     int64_t propagations = 0;  // literals whose watches were visited
     int64_t work = 0;          // watches visited plus clause literals scanned for a new watch
+
+    // After satDecide answered 1: whether its model makes variable v true.
+    bool isTrue(int32_t v) const { return value[2 * size_t(v)] == 1; }
 };
 
 extern SATDECIDER satDecider;
@@ -230,8 +251,8 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
 // Whether the clauses of satState have a model, by clause learning over
 // watched literals (satDecider); reads only variableCount, clauseCount,
 // clauseStart and clauseLiterals. start: begin afresh, otherwise go on from
-// where the last call stopped. Returns 1 (a model exists: satDecider.assignment
-// holds one, every variable assigned), 0 (none) or -1 when its work
+// where the last call stopped. Returns 1 (a model exists: satDecider assigns
+// every variable, isTrue reads it), 0 (none) or -1 when its work
 // (satDecider.work, counted from the fresh start) reached workLimit without an
 // answer.
 int satDecide(bool start, int64_t workLimit);
