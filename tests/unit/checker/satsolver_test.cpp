@@ -628,6 +628,50 @@ TEST(SatSolver, SolveAndSolveClausesAgree) {
     }
 }
 
+// Clause learning's whole course when it answers alone, the default, pinned
+// like the search's: over seeded random clause sets shaped as above and as
+// unfounded-set programs (a long first clause over the atoms to check beside
+// short implications), through satSolveClauses, the verdict, the model and
+// the conflicts, decisions and propagations of every call, folded into one
+// number. The model checker hands the model to the model generator as an
+// unfounded set, which steers its backjumps and statistics: a faster decider
+// must leave this number as it is.
+TEST(SatDecide, CourseIsPinned) {
+    const std::vector<CNFSHAPE> rows = {
+        {121, 2, 8, 25, 1, 4, 300},     // repeats, tautologies, root units
+        {122, 20, 60, 42, 3, 3, 100},   // 3-SAT near the threshold
+        {123, 40, 100, 30, 2, 5, 60},   // mixed lengths, under a head clause
+        {124, 60, 120, 40, 2, 4, 40},   // larger, under a head clause
+    };
+    uint64_t fold = 1469598103934665603ull;
+    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    std::vector<uint8_t> model;
+    int32_t calls = 0;
+    for (const CNFSHAPE& row : rows) {
+        std::mt19937 random(row.seed);
+        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
+        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
+            const int32_t n = size(random);
+            CNF cnf = randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength);
+            if (row.seed >= 123) {
+                CLAUSE head;
+                for (int32_t v = 1; v <= n; v += 3) head.push_back(v);
+                cnf.insert(cnf.begin(), head);
+            }
+            placeClauses(n, cnf);
+            const bool result = satSolveClauses(&model);
+            mix(result);
+            if (result)
+                for (uint8_t b : model) mix(b);
+            mix(satDecider.conflicts);
+            mix(satDecider.decisions);
+            mix(satDecider.propagations);
+        }
+    }
+    EXPECT_EQ(calls, 500);
+    EXPECT_EQ(fold, 0xdaffdbe05cd6ca7cull);
+}
+
 // Clause learning answering alone (asked before the search) agrees with
 // the search on random 3-SAT near the threshold, where it backjumps and
 // restarts, and refutes the pigeonhole sets; asked at the first backtrack,
