@@ -4,6 +4,7 @@
 // non-chronological backjumping, activity-ordered decisions with saved
 // phases, and restarts. A model it finds is the assignment it ends with; the
 // solver hands it to its caller unless the look-ahead search is set to answer.
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <utility>
@@ -312,7 +313,8 @@ struct DECIDE {
         d.seen.assign(size_t(n), 0);
         d.activity.assign(size_t(n), 0.0);
         d.phase.assign(size_t(n), 1);  // atoms in the unfounded set first
-        // Equal activities: any order is a heap; the last variable first.
+        // Equal activities: any order is a heap; the last variable first
+        // (load orders them by occurrences).
         d.heap.resize(size_t(n));
         d.heapIndex.resize(size_t(n));
         for (int32_t i = 0; i < n; ++i) {
@@ -333,8 +335,9 @@ struct DECIDE {
     }
 
     // Sets up the clauses of satState: each literal once, tautologies
-    // dropped, single literals assigned at the root. False on an empty clause
-    // or a conflict among the single literals.
+    // dropped, single literals assigned at the root; activities from the
+    // occurrences in the stored clauses. False on an empty clause or a
+    // conflict among the single literals.
     bool load() {
         reset();
         uint32_t* stamp = d.stamp.data();
@@ -357,6 +360,7 @@ struct DECIDE {
                 d.literals.resize(from);
             } else if (length >= 2) {
                 storeClause(from);
+                for (size_t p = from; p < d.literals.size(); ++p) d.activity[size_t(d.literals[p] >> 1)] += 1.0;
             } else if (length == 0) {
                 return false;
             } else {
@@ -366,7 +370,19 @@ struct DECIDE {
                 if (d.value[size_t(literal)] == UNASSIGNED) assign(literal, NO_REASON);
             }
         }
+        startActivities();
         return true;
+    }
+
+    // Activities start as the number of clauses each variable occurs in,
+    // scaled to at most 1 (the first bump), so that the first decisions go
+    // to the variables of most clauses.
+    void startActivities() {
+        double most = 0.0;
+        for (int32_t v = 0; v < n; ++v) most = std::max(most, d.activity[size_t(v)]);
+        if (most == 0.0) return;
+        for (int32_t v = 0; v < n; ++v) d.activity[size_t(v)] /= most;
+        for (int32_t i = n / 2 - 1; i >= 0; --i) heapDown(i);
     }
 
     // Goes on from where the last call stopped (after load) until an answer
