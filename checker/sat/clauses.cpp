@@ -124,17 +124,16 @@ bool searchLoaded(SATSOLVER& s, bool modelWanted) {
     return s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
 }
 
-// Clause learning alone over the clauses in clauseStart and clauseLiterals:
-// true when they are satisfiable, satDecider then holds the model.
-// The search's counters read as a search that stopped before its first step.
-bool decideGathered(SATSOLVER& s) {
+// Clause learning first over the clauses in clauseStart and clauseLiterals,
+// its work limited to some 64 passes over the clauses: 1 (satDecider holds
+// the model), 0, or -1 when it did not answer within that work.
+int decideFirst(SATSOLVER& s) {
     s.clauseCount = int32_t(s.clauseStart.size()) - 1;
-    s.backtracks = s.searchWork = s.lookaheadWork = 0;
     s.decideStarted = true;
-    s.decided = satDecide(true, INT64_MAX);
+    s.decided = satDecide(true, 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount));
     s.refuted = s.decided == 0;
     s.proved = s.decided == 1;
-    return s.proved;
+    return s.decided;
 }
 
 // Solves the clauses in clauseStart and clauseLiterals as decideAfterBacktracks
@@ -142,13 +141,20 @@ bool decideGathered(SATSOLVER& s) {
 // per variable: 1 when the answering side made the variable true.
 bool solveGathered(SATSOLVER& s, std::vector<uint8_t>* model) {
     const size_t n = size_t(s.variableCount);
+    s.backtracks = s.searchWork = s.lookaheadWork = 0;
+    s.decideStarted = false;
+    s.decided = -1;
+    s.refuted = s.proved = false;
     if (s.decideAfterBacktracks == 0) {
-        if (!decideGathered(s)) return false;
-        if (model) {
-            model->resize(n);
-            for (size_t v = 0; v < n; ++v) (*model)[v] = satDecider.isTrue(int32_t(v));
+        const int first = decideFirst(s);
+        if (first == 0) return false;
+        if (first == 1) {
+            if (model) {
+                model->resize(n);
+                for (size_t v = 0; v < n; ++v) (*model)[v] = satDecider.isTrue(int32_t(v));
+            }
+            return true;
         }
-        return true;
     }
     if (loadClauses(s) < 0 || !searchLoaded(s, model != nullptr)) return false;
     if (model) {

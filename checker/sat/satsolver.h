@@ -118,27 +118,32 @@ struct SATSOLVER {
     int64_t lookaheadBudget = int64_t(1) << 14;
     int32_t passCursor[3] = {0, 0, 0};
 
-    // Who answers. 0 (the default): satDecide alone, without a limit, and
-    // its model is the one callers receive; the look-ahead structures are
-    // then not built. Positive: the look-ahead search, which finds the model,
-    // refutes an unsatisfiable clause set by chronological backtracking or
-    // after long look-ahead, where clause learning refutes some sets far
-    // sooner: it asks satDecide at its backtrack number
-    // decideAfterBacktracks or once its look-ahead work reaches that of some
-    // 64 passes over the clauses, and each time again at twice the
-    // backtracks and work of the last turn, letting it go on until its own
-    // work reaches a quarter of the look-ahead work of the search so far, so
-    // that the two together cost little more than the search alone. Once
-    // satDecide found no model, the search stops (refuted); once it found
-    // one, the search goes on to its own model, or stops at once when no
-    // model is wanted. Negative: the search alone, never asking satDecide
+    // Who answers. 0 (the default): satDecide first, within the work of
+    // some 64 passes over the clauses, and its model is the one callers
+    // receive; the look-ahead structures are then not built. Clause learning
+    // answers the clause sets of unfounded-set checks within that work; when
+    // it did not, the look-ahead search takes over as with 32 below, and its
+    // turns resume satDecide where it stopped. Positive: the look-ahead
+    // search, which finds the model, refutes an unsatisfiable clause set by
+    // chronological backtracking or after long look-ahead, where clause
+    // learning refutes some sets far sooner: it asks satDecide at its
+    // backtrack number decideAfterBacktracks or once its look-ahead work
+    // reaches that of some 64 passes over the clauses, and each time again at
+    // twice the backtracks and work of the last turn, letting it go on until
+    // its own work reaches a quarter of the look-ahead work of the search so
+    // far, so that the two together cost little more than the search alone.
+    // Once satDecide found no model, the search stops (refuted); once it
+    // found one, the search goes on to its own model, or stops at once when
+    // no model is wanted. Negative: the search alone, never asking satDecide
     // (tests pin its course).
     int64_t decideAfterBacktracks = 0;
+    // The backtrack of the search's first turn to ask satDecide; negative: never.
+    int64_t turnBacktracks() const { return decideAfterBacktracks == 0 ? 32 : decideAfterBacktracks; }
     int64_t backtracks = 0;     // of the current search
     int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
     int64_t nextDecideWork = 0;  // search work at which satDecide is asked next
-    bool decideStarted = false;  // satDecide was asked in the current search
+    bool decideStarted = false;  // satDecide was asked in the current solve
     int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
     bool modelWanted = true;    // the caller of satSolve reads a model
     bool refuted = false;       // satDecide answered 0 (the search stopped on it)

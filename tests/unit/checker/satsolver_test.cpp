@@ -541,7 +541,7 @@ TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
         }
     }
     EXPECT_EQ(calls, 550);
-    EXPECT_EQ(fold, 0xc0169d5377b843e2ull);
+    EXPECT_EQ(fold, 0x2b228e88ad7a40faull);
 }
 
 // The look-ahead search on its own, with its model when satisfiable.
@@ -672,10 +672,11 @@ TEST(SatDecide, CourseIsPinned) {
     EXPECT_EQ(fold, 0x66e26569e54c6065ull);
 }
 
-// Clause learning answering alone (asked before the search) agrees with
-// the search on random 3-SAT near the threshold, where it backjumps and
-// restarts, and refutes the pigeonhole sets; asked at the first backtrack,
-// it leaves the search's model as it is.
+// Clause learning answering first (the default) agrees with the search on
+// random 3-SAT near the threshold, where it backjumps and restarts, within
+// its first grant of work; it refutes the smaller pigeonhole sets within
+// that grant, and the search takes over the larger ones. Asked at the first
+// backtrack, it leaves the search's model as it is.
 TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
     const int64_t saved = satState.decideAfterBacktracks;
     std::mt19937 random(29);
@@ -703,7 +704,11 @@ TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
         CNF cnf = pigeonhole(holes + 1, holes);
         PROBLEM p = encode((holes + 1) * holes, cnf);
         EXPECT_FALSE(satSolve(p.rules, p.constraints, &p.set, nullptr)) << holes << " holes";
-        EXPECT_TRUE(satState.refuted);
+        if (holes <= 4) {
+            EXPECT_TRUE(satState.refuted) << holes << " holes: within the first grant";
+        } else {
+            EXPECT_GT(satState.backtracks, 0) << holes << " holes: the search took over";
+        }
     }
     satState.decideAfterBacktracks = saved;
 }
