@@ -124,6 +124,46 @@ bool searchLoaded(SATSOLVER& s, bool modelWanted) {
     return s.proved || (!s.refuted && s.satisfiedCount == s.clausesToSatisfy);
 }
 
+// Clause learning first over the clauses in clauseStart and clauseLiterals,
+// its work limited to some 64 passes over the clauses: 1 (satDecider holds
+// the model), 0, or -1 when it did not answer within that work.
+int decideFirst(SATSOLVER& s) {
+    s.clauseCount = int32_t(s.clauseStart.size()) - 1;
+    s.decideStarted = true;
+    s.decided = satDecide(true, 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount));
+    s.refuted = s.decided == 0;
+    s.proved = s.decided == 1;
+    return s.decided;
+}
+
+// Solves the clauses in clauseStart and clauseLiterals as decideAfterBacktracks
+// says. When satisfiable and model is given, it is overwritten with one byte
+// per variable: 1 when the answering side made the variable true.
+bool solveGathered(SATSOLVER& s, std::vector<uint8_t>* model) {
+    const size_t n = size_t(s.variableCount);
+    s.backtracks = s.searchWork = s.lookaheadWork = 0;
+    s.decideStarted = false;
+    s.decided = -1;
+    s.refuted = s.proved = false;
+    if (s.decideAfterBacktracks == 0) {
+        const int first = decideFirst(s);
+        if (first == 0) return false;
+        if (first == 1) {
+            if (model) {
+                model->resize(n);
+                for (size_t v = 0; v < n; ++v) (*model)[v] = satDecider.isTrue(int32_t(v));
+            }
+            return true;
+        }
+    }
+    if (loadClauses(s) < 0 || !searchLoaded(s, model != nullptr)) return false;
+    if (model) {
+        model->resize(n);
+        for (size_t v = 0; v < n; ++v) (*model)[v] = !s.free[v] && s.value[v];
+    }
+    return true;
+}
+
 // The solver's state is process-wide: solves never nest.
 struct SOLVING {
     static bool active;
@@ -135,10 +175,10 @@ struct SOLVING {
 };
 bool SOLVING::active = false;
 
-}  // namespace
-
-int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
-                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
+// Numbers the marked atoms and writes the clauses into clauseStart and
+// clauseLiterals.
+void gatherClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+                   const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
     SATSOLVER& s = satState;
     const ATOMFLAGS& marked = *set;
 
@@ -163,37 +203,34 @@ int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROU
         gatherConstraintLiterals(constraint, variableOfAtom, n, s.clauseLiterals);
     }
     s.clauseStart[m] = int32_t(s.clauseLiterals.size());
-    return loadClauses(s);
+}
+
+}  // namespace
+
+int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
+                    const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom) {
+    gatherClauses(rules, constraints, set, variableOfAtom);
+    return loadClauses(satState);
 }
 
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model) {
     SOLVING solving;
-    SATSOLVER& s = satState;
     std::vector<int32_t> variableOfAtom;
-    if (satBuildClauses(rules, constraints, set, variableOfAtom) < 0) return false;
-    bool satisfiable = searchLoaded(s, model != nullptr);
-    if (satisfiable && model) {
+    gatherClauses(rules, constraints, set, variableOfAtom);
+    std::vector<uint8_t> variableModel;
+    if (!solveGathered(satState, model ? &variableModel : nullptr)) return false;
+    if (model) {
         model->assign(set->size(), 0);
-        for (size_t i = 0; i < variableOfAtom.size(); ++i) {
-            int32_t v = variableOfAtom[i] - 1;
-            if (v >= 0 && !s.free[v] && s.value[v]) (*model)[i] = 1;
-        }
+        for (size_t i = 0; i < variableOfAtom.size(); ++i)
+            if (variableOfAtom[i] > 0) (*model)[i] = variableModel[size_t(variableOfAtom[i] - 1)];
     }
-    return satisfiable;
+    return true;
 }
 
 bool satSolveClauses(std::vector<uint8_t>* model) {
     SOLVING solving;
-    SATSOLVER& s = satState;
-    if (loadClauses(s) < 0) return false;
-    bool satisfiable = searchLoaded(s, model != nullptr);
-    if (satisfiable && model) {
-        model->assign(size_t(s.variableCount), 0);
-        for (int32_t v = 0; v < s.variableCount; ++v)
-            if (!s.free[v] && s.value[v]) (*model)[size_t(v)] = 1;
-    }
-    return satisfiable;
+    return solveGathered(satState, model);
 }
 
 }  // namespace veltra

@@ -1,8 +1,10 @@
 // checker/sat/decide.cpp: whether the clauses loaded into satState have a
 // model, by conflict-driven clause learning: two watched literals per
-// clause, first-UIP learnt clauses with non-chronological backjumping,
-// activity-ordered decisions with saved phases, and restarts. It answers
-// only the question; the look-ahead search finds the model a caller reads.
+// clause with a blocker literal per watch, first-UIP learnt clauses with
+// non-chronological backjumping, activity-ordered decisions with saved
+// phases, and restarts. A model it finds is the assignment it ends with; the
+// solver hands it to its caller unless the look-ahead search is set to answer.
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <utility>
@@ -41,15 +43,6 @@ struct DECIDE {
     const SATSOLVER& s;
     int32_t n;
 
-    int32_t variableOf(int32_t literal) const { return literal < n ? literal : literal - n; }
-    int32_t complement(int32_t literal) const { return literal < n ? literal + n : literal - n; }
-    // 1 true, 0 false, -1 unassigned.
-    int32_t valueOf(int32_t literal) const {
-        int8_t a = d.assignment[size_t(variableOf(literal))];
-        if (a == UNASSIGNED) return -1;
-        return (literal < n) == (a == 1) ? 1 : 0;
-    }
-    int32_t trueLiteral(int32_t v) const { return d.assignment[size_t(v)] == 1 ? v : n + v; }
     int32_t decisionLevel() const { return int32_t(d.levelStart.size()); }
 
     // The activity heap: a binary max-heap of variables.
@@ -108,74 +101,99 @@ struct DECIDE {
     }
 
     void assign(int32_t literal, int32_t reason) {
-        int32_t v = variableOf(literal);
-        d.assignment[size_t(v)] = literal < n ? 1 : 0;
+        int32_t v = literal >> 1;
+        d.value[size_t(literal)] = 1;
+        d.value[size_t(literal ^ 1)] = 0;
         d.level[size_t(v)] = decisionLevel();
         d.reason[size_t(v)] = reason;
-        d.trail.push_back(v);
+        d.trail[size_t(d.trailSize++)] = literal;
     }
 
-    // Node 2c + k watches position watchPosition[2c + k] of clause c.
-    int32_t watchedLiteral(int32_t node) const {
-        return d.literals[size_t(d.start[size_t(node >> 1)] + d.watchPosition[size_t(node)])];
-    }
-    void watch(int32_t node, int32_t position) {
-        d.watchPosition[size_t(node)] = position;
-        int32_t literal = watchedLiteral(node);
-        d.watchNext[size_t(node)] = d.watchHead[size_t(literal)];
-        d.watchHead[size_t(literal)] = node;
-    }
-    // Appends a clause of at least two literals, watching its positions 0 and 1.
-    int32_t addClause(const int32_t* begin, const int32_t* end) {
-        int32_t c = int32_t(d.start.size()) - 1;
-        d.literals.insert(d.literals.end(), begin, end);
+    // Stores the clause of the literals at literals[from ..) (at least two),
+    // watching its first two.
+    void storeClause(size_t from) {
+        const int32_t c = int32_t(d.start.size()) - 1;
         d.start.push_back(int32_t(d.literals.size()));
-        d.watchPosition.resize(d.watchPosition.size() + 2);
-        d.watchNext.resize(d.watchNext.size() + 2);
-        watch(2 * c, 0);
-        watch(2 * c + 1, 1);
-        return c;
+        d.cursor.push_back(2);
+        const int32_t first = d.literals[from], second = d.literals[from + 1];
+        const int32_t tag = d.literals.size() - from == 2 ? ~c : c;
+        d.watches[size_t(first)].push_back({tag, second});
+        d.watches[size_t(second)].push_back({tag, first});
     }
 
-    // Unit propagation over the watches: the conflicting clause, or -1.
+    // Unit propagation over the watches: the conflicting clause, or -1. A
+    // watch whose blocker is true stays without a look at its clause; a
+    // clause of more literals keeps its false watched literal at position 1
+    // and moves that watch to a literal not false, if it has one.
     int32_t propagate() {
-        while (d.propagated < int32_t(d.trail.size())) {
-            int32_t falseLiteral = complement(trueLiteral(d.trail[size_t(d.propagated++)]));
+        int8_t* value = d.value.data();
+        while (d.propagated < d.trailSize) {
+            const int32_t falseLiteral = d.trail[size_t(d.propagated++)] ^ 1;
             ++d.propagations;
-            int32_t* link = &d.watchHead[size_t(falseLiteral)];
-            while (*link >= 0) {
-                int32_t node = *link;
+            std::vector<SATWATCH>& list = d.watches[size_t(falseLiteral)];
+            SATWATCH *i = list.data(), *j = i, *end = i + list.size();
+            int32_t conflict = -1;
+            while (i != end) {
+                const SATWATCH w = *i++;
                 ++d.work;
-                int32_t c = node >> 1;
-                int32_t other = node ^ 1;
-                int32_t otherLiteral = watchedLiteral(other);
-                if (valueOf(otherLiteral) == 1) {
-                    link = &d.watchNext[size_t(node)];
+                if (value[w.blocker] == 1) {
+                    *j++ = w;
                     continue;
                 }
-                // A literal not false at a position neither node watches.
-                int32_t first = d.start[size_t(c)], length = d.start[size_t(c) + 1] - first;
-                int32_t here = d.watchPosition[size_t(node)], there = d.watchPosition[size_t(other)];
-                int32_t found = -1;
-                d.work += length;
-                for (int32_t p = 0; p < length; ++p) {
-                    if (p == here || p == there) continue;
-                    if (valueOf(d.literals[size_t(first + p)]) != 0) {
-                        found = p;
+                if (w.clause < 0) {
+                    // Two literals: the blocker is the other one.
+                    *j++ = w;
+                    if (value[w.blocker] == 0) {
+                        conflict = ~w.clause;
                         break;
                     }
-                }
-                if (found >= 0) {
-                    *link = d.watchNext[size_t(node)];
-                    watch(node, found);
+                    assign(w.blocker, ~w.clause);
                     continue;
                 }
-                link = &d.watchNext[size_t(node)];
-                if (valueOf(otherLiteral) == 0) {
-                    d.propagated = int32_t(d.trail.size());
-                    return c;
+                const int32_t c = w.clause;
+                int32_t* literals = d.literals.data() + d.start[size_t(c)];
+                const int32_t length = d.start[size_t(c) + 1] - d.start[size_t(c)];
+                if (literals[0] == falseLiteral) {
+                    literals[0] = literals[1];
+                    literals[1] = falseLiteral;
                 }
-                assign(otherLiteral, c);
+                const int32_t first = literals[0];
+                const SATWATCH kept{c, first};
+                if (first != w.blocker && value[first] == 1) {
+                    *j++ = kept;
+                    continue;
+                }
+                // The search for a new watch starts where the last one of
+                // this clause ended and wraps around, so that watches moving
+                // along a long clause cost linear work in all.
+                const int32_t from = d.cursor[size_t(c)];
+                int32_t k = from;
+                while (k < length && value[literals[k]] == 0) ++k;
+                if (k == length) {
+                    k = 2;
+                    while (k < from && value[literals[k]] == 0) ++k;
+                    if (k == from) k = length;
+                }
+                d.work += k < length ? (k >= from ? k - from + 1 : length - from + k - 1) : length - 2;
+                if (k < length) {
+                    d.cursor[size_t(c)] = k;
+                    literals[1] = literals[k];
+                    literals[k] = falseLiteral;
+                    d.watches[size_t(literals[1])].push_back(kept);
+                    continue;
+                }
+                *j++ = kept;
+                if (value[first] == 0) {
+                    conflict = c;
+                    break;
+                }
+                assign(first, c);
+            }
+            while (i != end) *j++ = *i++;
+            list.resize(size_t(j - list.data()));
+            if (conflict >= 0) {
+                d.propagated = d.trailSize;
+                return conflict;
             }
         }
         return -1;
@@ -185,13 +203,14 @@ struct DECIDE {
     void backtrack(int32_t level) {
         if (decisionLevel() <= level) return;
         int32_t keep = d.levelStart[size_t(level)];
-        for (int32_t i = int32_t(d.trail.size()) - 1; i >= keep; --i) {
-            int32_t v = d.trail[size_t(i)];
-            d.phase[size_t(v)] = uint8_t(d.assignment[size_t(v)]);
-            d.assignment[size_t(v)] = UNASSIGNED;
+        for (int32_t i = d.trailSize - 1; i >= keep; --i) {
+            int32_t literal = d.trail[size_t(i)];
+            int32_t v = literal >> 1;
+            d.phase[size_t(v)] = uint8_t(~literal & 1);
+            d.value[size_t(literal)] = d.value[size_t(literal ^ 1)] = UNASSIGNED;
             heapInsert(v);
         }
-        d.trail.resize(size_t(keep));
+        d.trailSize = keep;
         d.propagated = keep;
         d.levelStart.resize(size_t(level));
     }
@@ -201,12 +220,12 @@ struct DECIDE {
     int32_t analyze(int32_t conflict) {
         d.learnt.clear();
         d.learnt.push_back(-1);
-        int32_t pending = 0, index = int32_t(d.trail.size()) - 1, pivot = -1, c = conflict;
-        int32_t current = decisionLevel();
+        int32_t pending = 0, index = d.trailSize - 1, pivot = -1, c = conflict;
+        const int32_t current = decisionLevel();
         do {
             for (int32_t p = d.start[size_t(c)]; p < d.start[size_t(c) + 1]; ++p) {
                 int32_t literal = d.literals[size_t(p)];
-                int32_t v = variableOf(literal);
+                int32_t v = literal >> 1;
                 if (v == pivot || d.seen[size_t(v)] || d.level[size_t(v)] == 0) continue;
                 d.seen[size_t(v)] = 1;
                 bump(v);
@@ -216,63 +235,154 @@ struct DECIDE {
                     d.learnt.push_back(literal);
                 }
             }
-            while (!d.seen[size_t(d.trail[size_t(index)])]) --index;
-            pivot = d.trail[size_t(index--)];
+            while (!d.seen[size_t(d.trail[size_t(index)] >> 1)]) --index;
+            const int32_t literal = d.trail[size_t(index--)];
+            pivot = literal >> 1;
+            d.learnt[0] = literal ^ 1;
             c = d.reason[size_t(pivot)];
             d.seen[size_t(pivot)] = 0;
             --pending;
         } while (pending > 0);
-        d.learnt[0] = complement(trueLiteral(pivot));
+
+        // Literals implied by the others are dropped (minimization); seen
+        // marks the learnt variables, and those found implied, until the end.
+        d.cleared.clear();
+        uint32_t levels = 0;
+        for (size_t i = 1; i < d.learnt.size(); ++i) {
+            d.cleared.push_back(d.learnt[i] >> 1);
+            levels |= abstractLevel(d.learnt[i] >> 1);
+        }
+        size_t kept = 1;
+        for (size_t i = 1; i < d.learnt.size(); ++i) {
+            const int32_t v = d.learnt[i] >> 1;
+            if (d.reason[size_t(v)] == NO_REASON || !implied(v, levels)) d.learnt[kept++] = d.learnt[i];
+        }
+        d.learnt.resize(kept);
+        for (int32_t v : d.cleared) d.seen[size_t(v)] = 0;
 
         int32_t back = 0;
         for (size_t i = 1; i < d.learnt.size(); ++i) {
-            d.seen[size_t(variableOf(d.learnt[i]))] = 0;
-            int32_t level = d.level[size_t(variableOf(d.learnt[i]))];
-            if (level > back) {
-                back = level;
+            int32_t v = d.learnt[i] >> 1;
+            if (d.level[size_t(v)] > back) {
+                back = d.level[size_t(v)];
                 std::swap(d.learnt[1], d.learnt[i]);
             }
         }
         return back;
     }
 
-    // Sets up the original clauses; false on a conflict among the units.
-    bool load() {
-        d.start.assign(1, 0);
-        d.literals.clear();
-        d.watchPosition.clear();
-        d.watchNext.clear();
-        d.watchHead.assign(2 * size_t(n), -1);
-        d.assignment.assign(size_t(n), UNASSIGNED);
+    uint32_t abstractLevel(int32_t v) const { return uint32_t(1) << (d.level[size_t(v)] & 31); }
+
+    // Whether variable v (with a reason) follows from the seen variables and
+    // the root through reasons alone; the variables found on the way are
+    // marked seen (and listed in cleared) when it does. levels: the abstract
+    // levels of the learnt literals, a cheap test that a variable at another
+    // level cannot follow.
+    bool implied(int32_t v, uint32_t levels) {
+        const size_t mark = d.cleared.size();
+        d.stack.assign(1, v);
+        while (!d.stack.empty()) {
+            const int32_t u = d.stack.back();
+            d.stack.pop_back();
+            const int32_t c = d.reason[size_t(u)];
+            for (int32_t p = d.start[size_t(c)]; p < d.start[size_t(c) + 1]; ++p) {
+                const int32_t w = d.literals[size_t(p)] >> 1;
+                if (w == u || d.seen[size_t(w)] || d.level[size_t(w)] == 0) continue;
+                if (d.reason[size_t(w)] == NO_REASON || !(abstractLevel(w) & levels)) {
+                    for (size_t i = mark; i < d.cleared.size(); ++i) d.seen[size_t(d.cleared[i])] = 0;
+                    d.cleared.resize(mark);
+                    return false;
+                }
+                d.seen[size_t(w)] = 1;
+                d.stack.push_back(w);
+                d.cleared.push_back(w);
+            }
+        }
+        return true;
+    }
+
+    // Sizes and clears the per-literal and per-variable arrays.
+    void reset() {
+        const size_t codes = 2 * size_t(n);
+        if (d.watches.size() < codes) d.watches.resize(codes);
+        for (size_t l = 0; l < codes; ++l) d.watches[l].clear();
+        d.value.assign(codes, UNASSIGNED);
+        d.stamp.assign(codes, 0);
         d.level.assign(size_t(n), 0);
         d.reason.assign(size_t(n), NO_REASON);
         d.seen.assign(size_t(n), 0);
         d.activity.assign(size_t(n), 0.0);
         d.phase.assign(size_t(n), 1);  // atoms in the unfounded set first
-        d.heapIndex.assign(size_t(n), -1);
-        d.heap.clear();
-        d.trail.clear();
+        // Equal activities: any order is a heap; the last variable first
+        // (load orders them by occurrences).
+        d.heap.resize(size_t(n));
+        d.heapIndex.resize(size_t(n));
+        for (int32_t i = 0; i < n; ++i) {
+            d.heap[size_t(i)] = n - 1 - i;
+            d.heapIndex[size_t(n - 1 - i)] = i;
+        }
+        d.trail.resize(size_t(n));
+        d.trailSize = 0;
         d.levelStart.clear();
         d.propagated = 0;
         d.increment = 1.0;
         d.conflicts = d.decisions = d.propagations = d.work = 0;
         d.restarts = 0;
         d.untilRestart = RESTART_UNIT * luby(0);
-        for (int32_t v = n - 1; v >= 0; --v) heapInsert(v);
-        bool consistent = true;
+        d.start.assign(1, 0);
+        d.cursor.clear();
+        d.literals.clear();
+    }
+
+    // Sets up the clauses of satState: each literal once, tautologies
+    // dropped, single literals assigned at the root; activities from the
+    // occurrences in the stored clauses. False on an empty clause or a
+    // conflict among the single literals.
+    bool load() {
+        reset();
+        uint32_t* stamp = d.stamp.data();
         for (int32_t c = 0; c < s.clauseCount; ++c) {
-            const int32_t *begin = s.literalsBegin(c), *end = s.literalsEnd(c);
-            if (end - begin >= 2) {
-                addClause(begin, end);
-            } else if (begin == end) {
-                consistent = false;
-            } else if (valueOf(*begin) == 0) {
-                consistent = false;
-            } else if (valueOf(*begin) < 0) {
-                assign(*begin, NO_REASON);
+            const size_t from = d.literals.size();
+            const uint32_t mark = uint32_t(c) + 1;
+            bool tautology = false;
+            for (const int32_t *p = s.literalsBegin(c), *e = s.literalsEnd(c); p != e; ++p) {
+                const int32_t literal = *p < n ? 2 * *p : 2 * (*p - n) + 1;
+                if (stamp[literal] == mark) continue;
+                if (stamp[literal ^ 1] == mark) {
+                    tautology = true;
+                    break;
+                }
+                stamp[literal] = mark;
+                d.literals.push_back(literal);
+            }
+            const size_t length = d.literals.size() - from;
+            if (tautology) {
+                d.literals.resize(from);
+            } else if (length >= 2) {
+                storeClause(from);
+                for (size_t p = from; p < d.literals.size(); ++p) d.activity[size_t(d.literals[p] >> 1)] += 1.0;
+            } else if (length == 0) {
+                return false;
+            } else {
+                const int32_t literal = d.literals[from];
+                d.literals.resize(from);
+                if (d.value[size_t(literal)] == 0) return false;
+                if (d.value[size_t(literal)] == UNASSIGNED) assign(literal, NO_REASON);
             }
         }
-        return consistent;
+        startActivities();
+        return true;
+    }
+
+    // Activities start as the number of clauses each variable occurs in,
+    // scaled to at most 1 (the first bump), so that the first decisions go
+    // to the variables of most clauses.
+    void startActivities() {
+        double most = 0.0;
+        for (int32_t v = 0; v < n; ++v) most = std::max(most, d.activity[size_t(v)]);
+        if (most == 0.0) return;
+        for (int32_t v = 0; v < n; ++v) d.activity[size_t(v)] /= most;
+        for (int32_t i = n / 2 - 1; i >= 0; --i) heapDown(i);
     }
 
     // Goes on from where the last call stopped (after load) until an answer
@@ -292,8 +402,10 @@ struct DECIDE {
                 if (d.learnt.size() == 1) {
                     assign(d.learnt[0], NO_REASON);
                 } else {
-                    int32_t c = addClause(d.learnt.data(), d.learnt.data() + d.learnt.size());
-                    assign(d.learnt[0], c);
+                    const size_t from = d.literals.size();
+                    d.literals.insert(d.literals.end(), d.learnt.begin(), d.learnt.end());
+                    storeClause(from);
+                    assign(d.learnt[0], int32_t(d.start.size()) - 2);
                 }
                 d.increment *= 1.0 / 0.95;
                 if (--d.untilRestart == 0) {
@@ -305,15 +417,15 @@ struct DECIDE {
             int32_t next = -1;
             while (!d.heap.empty()) {
                 int32_t v = heapPop();
-                if (d.assignment[size_t(v)] == UNASSIGNED) {
+                if (d.value[2 * size_t(v)] == UNASSIGNED) {
                     next = v;
                     break;
                 }
             }
             if (next < 0) return 1;
             ++d.decisions;
-            d.levelStart.push_back(int32_t(d.trail.size()));
-            assign(d.phase[size_t(next)] ? next : n + next, NO_REASON);
+            d.levelStart.push_back(d.trailSize);
+            assign(d.phase[size_t(next)] ? 2 * next : 2 * next + 1, NO_REASON);
         }
     }
 };

@@ -1,8 +1,9 @@
-// checker/sat/satsolver.h: the model checker's satisfiability solver, a
+// checker/sat/satsolver.h: the model checker's satisfiability solver over the
+// clauses of an unfounded-set program: clause learning over watched literals,
+// which answers and supplies the model by default, and a
 // chronological-backtracking search with unit propagation, pure literals and
-// look-ahead branching over the clauses of an unfounded-set program, beside a
-// clause-learning decision over watched literals that refutes unsatisfiable
-// clause sets the search would backtrack over at length.
+// look-ahead branching, which can ask clause learning to refute the clause
+// sets it would backtrack over at length.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -117,29 +118,36 @@ struct SATSOLVER {
     int64_t lookaheadBudget = int64_t(1) << 14;
     int32_t passCursor[3] = {0, 0, 0};
 
-    // The look-ahead search finds the model callers receive, but it refutes
-    // an unsatisfiable clause set by chronological backtracking or after long
-    // look-ahead, and clause learning refutes some sets far sooner. The
-    // search asks satDecide at its backtrack number decideAfterBacktracks or
-    // once its look-ahead work reaches that of some 64 passes over the
-    // clauses, and each time again at twice the backtracks and work of the
-    // last turn, letting it go on until its own work reaches a quarter of
-    // the look-ahead work of the search so far, so that the two together
-    // cost little more than the search alone. Once satDecide found no model,
-    // the search stops (refuted); once it found one, the search goes on to
-    // its own model, or stops at once when no model is wanted. 0: satDecide
-    // answers before the search, without a limit; negative: never asked
-    // (tests compare the search alone).
-    int64_t decideAfterBacktracks = 32;
+    // Who answers. 0 (the default): satDecide first, within the work of
+    // some 64 passes over the clauses, and its model is the one callers
+    // receive; the look-ahead structures are then not built. Clause learning
+    // answers the clause sets of unfounded-set checks within that work; when
+    // it did not, the look-ahead search takes over as with 32 below, and its
+    // turns resume satDecide where it stopped. Positive: the look-ahead
+    // search, which finds the model, refutes an unsatisfiable clause set by
+    // chronological backtracking or after long look-ahead, where clause
+    // learning refutes some sets far sooner: it asks satDecide at its
+    // backtrack number decideAfterBacktracks or once its look-ahead work
+    // reaches that of some 64 passes over the clauses, and each time again at
+    // twice the backtracks and work of the last turn, letting it go on until
+    // its own work reaches a quarter of the look-ahead work of the search so
+    // far, so that the two together cost little more than the search alone.
+    // Once satDecide found no model, the search stops (refuted); once it
+    // found one, the search goes on to its own model, or stops at once when
+    // no model is wanted. Negative: the search alone, never asking satDecide
+    // (tests pin its course).
+    int64_t decideAfterBacktracks = 0;
+    // The backtrack of the search's first turn to ask satDecide; negative: never.
+    int64_t turnBacktracks() const { return decideAfterBacktracks == 0 ? 32 : decideAfterBacktracks; }
     int64_t backtracks = 0;     // of the current search
     int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next
     int64_t nextDecideWork = 0;  // search work at which satDecide is asked next
-    bool decideStarted = false;  // satDecide was asked in the current search
+    bool decideStarted = false;  // satDecide was asked in the current solve
     int decided = -1;           // last answer of satDecide: 1, 0, -1 none yet
     bool modelWanted = true;    // the caller of satSolve reads a model
-    bool refuted = false;       // the search stopped on satDecide's answer 0
-    bool proved = false;        // the search stopped on satDecide's answer 1
+    bool refuted = false;       // satDecide answered 0 (the search stopped on it)
+    bool proved = false;        // satDecide answered 1 and the search, if any, stopped on it
 
     int32_t negative(int32_t v) const { return variableCount + v; }
     int32_t variableOf(int32_t literal) const {
@@ -157,21 +165,36 @@ struct SATSOLVER {
 
 extern SATSOLVER satState;
 
-// The state of satDecide, process-wide like satState and kept at capacity.
-// Clause c of the decider has the literal codes literals[start[c] ..
-// start[c + 1]): the clauses of satState first, then the learnt ones.
+// A watch of a clause on one of its two watched literals: the clause, and
+// one of its other literals (blocker) whose truth satisfies the clause
+// without a look at it. A clause of two literals, c, is watched as ~c
+// (negative) with its other literal as blocker, and such a watch never reads
+// the clause.
+struct SATWATCH {
+    int32_t clause;
+    int32_t blocker;
+};
+static_assert(sizeof(SATWATCH) == 8, "two watches per cache word pair");
+
+// The state of satDecide, process-wide like satState. Its arrays keep their
+// capacity between calls, so a call allocates nothing once they are big
+// enough but for learnt clauses beyond that. Inside, literal 2v is variable v
+// true and 2v + 1 variable v false (the complement of l is l ^ 1).
+// Clause c has the literals literals[start[c] .. start[c + 1]), its two
+// watched literals at positions 0 and 1: first the clauses of satState,
+// each literal once, less those with a complementary pair and those of one
+// literal (assigned at the root), then the learnt ones.
 struct SATDECIDER {
     std::vector<int32_t> start;
     std::vector<int32_t> literals;
-    // Two watches per clause of two or more literals: watch 2c + k is on
-    // the literal at position watchPosition[2c + k] of clause c; the watches
-    // on literal code l are linked from watchHead[l] through watchNext.
-    std::vector<int32_t> watchPosition;
-    std::vector<int32_t> watchNext;
-    std::vector<int32_t> watchHead;
+    std::vector<int32_t> cursor;  // per clause: where its last new watch was found (from 2)
+    // Per literal: the watches on it, visited when it becomes false. Entries
+    // from 2n on are left from larger calls, for their capacity.
+    std::vector<std::vector<SATWATCH>> watches;
+    std::vector<int8_t> value;     // per literal: 1 true, 0 false, -1 unassigned
+    std::vector<uint32_t> stamp;   // per literal: last clause (+ 1) it occurred in, when loading
 
     // Per variable.
-    std::vector<int8_t> assignment;  // 1 true, 0 false, -1 unassigned
     std::vector<int32_t> level;      // decision level of the assignment
     std::vector<int32_t> reason;     // clause that forced it, -1 for a decision or a unit
     std::vector<uint8_t> seen;       // scratch of the conflict analysis
@@ -180,10 +203,13 @@ struct SATDECIDER {
     std::vector<int32_t> heap;       // unassigned variables (and some assigned), by activity
     std::vector<int32_t> heapIndex;  // position in heap, -1 when absent
 
-    std::vector<int32_t> trail;       // assigned variables in order
+    std::vector<int32_t> trail;       // true literals in order of assignment, trailSize of them
+    int32_t trailSize = 0;
     std::vector<int32_t> levelStart;  // trail length when each decision level began
-    int32_t propagated = 0;           // trail entries whose false literal was propagated
+    int32_t propagated = 0;           // trail entries whose complement was propagated
     std::vector<int32_t> learnt;      // scratch: the clause being learnt
+    std::vector<int32_t> stack;       // scratch of the minimization: variables to expand
+    std::vector<int32_t> cleared;     // scratch: variables marked seen by the minimization
     double increment = 1.0;           // current activity bump
     int64_t restarts = 0;             // restarts so far
     int64_t untilRestart = 0;         // conflicts left before the next restart
@@ -193,6 +219,9 @@ struct SATDECIDER {
     int64_t decisions = 0;
     int64_t propagations = 0;  // literals whose watches were visited
     int64_t work = 0;          // watches visited plus clause literals scanned for a new watch
+
+    // After satDecide answered 1: whether its model makes variable v true.
+    bool isTrue(int32_t v) const { return value[2 * size_t(v)] == 1; }
 };
 
 extern SATDECIDER satDecider;
@@ -205,8 +234,8 @@ extern SATDECIDER satDecider;
 // Returns true when the clauses are satisfiable. Then, when model is given, it
 // is overwritten with one byte per ground atom (set->size()): 1 when the atom
 // is in the set and its variable is true, 0 otherwise; a variable the search
-// never had to assign counts as false. A clause without literals makes the
-// clauses unsatisfiable.
+// never had to assign counts as false (clause learning assigns every one). A
+// clause without literals makes the clauses unsatisfiable.
 bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
               const ATOMFLAGS* set, ATOMFLAGS* model);
 
@@ -215,6 +244,7 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
 // entry more than there are clauses). When satisfiable and model is given,
 // it is overwritten with one byte per variable: 1 when the search made it
 // true. satSolve gives the same answer and model on the same clauses.
+// decideAfterBacktracks chooses who answers.
 bool satSolveClauses(std::vector<uint8_t>* model);
 
 // Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
@@ -223,11 +253,13 @@ bool satSolveClauses(std::vector<uint8_t>* model);
 int satBuildClauses(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONSTRAINT>& constraints,
                     const ATOMFLAGS* set, std::vector<int32_t>& variableOfAtom);
 
-// Whether the clauses loaded into satState have a model, by clause learning
-// over watched literals (satDecider); reads only the clauses. start:
-// begin afresh, otherwise go on from where the last call stopped. Returns 1
-// (a model exists), 0 (none) or -1 when its work (satDecider.work, counted
-// from the fresh start) reached workLimit without an answer.
+// Whether the clauses of satState have a model, by clause learning over
+// watched literals (satDecider); reads only variableCount, clauseCount,
+// clauseStart and clauseLiterals. start: begin afresh, otherwise go on from
+// where the last call stopped. Returns 1 (a model exists: satDecider assigns
+// every variable, isTrue reads it), 0 (none) or -1 when its work
+// (satDecider.work, counted from the fresh start) reached workLimit without an
+// answer.
 int satDecide(bool start, int64_t workLimit);
 
 // Searches from the state the root propagation left.

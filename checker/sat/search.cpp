@@ -85,16 +85,16 @@ bool settledByDecide(SATSOLVER& s, bool start, int64_t workLimit) {
 }
 
 // Asks satDecide when its turn has come: at the backtrack number
-// decideAfterBacktracks, or once the look-ahead work of the search reaches
+// turnBacktracks(), or once the look-ahead work of the search reaches
 // nextDecideWork, and each time again at twice the backtracks and work of
 // the last turn. True when the answer ends the search.
 bool settledOnTurn(SATSOLVER& s) {
-    if (s.decideAfterBacktracks <= 0 || s.decided >= 0) return false;
+    if (s.turnBacktracks() < 0 || s.decided >= 0) return false;
     if (s.backtracks < s.nextDecide && s.searchWork + s.lookaheadWork < s.nextDecideWork) return false;
     bool start = !s.decideStarted;
     s.decideStarted = true;
     int64_t work = s.searchWork + s.lookaheadWork;
-    s.nextDecide = std::max(2 * s.backtracks, s.decideAfterBacktracks);
+    s.nextDecide = std::max(2 * s.backtracks, s.turnBacktracks());
     s.nextDecideWork = std::max(2 * work, s.nextDecideWork);
     return settledByDecide(s, start, work / 4);
 }
@@ -113,13 +113,9 @@ void satSearch() {
     s.backtracks = 0;
     s.searchWork = 0;
     s.lookaheadWork = 0;
-    s.nextDecide = s.decideAfterBacktracks;
+    s.nextDecide = s.turnBacktracks();
     // The work of some 64 look-ahead passes over every clause literal.
     s.nextDecideWork = 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount);
-    s.decideStarted = false;
-    s.decided = -1;
-    s.refuted = s.proved = false;
-    if (s.decideAfterBacktracks == 0 && settledByDecide(s, true, INT64_MAX)) return;
     s.unitCount = 0;
     std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
     s.probeCounter = 0;

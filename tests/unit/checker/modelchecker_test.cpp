@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "analysis/rewrite.h"
+#include "checker/sat/satsolver.h"
 #include "core/rule.h"
 #include "driver/options.h"
 #include "grounding/grounder.h"
@@ -670,8 +671,11 @@ TEST(CheckModel, ComponentMethodStopsAtTheFirstFailingComponent) {
     });
 }
 
-// Every total model of random small programs, under all four methods, against
-// the brute-force search for a non-empty unfounded set among the true atoms.
+// Every total model of random small programs, under all four methods and
+// whoever answers in the solver (clause learning alone, the default; the
+// look-ahead search asking it on its turn; the search alone), against the
+// brute-force search for a non-empty unfounded set among the true atoms; a
+// reported set must be one.
 TEST(CheckModel, RandomProgramsAgreeWithTheDefinition) {
     inFreshProcess([] {
         constexpr int32_t atoms = 6;
@@ -758,13 +762,17 @@ TEST(CheckModel, RandomProgramsAgreeWithTheDefinition) {
                     interpretation.values[index[i]] = kind == 0 ? TV_ASSUMED : kind == 1 ? TV_TRUE : TV_MUSTBETRUE;
                     toCheck[index[i]] = kind != 2;
                 }
-                for (int32_t method : methods) {
+                for (int32_t method : methods)
+                for (int64_t answering : {0, 32, -1}) {
                     modelCheckMethod = method;
+                    satState.decideAfterBacktracks = answering;
                     ATOMFLAGS unfounded;
                     bool found = false;
                     const bool stable = checkModel(interpretation, rules, false, gdg, &toCheck, &unfounded, &found);
+                    satState.decideAfterBacktracks = 0;
                     ASSERT_EQ(stable, expectedStable)
-                        << "program " << program << " mask " << trueMask << " method " << method << [&] {
+                        << "program " << program << " mask " << trueMask << " method " << method << " answering "
+                        << answering << [&] {
                                std::ostringstream o;
                                for (const GROUNDRULE& r : rules) printGroundRule(o << '\n', r);
                                return o.str();

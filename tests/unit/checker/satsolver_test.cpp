@@ -22,6 +22,16 @@ using CNF = std::vector<CLAUSE>;
 // unmarked, so the numbering of marked atoms is exercised.
 ATOMID atomOf(int32_t variable) { return 2 * variable + 1; }
 
+// Who answers while in scope (satState.decideAfterBacktracks): clause learning
+// alone (the default), the look-ahead search asking clause learning on its
+// turn, or the search alone.
+constexpr int64_t DECIDE_ALONE = 0, SEARCH_ASKING = 32, SEARCH_ALONE = -1;
+struct ANSWERING {
+    const int64_t saved = satState.decideAfterBacktracks;
+    explicit ANSWERING(int64_t after) { satState.decideAfterBacktracks = after; }
+    ~ANSWERING() { satState.decideAfterBacktracks = saved; }
+};
+
 struct PROBLEM {
     std::vector<GROUNDRULE> rules;
     std::vector<GROUNDCONSTRAINT> constraints;
@@ -221,10 +231,11 @@ TEST(SatSolver, NoClausesMarksEveryAtomOfTheSet) {
     for (int32_t v = 1; v <= 4; ++v) EXPECT_EQ(model[atomOf(v)], 1);
 }
 
-// Pure literals are taken in variable order: 1 occurs only negatively and
-// becomes false, which satisfies the clause; 2 then occurs in no active
-// clause, and such a variable is taken true.
+// The look-ahead search takes pure literals in variable order: 1 occurs only
+// negatively and becomes false, which satisfies the clause; 2 then occurs in
+// no active clause, and such a variable is taken true.
 TEST(SatSolver, PureLiteralsInVariableOrder) {
+    ANSWERING search(SEARCH_ALONE);
     ATOMFLAGS model;
     EXPECT_TRUE(solveChecked(2, {{-1, -2}}, &model));
     EXPECT_EQ(model[atomOf(1)], 0);
@@ -233,10 +244,11 @@ TEST(SatSolver, PureLiteralsInVariableOrder) {
     EXPECT_EQ(model, ATOMFLAGS({0, 0, 0, 1, 0, 0, 0, 1, 0}));
 }
 
-// Which model the search finds: a decision tries true first, a tie in weight
-// goes to the variable examined first, and a failed trial forces the other
-// value.
+// Which model the look-ahead search finds: a decision tries true first, a
+// tie in weight goes to the variable examined first, and a failed trial
+// forces the other value.
 TEST(SatSolver, ModelsFollowTheBranchingRules) {
+    ANSWERING search(SEARCH_ALONE);
     struct MODELCASE {
         const char* rule;
         int32_t variables;
@@ -374,10 +386,12 @@ TEST(SatSolver, AgreesWithBruteForce) {
     });
 }
 
-// The same comparison with no look-ahead budget: every branching step then
-// stops its first and second pass at once and its third pass at the first
-// candidate or forced value, and the next step goes on from there.
+// The look-ahead search alone against exhaustive enumeration with no
+// look-ahead budget: every branching step then stops its first and second
+// pass at once and its third pass at the first candidate or forced value, and
+// the next step goes on from there.
 TEST(SatSolver, AgreesWithBruteForceWithoutLookaheadBudget) {
+    ANSWERING search(SEARCH_ALONE);
     int64_t savedBudget = satState.lookaheadBudget;
     satState.lookaheadBudget = 0;
     std::mt19937 random(11);
@@ -390,7 +404,8 @@ TEST(SatSolver, AgreesWithBruteForceWithoutLookaheadBudget) {
 }
 
 // Beyond brute force: the exact look-ahead (a budget no step reaches) and the
-// windowed one (no budget) search differently and must agree on every answer.
+// windowed one (no budget) search differently and must agree on every answer,
+// and with clause learning alone.
 TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     int64_t savedBudget = satState.lookaheadBudget;
     std::mt19937 random(23);
@@ -398,10 +413,15 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     for (int32_t k = 0; k < 150; ++k) {
         int32_t n = 40 + k % 50;
         CNF cnf = randomCnf(random, n, n * 42 / 10, 3, 3);
-        satState.lookaheadBudget = INT64_MAX;
-        bool exact = solveChecked(n, cnf);
-        satState.lookaheadBudget = 0;
-        ASSERT_EQ(solveChecked(n, cnf), exact) << "instance " << k;
+        bool exact, learnt = solveChecked(n, cnf);
+        {
+            ANSWERING search(SEARCH_ALONE);
+            satState.lookaheadBudget = INT64_MAX;
+            exact = solveChecked(n, cnf);
+            satState.lookaheadBudget = 0;
+            ASSERT_EQ(solveChecked(n, cnf), exact) << "instance " << k;
+        }
+        ASSERT_EQ(learnt, exact) << "instance " << k;
         satisfiable += exact;
     }
     satState.lookaheadBudget = savedBudget;
@@ -409,15 +429,14 @@ TEST(SatSolver, ExactAndWindowedLookaheadAgree) {
     EXPECT_LT(satisfiable, 130);
 }
 
-// The search's whole course, pinned: over seeded random clause sets of
-// several shapes (small and large, with the look-ahead budget reached or
-// absent, clause learning asked on its turn) and two pigeonhole sets, the
-// verdict, the model, the backtracks, the look-ahead work and the probe
-// counter of every call, folded into one number. The model generator reads
-// the model as an unfounded set, and which set it gets steers its search and
-// its statistics: a faster solver must leave this number as it is; a change
-// of the branching rules changes it on purpose.
+// The look-ahead search's whole course, pinned: over seeded random clause
+// sets of several shapes (small and large, with the look-ahead budget reached
+// or absent) and two pigeonhole sets, the verdict, the model, the backtracks,
+// the look-ahead work and the probe counter of every call of the search
+// alone, folded into one number. A faster search must leave this number as
+// it is; a change of the branching rules changes it on purpose.
 TEST(SatSolver, SearchCourseIsPinned) {
+    ANSWERING search(SEARCH_ALONE);
     struct ROW {
         uint32_t seed;
         int32_t minVariables, maxVariables;
@@ -475,6 +494,7 @@ TEST(SatSolver, SearchCourseIsPinned) {
 // program's head clause. Clauses are placed directly, literal codes as in
 // satState, and a model is asked for only now and then.
 TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
+    ANSWERING search(SEARCH_ALONE);
     struct ROW {
         uint32_t seed;
         int32_t minVariables, maxVariables;
@@ -521,25 +541,23 @@ TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
         }
     }
     EXPECT_EQ(calls, 550);
-    EXPECT_EQ(fold, 0xc0169d5377b843e2ull);
+    EXPECT_EQ(fold, 0x2b228e88ad7a40faull);
 }
 
 // The look-ahead search on its own, with its model when satisfiable.
 bool searchOnly(int32_t n, const CNF& cnf, ATOMFLAGS* model) {
-    int64_t saved = satState.decideAfterBacktracks;
-    satState.decideAfterBacktracks = -1;
-    bool result = solveChecked(n, cnf, model);
-    satState.decideAfterBacktracks = saved;
-    return result;
+    ANSWERING search(SEARCH_ALONE);
+    return solveChecked(n, cnf, model);
 }
 
-// Clause learning answers every call, and the look-ahead search then finds the
-// model: against exhaustive enumeration and against the look-ahead search on
-// its own, the verdict is the same with and without a model slot, and the
-// model is exactly the one the search alone returns. Rows fix seeds and
-// shapes; short clauses make root units, repeated literals and tautologies
-// common, longer ones conflicts deep in the search.
-TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
+// Clause learning against exhaustive enumeration and the look-ahead search
+// on its own. Answering alone, it gives the same verdict with and without a
+// model slot, and its model satisfies every clause (solveChecked); asked by
+// the search at its first, second or 32nd backtrack, it leaves the model
+// exactly as the search alone finds it. Rows fix seeds and shapes; short
+// clauses make root units, repeated literals and tautologies common, longer
+// ones conflicts deep in the search.
+TEST(SatDecide, AgreesWithBruteForceAndTheSearch) {
     const std::vector<CNFSHAPE> shapes = {
         {101, 1, 6, 20, 1, 2, 800},    // tiny, units and binaries
         {102, 4, 12, 43, 3, 3, 800},   // 3-SAT near the threshold
@@ -547,30 +565,118 @@ TEST(SatDecide, AgreesWithBruteForceAndKeepsTheSearchModel) {
         {104, 8, 16, 90, 4, 6, 400},   // long clauses near their threshold
         {105, 2, 5, 60, 1, 5, 600},    // few variables: repeats and tautologies
     };
-    // Clause learning asked before the search, at its first and second
-    // backtrack, and at the default.
-    const int64_t saved = satState.decideAfterBacktracks;
-    const int64_t askAfter[] = {0, 1, 2, saved};
     checkShapedCnfs(shapes, [&](int32_t n, const CNF& cnf, bool expected, const std::string& where) {
         ATOMFLAGS searchModel;
         ASSERT_EQ(searchOnly(n, cnf, &searchModel), expected) << where;
-        for (int64_t after : askAfter) {
-            satState.decideAfterBacktracks = after;
-            ATOMFLAGS model;
-            const bool found = solveChecked(n, cnf, &model);
-            satState.decideAfterBacktracks = saved;
-            ASSERT_EQ(found, expected) << where;
-            ASSERT_EQ(model, searchModel) << where << " after " << after;
-        }
+        ASSERT_EQ(solveChecked(n, cnf), expected) << where;
         PROBLEM p = encode(n, cnf);
         ASSERT_EQ(satSolve(p.rules, p.constraints, &p.set, nullptr), expected) << where;
+        for (int64_t after : {int64_t(1), int64_t(2), SEARCH_ASKING}) {
+            ANSWERING asking(after);
+            ATOMFLAGS model;
+            ASSERT_EQ(solveChecked(n, cnf, &model), expected) << where;
+            ASSERT_EQ(model, searchModel) << where << " after " << after;
+        }
     });
 }
 
-// Clause learning answering alone (asked before the search) agrees with
-// the search on random 3-SAT near the threshold, where it backjumps and
-// restarts, and refutes the pigeonhole sets; asked at the first backtrack,
-// it leaves the search's model as it is.
+// The clauses of encode() placed directly in satState, in the order satSolve
+// reads them: rules before constraints; in a clause its positive literals,
+// then the negative ones the body holds as positive literals (every other
+// one from the first; a body lists those first), then the rest.
+void placeClauses(int32_t n, const CNF& cnf) {
+    satState.variableCount = n;
+    satState.clauseStart.assign(1, 0);
+    satState.clauseLiterals.clear();
+    for (bool rules : {true, false})
+        for (const CLAUSE& clause : cnf) {
+            bool isRule = clause.empty();
+            for (int32_t l : clause) isRule = isRule || l > 0;
+            if (isRule != rules) continue;
+            for (int32_t l : clause)
+                if (l > 0) satState.clauseLiterals.push_back(l - 1);
+            for (int32_t parity : {0, 1}) {
+                int32_t k = 0;
+                for (int32_t l : clause)
+                    if (l < 0 && k++ % 2 == parity) satState.clauseLiterals.push_back(n - l - 1);
+            }
+            satState.clauseStart.push_back(int32_t(satState.clauseLiterals.size()));
+        }
+}
+
+// satSolve and satSolveClauses on the same clauses give the same verdict and
+// the same model, whoever answers.
+TEST(SatSolver, SolveAndSolveClausesAgree) {
+    const std::vector<CNFSHAPE> shapes = {
+        {111, 1, 6, 25, 1, 3, 600},   // tiny: units, repeats, empty models
+        {112, 6, 14, 43, 3, 3, 300},  // 3-SAT near the threshold
+        {113, 8, 16, 35, 1, 6, 300},  // mixed lengths
+    };
+    for (int64_t after : {DECIDE_ALONE, SEARCH_ASKING, SEARCH_ALONE}) {
+        ANSWERING answering(after);
+        checkShapedCnfs(shapes, [&](int32_t n, const CNF& cnf, bool expected, const std::string& where) {
+            ATOMFLAGS model;
+            ASSERT_EQ(solveChecked(n, cnf, &model), expected) << where;
+            placeClauses(n, cnf);
+            std::vector<uint8_t> variableModel(3, 9);
+            ASSERT_EQ(satSolveClauses(&variableModel), expected) << where;
+            if (!expected) return;
+            ASSERT_EQ(variableModel.size(), size_t(n)) << where;
+            for (int32_t v = 1; v <= n; ++v)
+                ASSERT_EQ(variableModel[size_t(v - 1)], model[atomOf(v)]) << where << " after " << after << " variable " << v;
+        });
+    }
+}
+
+// Clause learning's whole course when it answers alone, the default, pinned
+// like the search's: over seeded random clause sets shaped as above and as
+// unfounded-set programs (a long first clause over the atoms to check beside
+// short implications), through satSolveClauses, the verdict, the model and
+// the conflicts, decisions and propagations of every call, folded into one
+// number. The model checker hands the model to the model generator as an
+// unfounded set, which steers its backjumps and statistics: a faster decider
+// must leave this number as it is.
+TEST(SatDecide, CourseIsPinned) {
+    const std::vector<CNFSHAPE> rows = {
+        {121, 2, 8, 25, 1, 4, 300},     // repeats, tautologies, root units
+        {122, 20, 60, 42, 3, 3, 100},   // 3-SAT near the threshold
+        {123, 40, 100, 30, 2, 5, 60},   // mixed lengths, under a head clause
+        {124, 60, 120, 40, 2, 4, 40},   // larger, under a head clause
+    };
+    uint64_t fold = 1469598103934665603ull;
+    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    std::vector<uint8_t> model;
+    int32_t calls = 0;
+    for (const CNFSHAPE& row : rows) {
+        std::mt19937 random(row.seed);
+        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
+        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
+            const int32_t n = size(random);
+            CNF cnf = randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength);
+            if (row.seed >= 123) {
+                CLAUSE head;
+                for (int32_t v = 1; v <= n; v += 3) head.push_back(v);
+                cnf.insert(cnf.begin(), head);
+            }
+            placeClauses(n, cnf);
+            const bool result = satSolveClauses(&model);
+            mix(result);
+            if (result)
+                for (uint8_t b : model) mix(b);
+            mix(satDecider.conflicts);
+            mix(satDecider.decisions);
+            mix(satDecider.propagations);
+        }
+    }
+    EXPECT_EQ(calls, 500);
+    EXPECT_EQ(fold, 0x66e26569e54c6065ull);
+}
+
+// Clause learning answering first (the default) agrees with the search on
+// random 3-SAT near the threshold, where it backjumps and restarts, within
+// its first grant of work; it refutes the smaller pigeonhole sets within
+// that grant, and the search takes over the larger ones. Asked at the first
+// backtrack, it leaves the search's model as it is.
 TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
     const int64_t saved = satState.decideAfterBacktracks;
     std::mt19937 random(29);
@@ -598,7 +704,11 @@ TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
         CNF cnf = pigeonhole(holes + 1, holes);
         PROBLEM p = encode((holes + 1) * holes, cnf);
         EXPECT_FALSE(satSolve(p.rules, p.constraints, &p.set, nullptr)) << holes << " holes";
-        EXPECT_TRUE(satState.refuted);
+        if (holes <= 4) {
+            EXPECT_TRUE(satState.refuted) << holes << " holes: within the first grant";
+        } else {
+            EXPECT_GT(satState.backtracks, 0) << holes << " holes: the search took over";
+        }
     }
     satState.decideAfterBacktracks = saved;
 }
@@ -639,6 +749,7 @@ TEST(SatDecide, RefutesCircuitEquivalenceEarly) {
 
     EXPECT_FALSE(searchOnly(n, cnf, nullptr));
     const int64_t alone = satState.backtracks;
+    ANSWERING asking(SEARCH_ASKING);
     EXPECT_FALSE(solveChecked(n, cnf));
     EXPECT_TRUE(satState.refuted);
     EXPECT_GT(alone, 4 * satState.backtracks);
@@ -659,6 +770,7 @@ TEST(SatDecide, RefutesExcludedPairsAfterLittleLookahead) {
     EXPECT_FALSE(searchOnly(n, cnf, nullptr));
     EXPECT_LE(satState.backtracks, 1);
     const int64_t alone = satState.searchWork;
+    ANSWERING asking(SEARCH_ASKING);
     EXPECT_FALSE(solveChecked(n, cnf));
     EXPECT_TRUE(satState.refuted);
     EXPECT_LE(satDecider.conflicts, pairs + 1);
