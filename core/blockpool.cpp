@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace veltra {
 
 #ifndef VELTRA_POOL_OFF
@@ -69,5 +73,22 @@ void* allocateBlock(size_t bytes) { return ::operator new(bytes); }
 void releaseBlock(void* block, size_t) { ::operator delete(block); }
 
 #endif
+
+void* allocateLarge(size_t bytes) {
+    if (bytes < LARGEBLOCK) return ::operator new(bytes, std::align_val_t(64));
+    const size_t rounded = (bytes + LARGEBLOCK - 1) / LARGEBLOCK * LARGEBLOCK;
+    void* block = ::operator new(rounded, std::align_val_t(LARGEBLOCK));
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(VELTRA_POOL_OFF)
+    madvise(block, rounded, MADV_HUGEPAGE);  // a request only: refused, the pages stay small
+#endif
+    return block;
+}
+
+void releaseLarge(void* block, size_t bytes) {
+    if (bytes < LARGEBLOCK)
+        ::operator delete(block, std::align_val_t(64));
+    else
+        ::operator delete(block, std::align_val_t(LARGEBLOCK));
+}
 
 }  // namespace veltra

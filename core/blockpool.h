@@ -25,6 +25,29 @@ constexpr size_t POOLMAXBLOCK = 128;  // larger requests go to operator new
 void* allocateBlock(size_t bytes);
 void releaseBlock(void* block, size_t bytes);
 
+// Memory for a large table read at random: 64-byte aligned, and from
+// LARGEBLOCK bytes on, aligned to LARGEBLOCK and offered huge pages where
+// the system gives them on request (one TLB entry and one page fault per 2
+// MB instead of per 4 KB). Released by releaseLarge with the same size.
+constexpr size_t LARGEBLOCK = size_t(1) << 21;
+void* allocateLarge(size_t bytes);
+void releaseLarge(void* block, size_t bytes);
+
+// A standard allocator over allocateLarge.
+template <class T>
+struct LARGEALLOCATOR {
+    using value_type = T;
+    LARGEALLOCATOR() = default;
+    template <class U>
+    LARGEALLOCATOR(const LARGEALLOCATOR<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { releaseLarge(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const LARGEALLOCATOR<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const LARGEALLOCATOR<U>&) const { return false; }
+};
+
 // A standard allocator over the pools: single objects come from the pool of
 // their size, arrays from operator new.
 template <class T>

@@ -52,34 +52,16 @@ int compareCostVectors(const std::vector<WIDECOST>& a, const std::vector<WIDECOS
     return 0;
 }
 
-// The counters of a record alone, without its costs.
-struct WIDECOUNTS {
-    WIDEINT c[COUNTERS] = {};
-};
+WIDEINT d0(const WIDEINFO& x) { return x.c[MADE_TRUE] - x.c[MADE_MBT]; }
+WIDEINT d1(const WIDEINFO& x) { return x.c[MADE_TRUE_S2] - x.c[MADE_MBT_S2]; }
+WIDEINT d2(const WIDEINFO& x) { return x.c[MADE_TRUE_S3] - x.c[MADE_MBT_S3]; }
 
-// Over a WIDEINFO or a WIDECOUNTS.
-template <class RECORD>
-WIDEINT d0(const RECORD& x) {
-    return x.c[MADE_TRUE] - x.c[MADE_MBT];
-}
-template <class RECORD>
-WIDEINT d1(const RECORD& x) {
-    return x.c[MADE_TRUE_S2] - x.c[MADE_MBT_S2];
-}
-template <class RECORD>
-WIDEINT d2(const RECORD& x) {
-    return x.c[MADE_TRUE_S3] - x.c[MADE_MBT_S3];
-}
-
-// headCycleRulesSupported * 1000 / (madeTrueInHeadCycles + 1), unsigned;
-// in 64 bits when that is exact (the counts of one record always are).
+// headCycleRulesSupported * 1000 / (madeTrueInHeadCycles + 1), unsigned.
 WIDEINT headCycleRatio(WIDEINT supported, WIDEINT madeTrue) {
     const WIDECOST s = WIDECOST(supported), m = WIDECOST(madeTrue);
-    if (s <= UINT64_MAX / 1000 && m < UINT64_MAX) return WIDEINT(uint64_t(s) * 1000 / (uint64_t(m) + 1));
     return WIDEINT((s * 1000) / (m + 1));
 }
-template <class RECORD>
-WIDEINT headCycleRatio(const RECORD& x) {
+WIDEINT headCycleRatio(const WIDEINFO& x) {
     return headCycleRatio(x.c[HEAD_CYCLE_RULES], x.c[MADE_TRUE_IN_HEAD_CYCLES]);
 }
 
@@ -215,29 +197,31 @@ const WIDEINFO& combinedOf(ENTRYVIEW& v, int32_t kind, const std::vector<int32_t
     WIDEINFO& out = v.combined;
     WIDEINFO& o = v.workOwn;
     WIDEINFO& q = v.workComplement;
-    o = v.own;
-    q = v.complement;
+    // The kinds that scale a record work on copies of the two.
     switch (kind) {
-    case 0: pairWide(o, q, 0, out); break;
-    case 1: pairWide(o, q, 1, out); break;
+    case 0: pairWide(v.own, v.complement, 0, out); break;
+    case 1: pairWide(v.own, v.complement, 1, out); break;
     case 2:
-        pairWide(o, q, 1, out);
+        pairWide(v.own, v.complement, 1, out);
         scaleWide(out, 1024);
-        pairWide(o, q, 0, o);  // o + q
+        pairWide(v.own, v.complement, 0, o);  // o + q
         pairWide(out, o, 0, out);
         break;
     case 3:
-        pairWide(o, q, 1, out);  // the cost vectors as in kind 1
-        for (int i = 0; i < COUNTERS; ++i) out.c[i] = (o.c[i] + 1) * (q.c[i] + 1);
+        pairWide(v.own, v.complement, 1, out);  // the cost vectors as in kind 1
+        for (int i = 0; i < COUNTERS; ++i) out.c[i] = (v.own.c[i] + 1) * (v.complement.c[i] + 1);
         break;
     case 4:
+        o = v.own;
         scaleWide(o, 2);
-        pairWide(o, q, 0, out);
+        pairWide(o, v.complement, 0, out);
         break;
     case 5:
     case 6:
     case 7:
     case 8: {
+        o = v.own;
+        q = v.complement;
         const bool complementWorse = complementIsWorse(o, q, criteria);
         WIDEINFO& worse = complementWorse ? q : o;
         WIDEINFO& better = complementWorse ? o : q;
@@ -285,12 +269,11 @@ HEURISTICINFO fromWide(const WIDEINFO& w, const HEURISTICINFO& shape) {
     return x;
 }
 
-// cX for the D differences of an entry (an ENTRYVIEW or a COUNTSVIEW).
+// cX for the D differences of an entry.
 struct COMBINEDD {
     WIDEINT d0, d1, d2;
 };
-template <class VIEW>
-COMBINEDD combinedDifferences(int32_t kind, const VIEW& v) {
+COMBINEDD combinedDifferences(int32_t kind, const ENTRYVIEW& v) {
     return COMBINEDD{combineCounts(kind, d0(v.own), d0(v.complement)),
                      combineCounts(kind, d1(v.own), d1(v.complement)),
                      combineCounts(kind, d2(v.own), d2(v.complement))};
@@ -361,48 +344,41 @@ bool keyedCriteria(const std::vector<int32_t>& criteria, const HEURISTICINFO& re
     return true;
 }
 
-// The counters of an entry's records, for criterionValue when no
-// combination of them depends on the criteria (kinds 5 to 8 do): its own,
-// its complement's, and their combination of the last kind asked for.
-struct COUNTSVIEW {
-    WIDECOUNTS own, complement;
-    bool hasCombined = false;
-    int32_t combinedKind = 0;
-    WIDECOUNTS combined;
-};
-
-// Kinds 5 to 8 weigh the two records by the criteria list.
-bool combinationReadsCriteria(int32_t kind) { return kind >= 5 && kind <= 8; }
-
-// combinedOf counter by counter, for the other kinds.
-const WIDECOUNTS& combinedOf(COUNTSVIEW& v, int32_t kind, const std::vector<int32_t>&) {
-    if (v.hasCombined && v.combinedKind == kind) return v.combined;
-    assert(!combinationReadsCriteria(kind));
-    v.hasCombined = true;
-    v.combinedKind = kind;
-    for (int i = 0; i < COUNTERS; ++i) {
-        const WIDEINT o = v.own.c[i], q = v.complement.c[i];
-        WIDEINT& out = v.combined.c[i];
-        switch (kind) {
-        case 0: out = o + q; break;
-        case 1: out = o * q; break;
-        case 2: out = 1024 * (o * q) + (o + q); break;
-        case 3: out = (o + 1) * (q + 1); break;
-        case 4: out = 2 * o + q; break;
-        default: out = 0; break;
-        }
-    }
-    return v.combined;
+// The counters of a record, wide.
+void countersWide(const HEURISTICINFO& x, WIDEINT* c) {
+    const int32_t v[COUNTERS] = {x.madeTrue, x.madeTrueSupport2, x.madeTrueSupport3, x.madeMustBeTrue,
+                                 x.madeMustBeTrueSupport2, x.madeMustBeTrueSupport3, x.itemsSatisfied,
+                                 x.itemsSatisfiedClosed, x.itemsClosed, x.atomsDecided, x.headCycleRulesSupported,
+                                 x.madeTrueInHeadCycles};
+    for (int i = 0; i < COUNTERS; ++i) c[i] = v[i];
 }
 
-// The number criterion c orders the entry by: c's result for two entries is
-// the sign of the difference of their numbers (without costs, criteria 7
-// and 8 always tie: 0). Over an ENTRYVIEW or a COUNTSVIEW.
-template <class VIEW>
-WIDEINT criterionValue(uint32_t c, int32_t kind, VIEW& v, bool combine, const std::vector<int32_t>& criteria) {
+// A counter of the combined record of kinds 0 to 4 and above 8 (as
+// combinedOf forms it) from the two records' counters.
+WIDEINT combinedCounter(int32_t kind, WIDEINT o, WIDEINT q) {
+    switch (kind) {
+    case 0: return o + q;
+    case 1: return o * q;
+    case 2: return 1024 * o * q + (o + q);
+    case 3: return (o + 1) * (q + 1);
+    case 4: return 2 * o + q;
+    default: return 0;
+    }
+}
+
+// The number criterion c orders an entry by, from its counters o and its
+// complement's q (all zero without one); combined() gives the counters of
+// its records combined by kind. c's result for two entries is the sign of
+// the difference of their numbers (without costs, criteria 7 and 8 always
+// tie: 0).
+template <class COMBINED>
+WIDEINT criterionValue(uint32_t c, int32_t kind, const WIDEINT* o, const WIDEINT* q, bool combine,
+                       COMBINED combined) {
     bool reversed;
     const uint32_t base = baseOf(c, reversed);
-    WIDEINT r = 0;
+    auto d0 = [](const WIDEINT* x) { return x[MADE_TRUE] - x[MADE_MBT]; };
+    auto d1 = [](const WIDEINT* x) { return x[MADE_TRUE_S2] - x[MADE_MBT_S2]; };
+    auto d2 = [](const WIDEINT* x) { return x[MADE_TRUE_S3] - x[MADE_MBT_S3]; };
     auto weighted = [base](WIDEINT x0, WIDEINT x1, WIDEINT x2) -> WIDEINT {
         switch (base) {
         case 14: return x0 + 2 * x1 + x2;
@@ -413,22 +389,22 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, VIEW& v, bool combine, const st
         default: return 9 * x0 + 7 * x1 + 3 * x2;  // 34
         }
     };
-    auto field = [base](const auto& w) -> WIDEINT {
+    auto field = [base](const WIDEINT* w) -> WIDEINT {
         switch (base) {
-        case 6: return w.c[ITEMS_SATISFIED];
-        case 9: return w.c[MADE_TRUE];
-        case 10: return w.c[MADE_TRUE_S2];
-        case 11: return w.c[MADE_TRUE_S3];
-        case 13: return w.c[MADE_TRUE] != 0;
-        case 15: return w.c[ITEMS_SATISFIED_CLOSED];
-        case 16: return w.c[ITEMS_SATISFIED_CLOSED] - w.c[ITEMS_CLOSED];
-        case 21: return w.c[ATOMS_DECIDED];
-        case 37: return headCycleRatio(w);
+        case 6: return w[ITEMS_SATISFIED];
+        case 9: return w[MADE_TRUE];
+        case 10: return w[MADE_TRUE_S2];
+        case 11: return w[MADE_TRUE_S3];
+        case 13: return w[MADE_TRUE] != 0;
+        case 15: return w[ITEMS_SATISFIED_CLOSED];
+        case 16: return w[ITEMS_SATISFIED_CLOSED] - w[ITEMS_CLOSED];
+        case 21: return w[ATOMS_DECIDED];
+        case 37: return headCycleRatio(w[HEAD_CYCLE_RULES], w[MADE_TRUE_IN_HEAD_CYCLES]);
         default: return 0;  // 7, 8 without costs
         }
     };
+    WIDEINT r = 0;
     if (!combine) {
-        const auto& o = v.own;
         switch (base) {
         case 0: r = d0(o); break;
         case 2: r = d1(o); break;
@@ -443,26 +419,21 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, VIEW& v, bool combine, const st
         }
     } else {
         switch (base) {
-        case 0:
-        case 2:
-        case 4: {
-            const COMBINEDD x = combinedDifferences(kind, v);
-            r = base == 0 ? x.d0 : base == 2 ? x.d1 : x.d2;
-            break;
-        }
+        case 0: r = combineCounts(kind, d0(o), d0(q)); break;
+        case 2: r = combineCounts(kind, d1(o), d1(q)); break;
+        case 4: r = combineCounts(kind, d2(o), d2(q)); break;
         case 14:
         case 29:
         case 30:
         case 31:
         case 33:
-        case 34: {
-            const COMBINEDD x = combinedDifferences(kind, v);
-            r = weighted(x.d0, x.d1, x.d2);
+        case 34:
+            r = weighted(combineCounts(kind, d0(o), d0(q)), combineCounts(kind, d1(o), d1(q)),
+                         combineCounts(kind, d2(o), d2(q)));
             break;
-        }
         case 16:
-        case 37: r = combineCounts(kind, field(v.own), field(v.complement)); break;
-        default: r = field(combinedOf(v, kind, criteria)); break;
+        case 37: r = combineCounts(kind, field(o), field(q)); break;
+        default: r = field(combined()); break;
         }
     }
     return reversed ? -r : r;
@@ -471,9 +442,11 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, VIEW& v, bool combine, const st
 void keyOf(ENTRYVIEW& v, const std::vector<int32_t>& criteria, const std::vector<int32_t>& combineKinds, bool combine,
            std::vector<WIDEINT>& key) {
     key.resize(criteria.size());
-    for (size_t i = 0; i < criteria.size(); ++i)
-        key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
-                                criteria);
+    for (size_t i = 0; i < criteria.size(); ++i) {
+        const int32_t kind = i < combineKinds.size() ? combineKinds[i] : 0;
+        key[i] = criterionValue(uint32_t(criteria[i]), kind, v.own.c, v.complement.c, combine,
+                                [&]() { return combinedOf(v, kind, criteria).c; });
+    }
 }
 
 // Views for the public entry points; one thread, and they never nest.
@@ -542,39 +515,39 @@ bool criteriaRankByKey(const std::vector<int32_t>& criteria) { return keyedCrite
 
 void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                 const std::vector<int32_t>& combineKinds, bool combine, __int128* key) {
-    // Costs take part in no criterion's number, and only kinds 5 to 8
-    // combine by the criteria list: otherwise the counters alone do, with
-    // no conversion of the cost vectors.
-    bool countsOnly = true;
-    if (combine)
-        for (size_t i = 0; i < criteria.size(); ++i)
-            if (combinationReadsCriteria(i < combineKinds.size() ? combineKinds[i] : 0)) countsOnly = false;
-    if (countsOnly) {
-        COUNTSVIEW v;
-        auto counts = [](const HEURISTICINFO& x, WIDECOUNTS& w) {
-            const int32_t c[COUNTERS] = {x.madeTrue, x.madeTrueSupport2, x.madeTrueSupport3, x.madeMustBeTrue,
-                                         x.madeMustBeTrueSupport2, x.madeMustBeTrueSupport3, x.itemsSatisfied,
-                                         x.itemsSatisfiedClosed, x.itemsClosed, x.atomsDecided,
-                                         x.headCycleRulesSupported, x.madeTrueInHeadCycles};
-            for (int i = 0; i < COUNTERS; ++i) w.c[i] = c[i];
+    // Straight from the counters (records ranked by key carry no costs);
+    // only kinds 5 to 8, which pick a record by the criteria, combine
+    // through a view.
+    WIDEINT o[COUNTERS], q[COUNTERS] = {}, m[COUNTERS];
+    countersWide(record, o);
+    if (complement) countersWide(*complement, q);
+    bool haveM = false;
+    int32_t mKind = 0;
+    ENTRYVIEW* v = nullptr;
+    for (size_t i = 0; i < criteria.size(); ++i) {
+        const int32_t kind = i < combineKinds.size() ? combineKinds[i] : 0;
+        auto combined = [&]() -> const WIDEINT* {
+            if (kind >= 5 && kind <= 8) {
+                if (!v) {
+                    v = &view(2);
+                    toWide(record, v->own);
+                    if (complement)
+                        toWide(*complement, v->complement);
+                    else
+                        zeroWide(v->complement);
+                    v->hasCombined = false;
+                }
+                return combinedOf(*v, kind, criteria).c;
+            }
+            if (!haveM || mKind != kind) {
+                for (int j = 0; j < COUNTERS; ++j) m[j] = combinedCounter(kind, o[j], q[j]);
+                haveM = true;
+                mKind = kind;
+            }
+            return m;
         };
-        counts(record, v.own);
-        if (complement) counts(*complement, v.complement);
-        for (size_t i = 0; i < criteria.size(); ++i)
-            key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
-                                    criteria);
-        return;
+        key[i] = criterionValue(uint32_t(criteria[i]), kind, o, q, combine, combined);
     }
-    ENTRYVIEW& v = view(2);
-    toWide(record, v.own);
-    if (complement)
-        toWide(*complement, v.complement);
-    else
-        zeroWide(v.complement);
-    v.hasCombined = false;
-    for (size_t i = 0; i < criteria.size(); ++i)
-        key[i] = criterionValue(uint32_t(criteria[i]), i < combineKinds.size() ? combineKinds[i] : 0, v, combine,
-                                criteria);
 }
 
 void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HEURISTICINFO& record,

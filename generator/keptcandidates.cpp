@@ -234,7 +234,7 @@ void MODELGENERATOR::dropKeptEntry(int32_t id) {
 void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
     // The best capacity entries: a heap's best few lie near its root.
     list.clear();
-    const std::vector<KEPTSLOT>& heap = kept.heap;
+    const auto& heap = kept.heap;
     const __int128* keys = kept.heapKeys.data();
     const size_t n = heuristicCriteria.size();
     std::vector<uint32_t>& frontier = kept.frontier;

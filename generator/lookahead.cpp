@@ -404,6 +404,7 @@ void MODELGENERATOR::startLookaheadCache() {
     slotStates.assign(3 * n, 0);
     watchLists.clear();
     watchLists.resize(n);
+    listArena.clear();
     reuseComputations = 0;
     reuseRunMark = lookaheadsRun;
     reusePerformedMark = lookaheadsPerformed;
@@ -424,9 +425,10 @@ void MODELGENERATOR::stopLookaheadCache() {
     // A pass that is running finishes over every remaining unit and ends
     // the kept units itself.
     if (!kept.inPass) kept = KEPTCANDIDATES();
-    std::vector<LOOKAHEADSLOT>().swap(lookaheadSlots);
+    decltype(lookaheadSlots)().swap(lookaheadSlots);
     std::vector<uint32_t>().swap(slotStates);
     std::vector<WATCHLIST>().swap(watchLists);
+    listArena.clear();
     std::vector<int32_t>().swap(keptReaders);
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
@@ -454,6 +456,43 @@ void dropWatchers(MODELGENERATOR::WATCH* watches, uint32_t size, std::vector<uin
 
 }  // namespace
 
+uint32_t* MODELGENERATOR::BLOCKARENA::take(uint32_t sizeClass) {
+    if (freeBlocks.size() > sizeClass && !freeBlocks[sizeClass].empty()) {
+        uint32_t* block = freeBlocks[sizeClass].back();
+        freeBlocks[sizeClass].pop_back();
+        return block;
+    }
+    const size_t words = size_t(4) << sizeClass;
+    if (left < words) {
+        // A fresh slab (the rest of the last one, less than the block, stays
+        // unused). Slabs double up to LARGEBLOCK, so that a small program
+        // keeps to small pages; a larger block has a slab of its own.
+        const size_t bytes = std::max(slabBytes, words * sizeof(uint32_t));
+        slabBytes = std::min(2 * slabBytes, LARGEBLOCK);
+        slabs.emplace_back(static_cast<uint32_t*>(allocateLarge(bytes)), bytes);
+        next = slabs.back().first;
+        left = bytes / sizeof(uint32_t);
+    }
+    uint32_t* block = next;
+    next += words;
+    left -= words;
+    return block;
+}
+
+void MODELGENERATOR::BLOCKARENA::give(uint32_t* block, uint32_t sizeClass) {
+    if (freeBlocks.size() <= sizeClass) freeBlocks.resize(sizeClass + 1);
+    freeBlocks[sizeClass].push_back(block);
+}
+
+void MODELGENERATOR::BLOCKARENA::clear() {
+    for (const auto& slab : slabs) releaseLarge(slab.first, slab.second);
+    slabs.clear();
+    freeBlocks.clear();
+    next = nullptr;
+    left = 0;
+    slabBytes = size_t(1) << 16;
+}
+
 // Adds a watch; a full list is first rid of the watches of records dropped
 // or recomputed since, so lists stay proportional to live records. A list
 // still more than half full after that doubles, so that each compaction is
@@ -463,7 +502,7 @@ void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) 
     if (n == list.capacity) {
         bool grow = true;
         if (n >= 16) {
-            WATCH* watches = list.watches.get();
+            WATCH* watches = list.watches;
             uint32_t k = 0;
             for (uint32_t i = 0; i < n; ++i)
                 if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
@@ -472,9 +511,10 @@ void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) 
         }
         if (grow) {
             const uint32_t capacity = n == 0 ? 4 : 2 * n;
-            std::unique_ptr<WATCH[]> grown(new WATCH[capacity]);
-            std::copy(list.watches.get(), list.watches.get() + list.size, grown.get());
-            list.watches = std::move(grown);
+            WATCH* grown = reinterpret_cast<WATCH*>(listArena.take(uint32_t(__builtin_ctz(capacity)) - 1));
+            std::copy(list.watches, list.watches + list.size, grown);
+            if (n != 0) listArena.give(reinterpret_cast<uint32_t*>(list.watches), uint32_t(__builtin_ctz(n)) - 1);
+            list.watches = grown;
             list.capacity = capacity;
         }
     }
@@ -492,7 +532,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     auto changed = [&](int32_t y) {
         WATCHLIST& list = watchLists[y];
         if (list.size != 0) {
-            dropWatchers(list.watches.get(), list.size, slotStates, dropped);
+            dropWatchers(list.watches, list.size, slotStates, dropped);
             list.size = 0;
         }
         if (kept.active) {
@@ -611,7 +651,7 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
         if (list.mark == watchStamp) return;
         list.mark = watchStamp;
         keptReaders.push_back(y);
-        __builtin_prefetch(list.watches.get() + list.size, 1);
+        __builtin_prefetch(list.watches + list.size, 1);
     };
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);

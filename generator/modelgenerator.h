@@ -10,6 +10,7 @@
 
 #include "analysis/depgraph.h"
 #include "core/atom.h"
+#include "core/blockpool.h"
 #include "core/cost.h"
 #include "core/flatlists.h"
 #include "core/groundprogram.h"
@@ -366,18 +367,10 @@ public:
     };
     static_assert(CONSTRAINT_ATOMS >= 4, "handle / 4 tells the records apart");
     // Memory that starts at a cache-line boundary, so that the layouts
-    // below can keep a record or a block within one line.
+    // below can keep a record or a block within one line (large tables on
+    // huge pages where the system gives them).
     template <typename T>
-    struct LINEALIGNED {
-        using value_type = T;
-        LINEALIGNED() = default;
-        template <typename U>
-        LINEALIGNED(const LINEALIGNED<U>&) {}
-        T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
-        void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(64)); }
-        bool operator==(const LINEALIGNED&) const { return true; }
-        bool operator!=(const LINEALIGNED&) const { return false; }
-    };
+    using LINEALIGNED = LARGEALLOCATOR<T>;
     std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
     std::vector<uint32_t> constraintSatisfiedCells;
@@ -607,14 +600,34 @@ public:
     };
     static_assert(sizeof(LOOKAHEADSLOT) == 48, "LOOKAHEADSLOT is twelve 32-bit words");
     static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
-    std::vector<LOOKAHEADSLOT> lookaheadSlots;  // 3 per atom
+    std::vector<LOOKAHEADSLOT, LARGEALLOCATOR<LOOKAHEADSLOT>> lookaheadSlots;  // 3 per atom
     // Per slot: its version times 2, plus 1 while its record is valid; apart
     // from the records, so that watch upkeep reads one small array.
     std::vector<uint32_t> slotStates;
+    // Blocks of 4 << k words (k their size class) for the watch lists,
+    // carved from large slabs that never move and reused through one free
+    // list per class: the lists grow by the hundred thousand and are read
+    // at random, and the general allocator would scatter them over small
+    // pages after searching its fragmented bins for each.
+    struct BLOCKARENA {
+        std::vector<std::pair<uint32_t*, size_t>> slabs;  // with their sizes in bytes
+        std::vector<std::vector<uint32_t*>> freeBlocks;   // per size class
+        uint32_t* next = nullptr;
+        size_t left = 0;                      // words left after next in the last slab
+        size_t slabBytes = size_t(1) << 16;  // of the next slab: doubling up to LARGEBLOCK
+        BLOCKARENA() = default;
+        BLOCKARENA(const BLOCKARENA&) = delete;
+        BLOCKARENA& operator=(const BLOCKARENA&) = delete;
+        ~BLOCKARENA() { clear(); }
+        uint32_t* take(uint32_t sizeClass);
+        void give(uint32_t* block, uint32_t sizeClass);
+        void clear();
+    };
+    BLOCKARENA listArena;
     // Per atom: the records that assigned it and (in the same cache line)
     // the last keepLookahead that listed it.
     struct WATCHLIST {
-        std::unique_ptr<WATCH[]> watches;
+        WATCH* watches = nullptr;  // a block of listArena: capacity 4 << k watches, size class k + 1
         uint32_t size = 0, capacity = 0;
         uint32_t mark = 0;  // watchStamp of the last registration
     };
@@ -695,10 +708,10 @@ public:
         std::vector<uint64_t> unitLookaheads, lookaheadTree;  // lookaheadTree: prefix sums (Fenwick)
         uint64_t totalLookaheads = 0, totalConsistent = 0, lookedUnits = 0;
         std::vector<int32_t> entryOf;  // 3 per unit; -1 none
-        std::vector<KEPTENTRY> entries;
+        std::vector<KEPTENTRY, LARGEALLOCATOR<KEPTENTRY>> entries;
         std::vector<int32_t> freeEntries;
-        std::vector<KEPTSLOT> heap;        // best entry first
-        std::vector<__int128> heapKeys;    // criteria per heap slot
+        std::vector<KEPTSLOT, LARGEALLOCATOR<KEPTSLOT>> heap;  // best entry first
+        std::vector<__int128, LARGEALLOCATOR<__int128>> heapKeys;  // criteria per heap slot
         std::vector<uint32_t> heapIndex;  // per entry
         std::vector<uint32_t> frontier;          // scratch of the best few
         std::vector<__int128> scratchKey, siftKey;

@@ -68,4 +68,22 @@ TEST(BlockPool, BlocksOfEverySizeAreDistinctAndKeepTheirContents) {
     }
 }
 
+TEST(BlockPool, LargeBlocksAreAlignedAndKeepTheirContentsAcrossGrowth) {
+    // Below LARGEBLOCK a cache line's alignment, from it on LARGEBLOCK's
+    // (for whole huge pages); a vector on them keeps its elements as it grows
+    // across the threshold.
+    for (size_t bytes : {size_t(1), size_t(64), LARGEBLOCK - 1, LARGEBLOCK, LARGEBLOCK + 1, 3 * LARGEBLOCK}) {
+        auto* block = static_cast<unsigned char*>(allocateLarge(bytes));
+        const uintptr_t alignment = bytes < LARGEBLOCK ? 64 : LARGEBLOCK;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % alignment, 0u) << bytes;
+        std::memset(block, 0xA5, bytes);
+        EXPECT_EQ(block[bytes - 1], 0xA5) << bytes;
+        releaseLarge(block, bytes);
+    }
+    std::vector<uint64_t, LARGEALLOCATOR<uint64_t>> v;
+    const uint64_t n = 3 * LARGEBLOCK / sizeof(uint64_t);
+    for (uint64_t i = 0; i < n; ++i) v.push_back(i * 7);
+    for (uint64_t i = 0; i < n; ++i) ASSERT_EQ(v[i], i * 7) << i;
+}
+
 }  // namespace

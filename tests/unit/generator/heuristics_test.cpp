@@ -2,6 +2,9 @@
 // combination with complement records, and the bounded candidate list.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
+
 #include "driver/options.h"
 #include "generator/heuristics.h"
 #include "tests/unit/support/search.h"
@@ -170,6 +173,53 @@ TEST(Heuristics, CombinedWeightedCriteriaAddTheDifferences) {
     EXPECT_GT(compareByCombinedCriterion(16, 1, g, h, criteria), 0);  // 3 against 0
     EXPECT_LT(compareByCombinedCriterion(37, 0, g, h, criteria), 0);  // 2000 against 3000
     EXPECT_GT(compareByCombinedCriterion(37, 5, g, h, criteria), 0);  // 1000 against 0
+}
+
+TEST(Heuristics, RankingKeysOrderAsTheCriteria) {
+    // For every criterion that ranks by one number, every kind (with and
+    // without complement records, and without combining): two entries'
+    // keys compare as the criterion compares the entries. Counters small
+    // and signed, so that ties, zero rules and negative products occur.
+    std::mt19937 random(20261211);
+    auto record = [&random]() {
+        std::uniform_int_distribution<int32_t> value(-3, 3);
+        HEURISTICINFO x = info({});
+        int32_t* f[] = {&x.madeTrue, &x.madeTrueSupport2, &x.madeTrueSupport3, &x.madeMustBeTrue,
+                        &x.madeMustBeTrueSupport2, &x.madeMustBeTrueSupport3, &x.itemsSatisfied,
+                        &x.itemsSatisfiedClosed, &x.itemsClosed, &x.atomsDecided, &x.headCycleRulesSupported,
+                        &x.madeTrueInHeadCycles};
+        for (int32_t* c : f) *c = value(random);
+        x.headCycleRulesSupported = std::abs(x.headCycleRulesSupported);  // a ratio of counts
+        x.madeTrueInHeadCycles = std::abs(x.madeTrueInHeadCycles);
+        return x;
+    };
+    const uint32_t bases[] = {0, 2, 4, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 21, 29, 30, 31, 33, 34, 37};
+    for (uint32_t base : bases)
+        for (uint32_t c : {base, base + 1000})
+            for (int32_t kind = -1; kind <= 9; ++kind)
+                for (int shape = 0; shape < 3; ++shape) {  // 0 no complement, 1 complements, 2 not combined
+                    SCOPED_TRACE(testing::Message() << "criterion " << c << " kind " << kind << " shape " << shape);
+                    // A second criterion, for kinds 5 to 8 to pick the worse record by.
+                    const std::vector<int32_t> criteria = {int32_t(c), 9}, kinds = {kind, 0};
+                    ASSERT_TRUE(criteriaRankByKey(criteria));
+                    for (int round = 0; round < 40; ++round) {
+                        PTCANDIDATE a, b;
+                        a.literalInfo = record();
+                        b.literalInfo = record();
+                        if (shape == 1) {
+                            a.complementInfo = std::make_unique<HEURISTICINFO>(record());
+                            b.complementInfo = std::make_unique<HEURISTICINFO>(record());
+                        }
+                        __int128 ka[2], kb[2];
+                        const bool combine = shape != 2;
+                        rankingKey(a.literalInfo, a.complementInfo.get(), criteria, kinds, combine, ka);
+                        rankingKey(b.literalInfo, b.complementInfo.get(), criteria, kinds, combine, kb);
+                        const int byKey = ka[0] > kb[0] ? 1 : ka[0] < kb[0] ? -1 : 0;
+                        const int expected = combine ? compareByCombinedCriterion(c, kind, a, b, criteria)
+                                                     : compareByCriterion(c, a.literalInfo, b.literalInfo);
+                        ASSERT_EQ(byKey, expected) << "round " << round;
+                    }
+                }
 }
 
 TEST(Heuristics, CandidateListKeepsTheBestWithinCapacity) {
