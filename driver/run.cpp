@@ -29,12 +29,12 @@
 
 namespace veltra {
 
-// A directory opens for reading, but its first read fails, and a scanner
-// ends the process on a failed read: it is refused like a file that does
-// not open.
-static bool isDirectory(FILE* file) {
+// A directory opens for reading, and a closed standard input stays a FILE,
+// but their first read fails, and a scanner ends the process on a failed
+// read: they are refused like a file that does not open.
+static bool unreadable(FILE* file) {
     struct stat status;
-    return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+    return fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode);
 }
 
 // Reads one input file with the reader its suffix selects.
@@ -42,7 +42,7 @@ static void readInputFile(const char* name) {
     currentFileName = name;
     lineNumber = 0;
     FILE* file = std::fopen(name, "r");
-    if (file && isDirectory(file)) {
+    if (file && unreadable(file)) {
         std::fclose(file);
         file = nullptr;
     }
@@ -353,7 +353,7 @@ static void readInput(const RUNSETTINGS& run) {
     for (const char* name : run.inputFiles) readInputFile(name);
     if (run.readStdin) {
         currentFileName = "";
-        if (isDirectory(stdin)) {
+        if (unreadable(stdin)) {
             lineNumber = 0;
             reportParseError("can't open input");
             ++parseErrorCount;

@@ -43,11 +43,14 @@ expect pipe-sigpipe-ignored 1 "$writeError"
 status=$( (timeout 60 "$veltra" -silent "$dir/many.dl" 2> "$dir/err"; echo $? > "$dir/status") | head -c 1 > /dev/null; cat "$dir/status")
 expect pipe-sigpipe-default 141 ""
 
-# A directory as standard input opens but cannot be read: refused like a
-# file that does not open.
-timeout 60 "$veltra" -silent -- < "$dir" > /dev/null 2> "$dir/err"; status=$?
-expect stdin-directory 1 "line 0: can't open input.
+# A directory as standard input, or a closed one, cannot be read: refused
+# like a file that does not open.
+stdinError="line 0: can't open input.
 Aborting due to parser errors."
+timeout 60 "$veltra" -silent -- < "$dir" > /dev/null 2> "$dir/err"; status=$?
+expect stdin-directory 1 "$stdinError"
+timeout 60 "$veltra" -silent -- <&- > /dev/null 2> "$dir/err"; status=$?
+expect stdin-closed 1 "$stdinError"
 
 if [ "$2" = memory ]; then
     memoryError="Error: out of memory."
