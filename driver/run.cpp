@@ -2,6 +2,8 @@
 // grounding, search and the end through finish().
 #include "driver/run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -27,11 +29,23 @@
 
 namespace veltra {
 
+// A directory opens for reading, and a closed standard input stays a FILE,
+// but their first read fails, and a scanner ends the process on a failed
+// read: they are refused like a file that does not open.
+static bool unreadable(FILE* file) {
+    struct stat status;
+    return fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode);
+}
+
 // Reads one input file with the reader its suffix selects.
 static void readInputFile(const char* name) {
     currentFileName = name;
     lineNumber = 0;
     FILE* file = std::fopen(name, "r");
+    if (file && unreadable(file)) {
+        std::fclose(file);
+        file = nullptr;
+    }
     if (!file) {
         // Counted like a parse error: a run must not go on as if the file
         // were empty.
@@ -339,8 +353,14 @@ static void readInput(const RUNSETTINGS& run) {
     for (const char* name : run.inputFiles) readInputFile(name);
     if (run.readStdin) {
         currentFileName = "";
-        lineNumber = 1;
-        parseMainLanguage(stdin);
+        if (unreadable(stdin)) {
+            lineNumber = 0;
+            reportParseError("can't open input");
+            ++parseErrorCount;
+        } else {
+            lineNumber = 1;
+            parseMainLanguage(stdin);
+        }
     }
 
     // Names read from here on are the system's own.

@@ -130,7 +130,9 @@ bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRET
     for (const AGGREGATEMEMBERSHIP& m : aggregateMemberships[atom]) {
         const int32_t g = m.aggregate;
         AGGREGATEFUNCTION& f = aggregateFunction(g);
-        const int32_t value = integerValue(m.value);
+        // Only #max, #min and #times read the value below; a #count element
+        // may be a symbolic constant, which has no integer value.
+        const int32_t value = m.value.kind == TERM_INTEGER ? integerValue(m.value) : 0;
         aggregateTrail.push(level, &f, g);
         refreshExtremes(g, value, I);
         const bool saturatedBefore = isSaturated(f.upper);

@@ -304,7 +304,8 @@ bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING&
         int64_t undefinedPart = 0, factors = 0;
         for (const GROUNDSETELEMENT& e : function.set()) {
             const int32_t v = I.values[e.atom];
-            const int64_t value = integerValue(e.value);
+            // A #count element may be a symbolic constant: no integer value.
+            const int64_t value = e.value.kind == TERM_INTEGER ? integerValue(e.value) : 0;
             if (v == TV_UNDEFINED) undefinedPart = saturatingAdd(undefinedPart, function.kind == AGG_COUNT ? 1 : value);
             if (v != TV_FALSE && value >= 2) ++factors;
         }

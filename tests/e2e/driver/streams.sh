@@ -1,6 +1,7 @@
 #!/bin/sh
-# Failed writes on standard output and exhausted memory, which a .case cannot
-# set up: each ends the run with one message on standard error and status 1.
+# Failed writes on standard output, standard input that cannot be read and
+# exhausted memory, which a .case cannot set up: each ends the run with its
+# message on standard error and status 1.
 # usage: streams.sh VELTRA [memory]   ("memory" adds the runs under ulimit -v;
 # the sanitizer build reserves too much address space for them)
 veltra=$1
@@ -41,6 +42,15 @@ status=$( (trap '' PIPE; timeout 60 "$veltra" -silent "$dir/many.dl" 2> "$dir/er
 expect pipe-sigpipe-ignored 1 "$writeError"
 status=$( (timeout 60 "$veltra" -silent "$dir/many.dl" 2> "$dir/err"; echo $? > "$dir/status") | head -c 1 > /dev/null; cat "$dir/status")
 expect pipe-sigpipe-default 141 ""
+
+# A directory as standard input, or a closed one, cannot be read: refused
+# like a file that does not open.
+stdinError="line 0: can't open input.
+Aborting due to parser errors."
+timeout 60 "$veltra" -silent -- < "$dir" > /dev/null 2> "$dir/err"; status=$?
+expect stdin-directory 1 "$stdinError"
+timeout 60 "$veltra" -silent -- <&- > /dev/null 2> "$dir/err"; status=$?
+expect stdin-closed 1 "$stdinError"
 
 if [ "$2" = memory ]; then
     memoryError="Error: out of memory."
