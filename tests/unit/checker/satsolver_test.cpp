@@ -151,6 +151,34 @@ struct CNFSHAPE {
     int32_t clausesPerVariableTimes10;
     int32_t minLength, maxLength;
     int32_t instances;
+    int32_t headStep = 0;  // > 0: a first clause of every headStep-th variable, positive
+};
+
+// Calls visit(n, cnf, shape, k) on every clause set of the shapes in turn, k
+// counting the sets of a shape, until visit returns false.
+template <class VISIT>
+void forEachShapedCnf(const std::vector<CNFSHAPE>& shapes, VISIT visit) {
+    for (const CNFSHAPE& shape : shapes) {
+        std::mt19937 random(shape.seed);
+        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
+        for (int32_t k = 0; k < shape.instances; ++k) {
+            int32_t n = size(random);
+            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
+            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
+            if (shape.headStep > 0) {
+                CLAUSE head;
+                for (int32_t v = 1; v <= n; v += shape.headStep) head.push_back(v);
+                cnf.insert(cnf.begin(), head);
+            }
+            if (!visit(n, cnf, shape, k)) return;
+        }
+    }
+}
+
+// A fold of a run's figures into one number that a test pins.
+struct FOLD {
+    uint64_t value = 1469598103934665603ull;
+    void mix(int64_t x) { value = (value ^ uint64_t(x)) * 1099511628211ull; }
 };
 
 // Calls check(n, cnf, expected, where) on every clause set of the shapes,
@@ -160,20 +188,15 @@ struct CNFSHAPE {
 template <class CHECK>
 void checkShapedCnfs(const std::vector<CNFSHAPE>& shapes, CHECK check) {
     int32_t satisfiable = 0, total = 0;
-    for (const CNFSHAPE& shape : shapes) {
-        std::mt19937 random(shape.seed);
-        std::uniform_int_distribution<int32_t> size(shape.minVariables, shape.maxVariables);
-        for (int32_t k = 0; k < shape.instances; ++k) {
-            int32_t n = size(random);
-            int32_t m = std::max(1, n * shape.clausesPerVariableTimes10 / 10);
-            CNF cnf = randomCnf(random, n, m, shape.minLength, shape.maxLength);
-            bool expected = bruteForce(n, cnf);
-            check(n, cnf, expected, "seed " + std::to_string(shape.seed) + " instance " + std::to_string(k));
-            if (::testing::Test::HasFatalFailure()) return;
-            satisfiable += expected;
-            ++total;
-        }
-    }
+    forEachShapedCnf(shapes, [&](int32_t n, const CNF& cnf, const CNFSHAPE& shape, int32_t k) {
+        bool expected = bruteForce(n, cnf);
+        check(n, cnf, expected, "seed " + std::to_string(shape.seed) + " instance " + std::to_string(k));
+        if (::testing::Test::HasFatalFailure()) return false;
+        satisfiable += expected;
+        ++total;
+        return true;
+    });
+    if (::testing::Test::HasFatalFailure()) return;
     EXPECT_GT(satisfiable, total / 5);
     EXPECT_LT(satisfiable, total * 4 / 5);
 }
@@ -453,20 +476,19 @@ TEST(SatSolver, SearchCourseIsPinned) {
         {45, 20, 60, 35, 2, 6, 60, true},    // two-literal and long clauses
     };
     const int64_t savedBudget = satState.lookaheadBudget;
-    uint64_t fold = 1469598103934665603ull;
-    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
-    auto run = [&mix](int32_t n, const CNF& cnf) {
+    FOLD fold;
+    auto run = [&fold](int32_t n, const CNF& cnf) {
         PROBLEM p = encode(n, cnf);
         ATOMFLAGS model;
         satState.backtracks = satState.searchWork = satState.lookaheadWork = 0;
         satState.probeCounter = 0;
         const bool result = satSolve(p.rules, p.constraints, &p.set, &model);
-        mix(result);
+        fold.mix(result);
         if (result)
-            for (int32_t v = 1; v <= n; ++v) mix(model[atomOf(v)]);
-        mix(satState.backtracks);
-        mix(satState.searchWork + satState.lookaheadWork);
-        mix(satState.probeCounter);
+            for (int32_t v = 1; v <= n; ++v) fold.mix(model[atomOf(v)]);
+        fold.mix(satState.backtracks);
+        fold.mix(satState.searchWork + satState.lookaheadWork);
+        fold.mix(satState.probeCounter);
     };
     int32_t calls = 0;
     for (const ROW& row : rows) {
@@ -482,7 +504,7 @@ TEST(SatSolver, SearchCourseIsPinned) {
     run(20, pigeonhole(5, 4));
     run(30, pigeonhole(6, 5));
     EXPECT_EQ(calls, 404);
-    EXPECT_EQ(fold, 0x589bfb38d97b6524ull);
+    EXPECT_EQ(fold.value, 0x589bfb38d97b6524ull);
 }
 
 // The same pin through satSolveClauses, the model checker's entry, on the
@@ -495,53 +517,36 @@ TEST(SatSolver, SearchCourseIsPinned) {
 // satState, and a model is asked for only now and then.
 TEST(SatSolver, SearchCourseIsPinnedOnClauseEdgeCases) {
     ANSWERING search(SEARCH_ALONE);
-    struct ROW {
-        uint32_t seed;
-        int32_t minVariables, maxVariables;
-        int32_t clausesPerVariableTimes10;
-        int32_t minLength, maxLength;
-        int32_t instances;
+    const std::vector<CNFSHAPE> rows = {
+        {71, 2, 6, 25, 1, 4, 300},       // repeats, tautologies, root units
+        {72, 8, 20, 30, 2, 5, 150},      // some repeats, lengths up to five
+        {73, 20, 50, 40, 3, 8, 60},      // wider clauses
+        {74, 30, 90, 25, 2, 2, 40, 2},   // two-literal clauses under a long first one
     };
-    const std::vector<ROW> rows = {
-        {71, 2, 6, 25, 1, 4, 300},    // repeats, tautologies, root units
-        {72, 8, 20, 30, 2, 5, 150},   // some repeats, lengths up to five
-        {73, 20, 50, 40, 3, 8, 60},   // wider clauses
-        {74, 30, 90, 25, 2, 2, 40},   // two-literal clauses under a long first one
-    };
-    uint64_t fold = 1469598103934665603ull;
-    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    FOLD fold;
     std::vector<uint8_t> model;
     int32_t calls = 0;
-    for (const ROW& row : rows) {
-        std::mt19937 random(row.seed);
-        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
-        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
-            const int32_t n = size(random);
-            CNF cnf = randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength);
-            if (row.seed == 74) {
-                CLAUSE head;
-                for (int32_t v = 1; v <= n; v += 2) head.push_back(v);
-                cnf.insert(cnf.begin(), head);
-            }
-            satState.variableCount = n;
-            satState.clauseStart.assign(1, 0);
-            satState.clauseLiterals.clear();
-            for (const CLAUSE& clause : cnf) {
-                for (int32_t l : clause) satState.clauseLiterals.push_back(l > 0 ? l - 1 : n - l - 1);
-                satState.clauseStart.push_back(int32_t(satState.clauseLiterals.size()));
-            }
-            const bool wanted = k % 3 != 0;
-            const bool result = satSolveClauses(wanted ? &model : nullptr);
-            mix(result);
-            if (result && wanted)
-                for (uint8_t b : model) mix(b);
-            mix(satState.backtracks);
-            mix(satState.searchWork + satState.lookaheadWork);
-            mix(satState.probeCounter);
+    forEachShapedCnf(rows, [&](int32_t n, const CNF& cnf, const CNFSHAPE&, int32_t k) {
+        ++calls;
+        satState.variableCount = n;
+        satState.clauseStart.assign(1, 0);
+        satState.clauseLiterals.clear();
+        for (const CLAUSE& clause : cnf) {
+            for (int32_t l : clause) satState.clauseLiterals.push_back(l > 0 ? l - 1 : n - l - 1);
+            satState.clauseStart.push_back(int32_t(satState.clauseLiterals.size()));
         }
-    }
+        const bool wanted = k % 3 != 0;
+        const bool result = satSolveClauses(wanted ? &model : nullptr);
+        fold.mix(result);
+        if (result && wanted)
+            for (uint8_t b : model) fold.mix(b);
+        fold.mix(satState.backtracks);
+        fold.mix(satState.searchWork + satState.lookaheadWork);
+        fold.mix(satState.probeCounter);
+        return true;
+    });
     EXPECT_EQ(calls, 550);
-    EXPECT_EQ(fold, 0x2b228e88ad7a40faull);
+    EXPECT_EQ(fold.value, 0x2b228e88ad7a40faull);
 }
 
 // The look-ahead search on its own, with its model when satisfiable.
@@ -638,38 +643,28 @@ TEST(SatSolver, SolveAndSolveClausesAgree) {
 // must leave this number as it is.
 TEST(SatDecide, CourseIsPinned) {
     const std::vector<CNFSHAPE> rows = {
-        {121, 2, 8, 25, 1, 4, 300},     // repeats, tautologies, root units
-        {122, 20, 60, 42, 3, 3, 100},   // 3-SAT near the threshold
-        {123, 40, 100, 30, 2, 5, 60},   // mixed lengths, under a head clause
-        {124, 60, 120, 40, 2, 4, 40},   // larger, under a head clause
+        {121, 2, 8, 25, 1, 4, 300},       // repeats, tautologies, root units
+        {122, 20, 60, 42, 3, 3, 100},     // 3-SAT near the threshold
+        {123, 40, 100, 30, 2, 5, 60, 3},  // mixed lengths, under a head clause
+        {124, 60, 120, 40, 2, 4, 40, 3},  // larger, under a head clause
     };
-    uint64_t fold = 1469598103934665603ull;
-    auto mix = [&fold](int64_t x) { fold = (fold ^ uint64_t(x)) * 1099511628211ull; };
+    FOLD fold;
     std::vector<uint8_t> model;
     int32_t calls = 0;
-    for (const CNFSHAPE& row : rows) {
-        std::mt19937 random(row.seed);
-        std::uniform_int_distribution<int32_t> size(row.minVariables, row.maxVariables);
-        for (int32_t k = 0; k < row.instances; ++k, ++calls) {
-            const int32_t n = size(random);
-            CNF cnf = randomCnf(random, n, n * row.clausesPerVariableTimes10 / 10, row.minLength, row.maxLength);
-            if (row.seed >= 123) {
-                CLAUSE head;
-                for (int32_t v = 1; v <= n; v += 3) head.push_back(v);
-                cnf.insert(cnf.begin(), head);
-            }
-            placeClauses(n, cnf);
-            const bool result = satSolveClauses(&model);
-            mix(result);
-            if (result)
-                for (uint8_t b : model) mix(b);
-            mix(satDecider.conflicts);
-            mix(satDecider.decisions);
-            mix(satDecider.propagations);
-        }
-    }
+    forEachShapedCnf(rows, [&](int32_t n, const CNF& cnf, const CNFSHAPE&, int32_t) {
+        ++calls;
+        placeClauses(n, cnf);
+        const bool result = satSolveClauses(&model);
+        fold.mix(result);
+        if (result)
+            for (uint8_t b : model) fold.mix(b);
+        fold.mix(satDecider.conflicts);
+        fold.mix(satDecider.decisions);
+        fold.mix(satDecider.propagations);
+        return true;
+    });
     EXPECT_EQ(calls, 500);
-    EXPECT_EQ(fold, 0x66e26569e54c6065ull);
+    EXPECT_EQ(fold.value, 0x66e26569e54c6065ull);
 }
 
 // Clause learning answering first (the default) agrees with the search on
