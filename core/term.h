@@ -96,6 +96,9 @@ inline TERM symbolTerm(const char* name) { return TERM(TERM_SYMBOL, symbolTable.
 inline TERM integerTerm(int32_t value) { return TERM(TERM_INTEGER, numberTable.insert(value)); }
 inline TERM variableTerm(int32_t number) { return TERM(TERM_VARIABLE, number); }
 inline int32_t integerValue(const TERM& t) { return numberTable.key(t.index); }
+// An integer term's value, 0 for any other term (a symbolic constant has no
+// entry in the number table).
+inline int32_t integerOrZero(const TERM& t) { return t.kind == TERM_INTEGER ? integerValue(t) : 0; }
 inline const NAME& symbolName(const TERM& t) { return symbolTable.key(t.index); }
 
 // Three-way order: variables, then symbolic constants by first appearance,

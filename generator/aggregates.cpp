@@ -132,7 +132,7 @@ bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRET
         AGGREGATEFUNCTION& f = aggregateFunction(g);
         // Only #max, #min and #times read the value below; a #count element
         // may be a symbolic constant, which has no integer value.
-        const int32_t value = m.value.kind == TERM_INTEGER ? integerValue(m.value) : 0;
+        const int32_t value = integerOrZero(m.value);
         aggregateTrail.push(level, &f, g);
         refreshExtremes(g, value, I);
         const bool saturatedBefore = isSaturated(f.upper);

@@ -305,7 +305,7 @@ bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING&
         for (const GROUNDSETELEMENT& e : function.set()) {
             const int32_t v = I.values[e.atom];
             // A #count element may be a symbolic constant: no integer value.
-            const int64_t value = e.value.kind == TERM_INTEGER ? integerValue(e.value) : 0;
+            const int64_t value = integerOrZero(e.value);
             if (v == TV_UNDEFINED) undefinedPart = saturatingAdd(undefinedPart, function.kind == AGG_COUNT ? 1 : value);
             if (v != TV_FALSE && value >= 2) ++factors;
         }

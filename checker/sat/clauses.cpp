@@ -130,7 +130,7 @@ bool searchLoaded(SATSOLVER& s, bool modelWanted) {
 int decideFirst(SATSOLVER& s) {
     s.clauseCount = int32_t(s.clauseStart.size()) - 1;
     s.decideStarted = true;
-    s.decided = satDecide(true, 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount));
+    s.decided = satDecide(true, s.sixtyFourPasses());
     s.refuted = s.decided == 0;
     s.proved = s.decided == 1;
     return s.decided;

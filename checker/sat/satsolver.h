@@ -139,6 +139,10 @@ struct SATSOLVER {
     int64_t decideAfterBacktracks = 0;
     // The backtrack of the search's first turn to ask satDecide; negative: never.
     int64_t turnBacktracks() const { return decideAfterBacktracks == 0 ? 32 : decideAfterBacktracks; }
+    // The work of some 64 look-ahead passes over every clause literal: the
+    // first grant of satDecide answering first, and the look-ahead work at
+    // which the search first asks it.
+    int64_t sixtyFourPasses() const { return 64 * (int64_t(clauseLiterals.size()) + variableCount); }
     int64_t backtracks = 0;     // of the current search
     int64_t searchWork = 0;     // look-ahead work of the current search, all steps
     int64_t nextDecide = 0;     // backtrack at which satDecide is asked next

@@ -114,8 +114,7 @@ void satSearch() {
     s.searchWork = 0;
     s.lookaheadWork = 0;
     s.nextDecide = s.turnBacktracks();
-    // The work of some 64 look-ahead passes over every clause literal.
-    s.nextDecideWork = 64 * (int64_t(s.clauseLiterals.size()) + s.variableCount);
+    s.nextDecideWork = s.sixtyFourPasses();
     s.unitCount = 0;
     std::fill(s.probeStamp.begin(), s.probeStamp.end(), 0);
     s.probeCounter = 0;

@@ -25,8 +25,6 @@ void addAtTime(std::vector<ATOMLIST>& lists, const ATOM& atom) {
     if (time >= 0 && size_t(time) < lists.size()) lists[size_t(time)].push_back(atom);
 }
 
-int32_t integerOf(const TERM& t) { return t.kind == TERM_INTEGER ? integerValue(t) : 0; }
-
 // The atoms of a list without their time argument, each with its cost from
 // the matching "$costs_" atom (the last match wins).
 void printPlanAtoms(std::ostream& out, const ATOMLIST& list, const ATOMLIST* costList) {
@@ -42,8 +40,8 @@ void printPlanAtoms(std::ostream& out, const ATOMLIST& list, const ATOMLIST* cos
                 bool same = true;
                 for (size_t k = 0; k < atom.arity() && same; ++k) same = atom.term(k) == c.term(k);
                 if (!same) continue;
-                cost = integerOf(c.term(c.arity() - 1));
-                if (costLevelsGiven) level = integerOf(c.term(c.arity() - 2));
+                cost = integerOrZero(c.term(c.arity() - 1));
+                if (costLevelsGiven) level = integerOrZero(c.term(c.arity() - 2));
             }
         }
         out << (i ? ", " : "") << name;
