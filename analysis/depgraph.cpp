@@ -237,7 +237,7 @@ bool relatedPair(const RULETYPE& r, bool predicateLevel) {
 }
 
 // Walks every edge in the order of addition and hands it to emit(from, to).
-// The first walk (record) also fills recursiveRule and typedEdges and makes
+// The first walk (record) also fills recursiveRule and negativeEdges and makes
 // the element atoms of ground sets nodes; the second only repeats the edges.
 template <class GRAPH, class RULETYPE, class CONSTRAINTTYPE, class EMIT>
 void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& flat,
@@ -249,19 +249,13 @@ void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& fl
     for (size_t ri = 0; ri < rules.size(); ++ri) {
         LISTVIEW<int32_t> head = flat.head(ri);
         LISTVIEW<FLATLITERAL> body = flat.literals(ri);
-        // Head pairs.
-        for (size_t i = 0; i < head.size(); ++i)
-            for (size_t j = i + 1; j < head.size(); ++j) {
-                int32_t a = head[i], b = head[j];
-                if (record) {
-                    g.typedEdges.push_back(TYPEDEDGE{a, b, EDGE_DISJUNCTIVE});
-                    g.typedEdges.push_back(TYPEDEDGE{b, a, EDGE_DISJUNCTIVE});
+        // Head pairs, joined both ways.
+        if (both)
+            for (size_t i = 0; i < head.size(); ++i)
+                for (size_t j = i + 1; j < head.size(); ++j) {
+                    emit(head[j], head[i]);
+                    emit(head[i], head[j]);
                 }
-                if (both) {
-                    emit(b, a);
-                    emit(a, b);
-                }
-            }
         // Recursion: a body literal related to a head atom, whatever its sign.
         if (record && !head.empty() && !body.empty()) {
             bool recursive = false;
@@ -283,7 +277,7 @@ void walkEdges(GRAPH& g, const std::vector<RULETYPE>& rules, const FLATRULES& fl
             bool plain = !l.negated || both || (T::negatedAggregateEdge && l.aggregate);
             for (int32_t h : head) {
                 if (plain) emit(l.node, h);
-                if (l.negated && record) g.typedEdges.push_back(TYPEDEDGE{l.node, h, EDGE_NEGATIVE});
+                if (l.negated && record) g.negativeEdges.push_back(NEGATIVEEDGE{l.node, h});
                 if (l.aggregate)
                     T::forEachSetElement(l.node, [&](const auto& e) {
                         if (record && !g.isNode(e)) {
@@ -342,16 +336,15 @@ std::vector<int32_t> renumberByGroups(int32_t m, const std::vector<int32_t>& com
 
 // Reorders the components so that a negative dependency between two of them
 // also puts the one depended on first (the first of two opposite ones met in
-// typedEdges wins); components on one cycle of the resulting component graph
+// negativeEdges wins); components on one cycle of the resulting component graph
 // keep their relative order. Returns false when no negative dependency joins
 // two components.
-bool orderByNegation(int32_t m, const std::vector<TYPEDEDGE>& typedEdges, const std::vector<EDGE>& crossing,
+bool orderByNegation(int32_t m, const std::vector<NEGATIVEEDGE>& negativeEdges, const std::vector<EDGE>& crossing,
                      std::vector<int32_t>& compOf) {
     std::vector<EDGE> edges;
     std::unordered_set<uint64_t> seen;
     auto key = [](int32_t a, int32_t b) { return (uint64_t(uint32_t(a)) << 32) | uint32_t(b); };
-    for (const TYPEDEDGE& t : typedEdges) {
-        if (t.kind != EDGE_NEGATIVE) continue;
+    for (const NEGATIVEEDGE& t : negativeEdges) {
         int32_t a = compOf[t.from], b = compOf[t.to];
         if (a == b || seen.count(key(a, b)) || seen.count(key(b, a))) continue;
         seen.insert(key(a, b));
@@ -479,6 +472,25 @@ void collectMembers(GRAPH& g, size_t m) {
         if (g.componentOf[v] >= 0) builder.add(size_t(g.componentOf[v]), int32_t(v));
 }
 
+// The components in which one rule has two head atoms (the same atom twice
+// counts), each listed once: one pass over the heads with a mark per component.
+template <class GRAPH>
+std::vector<int32_t> findHeadPairComponents(const GRAPH& g, const FLATRULES& flat) {
+    std::vector<int32_t> found;
+    std::vector<size_t> lastRule(g.componentCount(), 0);  // rule index + 1 of the last head met
+    std::vector<uint8_t> listed(g.componentCount(), 0);
+    for (size_t ri = 0; ri + 1 < flat.headStart.size(); ++ri)
+        for (int32_t h : flat.head(ri)) {
+            size_t c = size_t(g.componentOf[h]);
+            if (lastRule[c] == ri + 1 && !listed[c]) {
+                listed[c] = 1;
+                found.push_back(int32_t(c));
+            }
+            lastRule[c] = ri + 1;
+        }
+    return found;
+}
+
 }  // namespace
 
 template <class RULETYPE, class CONSTRAINTTYPE, class NODETYPE>
@@ -498,10 +510,11 @@ DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::DEPGRAPH(const std::vector<RULETYP
         for (int32_t& c : componentOf)
             if (c >= 0) c = finalNumber[c];
     }
-    if (flags & DEPGRAPH_ORDER_BY_NEGATION) orderByNegation(m, typedEdges, crossing, componentOf);
+    if (flags & DEPGRAPH_ORDER_BY_NEGATION) orderByNegation(m, negativeEdges, crossing, componentOf);
     std::vector<EDGE>().swap(crossing);
 
     collectMembers(*this, size_t(m));
+    headPairComponents_ = findHeadPairComponents(*this, flat);
     buildComponentRules(*this, rules, flat);
     if (!(flags & DEPGRAPH_NO_CONSTRAINT_LISTS)) buildComponentConstraints<NODETRAITS<RULETYPE>>(*this, constraints);
 }
@@ -524,11 +537,11 @@ void DEPGRAPH<RULETYPE, CONSTRAINTTYPE, NODETYPE>::computeComponentFlags() {
     flagsComputed_ = true;
     notStratified.assign(componentCount(), 0);
     disjunctive.assign(componentCount(), 0);
-    for (const TYPEDEDGE& e : typedEdges) {
+    for (const NEGATIVEEDGE& e : negativeEdges) {
         int32_t c = componentOf[e.from];
-        if (c != componentOf[e.to]) continue;
-        (e.kind == EDGE_NEGATIVE ? notStratified : disjunctive)[c] = 1;
+        if (c == componentOf[e.to]) notStratified[c] = 1;
     }
+    for (int32_t c : headPairComponents_) disjunctive[c] = 1;
 }
 
 template <class RULETYPE, class CONSTRAINTTYPE, class NODETYPE>

@@ -38,16 +38,10 @@ enum : int32_t {
     DEPGRAPH_GDG_POSITIVE = 0                                                               // 0
 };
 
-// Kinds of typed edges.
-enum : int32_t {
-    EDGE_NEGATIVE = 0,    // a negated body literal towards a head atom
-    EDGE_DISJUNCTIVE = 1  // two head atoms of one rule
-};
-
-struct TYPEDEDGE {
+// A negative dependency: a negated body literal's node towards a head atom's.
+struct NEGATIVEEDGE {
     int32_t from;  // node index
     int32_t to;    // node index
-    int32_t kind;  // EDGE_NEGATIVE or EDGE_DISJUNCTIVE
 };
 
 // The rules of one component: the exit rules stand before split, the
@@ -100,7 +94,7 @@ public:
     int32_t isCyclicCache = -1;          // -1 unknown, 0 false, 1 true
     int32_t isHCFCache = -1;
     int32_t isStronglyHCFCache = -1;
-    std::vector<TYPEDEDGE> typedEdges;   // recorded whatever the flags
+    std::vector<NEGATIVEEDGE> negativeEdges;  // in order of the rules, recorded whatever the flags
     FLATLISTS<int32_t> components;       // members of each component, ascending
     std::vector<int32_t> componentOf;    // per node slot; -1 for a slot that is not a node
     COMPONENTRULELISTS<RULETYPE> componentRules;
@@ -144,6 +138,10 @@ public:
 
 private:
     bool flagsComputed_ = false;
+    // The components holding two head atoms of one rule, each once. Found
+    // from the heads directly rather than from their pairs, so a head of n
+    // atoms costs n, not n^2.
+    std::vector<int32_t> headPairComponents_;
 };
 
 using DG = DEPGRAPH<RULE, CONSTRAINT, ATOM>;

@@ -338,7 +338,8 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     notingReasons = true;
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
-    if (ok && lookaheadCacheOn && !lookaheadReadComponent)
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent &&
+        I.atomLog.size() - logStart + forcedSupportAtoms.size() <= keptReadLimit)
         keepLookahead(slot, I, logStart);
     else
         kept.unkeptLookahead = true;
@@ -400,6 +401,7 @@ void MODELGENERATOR::startLookaheadCache() {
     kept = KEPTCANDIDATES();
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
+    keptReadLimit = std::max<size_t>(1024, n / 64);
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
     slotStates.assign(3 * n, 0);
     watchLists.clear();
@@ -656,6 +658,7 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
     for (size_t i = logStart; i < I.atomLog.size(); ++i) reader(I.atomLog[i].atom);
     for (int32_t a : forcedSupportAtoms) reader(a);
     for (int32_t y : keptReaders) addWatch(watchLists[y], slot, version);
+    watchesKept += keptReaders.size();
 }
 
 }  // namespace veltra

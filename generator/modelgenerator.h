@@ -496,6 +496,7 @@ public:
     // also counts the reused ones).
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
+    uint64_t watchesKept = 0;  // watches added for kept lookahead records
     // For tests: a digest of the level sets of the failed lookaheads.
     uint64_t lookaheadFailureDigest = 0;
     // Atoms visited by the counting and lookahead passes of the
@@ -649,6 +650,10 @@ public:
     uint64_t reuseComputations = 0, reuseRunMark = 0, reusePerformedMark = 0;
     void weighReuse();
     bool lookaheadCacheOn = false;
+    // A record costs a watch per atom it read: one that read more than this
+    // is not kept (its unit is redone instead), so a propagation reaching
+    // most of a large program does not leave a quadratic table of watches.
+    size_t keptReadLimit = 0;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;

@@ -249,6 +249,10 @@ const CASE cases[] = {
      "c||| ; a b|1||D", true, false, false},
     {"a head cycle", "", "a v b. a :- b. b :- a.", DEPGRAPH_DG_HCF_TEST,  //
      "a b|1|2 3|D", true, false, false},
+    {"head atoms apart in their rule share a component", "", "a v b v c. a :- c. c :- a.", DEPGRAPH_DG_HCF_TEST,
+     "b|1|| ; a c|1|2 3|D", true, false, false},
+    {"heads of different rules sharing a component", "", "a v b. c v d. a :- c. c :- a.", DEPGRAPH_DG_HCF_TEST,
+     "d|2|| ; b|1|| ; a c|1 2|3 4|", true, true, true},
     {"a cycle without disjunction", "", "a :- b. b :- a.", DEPGRAPH_DG_HCF_TEST,  //
      "a b||1 2|", true, true, true},
     {"head in two components: exit in one, recursive in the other", "", "a v b :- b. c :- a.",
@@ -289,18 +293,16 @@ TEST(DepGraph, ComponentsOfSmallPrograms) {
     }
 }
 
-TEST(DepGraph, TypedEdgesAndRecursiveRules) {
+TEST(DepGraph, NegativeEdgesAndRecursiveRules) {
     PROGRAM p = program("dgtyped_", "a v b :- c, not d. c :- not c.");
     DG dg(p.rules, p.constraints, DEPGRAPH_DG_HCF_TEST);
     int32_t a = (*p.rules[0].head)[0].predicate, b = (*p.rules[0].head)[1].predicate;
     int32_t c = (*p.rules[1].head)[0].predicate, d = p.rules[0].body->literals[1].predicate;
-    ASSERT_EQ(dg.typedEdges.size(), 5u);
-    auto same = [](const TYPEDEDGE& e, int32_t f, int32_t t, int32_t k) { return e.from == f && e.to == t && e.kind == k; };
-    EXPECT_TRUE(same(dg.typedEdges[0], a, b, EDGE_DISJUNCTIVE));
-    EXPECT_TRUE(same(dg.typedEdges[1], b, a, EDGE_DISJUNCTIVE));
-    EXPECT_TRUE(same(dg.typedEdges[2], d, a, EDGE_NEGATIVE));
-    EXPECT_TRUE(same(dg.typedEdges[3], d, b, EDGE_NEGATIVE));
-    EXPECT_TRUE(same(dg.typedEdges[4], c, c, EDGE_NEGATIVE));
+    ASSERT_EQ(dg.negativeEdges.size(), 3u);
+    auto same = [](const NEGATIVEEDGE& e, int32_t f, int32_t t) { return e.from == f && e.to == t; };
+    EXPECT_TRUE(same(dg.negativeEdges[0], d, a));
+    EXPECT_TRUE(same(dg.negativeEdges[1], d, b));
+    EXPECT_TRUE(same(dg.negativeEdges[2], c, c));
     EXPECT_EQ(dg.recursiveRule, (std::vector<uint8_t>{0, 1}));
     // Without negative edges d is a node without successors.
     EXPECT_TRUE(dg.isNode(d));
@@ -312,9 +314,7 @@ TEST(DepGraph, SameHeadPredicateTwiceGivesTwoSelfEdges) {
     DG dg(p.rules, p.constraints, DEPGRAPH_DG_FULL);
     int32_t v = (*p.rules[0].head)[0].predicate;
     EXPECT_EQ(dg.successors(v).size(), 2u);
-    EXPECT_EQ(dg.typedEdges.size(), 2u);
-    EXPECT_EQ(dg.typedEdges[0].from, v);
-    EXPECT_EQ(dg.typedEdges[0].to, v);
+    EXPECT_TRUE(dg.negativeEdges.empty());
     int32_t c = dg.componentOf[v];
     dg.computeComponentFlags();
     EXPECT_TRUE(dg.disjunctive[c]);

@@ -4,7 +4,8 @@
 // heuristics) for n independent choices "a_i v b_i." and for twice as many.
 // Each level decides one choice, so a step that rescanned everything at
 // every level would grow fourfold. The same for the first colouring of a
-// graph whose size doubles.
+// graph whose size doubles, and the watches kept for lookahead records when
+// one disjunctive head grows.
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -21,18 +22,27 @@ namespace {
 
 struct WORK {
     uint64_t lookaheadsRun = 0, lookaheadsPerformed = 0, choiceRulesScanned = 0, choicePoints = 0,
-             atomsVisited = 0;
+             atomsVisited = 0, watchesKept = 0;
 };
+
+enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, LONG_HEAD };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
-// The work of the search for the first answer set of n independent choices,
+// The work of the search for the first answer set of a program of size n,
 // counted in a child process that prints it.
-WORK firstAnswerSetWork(int n, bool heuristics, bool colouring = false) {
-    const CHILDRUN run = runCaptured([n, heuristics, colouring] {
+WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICES) {
+    const CHILDRUN run = runCaptured([n, heuristics, shape] {
         std::string text;
-        if (!colouring) {
+        if (shape == INDEPENDENT_CHOICES) {
             for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+        } else if (shape == LONG_HEAD) {
+            // One head of n atoms: every lookahead on one of them falsifies
+            // all the others. Beside it n / 4 independent choices, whose
+            // records are kept.
+            for (int i = 1; i <= n; ++i) text += (i > 1 ? " v h" : "h") + std::to_string(i);
+            text += ".\n";
+            for (int i = 1; i <= n / 4; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
         } else {
             // A path: node i is adjacent to i + 1; every level leaves a
             // choice for the nodes not coloured yet.
@@ -49,15 +59,16 @@ WORK firstAnswerSetWork(int n, bool heuristics, bool colouring = false) {
                          nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, false, nullptr, false, false,
                          false, false, 0, 0, nullptr, nullptr);
         g.computeAnswerSets();
-        std::printf("%llu %llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
+        std::printf("%llu %llu %llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
                     (unsigned long long)g.lookaheadsPerformed, (unsigned long long)g.choiceRulesScanned,
-                    (unsigned long long)g.choicePoints, (unsigned long long)g.possiblyTrueAtomsVisited);
+                    (unsigned long long)g.choicePoints, (unsigned long long)g.possiblyTrueAtomsVisited,
+                    (unsigned long long)g.watchesKept);
         std::fflush(stdout);
     });
     EXPECT_EQ(run.status, 0) << run.err;
     WORK work;
     std::istringstream(run.out) >> work.lookaheadsRun >> work.lookaheadsPerformed >> work.choiceRulesScanned >>
-        work.choicePoints >> work.atomsVisited;
+        work.choicePoints >> work.atomsVisited >> work.watchesKept;
     return work;
 }
 
@@ -135,11 +146,22 @@ TEST(Growth, PossiblyTrueLiteralsAreNotRescannedAtEveryLevel) {
     EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
     // A colouring: each level redoes the units near the node coloured, and
     // the lookaheads whose propagation reached it.
-    const WORK smallGraph = firstAnswerSetWork(500, true, true), largeGraph = firstAnswerSetWork(1000, true, true);
+    const WORK smallGraph = firstAnswerSetWork(500, true, PATH_COLOURING),
+               largeGraph = firstAnswerSetWork(1000, true, PATH_COLOURING);
     EXPECT_EQ(largeGraph.choicePoints, 2 * smallGraph.choicePoints);
     EXPECT_LE(largeGraph.atomsVisited, 3 * smallGraph.atomsVisited);
     EXPECT_LE(largeGraph.lookaheadsRun, 3 * smallGraph.lookaheadsRun);
     EXPECT_LT(largeGraph.lookaheadsRun * 4, largeGraph.lookaheadsPerformed);
+}
+
+TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {
+    // A lookahead on a head atom reads all n of them; keeping every such
+    // record would add n watches for each of n atoms.
+    const WORK small = firstAnswerSetWork(2000, true, LONG_HEAD), large = firstAnswerSetWork(4000, true, LONG_HEAD);
+    EXPECT_EQ(small.choicePoints, 1u + 500u);
+    EXPECT_EQ(large.choicePoints, 1u + 1000u);
+    EXPECT_GT(small.watchesKept, 0u);
+    EXPECT_LE(large.watchesKept, 2 * small.watchesKept + 16);
 }
 
 TEST(Growth, ChoiceWithoutHeuristicsResumesInsteadOfRescanning) {
