@@ -338,11 +338,14 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     notingReasons = true;
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
-    if (ok && lookaheadCacheOn && !lookaheadReadComponent &&
-        I.atomLog.size() - logStart + forcedSupportAtoms.size() <= keptReadLimit)
+    const size_t reads = I.atomLog.size() - logStart + forcedSupportAtoms.size();  // an upper bound
+    const bool affordable = reads <= LARGERECORD || reads <= largeRecordBudget;
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable) {
+        if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
-    else
+    } else {
         kept.unkeptLookahead = true;
+    }
     const int32_t failureSet = ok ? -1 : lookaheadFailureSet(I);
     if (failureSet >= 0) {
         const LEVELSET& s = levelSets[size_t(failureSet)];
@@ -401,7 +404,7 @@ void MODELGENERATOR::startLookaheadCache() {
     kept = KEPTCANDIDATES();
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
-    keptReadLimit = std::max<size_t>(1024, n / 64);
+    largeRecordBudget = 16 * n + (size_t(1) << 20);
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
     slotStates.assign(3 * n, 0);
     watchLists.clear();

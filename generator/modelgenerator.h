@@ -650,10 +650,13 @@ public:
     uint64_t reuseComputations = 0, reuseRunMark = 0, reusePerformedMark = 0;
     void weighReuse();
     bool lookaheadCacheOn = false;
-    // A record costs a watch per atom it read: one that read more than this
-    // is not kept (its unit is redone instead), so a propagation reaching
-    // most of a large program does not leave a quadratic table of watches.
-    size_t keptReadLimit = 0;
+    // A record costs a watch per atom it read. Records that read more than
+    // LARGERECORD atoms are kept only while their watches fit a budget
+    // linear in the atoms (beyond it their units are redone instead), so
+    // lookaheads that each reach most of a large program do not leave a
+    // quadratic table of watches.
+    static constexpr size_t LARGERECORD = 1024;
+    size_t largeRecordBudget = 0;
     bool recordingReads = false;          // inside a lookahead that may be kept
     bool lookaheadReadComponent = false;  // it ran the unfounded-set step
     std::vector<int32_t> forcedSupportAtoms;
