@@ -126,6 +126,26 @@ void MODELGENERATOR::recomputeTimesUpper(int32_t aggregate, INTERPRETATION& I) {
     f.upper = p;
 }
 
+void MODELGENERATOR::setDecidedSuffix(int32_t aggregate, size_t suffix) {
+    if (decidedSuffix[aggregate] == suffix) return;
+    // Saved once per level: an entry of this level still on the trail is
+    // this level's own, since leaving a level pops its entries.
+    const size_t p = decidedSavedAt[aggregate];
+    const bool saved = p < decidedTrail.size() && decidedTrail[p].aggregate == aggregate && decidedTrail[p].level == level;
+    if (level > 0 && !saved) {
+        decidedSavedAt[aggregate] = uint32_t(decidedTrail.size());
+        decidedTrail.push_back(DECIDEDSAVE{aggregate, level, decidedSuffix[aggregate]});
+    }
+    decidedSuffix[aggregate] = uint32_t(suffix);
+}
+
+void MODELGENERATOR::undoDecidedSuffixes() {
+    while (!decidedTrail.empty() && decidedTrail.back().level > level) {
+        decidedSuffix[decidedTrail.back().aggregate] = decidedTrail.back().suffix;
+        decidedTrail.pop_back();
+    }
+}
+
 bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRETATION& I) {
     for (const AGGREGATEMEMBERSHIP& m : aggregateMemberships[atom]) {
         const int32_t g = m.aggregate;
@@ -175,39 +195,59 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
     const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
     auto undefined = [&](const GROUNDSETELEMENT& e) { return I.values[e.atom] == TV_UNDEFINED; };
     switch (f.kind) {
-    case AGG_COUNT:
+    case AGG_COUNT: {
+        if (decidedSuffix[info.aggregate] == set.size()) break;
         if (T == U) {
             for (const GROUNDSETELEMENT& e : set)
                 if (undefined(e)) setFalse(e.atom, I);
+            aggregateElementsScanned += set.size();
+            setDecidedSuffix(info.aggregate, set.size());
         } else if (P == L) {
             for (const GROUNDSETELEMENT& e : set)
                 if (undefined(e)) setMustBeTrue(e.atom, I);
+            aggregateElementsScanned += set.size();
+            setDecidedSuffix(info.aggregate, set.size());
         }
         break;
-    case AGG_SUM:
-        for (auto e = set.rbegin(); e != set.rend(); ++e) {
-            if (!undefined(*e)) continue;
-            int64_t v = elementValue(*e);
+    }
+    case AGG_SUM: {
+        const size_t n = set.size();
+        const size_t start = decidedSuffix[info.aggregate];
+        size_t i = start;
+        for (; i < n; ++i) {
+            const GROUNDSETELEMENT& e = set[n - 1 - i];
+            if (!undefined(e)) continue;
+            int64_t v = elementValue(e);
             if (saturatingAdd(T, v) > U)
-                setFalse(e->atom, I);
+                setFalse(e.atom, I);
             else if (saturatingAdd(P, -v) >= L)
                 break;
             else
-                setMustBeTrue(e->atom, I);
+                setMustBeTrue(e.atom, I);
         }
+        aggregateElementsScanned += i - start;
+        setDecidedSuffix(info.aggregate, i);
         break;
-    case AGG_TIMES:
-        for (auto e = set.rbegin(); e != set.rend(); ++e) {
-            if (!undefined(*e)) continue;
-            int64_t v = elementValue(*e);
+    }
+    case AGG_TIMES: {
+        const size_t n = set.size();
+        const size_t start = decidedSuffix[info.aggregate];
+        size_t i = start;
+        for (; i < n; ++i) {
+            const GROUNDSETELEMENT& e = set[n - 1 - i];
+            if (!undefined(e)) continue;
+            int64_t v = elementValue(e);
             if (saturatingMul(T, v) > U)
-                setFalse(e->atom, I);
+                setFalse(e.atom, I);
             else if (v < 1 || P / v >= L)
                 break;
             else
-                setMustBeTrue(e->atom, I);
+                setMustBeTrue(e.atom, I);
         }
+        aggregateElementsScanned += i - start;
+        setDecidedSuffix(info.aggregate, i);
         break;
+    }
     case AGG_MAX:
         // From the greatest value down: elements above U are false; the first
         // undefined element in [L, U] must be true when no other element
@@ -256,39 +296,59 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
         return false;
     };
     switch (f.kind) {
-    case AGG_COUNT:
+    case AGG_COUNT: {
+        if (decidedSuffix[info.aggregate] == set.size()) break;
         if (T >= L && P - 1 == U) {
             for (const GROUNDSETELEMENT& e : set)
                 if (undefined(e)) setMustBeTrue(e.atom, I);
+            aggregateElementsScanned += set.size();
+            setDecidedSuffix(info.aggregate, set.size());
         } else if (P <= U && T == L - 1) {
             for (const GROUNDSETELEMENT& e : set)
                 if (undefined(e)) setFalse(e.atom, I);
+            aggregateElementsScanned += set.size();
+            setDecidedSuffix(info.aggregate, set.size());
         }
         break;
-    case AGG_SUM:
-        for (auto e = set.rbegin(); e != set.rend(); ++e) {
-            if (!undefined(*e)) continue;
-            int64_t v = elementValue(*e);
+    }
+    case AGG_SUM: {
+        const size_t n = set.size();
+        const size_t start = decidedSuffix[info.aggregate];
+        size_t i = start;
+        for (; i < n; ++i) {
+            const GROUNDSETELEMENT& e = set[n - 1 - i];
+            if (!undefined(e)) continue;
+            int64_t v = elementValue(e);
             if (P <= U && saturatingAdd(T, v) >= L)
-                setFalse(e->atom, I);
+                setFalse(e.atom, I);
             else if (T < L || saturatingAdd(P, -v) > U)
                 break;
             else
-                setMustBeTrue(e->atom, I);
+                setMustBeTrue(e.atom, I);
         }
+        aggregateElementsScanned += i - start;
+        setDecidedSuffix(info.aggregate, i);
         break;
-    case AGG_TIMES:
-        for (auto e = set.rbegin(); e != set.rend(); ++e) {
-            if (!undefined(*e)) continue;
-            int64_t v = elementValue(*e);
+    }
+    case AGG_TIMES: {
+        const size_t n = set.size();
+        const size_t start = decidedSuffix[info.aggregate];
+        size_t i = start;
+        for (; i < n; ++i) {
+            const GROUNDSETELEMENT& e = set[n - 1 - i];
+            if (!undefined(e)) continue;
+            int64_t v = elementValue(e);
             if (P <= U && saturatingMul(T, v) >= L)
-                setFalse(e->atom, I);
+                setFalse(e.atom, I);
             else if (v < 1 || T < L || P / v > U)
                 break;
             else
-                setMustBeTrue(e->atom, I);
+                setMustBeTrue(e.atom, I);
         }
+        aggregateElementsScanned += i - start;
+        setDecidedSuffix(info.aggregate, i);
         break;
+    }
     case AGG_MIN: {
         if ((L <= T && P <= U) || L > U || L > P || T > U || !anyTrue()) break;
         if (T < L && P <= U) {

@@ -37,6 +37,9 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     aggregateAtomSeen_.assign(aggregateAtomInfo.size(), 0);
     timesBase.assign(aggregateSeen_.size(), 0);
     timesFactors.assign(aggregateSeen_.size(), 0);
+    decidedSuffix.assign(aggregateSeen_.size(), 0);
+    decidedSavedAt.assign(aggregateSeen_.size(), 0);
+    decidedTrail.clear();
     bool ok = indexRules(I);
     if (gusActive) resetUnfoundedSources();
     if (ok) ok = indexConstraints(I);

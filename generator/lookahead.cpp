@@ -368,6 +368,7 @@ void MODELGENERATOR::undoLookahead(INTERPRETATION& I) {
     --level;
     if (gusActive) unparkUndoneAtoms(I);
     I.undoToMarkers();
+    if (!decidedTrail.empty()) undoDecidedSuffixes();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);
     if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);

@@ -297,6 +297,7 @@ void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
     if (lookaheadCacheOn) dropUndoneLookaheads(I);
     if (gusActive) unparkUndoneAtoms(I);
     I.undoToMarkers();
+    if (!decidedTrail.empty()) undoDecidedSuffixes();
     counterTrail.undoTo(level);
     supportTrail.undoTo(level);
     if (!aggregateTrail.entries.empty()) aggregateTrail.undoTo(level);

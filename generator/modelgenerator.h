@@ -497,6 +497,7 @@ public:
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
     uint64_t watchesKept = 0;  // watches added for kept lookahead records
+    uint64_t aggregateElementsScanned = 0;  // by the scans forcing an aggregate atom's elements
     // For tests: a digest of the level sets of the failed lookaheads.
     uint64_t lookaheadFailureDigest = 0;
     // Atoms visited by the counting and lookahead passes of the
@@ -802,6 +803,22 @@ public:
     // value of at least 2 that are not false. From 62 on the product is
     // certainly saturated (with a base of at least 1).
     std::vector<int32_t> timesFactors;
+    // Per aggregate index: how many elements of its set, counted from the
+    // last one (the order of the #sum and #times scans), are known to be
+    // decided. The scans forcing the elements of an aggregate atom resume
+    // there instead of passing the decided elements again at every event of
+    // the set (n events each rescanning n elements). A level's changes are
+    // saved on decidedTrail and restored when it is undone.
+    struct DECIDEDSAVE {
+        int32_t aggregate;
+        int32_t level;
+        uint32_t suffix;  // before the level changed it
+    };
+    std::vector<uint32_t> decidedSuffix;
+    std::vector<uint32_t> decidedSavedAt;  // per aggregate: trail position of its latest save
+    std::vector<DECIDEDSAVE> decidedTrail;
+    void setDecidedSuffix(int32_t aggregate, size_t suffix);
+    void undoDecidedSuffixes();  // to the current level
 
     // levelCount: the number of cost slots (costLevels.size()); costBound and
     // initialCost have that many slots when given. maxModels may be null.

@@ -112,7 +112,53 @@ uint64_t unfoundedWork(int n, bool incremental) {
     return visited;
 }
 
+// The set elements the aggregate scans pass while one choice, c, forces all
+// n elements of an aggregate true: each forced element's event looks at the
+// aggregate atom again, and a scan from the start would pass the n elements
+// again every time.
+uint64_t aggregateForcingWork(int n, const std::string& aggregate) {
+    const CHILDRUN run = runCaptured([n, aggregate] {
+        std::string text;
+        for (int i = 1; i <= n; ++i) text += "e(" + std::to_string(i) + ").\n";
+        text += "s(X) v t(X) :- e(X).\nc v d.\n:- c, " + aggregate + ".\n";
+        groundProgram(text);
+        COSTVECTOR initial(0);
+        MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
+                         nullptr, nullptr, CHECK_MODEL_CHECKING_ON, nullptr, nullptr, false, &initial, false, false,
+                         false, false, 0, 0, nullptr, nullptr);
+        INTERPRETATION I;
+        bool ok = g.startRun(I);
+        I.recording = true;
+        g.enterLevel(I);
+        g.assignChoice(atomIndex("c"), TV_ASSUMED, I);
+        ok = ok && g.propagateEvents(I);
+        int forced = 0;
+        for (int i = 1; i <= n; ++i) forced += I.values[atomIndex("s(" + std::to_string(i) + ")")] >= TV_MUSTBETRUE;
+        std::printf("%d %llu\n", ok ? forced : -1, (unsigned long long)g.aggregateElementsScanned);
+        std::fflush(stdout);
+    });
+    EXPECT_EQ(run.status, 0) << run.err;
+    int forced = 0;
+    uint64_t scanned = 0;
+    std::istringstream(run.out) >> forced >> scanned;
+    EXPECT_EQ(forced, n) << aggregate;
+    return scanned;
+}
+
 }  // namespace
+
+TEST(Growth, AggregateScansPassEachDecidedElementOnce) {
+    for (const char* shape : {"#count{X : s(X)} < ", "#sum{X : s(X)} < "}) {
+        auto work = [shape](int n) {
+            // The bound is reached only with every element true.
+            const int bound = std::string(shape).find("#sum") == 0 ? n * (n + 1) / 2 : n;
+            return aggregateForcingWork(n, shape + std::to_string(bound));
+        };
+        const uint64_t small = work(500), large = work(1000);
+        EXPECT_GT(small, 0u) << shape;
+        EXPECT_LE(large, 2 * small + 16) << shape;
+    }
+}
 
 TEST(Growth, UnfoundedSetStepVisitsWhatLostItsSource) {
     const uint64_t small = unfoundedWork(200, true), large = unfoundedWork(400, true);
