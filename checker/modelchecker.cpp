@@ -111,7 +111,7 @@ bool runInnerTest(const ATOMFLAGS* set, uint32_t atomTotal, int32_t kind, const 
             // about, and no clause for the solver to loop on.
             result = true;
         } else if (kept > 0) {
-            result = !satSolveClauses(unfoundedSetOut ? &variableModel : nullptr);
+            result = !satSolveClauses(unfoundedSetOut ? &variableModel : nullptr, atomOfVariable.data());
             if (!result && unfoundedSetOut) {
                 unfoundedSetOut->assign(set->size(), 0);
                 for (size_t v = 0; v < atomOfVariable.size(); ++v)
@@ -273,6 +273,8 @@ bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretatio
         return writeReducedComponentProgram(componentRules, interpretation, atomsToCheck, set, numbering, head);
     });
 }
+
+void startCheckRun() { satForgetKeys(); }
 
 void printModelCheckerStatistics() {
     // A fresh stream keeps the default notation whatever flags std::cerr carries.

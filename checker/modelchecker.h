@@ -70,6 +70,11 @@ bool checkComponent(GDG& gdg, const INTERPRETATION& interpretation, const ATOMFL
 // unfounded set containing an atom to check or a must-be-true atom.
 bool innerCheck(RULEPOINTERS componentRules, const INTERPRETATION& interpretation, const ATOMFLAGS* atomsToCheck,
                 ATOMFLAGS* set, uint32_t atomTotal, int32_t kind);
+// A new model generator run begins: the solver forgets the state it carried
+// between checks over the atoms of the last run (the inner tests name their
+// variables by atom, and clause learning starts from the activities and
+// phases those atoms had in the last test).
+void startCheckRun();
 // The three statistics lines, on standard error.
 void printModelCheckerStatistics();
 

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <climits>
 
+#include "checker/modelchecker.h"
 #include "core/finish.h"
 #include "core/options.h"
 
@@ -263,6 +264,7 @@ bool MODELGENERATOR::startRun(INTERPRETATION& I, bool forSearch) {
     level = 0;
     checkAtoms = std::make_unique<ATOMFLAGS>(groundAtomCount, 0);
     checkAtomList.clear();
+    startCheckRun();
     startReasons();
     initTimer.start();
     initDataStructures(I);

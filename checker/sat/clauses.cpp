@@ -137,10 +137,12 @@ int decideFirst(SATSOLVER& s) {
 }
 
 // Solves the clauses in clauseStart and clauseLiterals as decideAfterBacktracks
-// says. When satisfiable and model is given, it is overwritten with one byte
-// per variable: 1 when the answering side made the variable true.
-bool solveGathered(SATSOLVER& s, std::vector<uint8_t>* model) {
+// says, clause learning with the keys given (null: none). When satisfiable and
+// model is given, it is overwritten with one byte per variable: 1 when the
+// answering side made the variable true.
+bool solveGathered(SATSOLVER& s, std::vector<uint8_t>* model, const int32_t* keys) {
     const size_t n = size_t(s.variableCount);
+    satDecider.keys = keys;
     s.backtracks = s.searchWork = s.lookaheadWork = 0;
     s.decideStarted = false;
     s.decided = -1;
@@ -219,7 +221,7 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
     std::vector<int32_t> variableOfAtom;
     gatherClauses(rules, constraints, set, variableOfAtom);
     std::vector<uint8_t> variableModel;
-    if (!solveGathered(satState, model ? &variableModel : nullptr)) return false;
+    if (!solveGathered(satState, model ? &variableModel : nullptr, nullptr)) return false;
     if (model) {
         model->assign(set->size(), 0);
         for (size_t i = 0; i < variableOfAtom.size(); ++i)
@@ -228,9 +230,16 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
     return true;
 }
 
-bool satSolveClauses(std::vector<uint8_t>* model) {
+bool satSolveClauses(std::vector<uint8_t>* model, const int32_t* keys) {
     SOLVING solving;
-    return solveGathered(satState, model);
+    const bool result = solveGathered(satState, model, keys);
+    satDecider.keys = nullptr;
+    return result;
+}
+
+void satForgetKeys() {
+    satDecider.keptActivity.clear();
+    satDecider.keptPhase.clear();
 }
 
 }  // namespace veltra

@@ -371,7 +371,37 @@ struct DECIDE {
             }
         }
         startActivities();
+        if (d.keys) startFromKept();
         return true;
+    }
+
+    // With keys: each variable's activity gains what its key carried over,
+    // and its phase is the value its key had in the last model found.
+    void startFromKept() {
+        const int32_t* keys = d.keys;
+        int32_t most = -1;
+        for (int32_t v = 0; v < n; ++v) most = std::max(most, keys[v]);
+        if (most >= int32_t(d.keptPhase.size())) {
+            d.keptActivity.resize(size_t(most) + 1, 0.0);
+            d.keptPhase.resize(size_t(most) + 1, 1);
+        }
+        for (int32_t v = 0; v < n; ++v) {
+            d.activity[size_t(v)] += d.keptActivity[size_t(keys[v])];
+            d.phase[size_t(v)] = d.keptPhase[size_t(keys[v])];
+        }
+        for (int32_t i = n / 2 - 1; i >= 0; --i) heapDown(i);
+    }
+
+    // With keys: each variable's activity goes to its key, relative to the
+    // current bump; after a model (answer 1), its value too. The values a
+    // refutation or a stop leaves behind say nothing of the next model.
+    void keep(int answer) {
+        const int32_t* keys = d.keys;
+        if (!keys) return;
+        const double scale = 1.0 / d.increment;
+        for (int32_t v = 0; v < n; ++v) d.keptActivity[size_t(keys[v])] = d.activity[size_t(v)] * scale;
+        if (answer == 1)
+            for (int32_t v = 0; v < n; ++v) d.keptPhase[size_t(keys[v])] = uint8_t(d.isTrue(v));
     }
 
     // Activities start as the number of clauses each variable occurs in,
@@ -435,7 +465,9 @@ struct DECIDE {
 int satDecide(bool start, int64_t workLimit) {
     DECIDE decide{satDecider, satState, satState.variableCount};
     if (start && !decide.load()) return 0;
-    return decide.solve(workLimit);
+    const int answer = decide.solve(workLimit);
+    decide.keep(answer);
+    return answer;
 }
 
 }  // namespace veltra

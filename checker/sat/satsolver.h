@@ -218,6 +218,18 @@ struct SATDECIDER {
     int64_t restarts = 0;             // restarts so far
     int64_t untilRestart = 0;         // conflicts left before the next restart
 
+    // State carried between calls that name their variables by keys (the
+    // model checker's atoms), since the clause sets of one model generator
+    // run are over the same atoms each time: per key, the activity its
+    // variable had at the end of the last such call, relative to the bump of
+    // that moment (so below 20, and it decays across calls as within one),
+    // and its value in the last model found, 1 for keys never in one. keys:
+    // the key of each variable of the current call, null when it names none
+    // (a fresh start, as every call before the first with keys).
+    std::vector<double> keptActivity;
+    std::vector<uint8_t> keptPhase;
+    const int32_t* keys = nullptr;
+
     // Work of the last call.
     int64_t conflicts = 0;
     int64_t decisions = 0;
@@ -249,7 +261,16 @@ bool satSolve(const std::vector<GROUNDRULE>& rules, const std::vector<GROUNDCONS
 // it is overwritten with one byte per variable: 1 when the search made it
 // true. satSolve gives the same answer and model on the same clauses.
 // decideAfterBacktracks chooses who answers.
-bool satSolveClauses(std::vector<uint8_t>* model);
+// keys: null, or one non-negative key per variable that stays the variable's
+// name across calls (the model checker passes its atoms); clause learning
+// then starts from the activities and phases the same keys had at the end of
+// the last call with keys, and leaves its own for the next. The verdict never
+// depends on it; the model may.
+bool satSolveClauses(std::vector<uint8_t>* model, const int32_t* keys = nullptr);
+
+// Forgets the state carried between calls with keys (a new model generator
+// run starts).
+void satForgetKeys();
 
 // Numbers the marked atoms (variableOfAtom: variable + 1, 0 when unmarked),
 // builds clauses and occurrence lists and propagates the unit clauses.

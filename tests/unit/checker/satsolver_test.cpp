@@ -2,6 +2,7 @@
 // against a brute-force checker on random small clause sets, and on large sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -706,6 +707,135 @@ TEST(SatDecide, AgreesWithTheSearchOnLargerSets) {
         }
     }
     satState.decideAfterBacktracks = saved;
+}
+
+// Keys name variables across calls, as the model checker's atoms do. Places
+// cnf with its variables renumbered: variable v of cnf becomes the position
+// of key keys[v - 1] in order (the keys given ascending); the clauses go in
+// the order given. Returns the keys of the placed variables, in numbering
+// order.
+std::vector<int32_t> placeKeyedClauses(int32_t n, const CNF& cnf, const std::vector<int32_t>& keys) {
+    std::vector<int32_t> order(keys);
+    std::sort(order.begin(), order.end());
+    CNF renumbered;
+    for (const CLAUSE& clause : cnf) {
+        CLAUSE c;
+        for (int32_t l : clause) {
+            const int32_t at = int32_t(std::lower_bound(order.begin(), order.end(), keys[size_t(std::abs(l) - 1)]) -
+                                       order.begin()) + 1;
+            c.push_back(l > 0 ? at : -at);
+        }
+        renumbered.push_back(c);
+    }
+    placeClauses(n, renumbered);
+    return order;
+}
+
+// Whether a model of the placed variables (keys in numbering order) read
+// back through the keys satisfies cnf over keys.
+bool keyedModelSatisfies(const CNF& cnf, const std::vector<int32_t>& keys, const std::vector<int32_t>& order,
+                         const std::vector<uint8_t>& model) {
+    for (const CLAUSE& clause : cnf) {
+        bool sat = false;
+        for (int32_t l : clause) {
+            const size_t at = size_t(std::lower_bound(order.begin(), order.end(), keys[size_t(std::abs(l) - 1)]) -
+                                     order.begin());
+            sat = sat || (l > 0) == (model[at] == 1);
+        }
+        if (!sat) return false;
+    }
+    return true;
+}
+
+// The state clause learning carries between calls with keys never changes a
+// verdict: over seeded random clause sets whose variables draw their keys
+// from a small pool (so that a key meets other clauses each call, and its
+// carried activity and phase mislead as often as they help), in sequences
+// now and then cut by satForgetKeys, whoever answers, against exhaustive
+// enumeration; a model satisfies every clause. The carried state does steer:
+// the course differs from a fresh start on many sets.
+TEST(SatDecide, CarriedStateNeverChangesAVerdict) {
+    const std::vector<CNFSHAPE> shapes = {
+        {131, 2, 8, 25, 1, 4, 600},    // repeats, tautologies, root units
+        {132, 8, 14, 43, 3, 3, 600},   // 3-SAT near the threshold
+        {133, 8, 16, 30, 2, 5, 400, 3},  // under a head clause
+    };
+    std::mt19937 random(77);
+    std::vector<int32_t> pool(24);
+    std::vector<uint8_t> model, freshModel;
+    int32_t steered = 0, calls = 0;
+    satForgetKeys();
+    for (int64_t after : {DECIDE_ALONE, SEARCH_ASKING, DECIDE_ALONE}) {
+        ANSWERING answering(after);
+        checkShapedCnfs(shapes, [&](int32_t n, const CNF& cnf, bool expected, const std::string& where) {
+            if (random() % 50 == 0) satForgetKeys();
+            for (size_t i = 0; i < pool.size(); ++i) pool[i] = int32_t(i);
+            std::shuffle(pool.begin(), pool.end(), random);
+            const std::vector<int32_t> keys(pool.begin(), pool.begin() + n);
+            placeClauses(n, cnf);
+            ASSERT_EQ(satSolveClauses(&freshModel), expected) << where;
+            const int64_t freshConflicts = satDecider.conflicts, freshDecisions = satDecider.decisions;
+            const std::vector<int32_t> order = placeKeyedClauses(n, cnf, keys);
+            ++calls;
+            ASSERT_EQ(satSolveClauses(&model, order.data()), expected) << where << " after " << after;
+            if (expected) {
+                ASSERT_TRUE(keyedModelSatisfies(cnf, keys, order, model)) << where;
+            }
+            steered += satDecider.conflicts != freshConflicts || satDecider.decisions != freshDecisions;
+        });
+    }
+    satForgetKeys();
+    EXPECT_EQ(calls, 4800);
+    EXPECT_GT(steered, calls / 10);
+}
+
+// A call with keys hands its model to the next: the same clauses again, with
+// the variables numbered otherwise and the clauses reversed, are answered
+// without a conflict and with the same model (decisions follow the carried
+// values, and no clause is false under a model). Once forgotten, the
+// carried state leaves a call with keys as a fresh start: the same course
+// and model as without keys.
+TEST(SatDecide, CarriedModelAnswersTheSameClausesWithoutAConflict) {
+    std::mt19937 random(41);
+    int32_t satisfiable = 0;
+    for (int32_t k = 0; k < 40; ++k) {
+        const int32_t n = 60;
+        const CNF cnf = randomCnf(random, n, 240, 3, 3);
+        std::vector<int32_t> keys(static_cast<size_t>(n));
+        for (int32_t v = 0; v < n; ++v) keys[size_t(v)] = 3 * v + 1;
+
+        satForgetKeys();
+        placeClauses(n, cnf);
+        std::vector<uint8_t> freshModel, model, again;
+        const bool expected = satSolveClauses(&freshModel);
+        const int64_t fresh[3] = {satDecider.conflicts, satDecider.decisions, satDecider.propagations};
+        const std::vector<int32_t> order = placeKeyedClauses(n, cnf, keys);
+        ASSERT_EQ(satSolveClauses(&model, order.data()), expected) << "instance " << k;
+        EXPECT_EQ(satDecider.conflicts, fresh[0]) << "instance " << k;
+        EXPECT_EQ(satDecider.decisions, fresh[1]) << "instance " << k;
+        EXPECT_EQ(satDecider.propagations, fresh[2]) << "instance " << k;
+        if (!expected) continue;
+        ++satisfiable;
+        EXPECT_EQ(model, freshModel) << "instance " << k;
+        ASSERT_TRUE(keyedModelSatisfies(cnf, keys, order, model)) << "instance " << k;
+
+        // Renumbered: keys in descending order, clauses reversed.
+        std::vector<int32_t> renamed(keys.size());
+        for (int32_t v = 0; v < n; ++v) renamed[size_t(v)] = 1000 - keys[size_t(v)];
+        CNF reversed(cnf.rbegin(), cnf.rend());
+        const std::vector<int32_t> order2 = placeKeyedClauses(n, reversed, renamed);
+        // The keys must name the same variables: map the new ones back.
+        std::vector<int32_t> sameKeys(order2.size());
+        for (size_t i = 0; i < order2.size(); ++i) sameKeys[i] = 1000 - order2[i];
+        ASSERT_TRUE(satSolveClauses(&again, sameKeys.data())) << "instance " << k;
+        EXPECT_EQ(satDecider.conflicts, 0) << "instance " << k;
+        for (size_t i = 0; i < again.size(); ++i) {
+            const size_t at = size_t(std::find(order.begin(), order.end(), sameKeys[i]) - order.begin());
+            ASSERT_EQ(again[i], model[at]) << "instance " << k << " key " << sameKeys[i];
+        }
+    }
+    satForgetKeys();
+    EXPECT_GT(satisfiable, 10);
 }
 
 // Two copies of one random circuit of and- and xor-gates over the same
