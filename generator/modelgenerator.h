@@ -353,10 +353,13 @@ public:
     // records stay unused), k, the numbers of positive and of negative
     // literals, then the literals' atoms, the positive ones first. Counters
     // and atoms share a cache line, far denser than the records. Whether it
-    // is satisfied (as a weak constraint's first counter) lies apart, in
-    // constraintSatisfiedCells[handle / 4] (a record has at least five
+    // is satisfied (as a weak constraint's first counter) lies apart, as bit
+    // handle / 4 of constraintSatisfiedBits (a record has at least five
     // words): a false atom marks every constraint it is positive in, most of
-    // them marked already, and that test then stays within a small array.
+    // them marked already, and that test then stays within a small array
+    // that the first-level cache holds. A mark is logged on counterTrail as
+    // its whole word: restored in reverse order, the words come back as they
+    // were.
     enum : uint32_t {
         CONSTRAINT_OPENPOS,
         CONSTRAINT_OPENNEG,
@@ -373,9 +376,15 @@ public:
     using LINEALIGNED = LARGEALLOCATOR<T>;
     std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
-    std::vector<uint32_t> constraintSatisfiedCells;
-    uint32_t& constraintSatisfiedAt(uint32_t handle) { return constraintSatisfiedCells[handle >> 2]; }
-    uint32_t constraintSatisfiedAt(uint32_t handle) const { return constraintSatisfiedCells[handle >> 2]; }
+    std::vector<uint32_t> constraintSatisfiedBits;
+    // 1 when the constraint of handle is satisfied, else 0.
+    uint32_t constraintSatisfiedAt(uint32_t handle) const {
+        return (constraintSatisfiedBits[handle >> 7] >> ((handle >> 2) & 31)) & 1;
+    }
+    // Marks it satisfied without logging (indexing, before the first level).
+    void markConstraintSatisfied(uint32_t handle) {
+        constraintSatisfiedBits[handle >> 7] |= uint32_t(1) << ((handle >> 2) & 31);
+    }
     // Calls visit(handle) for the constraints of handles not satisfied, in
     // list order, until it returns false (then false). Whether a constraint
     // of an atom is satisfied follows no pattern a branch predictor could
@@ -383,7 +392,7 @@ public:
     // visit sees the marks as they were at the gathering.
     template <class VISIT>
     bool forUnsatisfiedConstraints(LISTVIEW<uint32_t> handles, VISIT visit) const {
-        const uint32_t* const cells = constraintSatisfiedCells.data();
+        const uint32_t* const bits = constraintSatisfiedBits.data();
         constexpr ptrdiff_t BLOCK = 64;
         uint32_t gathered[BLOCK];
         for (const uint32_t* from = handles.begin(); from != handles.end();) {
@@ -391,7 +400,7 @@ public:
             size_t count = 0;
             for (; from != to; ++from) {
                 gathered[count] = *from;
-                count += cells[*from >> 2] == 0;
+                count += ((bits[*from >> 7] >> ((*from >> 2) & 31)) & 1) ^ 1;
             }
             for (size_t i = 0; i < count; ++i)
                 if (!visit(gathered[i])) return false;

@@ -200,10 +200,11 @@ void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
     int32_t newly = 0;
     counterTrail.openLevel(level);
     forUnsatisfiedConstraints(handles, [&](uint32_t h) {
-        uint32_t& satisfied = constraintSatisfiedAt(h);
-        if (satisfied == 0) {
-            counterTrail.pushOnTop(&satisfied);
-            satisfied = 1;
+        uint32_t& word = constraintSatisfiedBits[h >> 7];
+        const uint32_t bit = uint32_t(1) << ((h >> 2) & 31);
+        if ((word & bit) == 0) {
+            counterTrail.pushOnTop(&word);
+            word |= bit;
             ++newly;
         }
         return true;
