@@ -705,8 +705,12 @@ public:
         bool active = false;
         bool inPass = false;
         int32_t position = -1;  // unit being redone during a pass
-        std::vector<uint8_t> countDirty, unitDirty;
-        std::vector<int32_t> countDirtyList, nextDirty, passHeap;  // passHeap: a min-heap of units
+        std::vector<uint8_t> countDirty;
+        std::vector<int32_t> countDirtyList;
+        // One bit per unit to redo. A pass takes them in index order from
+        // the unit after position on; a unit marked at or before position
+        // waits for the next computation.
+        std::vector<uint64_t> dirtyUnits;
         std::vector<uint8_t> positivePT, negativePT;  // at the counting pass
         std::vector<int32_t> positiveCount, negativeCount;
         uint64_t literals = 0, weightSum = 0, average = 0;
@@ -730,6 +734,8 @@ public:
     KEPTCANDIDATES kept;
     void startKeptCandidates(const INTERPRETATION& interpretation);
     void markKeptUnit(int32_t atom);
+    // The lowest unit from 'from' on marked to redo, -1 when there is none.
+    int32_t nextDirtyUnit(int32_t from) const;
     void keptRecordDropped(int32_t atom);
     bool computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
     bool redoKeptUnit(PTCANDIDATES& list, int32_t atom, uint32_t& failed, INTERPRETATION& interpretation);
