@@ -194,21 +194,22 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
     return true;
 }
 
-// Marks the constraints satisfied (most of those of a false atom are
-// already; one listed twice is marked once), counting in a local.
+// Marks the constraints satisfied (one listed twice is marked once),
+// counting in a local. The marks lie in the first-level cache, so a plain
+// loop tests them at once.
 void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
+    if (handles.empty()) return;
+    uint32_t* const bits = constraintSatisfiedBits.data();
     int32_t newly = 0;
     counterTrail.openLevel(level);
-    forUnsatisfiedConstraints(handles, [&](uint32_t h) {
-        uint32_t& word = constraintSatisfiedBits[h >> 7];
+    for (uint32_t h : handles) {
+        uint32_t& word = bits[h >> 7];
         const uint32_t bit = uint32_t(1) << ((h >> 2) & 31);
-        if ((word & bit) == 0) {
-            counterTrail.pushOnTop(&word);
-            word |= bit;
-            ++newly;
-        }
-        return true;
-    });
+        if (word & bit) continue;
+        counterTrail.pushOnTop(&word);
+        word |= bit;
+        ++newly;
+    }
     currentInfo.itemsSatisfied += newly;
     currentInfo.itemsSatisfiedClosed += newly;
 }
