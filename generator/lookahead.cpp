@@ -493,34 +493,29 @@ void MODELGENERATOR::BLOCKARENA::clear() {
     slabBytes = size_t(1) << 16;
 }
 
-// Adds a watch; a full list is first rid of the watches of records dropped
-// or recomputed since, so lists stay proportional to live records. A list
-// still more than half full after that doubles, so that each compaction is
-// paid for by at least half as many additions.
-void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+// A full list is first rid of the watches of records dropped or recomputed
+// since, so lists stay proportional to live records. A list still more than
+// half full after that doubles, so that each compaction is paid for by at
+// least half as many additions.
+void MODELGENERATOR::makeWatchRoom(WATCHLIST& list) {
     const uint32_t n = list.size;
-    if (n == list.capacity) {
-        bool grow = true;
-        if (n >= 16) {
-            WATCH* watches = list.watches;
-            uint32_t k = 0;
-            for (uint32_t i = 0; i < n; ++i)
-                if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
-            list.size = k;
-            grow = 2 * k > n;
-        }
-        if (grow) {
-            const uint32_t capacity = n == 0 ? 4 : 2 * n;
-            WATCH* grown = reinterpret_cast<WATCH*>(listArena.take(uint32_t(__builtin_ctz(capacity)) - 1));
-            std::copy(list.watches, list.watches + list.size, grown);
-            if (n != 0) listArena.give(reinterpret_cast<uint32_t*>(list.watches), uint32_t(__builtin_ctz(n)) - 1);
-            list.watches = grown;
-            list.capacity = capacity;
-        }
+    bool grow = true;
+    if (n >= 16) {
+        WATCH* watches = list.watches;
+        uint32_t k = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
+        list.size = k;
+        grow = 2 * k > n;
     }
-    WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
-    w.slot = slot;
-    w.version = version;
+    if (grow) {
+        const uint32_t capacity = n == 0 ? 4 : 2 * n;
+        WATCH* grown = reinterpret_cast<WATCH*>(listArena.take(uint32_t(__builtin_ctz(capacity)) - 1));
+        std::copy(list.watches, list.watches + list.size, grown);
+        if (n != 0) listArena.give(reinterpret_cast<uint32_t*>(list.watches), uint32_t(__builtin_ctz(n)) - 1);
+        list.watches = grown;
+        list.capacity = capacity;
+    }
 }
 
 void MODELGENERATOR::neighbourhoodChanged(int32_t x) {

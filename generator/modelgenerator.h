@@ -642,7 +642,15 @@ public:
     };
     static_assert(sizeof(void*) != 8 || sizeof(WATCHLIST) == 24, "WATCHLIST is three words");
     std::vector<WATCHLIST> watchLists;
-    void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version);
+    // Appends in place while the list has room (no call: one per atom a
+    // kept record assigned); a full list goes through makeWatchRoom first.
+    void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+        if (list.size == list.capacity) makeWatchRoom(list);
+        WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
+        w.slot = slot;
+        w.version = version;
+    }
+    void makeWatchRoom(WATCHLIST& list);
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at

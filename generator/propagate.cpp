@@ -197,7 +197,7 @@ bool MODELGENERATOR::weakConstraintTest(int32_t weak, INTERPRETATION& I) {
 // Marks the constraints satisfied (one listed twice is marked once),
 // counting in a local. The marks lie in the first-level cache, so a plain
 // loop tests them at once.
-void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
+inline void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
     if (handles.empty()) return;
     uint32_t* const bits = constraintSatisfiedBits.data();
     int32_t newly = 0;
