@@ -604,13 +604,21 @@ public:
     struct LOOKAHEADSLOT {
         int32_t counters[12];
     };
-    struct WATCH {
-        uint32_t slot, version;
-    };
     static_assert(sizeof(LOOKAHEADSLOT) == 48, "LOOKAHEADSLOT is twelve 32-bit words");
-    static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
+    // A watch, one word: the slot in the low watchSlotBits bits, the
+    // record's version above them (its low bits: a watch of a version as
+    // many versions back as those bits count passes for the current one, and
+    // at worst drops a valid record, which is then computed again alike).
+    using WATCH = uint32_t;
+    uint32_t watchSlotBits = 31;
+    WATCH watchOf(uint32_t slot, uint32_t version) const { return slot | version << watchSlotBits; }
+    uint32_t watchSlot(WATCH w) const { return w & ((uint32_t(1) << watchSlotBits) - 1); }
+    // Whether the record w names is its slot's valid one.
+    bool watchLive(WATCH w) const { return slotStates[watchSlot(w)] == w; }
+    bool slotValid(uint32_t slot) const { return watchSlot(slotStates[slot]) == slot; }
     std::vector<LOOKAHEADSLOT, LARGEALLOCATOR<LOOKAHEADSLOT>> lookaheadSlots;  // 3 per atom
-    // Per slot: its version times 2, plus 1 while its record is valid; apart
+    // Per slot: the watch of its record while that is valid, the same with
+    // the slot's lowest bit flipped while not (version 0 at first); apart
     // from the records, so that watch upkeep reads one small array.
     std::vector<uint32_t> slotStates;
     // Blocks of 4 << k words (k their size class) for the watch lists,
@@ -636,7 +644,7 @@ public:
     // Per atom: the records that assigned it and (in the same cache line)
     // the last keepLookahead that listed it.
     struct WATCHLIST {
-        WATCH* watches = nullptr;  // a block of listArena: capacity 4 << k watches, size class k + 1
+        WATCH* watches = nullptr;  // a block of listArena: capacity 4 << k watches, size class k
         uint32_t size = 0, capacity = 0;
         uint32_t mark = 0;  // watchStamp of the last registration
     };
@@ -646,9 +654,7 @@ public:
     // kept record assigned); a full list goes through makeWatchRoom first.
     void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
         if (list.size == list.capacity) makeWatchRoom(list);
-        WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
-        w.slot = slot;
-        w.version = version;
+        list.watches[list.size++] = watchOf(slot, version);
     }
     void makeWatchRoom(WATCHLIST& list);
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
