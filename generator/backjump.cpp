@@ -40,40 +40,46 @@ struct REASONWALK {
         g.atomSeen[y] = g.atomStamp;
         g.walkStack.push_back(y);
     }
-    void visitRule(const GROUNDRULE& r, uint32_t limit) {
-        for (ATOMID h : *r.head) visit(h, limit);
-        if (r.body)
-            for (const GROUNDLITERAL& l : r.body->literals) visit(l.atom, limit);
+    // Rules and constraints are read as the run keeps them (ruleAtoms,
+    // constraintData): heads, positive and negated body atoms in the
+    // records' order, without the records' indirections.
+    void visitRule(uint32_t k, uint32_t limit) {
+        const MODELGENERATOR::RULESHAPE& shape = g.ruleShapes[k];
+        const int32_t* atoms = g.ruleAtoms.data() + shape.start;
+        const uint32_t count = shape.heads + shape.positive + shape.negative;
+        for (uint32_t i = 0; i < count; ++i) visit(atoms[i], limit);
     }
-    // The literal of r assigned before limit, on the lowest level, that
+    // The literal of rule k assigned before limit, on the lowest level, that
     // keeps it from founding a head atom: a true or must-be-true head atom y
     // for which other(y) holds, a false positive body atom or a true or
     // must-be-true negated one; -1 when there is none.
     template <class OTHER>
-    int32_t lowestBlocker(const GROUNDRULE& r, uint32_t limit, OTHER other) const {
+    int32_t lowestBlocker(uint32_t k, uint32_t limit, OTHER other) const {
         int32_t best = -1;
         auto consider = [&](int32_t y) {
             if (g.assignStamp[y] < limit && (best < 0 || g.assignLevel[y] < g.assignLevel[best])) best = y;
         };
-        for (ATOMID y : *r.head)
-            if (other(y) && isTrueOrMustBeTrue(I.values[y])) consider(y);
-        if (r.body) {
-            const auto& ls = r.body->literals;
-            for (size_t i = 0; i < ls.size(); ++i) {
-                const int32_t v = I.values[ls[i].atom];
-                if (i < r.body->firstNegative ? v == TV_FALSE : isTrueOrMustBeTrue(v)) consider(ls[i].atom);
-            }
-        }
+        const MODELGENERATOR::RULESHAPE& shape = g.ruleShapes[k];
+        const int32_t* heads = g.ruleAtoms.data() + shape.start;
+        const int32_t* positive = heads + shape.heads;
+        const int32_t* negative = positive + shape.positive;
+        const int32_t* end = negative + shape.negative;
+        for (const int32_t* p = heads; p != positive; ++p)
+            if (other(*p) && isTrueOrMustBeTrue(I.values[*p])) consider(*p);
+        for (const int32_t* p = positive; p != negative; ++p)
+            if (I.values[*p] == TV_FALSE) consider(*p);
+        for (const int32_t* p = negative; p != end; ++p)
+            if (isTrueOrMustBeTrue(I.values[*p])) consider(*p);
         return best;
     }
     // The blocker of r for h (another head atom counts), or every atom of r
     // assigned before limit when there is none.
-    void visitBlocker(const GROUNDRULE& r, int32_t h, uint32_t limit) {
-        const int32_t best = lowestBlocker(r, limit, [h](int32_t y) { return y != h; });
+    void visitBlocker(uint32_t k, int32_t h, uint32_t limit) {
+        const int32_t best = lowestBlocker(k, limit, [h](int32_t y) { return y != h; });
         if (best >= 0)
             visit(best, limit);
         else
-            visitRule(r, limit);
+            visitRule(k, limit);
     }
     // Why atom p of record k's unfounded set U is false (the conflict atom
     // when p is -1): the atoms of U that p's rules need, S, grown from p
@@ -120,8 +126,9 @@ struct REASONWALK {
                     }
                     if (covered) continue;
                 }
-                const int32_t best = lowestBlocker(
-                    *r, limit, [&](int32_t y) { return g.gdg->componentOfSlot(y) != u.component; });
+                const int32_t best = lowestBlocker(uint32_t(g.ruleIndex(*r)), limit, [&](int32_t y) {
+                    return g.gdg->componentOfSlot(y) != u.component;
+                });
                 if (best >= 0) {
                     visit(best, limit);
                 } else if (needed >= 0) {
@@ -139,13 +146,17 @@ struct REASONWALK {
         switch (item.kind) {
         case REASON_CHOICE: addLevel(g.assignLevel[self]); break;
         case REASON_COMPLEMENT: addSet(item.data); break;
-        case REASON_RULE: visitRule((*g.groundRules)[item.data], limit); break;
-        case REASON_CONSTRAINT:
-            for (const GROUNDLITERAL& l : (*g.groundConstraints)[item.data].body.literals) visit(l.atom, limit);
+        case REASON_RULE: visitRule(uint32_t(item.data), limit); break;
+        case REASON_CONSTRAINT: {
+            const uint32_t* c = g.constraintAt(g.constraintHandles[size_t(item.data)]);
+            const uint32_t literals = c[MODELGENERATOR::CONSTRAINT_POSITIVE] + c[MODELGENERATOR::CONSTRAINT_NEGATIVE];
+            for (uint32_t i = 0; i < literals; ++i) visit(int32_t(c[MODELGENERATOR::CONSTRAINT_ATOMS + i]), limit);
             break;
+        }
         case REASON_SUPPORT:
             visit(item.data, limit);
-            for (const GROUNDRULE* r : g.headOccurrences[item.data]) visitBlocker(*r, item.data, limit);
+            for (const GROUNDRULE* r : g.headOccurrences[item.data])
+                visitBlocker(uint32_t(g.ruleIndex(*r)), item.data, limit);
             break;
         case REASON_ATOM: visit(item.data, limit); break;
         case REASON_UNFOUNDED: expandUnfounded(item.data, self); break;

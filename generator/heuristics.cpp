@@ -355,6 +355,26 @@ void countersWide(const HEURISTICINFO& x, WIDEINT* c) {
 
 // A counter of the combined record of kinds 0 to 4 and above 8 (as
 // combinedOf forms it) from the two records' counters.
+// combineCounts, inline: the ranking keys of kept candidates call it for
+// every lookahead.
+inline WIDEINT combineWide(int32_t kind, WIDEINT a, WIDEINT b) {
+    const WIDEINT lo = a < b ? a : b, hi = a < b ? b : a;
+    switch (kind) {
+    case 0: return a + b;
+    case 1: return a * b;
+    case 2:
+        if (a >= 0 && b >= 0) return 1024 * a * b + a + b;
+        return a + b < 0 ? a + b : a + b - 1024 * a * b;
+    case 3: return (a + 1) * (b + 1);
+    case 4: return 2 * a + b;
+    case 5: return lo;
+    case 6: return hi;
+    case 7: return 3 * lo + 2 * hi;
+    case 8: return 4 * lo + 3 * hi;
+    default: return 0;
+    }
+}
+
 WIDEINT combinedCounter(int32_t kind, WIDEINT o, WIDEINT q) {
     switch (kind) {
     case 0: return o + q;
@@ -419,20 +439,20 @@ WIDEINT criterionValue(uint32_t c, int32_t kind, const WIDEINT* o, const WIDEINT
         }
     } else {
         switch (base) {
-        case 0: r = combineCounts(kind, d0(o), d0(q)); break;
-        case 2: r = combineCounts(kind, d1(o), d1(q)); break;
-        case 4: r = combineCounts(kind, d2(o), d2(q)); break;
+        case 0: r = combineWide(kind, d0(o), d0(q)); break;
+        case 2: r = combineWide(kind, d1(o), d1(q)); break;
+        case 4: r = combineWide(kind, d2(o), d2(q)); break;
         case 14:
         case 29:
         case 30:
         case 31:
         case 33:
         case 34:
-            r = weighted(combineCounts(kind, d0(o), d0(q)), combineCounts(kind, d1(o), d1(q)),
-                         combineCounts(kind, d2(o), d2(q)));
+            r = weighted(combineWide(kind, d0(o), d0(q)), combineWide(kind, d1(o), d1(q)),
+                         combineWide(kind, d2(o), d2(q)));
             break;
         case 16:
-        case 37: r = combineCounts(kind, field(o), field(q)); break;
+        case 37: r = combineWide(kind, field(o), field(q)); break;
         default: r = field(combined()); break;
         }
     }
@@ -466,23 +486,7 @@ int compareByCriterion(uint32_t c, const HEURISTICINFO& a, const HEURISTICINFO& 
     return compareWideIndex(c, wa, wb);
 }
 
-WIDEINT combineCounts(int32_t kind, WIDEINT a, WIDEINT b) {
-    const WIDEINT lo = a < b ? a : b, hi = a < b ? b : a;
-    switch (kind) {
-    case 0: return a + b;
-    case 1: return a * b;
-    case 2:
-        if (a >= 0 && b >= 0) return 1024 * a * b + a + b;
-        return a + b < 0 ? a + b : a + b - 1024 * a * b;
-    case 3: return (a + 1) * (b + 1);
-    case 4: return 2 * a + b;
-    case 5: return lo;
-    case 6: return hi;
-    case 7: return 3 * lo + 2 * hi;
-    case 8: return 4 * lo + 3 * hi;
-    default: return 0;
-    }
-}
+WIDEINT combineCounts(int32_t kind, WIDEINT a, WIDEINT b) { return combineWide(kind, a, b); }
 
 HEURISTICINFO scaleInfo(const HEURISTICINFO& x, int32_t factor) {
     WIDEINFO w;

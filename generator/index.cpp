@@ -213,7 +213,7 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
     for (size_t k = 0; k < constraints.size(); ++k) place(uint32_t(k));
     assert(words <= UINT32_MAX);  // 32-bit handles, as the occurrence lists' offsets
     constraintData.assign(words, 0);
-    constraintSatisfiedCells.assign(words / 4 + 1, 0);
+    constraintSatisfiedBits.assign(words / 128 + 1, 0);
     for (uint32_t& k : posConstraintOccurrences.items) k = constraintHandles[k];
     for (uint32_t& k : negConstraintOccurrences.items) k = constraintHandles[k];
     for (size_t k = 0; k < constraints.size(); ++k) {
@@ -236,7 +236,7 @@ bool MODELGENERATOR::indexConstraints(INTERPRETATION& I) {
                 ++c[i < body.firstNegative ? CONSTRAINT_OPENPOS : CONSTRAINT_OPENNEG];
                 violated = false;
             } else if ((i < body.firstNegative) == (v == TV_FALSE)) {
-                constraintSatisfiedAt(constraintHandles[k]) = 1;
+                markConstraintSatisfied(constraintHandles[k]);
                 violated = false;
             }
         }

@@ -4,7 +4,6 @@
 // their weights, tried marks, counted lookaheads and ranked entries, and the
 // candidate list is the best entries of a heap of all kept ones.
 #include <algorithm>
-#include <functional>
 
 #include "generator/heuristics.h"
 #include "generator/modelgenerator.h"
@@ -49,10 +48,10 @@ void MODELGENERATOR::startKeptCandidates(const INTERPRETATION& I) {
     kept.active = true;
     const size_t n = I.values.size();
     kept.countDirty.assign(n, 1);
-    kept.unitDirty.assign(n, 1);
     kept.countDirtyList.resize(n);
-    kept.nextDirty.resize(n);
-    for (size_t a = 0; a < n; ++a) kept.countDirtyList[a] = kept.nextDirty[a] = int32_t(a);
+    for (size_t a = 0; a < n; ++a) kept.countDirtyList[a] = int32_t(a);
+    kept.dirtyUnits.assign(n / 64 + 1, ~uint64_t(0));
+    kept.dirtyUnits.back() = (uint64_t(1) << (n % 64)) - 1;
     kept.positivePT.assign(n, 0);
     kept.negativePT.assign(n, 0);
     kept.positiveCount.assign(n, 0);
@@ -68,14 +67,19 @@ void MODELGENERATOR::startKeptCandidates(const INTERPRETATION& I) {
 }
 
 void MODELGENERATOR::markKeptUnit(int32_t a) {
-    if (kept.unitDirty[a]) return;
-    kept.unitDirty[a] = 1;
-    if (kept.inPass && a > kept.position) {
-        kept.passHeap.push_back(a);
-        std::push_heap(kept.passHeap.begin(), kept.passHeap.end(), std::greater<int32_t>());
-    } else {
-        kept.nextDirty.push_back(a);
+    kept.dirtyUnits[size_t(a) >> 6] |= uint64_t(1) << (a & 63);
+}
+
+int32_t MODELGENERATOR::nextDirtyUnit(int32_t from) const {
+    const std::vector<uint64_t>& bits = kept.dirtyUnits;
+    size_t w = size_t(from) >> 6;
+    if (w >= bits.size()) return -1;
+    uint64_t word = bits[w] & (~uint64_t(0) << (from & 63));
+    while (word == 0) {
+        if (++w == bits.size()) return -1;
+        word = bits[w];
     }
+    return int32_t(w * 64 + size_t(__builtin_ctzll(word)));
 }
 
 void MODELGENERATOR::keptRecordDropped(int32_t a) {
@@ -376,25 +380,17 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
     // Lookahead pass over the dirty units in index order; units dirtied on
     // the way join it when they lie ahead, the next computation otherwise.
     k.inPass = true;
-    k.passHeap.swap(k.nextDirty);
-    k.nextDirty.clear();
-    std::make_heap(k.passHeap.begin(), k.passHeap.end(), std::greater<int32_t>());
     const uint64_t base = lookaheadsPerformed;
     uint32_t failed = 0;
     bool cacheStopped = false;
-    while (!k.passHeap.empty()) {
-        std::pop_heap(k.passHeap.begin(), k.passHeap.end(), std::greater<int32_t>());
-        const int32_t a = k.passHeap.back();
-        k.passHeap.pop_back();
-        k.unitDirty[a] = 0;
+    for (int32_t a = nextDirtyUnit(0); a >= 0; a = nextDirtyUnit(a + 1)) {
+        k.dirtyUnits[size_t(a) >> 6] &= ~(uint64_t(1) << (a & 63));
         k.position = a;
         if (!redoKeptUnit(list, a, failed, I)) {
             // The level is inconsistent: the lookaheads up to this unit
             // count; the units not reached stay dirty.
             lookaheadsPerformed = base + treePrefix(k.lookaheadTree, a);
             ++choicePoints;
-            for (int32_t x : k.passHeap) k.nextDirty.push_back(x);
-            k.passHeap.clear();
             k.inPass = false;
             k.position = -1;
             if (!lookaheadCacheOn) kept = KEPTCANDIDATES();

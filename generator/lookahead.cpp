@@ -285,7 +285,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const uint32_t slot = uint32_t(a) * 3 + (assumeFalse ? 0 : setTrue ? 1 : 2);
     if (lookaheadCacheOn) {
         syncLookaheadCache(I);
-        if (slotStates[slot] & 1) {
+        if (slotValid(slot)) {
             const LOOKAHEADSLOT& kept = lookaheadSlots[slot];
             int32_t* f[12] = {&currentInfo.madeTrue, &currentInfo.madeTrueSupport2, &currentInfo.madeTrueSupport3,
                               &currentInfo.madeMustBeTrue, &currentInfo.madeMustBeTrueSupport2,
@@ -400,14 +400,19 @@ bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
 
 void MODELGENERATOR::startLookaheadCache() {
     const size_t n = groundAtomCount;
+    // A watch has room for a slot number below 2^31.
     lookaheadCacheOn = reuseLookaheads && settings.useHeuristics && !programHasAggregates &&
-                       groundWeakConstraints->empty() && !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost;
+                       groundWeakConstraints->empty() && !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost &&
+                       3 * uint64_t(n) < (uint64_t(1) << 31);
     kept = KEPTCANDIDATES();
     kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
     if (!lookaheadCacheOn) return;
     largeRecordBudget = 16 * n + (size_t(1) << 20);
+    watchSlotBits = 1;
+    while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
     lookaheadSlots.assign(3 * n, LOOKAHEADSLOT());
-    slotStates.assign(3 * n, 0);
+    slotStates.resize(3 * n);
+    for (uint32_t slot = 0; slot < 3 * n; ++slot) slotStates[slot] = slot ^ 1;
     watchLists.clear();
     watchLists.resize(n);
     listArena.clear();
@@ -449,13 +454,14 @@ namespace {
 // Drops the records still watched; returns through dropped the atoms of
 // those that were valid.
 template <typename DROPPED>
-void dropWatchers(MODELGENERATOR::WATCH* watches, uint32_t size, std::vector<uint32_t>& states, DROPPED dropped) {
+void dropWatchers(const MODELGENERATOR& g, const MODELGENERATOR::WATCH* watches, uint32_t size,
+                  std::vector<uint32_t>& states, DROPPED dropped) {
     for (uint32_t i = 0; i < size; ++i) {
-        const MODELGENERATOR::WATCH& w = watches[i];
-        uint32_t& s = states[w.slot];
-        if (s == 2 * w.version + 1) {
-            dropped(int32_t(w.slot / 3));
-            s = 2 * w.version;
+        const uint32_t slot = g.watchSlot(watches[i]);
+        uint32_t& s = states[slot];
+        if (s == watches[i]) {
+            dropped(int32_t(slot / 3));
+            s ^= 1;
         }
     }
 }
@@ -499,34 +505,29 @@ void MODELGENERATOR::BLOCKARENA::clear() {
     slabBytes = size_t(1) << 16;
 }
 
-// Adds a watch; a full list is first rid of the watches of records dropped
-// or recomputed since, so lists stay proportional to live records. A list
-// still more than half full after that doubles, so that each compaction is
-// paid for by at least half as many additions.
-void MODELGENERATOR::addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+// A full list is first rid of the watches of records dropped or recomputed
+// since, so lists stay proportional to live records. A list still more than
+// half full after that doubles, so that each compaction is paid for by at
+// least half as many additions.
+void MODELGENERATOR::makeWatchRoom(WATCHLIST& list) {
     const uint32_t n = list.size;
-    if (n == list.capacity) {
-        bool grow = true;
-        if (n >= 16) {
-            WATCH* watches = list.watches;
-            uint32_t k = 0;
-            for (uint32_t i = 0; i < n; ++i)
-                if (slotStates[watches[i].slot] == 2 * watches[i].version + 1) watches[k++] = watches[i];
-            list.size = k;
-            grow = 2 * k > n;
-        }
-        if (grow) {
-            const uint32_t capacity = n == 0 ? 4 : 2 * n;
-            WATCH* grown = reinterpret_cast<WATCH*>(listArena.take(uint32_t(__builtin_ctz(capacity)) - 1));
-            std::copy(list.watches, list.watches + list.size, grown);
-            if (n != 0) listArena.give(reinterpret_cast<uint32_t*>(list.watches), uint32_t(__builtin_ctz(n)) - 1);
-            list.watches = grown;
-            list.capacity = capacity;
-        }
+    bool grow = true;
+    if (n >= 16) {
+        WATCH* watches = list.watches;
+        uint32_t k = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (watchLive(watches[i])) watches[k++] = watches[i];
+        list.size = k;
+        grow = 2 * k > n;
     }
-    WATCH& w = list.watches[list.size++];  // field by field: no two-word copy waiting on its halves
-    w.slot = slot;
-    w.version = version;
+    if (grow) {
+        const uint32_t capacity = n == 0 ? 4 : 2 * n;
+        WATCH* grown = listArena.take(uint32_t(__builtin_ctz(capacity)) - 2);
+        std::copy(list.watches, list.watches + list.size, grown);
+        if (n != 0) listArena.give(list.watches, uint32_t(__builtin_ctz(n)) - 2);
+        list.watches = grown;
+        list.capacity = capacity;
+    }
 }
 
 void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
@@ -538,7 +539,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     auto changed = [&](int32_t y) {
         WATCHLIST& list = watchLists[y];
         if (list.size != 0) {
-            dropWatchers(list.watches, list.size, slotStates, dropped);
+            dropWatchers(*this, list.watches, list.size, slotStates, dropped);
             list.size = 0;
         }
         if (kept.active) {
@@ -641,8 +642,8 @@ void MODELGENERATOR::keepLookahead(uint32_t slot, const INTERPRETATION& I, size_
                            currentInfo.itemsSatisfiedClosed, currentInfo.itemsClosed, currentInfo.atomsDecided,
                            currentInfo.headCycleRulesSupported, currentInfo.madeTrueInHeadCycles};
     for (int i = 0; i < 12; ++i) kept.counters[i] = f[i];
-    const uint32_t version = slotStates[slot] / 2 + 1;
-    slotStates[slot] = 2 * version + 1;
+    const uint32_t version = (slotStates[slot] >> watchSlotBits) + 1;
+    slotStates[slot] = watchOf(slot, version);
     if (++watchStamp == 0) {
         for (WATCHLIST& list : watchLists) list.mark = 0;
         watchStamp = 1;

@@ -350,7 +350,7 @@ void MODELGENERATOR::clearOccurrenceLists() {
     negConstraintOccurrences.clear();
     decltype(constraintData)().swap(constraintData);
     std::vector<uint32_t>().swap(constraintHandles);
-    std::vector<uint32_t>().swap(constraintSatisfiedCells);
+    std::vector<uint32_t>().swap(constraintSatisfiedBits);
     std::vector<RULESHAPE>().swap(ruleShapes);
     decltype(eventLists)().swap(eventLists);
     std::vector<int32_t>().swap(ruleAtoms);

@@ -353,10 +353,13 @@ public:
     // records stay unused), k, the numbers of positive and of negative
     // literals, then the literals' atoms, the positive ones first. Counters
     // and atoms share a cache line, far denser than the records. Whether it
-    // is satisfied (as a weak constraint's first counter) lies apart, in
-    // constraintSatisfiedCells[handle / 4] (a record has at least five
+    // is satisfied (as a weak constraint's first counter) lies apart, as bit
+    // handle / 4 of constraintSatisfiedBits (a record has at least five
     // words): a false atom marks every constraint it is positive in, most of
-    // them marked already, and that test then stays within a small array.
+    // them marked already, and that test then stays within a small array
+    // that the first-level cache holds. A mark is logged on counterTrail as
+    // its whole word: restored in reverse order, the words come back as they
+    // were.
     enum : uint32_t {
         CONSTRAINT_OPENPOS,
         CONSTRAINT_OPENNEG,
@@ -373,9 +376,15 @@ public:
     using LINEALIGNED = LARGEALLOCATOR<T>;
     std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
-    std::vector<uint32_t> constraintSatisfiedCells;
-    uint32_t& constraintSatisfiedAt(uint32_t handle) { return constraintSatisfiedCells[handle >> 2]; }
-    uint32_t constraintSatisfiedAt(uint32_t handle) const { return constraintSatisfiedCells[handle >> 2]; }
+    std::vector<uint32_t> constraintSatisfiedBits;
+    // 1 when the constraint of handle is satisfied, else 0.
+    uint32_t constraintSatisfiedAt(uint32_t handle) const {
+        return (constraintSatisfiedBits[handle >> 7] >> ((handle >> 2) & 31)) & 1;
+    }
+    // Marks it satisfied without logging (indexing, before the first level).
+    void markConstraintSatisfied(uint32_t handle) {
+        constraintSatisfiedBits[handle >> 7] |= uint32_t(1) << ((handle >> 2) & 31);
+    }
     // Calls visit(handle) for the constraints of handles not satisfied, in
     // list order, until it returns false (then false). Whether a constraint
     // of an atom is satisfied follows no pattern a branch predictor could
@@ -383,7 +392,7 @@ public:
     // visit sees the marks as they were at the gathering.
     template <class VISIT>
     bool forUnsatisfiedConstraints(LISTVIEW<uint32_t> handles, VISIT visit) const {
-        const uint32_t* const cells = constraintSatisfiedCells.data();
+        const uint32_t* const bits = constraintSatisfiedBits.data();
         constexpr ptrdiff_t BLOCK = 64;
         uint32_t gathered[BLOCK];
         for (const uint32_t* from = handles.begin(); from != handles.end();) {
@@ -391,7 +400,7 @@ public:
             size_t count = 0;
             for (; from != to; ++from) {
                 gathered[count] = *from;
-                count += cells[*from >> 2] == 0;
+                count += ((bits[*from >> 7] >> ((*from >> 2) & 31)) & 1) ^ 1;
             }
             for (size_t i = 0; i < count; ++i)
                 if (!visit(gathered[i])) return false;
@@ -597,13 +606,21 @@ public:
     struct LOOKAHEADSLOT {
         int32_t counters[12];
     };
-    struct WATCH {
-        uint32_t slot, version;
-    };
     static_assert(sizeof(LOOKAHEADSLOT) == 48, "LOOKAHEADSLOT is twelve 32-bit words");
-    static_assert(sizeof(WATCH) == 8, "WATCH is two 32-bit words");
+    // A watch, one word: the slot in the low watchSlotBits bits, the
+    // record's version above them (its low bits: a watch of a version as
+    // many versions back as those bits count passes for the current one, and
+    // at worst drops a valid record, which is then computed again alike).
+    using WATCH = uint32_t;
+    uint32_t watchSlotBits = 31;
+    WATCH watchOf(uint32_t slot, uint32_t version) const { return slot | version << watchSlotBits; }
+    uint32_t watchSlot(WATCH w) const { return w & ((uint32_t(1) << watchSlotBits) - 1); }
+    // Whether the record w names is its slot's valid one.
+    bool watchLive(WATCH w) const { return slotStates[watchSlot(w)] == w; }
+    bool slotValid(uint32_t slot) const { return watchSlot(slotStates[slot]) == slot; }
     std::vector<LOOKAHEADSLOT, LARGEALLOCATOR<LOOKAHEADSLOT>> lookaheadSlots;  // 3 per atom
-    // Per slot: its version times 2, plus 1 while its record is valid; apart
+    // Per slot: the watch of its record while that is valid, the same with
+    // the slot's lowest bit flipped while not (version 0 at first); apart
     // from the records, so that watch upkeep reads one small array.
     std::vector<uint32_t> slotStates;
     // Blocks of 4 << k words (k their size class) for the watch lists,
@@ -629,13 +646,19 @@ public:
     // Per atom: the records that assigned it and (in the same cache line)
     // the last keepLookahead that listed it.
     struct WATCHLIST {
-        WATCH* watches = nullptr;  // a block of listArena: capacity 4 << k watches, size class k + 1
+        WATCH* watches = nullptr;  // a block of listArena: capacity 4 << k watches, size class k
         uint32_t size = 0, capacity = 0;
         uint32_t mark = 0;  // watchStamp of the last registration
     };
     static_assert(sizeof(void*) != 8 || sizeof(WATCHLIST) == 24, "WATCHLIST is three words");
     std::vector<WATCHLIST> watchLists;
-    void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version);
+    // Appends in place while the list has room (no call: one per atom a
+    // kept record assigned); a full list goes through makeWatchRoom first.
+    void addWatch(WATCHLIST& list, uint32_t slot, uint32_t version) {
+        if (list.size == list.capacity) makeWatchRoom(list);
+        list.watches[list.size++] = watchOf(slot, version);
+    }
+    void makeWatchRoom(WATCHLIST& list);
     std::vector<int32_t> keptReaders;               // keepLookahead's scratch: the atoms read
     uint32_t watchStamp = 0;
     size_t atomLogSynced = 0, supportTrailSynced = 0;  // log entries already looked at
@@ -705,8 +728,12 @@ public:
         bool active = false;
         bool inPass = false;
         int32_t position = -1;  // unit being redone during a pass
-        std::vector<uint8_t> countDirty, unitDirty;
-        std::vector<int32_t> countDirtyList, nextDirty, passHeap;  // passHeap: a min-heap of units
+        std::vector<uint8_t> countDirty;
+        std::vector<int32_t> countDirtyList;
+        // One bit per unit to redo. A pass takes them in index order from
+        // the unit after position on; a unit marked at or before position
+        // waits for the next computation.
+        std::vector<uint64_t> dirtyUnits;
         std::vector<uint8_t> positivePT, negativePT;  // at the counting pass
         std::vector<int32_t> positiveCount, negativeCount;
         uint64_t literals = 0, weightSum = 0, average = 0;
@@ -730,6 +757,8 @@ public:
     KEPTCANDIDATES kept;
     void startKeptCandidates(const INTERPRETATION& interpretation);
     void markKeptUnit(int32_t atom);
+    // The lowest unit from 'from' on marked to redo, -1 when there is none.
+    int32_t nextDirtyUnit(int32_t from) const;
     void keptRecordDropped(int32_t atom);
     bool computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION& interpretation);
     bool redoKeptUnit(PTCANDIDATES& list, int32_t atom, uint32_t& failed, INTERPRETATION& interpretation);
