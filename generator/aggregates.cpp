@@ -187,6 +187,30 @@ bool MODELGENERATOR::updateAggregatesOf(int32_t atom, bool becameTrue, INTERPRET
     return true;
 }
 
+void MODELGENERATOR::forceUndecided(int32_t aggregate, const std::vector<GROUNDSETELEMENT>& set, int force,
+                                    INTERPRETATION& I) {
+    for (const GROUNDSETELEMENT& e : set)
+        if (I.values[e.atom] == TV_UNDEFINED) force == FORCE_FALSE ? setFalse(e.atom, I) : setMustBeTrue(e.atom, I);
+    aggregateElementsScanned += set.size();
+    setDecidedSuffix(aggregate, set.size());
+}
+
+template <class DECIDE>
+void MODELGENERATOR::forceFromLast(int32_t aggregate, const std::vector<GROUNDSETELEMENT>& set, INTERPRETATION& I,
+                                   DECIDE&& decide) {
+    const size_t n = set.size(), start = decidedSuffix[aggregate];
+    size_t i = start;
+    for (; i < n; ++i) {
+        const GROUNDSETELEMENT& e = set[n - 1 - i];
+        if (I.values[e.atom] != TV_UNDEFINED) continue;
+        const int force = decide(elementValue(e));
+        if (force == FORCE_STOP) break;
+        force == FORCE_FALSE ? setFalse(e.atom, I) : setMustBeTrue(e.atom, I);
+    }
+    aggregateElementsScanned += i - start;
+    setDecidedSuffix(aggregate, i);
+}
+
 void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) {
     const AGGREGATEATOMINFO& info = aggregateAtomInfo[aggregateAtomSlot[atom]];
     if (info.aggregate < 0) return;
@@ -195,59 +219,23 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
     const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
     auto undefined = [&](const GROUNDSETELEMENT& e) { return I.values[e.atom] == TV_UNDEFINED; };
     switch (f.kind) {
-    case AGG_COUNT: {
+    case AGG_COUNT:
         if (decidedSuffix[info.aggregate] == set.size()) break;
-        if (T == U) {
-            for (const GROUNDSETELEMENT& e : set)
-                if (undefined(e)) setFalse(e.atom, I);
-            aggregateElementsScanned += set.size();
-            setDecidedSuffix(info.aggregate, set.size());
-        } else if (P == L) {
-            for (const GROUNDSETELEMENT& e : set)
-                if (undefined(e)) setMustBeTrue(e.atom, I);
-            aggregateElementsScanned += set.size();
-            setDecidedSuffix(info.aggregate, set.size());
-        }
+        if (T == U)
+            forceUndecided(info.aggregate, set, FORCE_FALSE, I);
+        else if (P == L)
+            forceUndecided(info.aggregate, set, FORCE_TRUE, I);
         break;
-    }
-    case AGG_SUM: {
-        const size_t n = set.size();
-        const size_t start = decidedSuffix[info.aggregate];
-        size_t i = start;
-        for (; i < n; ++i) {
-            const GROUNDSETELEMENT& e = set[n - 1 - i];
-            if (!undefined(e)) continue;
-            int64_t v = elementValue(e);
-            if (saturatingAdd(T, v) > U)
-                setFalse(e.atom, I);
-            else if (saturatingAdd(P, -v) >= L)
-                break;
-            else
-                setMustBeTrue(e.atom, I);
-        }
-        aggregateElementsScanned += i - start;
-        setDecidedSuffix(info.aggregate, i);
+    case AGG_SUM:
+        forceFromLast(info.aggregate, set, I, [&](int64_t v) {
+            return saturatingAdd(T, v) > U ? FORCE_FALSE : saturatingAdd(P, -v) >= L ? FORCE_STOP : FORCE_TRUE;
+        });
         break;
-    }
-    case AGG_TIMES: {
-        const size_t n = set.size();
-        const size_t start = decidedSuffix[info.aggregate];
-        size_t i = start;
-        for (; i < n; ++i) {
-            const GROUNDSETELEMENT& e = set[n - 1 - i];
-            if (!undefined(e)) continue;
-            int64_t v = elementValue(e);
-            if (saturatingMul(T, v) > U)
-                setFalse(e.atom, I);
-            else if (v < 1 || P / v >= L)
-                break;
-            else
-                setMustBeTrue(e.atom, I);
-        }
-        aggregateElementsScanned += i - start;
-        setDecidedSuffix(info.aggregate, i);
+    case AGG_TIMES:
+        forceFromLast(info.aggregate, set, I, [&](int64_t v) {
+            return saturatingMul(T, v) > U ? FORCE_FALSE : v < 1 || P / v >= L ? FORCE_STOP : FORCE_TRUE;
+        });
         break;
-    }
     case AGG_MAX:
         // From the greatest value down: elements above U are false; the first
         // undefined element in [L, U] must be true when no other element
@@ -296,59 +284,23 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
         return false;
     };
     switch (f.kind) {
-    case AGG_COUNT: {
+    case AGG_COUNT:
         if (decidedSuffix[info.aggregate] == set.size()) break;
-        if (T >= L && P - 1 == U) {
-            for (const GROUNDSETELEMENT& e : set)
-                if (undefined(e)) setMustBeTrue(e.atom, I);
-            aggregateElementsScanned += set.size();
-            setDecidedSuffix(info.aggregate, set.size());
-        } else if (P <= U && T == L - 1) {
-            for (const GROUNDSETELEMENT& e : set)
-                if (undefined(e)) setFalse(e.atom, I);
-            aggregateElementsScanned += set.size();
-            setDecidedSuffix(info.aggregate, set.size());
-        }
+        if (T >= L && P - 1 == U)
+            forceUndecided(info.aggregate, set, FORCE_TRUE, I);
+        else if (P <= U && T == L - 1)
+            forceUndecided(info.aggregate, set, FORCE_FALSE, I);
         break;
-    }
-    case AGG_SUM: {
-        const size_t n = set.size();
-        const size_t start = decidedSuffix[info.aggregate];
-        size_t i = start;
-        for (; i < n; ++i) {
-            const GROUNDSETELEMENT& e = set[n - 1 - i];
-            if (!undefined(e)) continue;
-            int64_t v = elementValue(e);
-            if (P <= U && saturatingAdd(T, v) >= L)
-                setFalse(e.atom, I);
-            else if (T < L || saturatingAdd(P, -v) > U)
-                break;
-            else
-                setMustBeTrue(e.atom, I);
-        }
-        aggregateElementsScanned += i - start;
-        setDecidedSuffix(info.aggregate, i);
+    case AGG_SUM:
+        forceFromLast(info.aggregate, set, I, [&](int64_t v) {
+            return P <= U && saturatingAdd(T, v) >= L ? FORCE_FALSE : T < L || saturatingAdd(P, -v) > U ? FORCE_STOP : FORCE_TRUE;
+        });
         break;
-    }
-    case AGG_TIMES: {
-        const size_t n = set.size();
-        const size_t start = decidedSuffix[info.aggregate];
-        size_t i = start;
-        for (; i < n; ++i) {
-            const GROUNDSETELEMENT& e = set[n - 1 - i];
-            if (!undefined(e)) continue;
-            int64_t v = elementValue(e);
-            if (P <= U && saturatingMul(T, v) >= L)
-                setFalse(e.atom, I);
-            else if (v < 1 || T < L || P / v > U)
-                break;
-            else
-                setMustBeTrue(e.atom, I);
-        }
-        aggregateElementsScanned += i - start;
-        setDecidedSuffix(info.aggregate, i);
+    case AGG_TIMES:
+        forceFromLast(info.aggregate, set, I, [&](int64_t v) {
+            return P <= U && saturatingMul(T, v) >= L ? FORCE_FALSE : v < 1 || T < L || P / v > U ? FORCE_STOP : FORCE_TRUE;
+        });
         break;
-    }
     case AGG_MIN: {
         if ((L <= T && P <= U) || L > U || L > P || T > U || !anyTrue()) break;
         if (T < L && P <= U) {

@@ -848,6 +848,14 @@ public:
     std::vector<DECIDEDSAVE> decidedTrail;
     void setDecidedSuffix(int32_t aggregate, size_t suffix);
     void undoDecidedSuffixes();  // to the current level
+    enum { FORCE_FALSE, FORCE_TRUE, FORCE_STOP };  // FORCE_TRUE: must-be-true
+    // Forces every undefined element of the set false or must-be-true.
+    void forceUndecided(int32_t aggregate, const std::vector<GROUNDSETELEMENT>& set, int force, INTERPRETATION& I);
+    // Forces the undefined elements from the last one as decide(value) says,
+    // up to the first it stops at, passing the elements known decided.
+    template <class DECIDE>
+    void forceFromLast(int32_t aggregate, const std::vector<GROUNDSETELEMENT>& set, INTERPRETATION& I,
+                       DECIDE&& decide);
 
     // levelCount: the number of cost slots (costLevels.size()); costBound and
     // initialCost have that many slots when given. maxModels may be null.
