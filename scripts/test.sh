@@ -8,9 +8,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-# gringo ships clingo, the reference system of the differential tests; clang and
+# gringo ships clingo, the reference system of the differential tests; python3 runs
+# the SQL frontend's comparison with SQLite (its sqlite3 module); clang and
 # libclang-rt-dev bring libFuzzer for the fuzz targets.
-ensure_packages cmake make g++ flex bison libgtest-dev gringo clang libclang-rt-dev
+ensure_packages cmake make g++ flex bison libgtest-dev gringo python3 clang libclang-rt-dev
 
 jobs=$(nproc)
 started=$(date +%s)
