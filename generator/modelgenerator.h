@@ -377,13 +377,16 @@ public:
     std::vector<uint32_t, LINEALIGNED<uint32_t>> constraintData;
     std::vector<uint32_t> constraintHandles;
     std::vector<uint32_t> constraintSatisfiedBits;
+    // The word and the bit of constraintSatisfiedBits for a handle.
+    static size_t satisfiedWord(uint32_t handle) { return handle >> 7; }
+    static uint32_t satisfiedBit(uint32_t handle) { return uint32_t(1) << ((handle >> 2) & 31); }
     // 1 when the constraint of handle is satisfied, else 0.
     uint32_t constraintSatisfiedAt(uint32_t handle) const {
-        return (constraintSatisfiedBits[handle >> 7] >> ((handle >> 2) & 31)) & 1;
+        return (constraintSatisfiedBits[satisfiedWord(handle)] & satisfiedBit(handle)) != 0;
     }
     // Marks it satisfied without logging (indexing, before the first level).
     void markConstraintSatisfied(uint32_t handle) {
-        constraintSatisfiedBits[handle >> 7] |= uint32_t(1) << ((handle >> 2) & 31);
+        constraintSatisfiedBits[satisfiedWord(handle)] |= satisfiedBit(handle);
     }
     // Calls visit(handle) for the constraints of handles not satisfied, in
     // list order, until it returns false (then false). Whether a constraint
@@ -400,7 +403,7 @@ public:
             size_t count = 0;
             for (; from != to; ++from) {
                 gathered[count] = *from;
-                count += ((bits[*from >> 7] >> ((*from >> 2) & 31)) & 1) ^ 1;
+                count += (bits[satisfiedWord(*from)] & satisfiedBit(*from)) == 0;
             }
             for (size_t i = 0; i < count; ++i)
                 if (!visit(gathered[i])) return false;

@@ -204,8 +204,8 @@ inline void MODELGENERATOR::satisfyConstraints(LISTVIEW<uint32_t> handles) {
     int32_t newly = 0;
     counterTrail.openLevel(level);
     auto mark = [&](uint32_t h) {
-        uint32_t& word = constraintSatisfiedBits[h >> 7];
-        const uint32_t bit = uint32_t(1) << ((h >> 2) & 31);
+        uint32_t& word = constraintSatisfiedBits[satisfiedWord(h)];
+        const uint32_t bit = satisfiedBit(h);
         if ((word & bit) == 0) {
             counterTrail.pushOnTop(&word);
             word |= bit;
