@@ -94,12 +94,18 @@ void MODELGENERATOR::checkCandidate(INTERPRETATION& I) {
 
 void MODELGENERATOR::answerSetFound(INTERPRETATION& I) {
     // The new bound, the best model and whether it proves the optimum.
-    if (!optimumKnown) bestCost = std::make_unique<COSTVECTOR>(I.cost);
+    if (!optimumKnown) {
+        bestCost = std::make_unique<COSTVECTOR>(I.cost);
+        ++boundChanges;
+    }
     if (!bestModel) bestModel = std::make_unique<INTERPRETATION>();
     bestModel->values = I.values;
     bestModel->mustBeTrueCount = I.mustBeTrueCount;
     bestModel->cost = I.cost;
-    if (!optimumKnown && initialCost && compareCosts(I.cost, *initialCost) == 0) optimumKnown = true;
+    if (!optimumKnown && initialCost && compareCosts(I.cost, *initialCost) == 0) {
+        optimumKnown = true;
+        ++boundChanges;
+    }
 
     // Only answer sets of known optimal cost count.
     if (optimumKnown) ++answerSetsComputed;

@@ -3,6 +3,7 @@
 // bounded candidate list they rank.
 #include "generator/heuristics.h"
 
+#include <cassert>
 #include <iostream>
 #include <limits>
 
@@ -516,6 +517,83 @@ int compareByCombinedCriterion(uint32_t c, int32_t kind, const PTCANDIDATE& a, c
 }
 
 bool criteriaRankByKey(const std::vector<int32_t>& criteria) { return keyedCriteria(criteria, HEURISTICINFO()); }
+
+namespace {
+
+bool isCostCriterion(int32_t c) {
+    const uint32_t base = uint32_t(c) % 1000;
+    return base == 7 || base == 8;
+}
+
+}  // namespace
+
+bool criteriaRankByKeyWithCosts(const std::vector<int32_t>& criteria, const std::vector<int32_t>& combineKinds,
+                                bool combine) {
+    if (!criteriaRankByKey(criteria)) return false;
+    if (!combine) return true;
+    for (size_t i = 0; i < criteria.size(); ++i) {
+        const int32_t kind = i < combineKinds.size() ? combineKinds[i] : 0;
+        if (isCostCriterion(criteria[i]) && kind >= 1 && kind <= 3) return false;
+    }
+    return true;
+}
+
+size_t rankingKeyWidth(const std::vector<int32_t>& criteria, uint32_t costSlots) {
+    size_t width = 0;
+    for (int32_t c : criteria) width += costSlots != 0 && isCostCriterion(c) ? costSlots : 1;
+    return width;
+}
+
+void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
+                const std::vector<int32_t>& combineKinds, bool combine, __int128* key, const uint64_t* base,
+                uint32_t costSlots) {
+    if (costSlots == 0) {
+        rankingKey(record, complement, criteria, combineKinds, combine, key);
+        return;
+    }
+    assert(!combine || complement);
+    // The counters' numbers first, one per criterion, then each cost
+    // criterion's place widened to its cost numbers.
+    const size_t n = criteria.size();
+    __int128 plain[64];
+    std::vector<__int128> wide;
+    __int128* numbers = plain;
+    if (n > 64) {
+        wide.resize(n);
+        numbers = wide.data();
+    }
+    rankingKey(record, complement, criteria, combineKinds, combine, numbers);
+    ENTRYVIEW& v = view(2);
+    auto relative = [&](const HEURISTICINFO& x, WIDEINFO& w) {
+        toWide(x, w);
+        for (uint32_t i = 0; i < costSlots && i < w.resultingCost.size(); ++i) w.resultingCost[i] -= base[i];
+    };
+    relative(record, v.own);
+    if (complement)
+        relative(*complement, v.complement);
+    else
+        zeroWide(v.complement);
+    v.hasCombined = false;
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!isCostCriterion(criteria[i])) {
+            key[at++] = numbers[i];
+            continue;
+        }
+        bool reversed;
+        const uint32_t c = baseOf(uint32_t(criteria[i]), reversed);
+        const int32_t kind = i < combineKinds.size() ? combineKinds[i] : 0;
+        const WIDEINFO& w = combine ? combinedOf(v, kind, criteria) : v.own;
+        const std::vector<WIDECOST>& costs = c == 7 ? w.resultingCost : w.satisfiedWeakCost;
+        // Criterion 7 prefers the lower resulting cost, 8 the higher weight
+        // satisfied; without costs on both sides they tie.
+        const bool lowerIsBetter = (c == 7) != reversed;
+        for (uint32_t j = costSlots; j-- > 0;) {
+            const __int128 value = w.hasCost && j < costs.size() ? __int128(costs[j]) : 0;
+            key[at++] = lowerIsBetter ? -value : value;
+        }
+    }
+}
 
 void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                 const std::vector<int32_t>& combineKinds, bool combine, __int128* key) {

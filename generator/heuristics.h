@@ -75,6 +75,21 @@ bool criteriaRankByKey(const std::vector<int32_t>& criteria);
 void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
                 const std::vector<int32_t>& combineKinds, bool combine, __int128* key);
 
+// Records with costs (costSlots values each) rank by key too where the
+// comparison of resulting costs only depends on their differences: the
+// combinations that add (kinds 0 and 4 to 8), not those that multiply (1
+// to 3). Criteria 7 and 8 then take costSlots numbers each, from the
+// highest level down; rankingKey reads resulting costs less base, so that
+// keys made from different bases compare as the records would (the base
+// added to both records of an entry counts with the kind's weight).
+// Entries ranked with combination have complement records.
+bool criteriaRankByKeyWithCosts(const std::vector<int32_t>& criteria, const std::vector<int32_t>& combineKinds,
+                                bool combine);
+size_t rankingKeyWidth(const std::vector<int32_t>& criteria, uint32_t costSlots);
+void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, const std::vector<int32_t>& criteria,
+                const std::vector<int32_t>& combineKinds, bool combine, __int128* key, const uint64_t* base,
+                uint32_t costSlots);
+
 // Copies the counters and costs of src into dst; no allocation once dst has
 // its cost vectors.
 void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src);

@@ -64,6 +64,11 @@ void MODELGENERATOR::startKeptCandidates(const INTERPRETATION& I) {
     kept.unitLookaheads.assign(n, 0);
     kept.lookaheadTree.assign(n + 1, 0);
     kept.entryOf.assign(3 * n, -1);
+    if (costSlotCount != 0) {
+        kept.passBase = I.cost.values;
+        kept.costSeen = I.cost.values;
+        kept.boundSeen = boundChanges;
+    }
 }
 
 void MODELGENERATOR::markKeptUnit(int32_t a) {
@@ -120,7 +125,7 @@ void MODELGENERATOR::recountKeptUnit(int32_t a, const INTERPRETATION& I) {
 
 bool MODELGENERATOR::keptKeyBetter(const __int128* x, uint64_t xPosition, const __int128* y,
                                   uint64_t yPosition) const {
-    const size_t n = heuristicCriteria.size();
+    const size_t n = keptKeyWidth;
     for (size_t i = 0; i < n; ++i)
         if (x[i] != y[i]) return x[i] > y[i];
     return xPosition > yPosition;  // equal: the later one
@@ -128,7 +133,7 @@ bool MODELGENERATOR::keptKeyBetter(const __int128* x, uint64_t xPosition, const 
 
 void MODELGENERATOR::siftKeptEntry(uint32_t i) {
     KEPTCANDIDATES& k = kept;
-    const size_t n = heuristicCriteria.size();
+    const size_t n = keptKeyWidth;
     auto keyAt = [&k, n](uint32_t at) { return k.heapKeys.data() + size_t(at) * n; };
     auto move = [&k, n, &keyAt](uint32_t to, uint32_t from) {
         k.heap[to] = k.heap[from];
@@ -170,7 +175,7 @@ void MODELGENERATOR::siftKeptEntry(uint32_t i) {
 void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negative, const HEURISTICINFO& record,
                                const HEURISTICINFO* complement) {
     KEPTCANDIDATES& k = kept;
-    const size_t n = heuristicCriteria.size();
+    const size_t n = keptKeyWidth;
     int32_t& slot = k.entryOf[size_t(unit) * 3 + size_t(sub)];
     k.refreshed |= uint8_t(1u << sub);
     int32_t id = slot;
@@ -178,7 +183,9 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
         // The unit's entry of last time at the same position: it moves in
         // the heap only when its key changed.
         k.scratchKey.resize(n);
-        rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, k.scratchKey.data());
+        rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT, k.scratchKey.data(),
+                   k.passBase.data(), costSlotCount);
+        keepEntryCosts(id, record, complement);
         KEPTENTRY& e = k.entries[size_t(id)];
         e.atom = atom;
         e.negative = negative;
@@ -200,7 +207,9 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
         id = int32_t(k.entries.size());
         k.entries.emplace_back();
         k.heapIndex.push_back(0);
+        k.entryCosts.resize(k.entries.size() * 4 * costSlotCount);
     }
+    keepEntryCosts(id, record, complement);
     KEPTENTRY& e = k.entries[size_t(id)];
     e.atom = atom;
     e.negative = negative;
@@ -212,15 +221,29 @@ void MODELGENERATOR::keepEntry(int32_t unit, int sub, int32_t atom, bool negativ
     k.heap.push_back(KEPTSLOT{e.position, id});
     k.heapKeys.resize(k.heap.size() * n);
     rankingKey(record, complement, heuristicCriteria, combineKinds, settings.complementPT,
-               k.heapKeys.data() + size_t(at) * n);
+               k.heapKeys.data() + size_t(at) * n, k.passBase.data(), costSlotCount);
     slot = id;
     k.heapIndex[size_t(id)] = at;
     siftKeptEntry(at);
 }
 
+void MODELGENERATOR::keepEntryCosts(int32_t id, const HEURISTICINFO& record, const HEURISTICINFO* complement) {
+    const uint32_t L = costSlotCount;
+    if (L == 0) return;
+    uint64_t* c = kept.entryCosts.data() + size_t(id) * 4 * L;
+    auto put = [&](const HEURISTICINFO& x, uint64_t* to) {
+        for (uint32_t i = 0; i < L; ++i) {
+            to[i] = x.resultingCost->values[i] - kept.passBase[i];
+            to[L + i] = x.satisfiedWeakCost->values[i];
+        }
+    };
+    put(record, c);
+    if (complement) put(*complement, c + 2 * L);
+}
+
 void MODELGENERATOR::dropKeptEntry(int32_t id) {
     KEPTCANDIDATES& k = kept;
-    const size_t n = heuristicCriteria.size();
+    const size_t n = keptKeyWidth;
     const uint32_t i = k.heapIndex[size_t(id)];
     const uint32_t last = uint32_t(k.heap.size() - 1);
     if (i != last) {
@@ -240,7 +263,7 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
     list.clear();
     const auto& heap = kept.heap;
     const __int128* keys = kept.heapKeys.data();
-    const size_t n = heuristicCriteria.size();
+    const size_t n = keptKeyWidth;
     std::vector<uint32_t>& frontier = kept.frontier;
     frontier.clear();
     if (!heap.empty()) frontier.push_back(0);
@@ -265,6 +288,21 @@ void MODELGENERATOR::fillFromKeptEntries(PTCANDIDATES& list) {
         } else {
             if (!e->complementInfo) e->complementInfo = std::make_unique<HEURISTICINFO>();
             setCounters(*e->complementInfo, k.complement);
+        }
+        if (costSlotCount != 0) {
+            // The costs at the computation's base.
+            const uint32_t L = costSlotCount;
+            const uint64_t* c = kept.entryCosts.data() + size_t(heap[i].id) * 4 * L;
+            auto put = [&](HEURISTICINFO& x, const uint64_t* from) {
+                if (!x.resultingCost) x.resultingCost = std::make_unique<COSTVECTOR>(L);
+                if (!x.satisfiedWeakCost) x.satisfiedWeakCost = std::make_unique<COSTVECTOR>(L);
+                for (uint32_t j = 0; j < L; ++j) {
+                    x.resultingCost->values[j] = kept.passBase[j] + from[j];
+                    x.satisfiedWeakCost->values[j] = from[L + j];
+                }
+            };
+            put(e->literalInfo, c);
+            if (k.hasComplement) put(*e->complementInfo, c + 2 * L);
         }
         e->key.clear();  // a later ranking into the list compares the records
         list.candidates.push_back(std::move(e));
@@ -348,6 +386,16 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
     KEPTCANDIDATES& k = kept;
     list.clear();
     syncLookaheadCache(I);
+    if (costSlotCount != 0) {
+        // Entries ranked after the cost rose within the last pass rank
+        // at another base than the rest: every unit is ranked again.
+        if (k.mixedBases) {
+            k.mixedBases = false;
+            for (int32_t a = 0; a < int32_t(k.looked.size()); ++a) markKeptUnit(a);
+        }
+        markCostlyKeptRecords(I);
+        k.passBase = I.cost.values;
+    }
 
     // Counting pass: the units that changed, and those that ran a
     // lookahead whose record was not kept.
@@ -396,6 +444,11 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
             if (!lookaheadCacheOn) kept = KEPTCANDIDATES();
             return false;
         }
+        if (costSlotCount != 0 && lookaheadCacheOn && I.cost.values != k.passBase && costRaisesKeptCost(I)) {
+            // A failed lookahead's complement raised the cost: the later
+            // units rank from it, as a pass without kept units would.
+            for (int32_t x = a + 1; x < int32_t(k.looked.size()); ++x) markKeptUnit(x);
+        }
         if (!lookaheadCacheOn && !cacheStopped) {
             // Without kept records nothing tells which unit changed: every
             // later one is redone, and the kept units end with this pass.
@@ -429,6 +482,39 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
     fillFromKeptEntries(list);
     if (cacheStopped) kept = KEPTCANDIDATES();
     return true;
+}
+
+// Whether the cost rose past the last one the pass ranked from (once per
+// rise: the units after it are then marked).
+bool MODELGENERATOR::costRaisesKeptCost(const INTERPRETATION& I) {
+    if (I.cost.values == kept.costSeen) return false;
+    kept.costSeen = I.cost.values;
+    kept.mixedBases = true;
+    return true;
+}
+
+// A kept record stands for its propagation only while no weak constraint
+// can exceed the bound from the cost with the record's added: when the cost
+// rose or the bound tightened since the last look, the units of records
+// that lost that are redone.
+void MODELGENERATOR::markCostlyKeptRecords(const INTERPRETATION& I) {
+    KEPTCANDIDATES& k = kept;
+    if (I.cost.values == k.costSeen && boundChanges == k.boundSeen) return;
+    k.costSeen = I.cost.values;
+    k.boundSeen = boundChanges;
+    if (!bestCost) return;
+    bool bounded = false;
+    for (size_t i = 0; i < bestCost->size(); ++i) bounded |= !bestCost->isUnbounded(i);
+    if (!bounded) return;
+    const uint32_t L = costSlotCount;
+    COSTVECTOR& cost = lookaheadHeadroomCost;
+    cost.values.resize(L);
+    for (uint32_t slot = 0; slot < uint32_t(slotStates.size()); ++slot) {
+        if (!slotValid(slot)) continue;
+        const uint64_t* kept = slotCosts.data() + size_t(slot) * 2 * L;
+        for (uint32_t i = 0; i < L; ++i) cost.values[i] = I.cost.values[i] + kept[i];
+        if (someWeakConstraintCanExceed(cost)) keptRecordDropped(int32_t(slot / 3));
+    }
 }
 
 }  // namespace veltra

@@ -292,8 +292,10 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
                               &currentInfo.madeMustBeTrueSupport3, &currentInfo.itemsSatisfied,
                               &currentInfo.itemsSatisfiedClosed, &currentInfo.itemsClosed, &currentInfo.atomsDecided,
                               &currentInfo.headCycleRulesSupported, &currentInfo.madeTrueInHeadCycles};
-            for (int i = 0; i < 12; ++i) *f[i] = kept.counters[i];
-            return false;
+            if (costSlotCount == 0 || reuseCostRecord(slot, I)) {
+                for (int i = 0; i < 12; ++i) *f[i] = kept.counters[i];
+                return false;
+            }
         }
     }
     ++lookaheadsRun;
@@ -307,6 +309,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         std::fill(currentInfo.resultingCost->values.begin(), currentInfo.resultingCost->values.end(), 0);
     if (currentInfo.satisfiedWeakCost)
         std::fill(currentInfo.satisfiedWeakCost->values.begin(), currentInfo.satisfiedWeakCost->values.end(), 0);
+    if (costSlotCount != 0) lookaheadStartCost.assign(I.cost.values.begin(), I.cost.values.end());
 
     // The assumption and what follows. Only a failed lookahead's reasons
     // are read, by backjumping: without the unfounded-set step (whose
@@ -340,9 +343,11 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
     const size_t reads = I.atomLog.size() - logStart + forcedSupportAtoms.size();  // an upper bound
     const bool affordable = reads <= LARGERECORD || reads <= largeRecordBudget;
-    if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable) {
+    const bool costsKeepable = costSlotCount == 0 || !someWeakConstraintCanExceed(I.cost);
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable) {
         if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
+        if (costSlotCount != 0) keepCostRecord(slot, I);
     } else {
         kept.unkeptLookahead = true;
     }
@@ -362,6 +367,26 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         pendingComplementSets.push(EVENT{failureSet, a});
     }
     return !ok;
+}
+
+// The costs of a kept record, when no bound test of its propagation could
+// succeed from the cost now: the record then stands for the propagation.
+bool MODELGENERATOR::reuseCostRecord(uint32_t slot, const INTERPRETATION& I) {
+    const uint64_t* kept = slotCosts.data() + size_t(slot) * 2 * costSlotCount;
+    std::vector<uint64_t>& resulting = currentInfo.resultingCost->values;
+    for (uint32_t i = 0; i < costSlotCount; ++i) resulting[i] = I.cost.values[i] + kept[i];
+    if (someWeakConstraintCanExceed(*currentInfo.resultingCost)) return false;
+    std::vector<uint64_t>& satisfied = currentInfo.satisfiedWeakCost->values;
+    for (uint32_t i = 0; i < costSlotCount; ++i) satisfied[i] = kept[costSlotCount + i];
+    return true;
+}
+
+void MODELGENERATOR::keepCostRecord(uint32_t slot, const INTERPRETATION& I) {
+    uint64_t* kept = slotCosts.data() + size_t(slot) * 2 * costSlotCount;
+    for (uint32_t i = 0; i < costSlotCount; ++i) {
+        kept[i] = I.cost.values[i] - lookaheadStartCost[i];
+        kept[costSlotCount + i] = currentInfo.satisfiedWeakCost->values[i];
+    }
 }
 
 void MODELGENERATOR::undoLookahead(INTERPRETATION& I) {
@@ -401,12 +426,20 @@ bool MODELGENERATOR::applyPendingComplements(INTERPRETATION& I) {
 void MODELGENERATOR::startLookaheadCache() {
     const size_t n = groundAtomCount;
     // A watch has room for a slot number below 2^31.
+    // Records with costs keep two values per cost slot: up to four slots.
+    const bool costs = currentInfo.resultingCost && currentInfo.satisfiedWeakCost;
     lookaheadCacheOn = reuseLookaheads && settings.useHeuristics && !programHasAggregates &&
-                       groundWeakConstraints->empty() && !currentInfo.resultingCost && !currentInfo.satisfiedWeakCost &&
-                       3 * uint64_t(n) < (uint64_t(1) << 31);
+                       (!costs || currentInfo.resultingCost->size() <= 4) && 3 * uint64_t(n) < (uint64_t(1) << 31);
+    // Records with costs are ranked criterion by criterion, not by key.
     kept = KEPTCANDIDATES();
-    kept.wanted = lookaheadCacheOn && settings.negativePT && criteriaRankByKey(heuristicCriteria);
+    kept.wanted = lookaheadCacheOn && settings.negativePT &&
+                  (costs ? criteriaRankByKeyWithCosts(heuristicCriteria, combineKinds, settings.complementPT)
+                         : criteriaRankByKey(heuristicCriteria));
     if (!lookaheadCacheOn) return;
+    costSlotCount = costs ? uint32_t(currentInfo.resultingCost->size()) : 0;
+    keptKeyWidth = rankingKeyWidth(heuristicCriteria, costSlotCount);
+    slotCosts.assign(size_t(3) * n * 2 * costSlotCount, 0);
+    weakSeen.assign(groundWeakConstraints->size(), 0);
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
     while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
@@ -444,6 +477,9 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint8_t>().swap(changePending);
     std::vector<uint32_t>().swap(ruleSeen);
     std::vector<uint32_t>().swap(constraintSeen);
+    std::vector<uint32_t>().swap(weakSeen);
+    decltype(slotCosts)().swap(slotCosts);
+    costSlotCount = 0;
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
     std::vector<int32_t>().swap(syncedSupport);
@@ -572,7 +608,18 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             for (uint32_t i = 0; i < literals; ++i) changed(int32_t(c[CONSTRAINT_ATOMS + i]));
         }
     };
+    auto weakConstraints = [&](const OCCURRENCES<int32_t>& lists) {
+        if (lists.items.empty()) return;
+        for (int32_t w : lists[size_t(x)]) {
+            uint32_t& seen = weakSeen[size_t(w)];
+            if (seen == syncStamp) continue;
+            seen = syncStamp;
+            for (const GROUNDLITERAL& l : (*groundWeakConstraints)[size_t(w)].body.literals) changed(l.atom);
+        }
+    };
     changed(x);
+    weakConstraints(posWeakOccurrences);
+    weakConstraints(negWeakOccurrences);
     const uint32_t* run = eventRun(x);
     rules(eventList(run, EVENTS_HEAD));
     rules(eventList(run, EVENTS_POSBODY));
@@ -606,6 +653,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
     if (++syncStamp == 0) {
         std::fill(ruleSeen.begin(), ruleSeen.end(), 0);
         std::fill(constraintSeen.begin(), constraintSeen.end(), 0);
+        std::fill(weakSeen.begin(), weakSeen.end(), 0);
         syncStamp = 1;
     }
     for (int32_t x : pendingChanges) {

@@ -603,9 +603,18 @@ public:
     // atom's value or support count outside a lookahead (found on the
     // interpretation's log and on supportTrail, when made and when undone)
     // drops the records listed with every atom that shares a rule or
-    // constraint with it. A propagation that ran the unfounded-set step
-    // (which reads a whole component) is not kept; with aggregates or weak
-    // constraints (records carrying costs) nothing is.
+    // constraint with it (weak constraints included). A propagation that
+    // ran the unfounded-set step (which reads a whole component) is not
+    // kept; with aggregates nothing is.
+    //
+    // With weak constraints a record also keeps, per cost slot, the cost its
+    // propagation added and the weight of the weak constraints it satisfied.
+    // The propagation reads the cost and its bound only in tests of whether
+    // a weak constraint could push the cost over the bound; a record is kept
+    // and reused only while none of those tests can succeed (the heaviest
+    // weak constraint of each slot cannot exceed the bound from the cost
+    // with the record's added), so that they all failed when it was made
+    // and would all fail again.
     struct LOOKAHEADSLOT {
         int32_t counters[12];
     };
@@ -670,6 +679,15 @@ public:
     std::vector<uint8_t> changePending;
     std::vector<int32_t> pendingChanges, syncedValue, syncedSupport;
     std::vector<uint32_t> ruleSeen, constraintSeen;  // per rule, constraint: last sync that walked it
+    std::vector<uint32_t> weakSeen;                  // per weak constraint, likewise
+    // With weak constraints: per slot, the cost added and the weight
+    // satisfied, costSlotCount values each; the cost when the running
+    // lookahead started.
+    std::vector<uint64_t, LARGEALLOCATOR<uint64_t>> slotCosts;
+    uint32_t costSlotCount = 0;
+    std::vector<uint64_t> lookaheadStartCost;
+    bool reuseCostRecord(uint32_t slot, const INTERPRETATION& I);
+    void keepCostRecord(uint32_t slot, const INTERPRETATION& I);
     uint32_t syncStamp = 0;
     void pendChange(int32_t atom);
     // The share of lookaheads reused, weighed after every 64 computations
@@ -756,6 +774,17 @@ public:
         std::vector<__int128> scratchKey, siftKey;
         uint8_t refreshed = 0;  // bit per entry position of the unit being redone: ranked again
         bool unkeptLookahead = false;  // a lookahead ran and its record was not kept
+        // With weak constraints. Every entry ranks as if made at the cost of
+        // the computation (passBase): its own and its complement's resulting
+        // cost less passBase and weight satisfied, per entry in entryCosts.
+        // The cost rising within a pass puts the units after it at a higher
+        // base (mixedBases: the next computation ranks every unit again);
+        // costSeen and boundSeen: what the kept records' headroom was last
+        // checked against.
+        std::vector<uint64_t> passBase, costSeen;
+        std::vector<uint64_t, LARGEALLOCATOR<uint64_t>> entryCosts;  // 4 * costSlotCount per entry
+        bool mixedBases = false;
+        uint64_t boundSeen = 0;
     };
     KEPTCANDIDATES kept;
     void startKeptCandidates(const INTERPRETATION& interpretation);
@@ -772,6 +801,12 @@ public:
     bool keptKeyBetter(const __int128* x, uint64_t xPosition, const __int128* y, uint64_t yPosition) const;
     void siftKeptEntry(uint32_t index);
     void fillFromKeptEntries(PTCANDIDATES& list);
+    size_t keptKeyWidth = 0;  // key numbers per entry
+    uint64_t boundChanges = 0;  // the optimisation bound tightened
+    bool costRaisesKeptCost(const INTERPRETATION& interpretation);
+    void keepEntryCosts(int32_t entry, const HEURISTICINFO& record, const HEURISTICINFO* complement);
+    COSTVECTOR lookaheadHeadroomCost;  // markCostlyKeptRecords' scratch
+    void markCostlyKeptRecords(const INTERPRETATION& interpretation);
     bool triedPositive(int32_t atom) const;
     int32_t binaryOccurrences(int32_t atom, bool negativeSide) const;
     std::vector<int32_t> heuristicCriteria;

@@ -25,7 +25,7 @@ struct WORK {
              atomsVisited = 0, watchesKept = 0;
 };
 
-enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, LONG_HEAD };
+enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
@@ -36,6 +36,13 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
         std::string text;
         if (shape == INDEPENDENT_CHOICES) {
             for (int i = 1; i <= n; ++i) text += "a" + std::to_string(i) + " v b" + std::to_string(i) + ".\n";
+        } else if (shape == WEIGHTED_CHOICES) {
+            // Independent choices with weak constraints on two levels.
+            for (int i = 1; i <= n; ++i) {
+                const std::string a = "a" + std::to_string(i), b = "b" + std::to_string(i);
+                text += a + " v " + b + ".\n:~ " + a + ". [" + std::to_string(i % 3 + 1) + ":1]\n";
+                if (i % 7 == 0) text += ":~ " + b + ". [1:2]\n";
+            }
         } else if (shape == LONG_HEAD) {
             // One head of n atoms: every lookahead on one of them falsifies
             // all the others. Beside it n / 4 independent choices, whose
@@ -54,10 +61,16 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
         }
         groundProgram(text);
         OPTIONS.useHeuristics = heuristics;
-        COSTVECTOR bound(0);
+        const uint32_t slots = uint32_t(costLevels.size());
+        COSTVECTOR bound(slots), initial(slots);
+        bound.unbounded.assign(slots, 1);
+        // With costs: the first answer set reported as it is found (as
+        // under --wctrace), the default criteria, which compare costs.
+        const bool weak = !groundWeakConstraints.empty();
+        const std::vector<uint32_t> criteria = {0, 2, 4, 15, 37, 7, 8, 9, 10, 11}, kinds(criteria.size(), 0);
         MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
-                         nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, false, nullptr, false, false,
-                         false, false, 0, 0, nullptr, nullptr);
+                         nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, false, &initial, weak, weak,
+                         weak, false, slots, 0, weak ? &criteria : nullptr, weak ? &kinds : nullptr);
         g.computeAnswerSets();
         std::printf("%llu %llu %llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
                     (unsigned long long)g.lookaheadsPerformed, (unsigned long long)g.choiceRulesScanned,
@@ -198,6 +211,20 @@ TEST(Growth, PossiblyTrueLiteralsAreNotRescannedAtEveryLevel) {
     EXPECT_LE(largeGraph.atomsVisited, 3 * smallGraph.atomsVisited);
     EXPECT_LE(largeGraph.lookaheadsRun, 3 * smallGraph.lookaheadsRun);
     EXPECT_LT(largeGraph.lookaheadsRun * 4, largeGraph.lookaheadsPerformed);
+}
+
+TEST(Growth, LookaheadsWithCostsAreReusedAndKeptToo) {
+    // Records carry the cost a lookahead added; ranked by key, the entries
+    // of units that did not change stay in the heap.
+    const WORK small = firstAnswerSetWork(1000, true, WEIGHTED_CHOICES),
+               large = firstAnswerSetWork(2000, true, WEIGHTED_CHOICES);
+    EXPECT_EQ(small.choicePoints, 1000u);
+    EXPECT_EQ(large.choicePoints, 2000u);
+    EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
+    EXPECT_GT(small.lookaheadsRun, 0u);
+    EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
+    EXPECT_GT(small.atomsVisited, 0u);
+    EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {

@@ -222,6 +222,65 @@ TEST(Heuristics, RankingKeysOrderAsTheCriteria) {
                 }
 }
 
+TEST(Heuristics, RankingKeysWithCostsOrderAsTheCriteriaAtAnyBase) {
+    // Entries made at different costs (each entry's two records share its
+    // base): keys read from the resulting costs less one common base
+    // compare as the criteria compare the records, for every kind that
+    // adds; the kinds that multiply do not rank by key. Combined entries
+    // have complement records (an all-zero one carries no costs and would
+    // tie with every entry under kinds 5 and 6).
+    std::mt19937 random(20261212);
+    std::uniform_int_distribution<int32_t> counter(-2, 2);
+    std::uniform_int_distribution<uint64_t> small(0, 3), baseValue(3, 6);
+    const uint32_t slots = 2;
+    auto record = [&](const std::vector<uint64_t>& base) {
+        HEURISTICINFO x = info({counter(random), 0, 0, counter(random), 0, 0, counter(random)});
+        std::vector<uint64_t> resulting(slots), satisfied(slots);
+        for (uint32_t i = 0; i < slots; ++i) {
+            resulting[i] = base[i] + small(random);
+            satisfied[i] = small(random);
+        }
+        return withCosts(std::move(x), resulting, satisfied);
+    };
+    const std::vector<uint64_t> common = {3, 3};
+    for (uint32_t c : {7u, 8u, 1007u, 1008u})
+        for (int32_t kind = -1; kind <= 9; ++kind)
+            for (int shape = 1; shape < 3; ++shape) {  // 1 complements, 2 not combined
+                SCOPED_TRACE(testing::Message() << "criterion " << c << " kind " << kind << " shape " << shape);
+                const std::vector<int32_t> criteria = {int32_t(c), 9, 7}, kinds = {kind, 0, 0};
+                const bool combine = shape != 2;
+                const bool multiplies = combine && kind >= 1 && kind <= 3;
+                ASSERT_EQ(criteriaRankByKeyWithCosts(criteria, kinds, combine), !multiplies);
+                if (multiplies) continue;
+                const size_t width = rankingKeyWidth(criteria, slots);
+                ASSERT_EQ(width, 2 * slots + 1);
+                for (int round = 0; round < 60; ++round) {
+                    PTCANDIDATE a, b;
+                    const std::vector<uint64_t> baseA = {baseValue(random), baseValue(random)},
+                                                baseB = round % 3 == 0 ? baseA
+                                                                       : std::vector<uint64_t>{baseValue(random),
+                                                                                               baseValue(random)};
+                    a.literalInfo = record(baseA);
+                    b.literalInfo = record(baseB);
+                    if (shape == 1) {
+                        a.complementInfo = std::make_unique<HEURISTICINFO>(record(baseA));
+                        b.complementInfo = std::make_unique<HEURISTICINFO>(record(baseB));
+                    }
+                    std::vector<__int128> ka(width), kb(width);
+                    rankingKey(a.literalInfo, a.complementInfo.get(), criteria, kinds, combine, ka.data(),
+                               common.data(), slots);
+                    rankingKey(b.literalInfo, b.complementInfo.get(), criteria, kinds, combine, kb.data(),
+                               common.data(), slots);
+                    const int byKey = ka > kb ? 1 : ka < kb ? -1 : 0;
+                    int expected = 0;
+                    for (size_t i = 0; i < criteria.size() && expected == 0; ++i)
+                        expected = combine ? compareByCombinedCriterion(uint32_t(criteria[i]), kinds[i], a, b, criteria)
+                                           : compareByCriterion(uint32_t(criteria[i]), a.literalInfo, b.literalInfo);
+                    ASSERT_EQ(byKey, expected) << "round " << round;
+                }
+            }
+}
+
 TEST(Heuristics, CandidateListKeepsTheBestWithinCapacity) {
     const std::vector<int32_t> criteria = {9}, kinds = {0};
     // Strictly decreasing quality: the first three stay, best first.

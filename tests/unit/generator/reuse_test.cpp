@@ -61,6 +61,38 @@ std::string randomColouring(RANDOM& r) {
     return text.str();
 }
 
+// Groups of choices with constraints between near groups and weak
+// constraints on up to three levels: the optimisation's bound tightens,
+// lookaheads fail on it and their complements raise the cost.
+std::string randomOptimisation(RANDOM& r) {
+    const uint32_t groups = 4 + r.below(14);
+    std::ostringstream text;
+    auto atom = [&](uint32_t g) { return "c" + std::to_string(g) + "_" + std::to_string(r.below(2)); };
+    auto near = [&](uint32_t g) { return std::min(groups - 1, g + r.below(4)); };
+    for (uint32_t g = 0; g < groups; ++g) {
+        text << "c" << g << "_0 v c" << g << "_1";
+        if (r.below(3) == 0) text << " v c" << g << "_2";
+        text << ".\n";
+    }
+    for (uint32_t k = r.below(groups); k > 0; --k) {
+        const uint32_t g = r.below(groups);
+        text << ":- " << atom(g) << ", " << atom(near(g)) << ".\n";
+    }
+    for (uint32_t k = r.below(groups / 2 + 1); k > 0; --k) {
+        const uint32_t g = r.below(groups);
+        text << "d" << g << " :- " << atom(g) << ", " << (r.below(3) == 0 ? "not " : "") << atom(near(g)) << ".\n";
+        text << ":~ d" << g << ". [" << 1 + r.below(4) << ":" << 1 + r.below(2) << "]\n";
+    }
+    const uint32_t levels = 1 + r.below(3);
+    for (uint32_t k = 1 + r.below(2 * groups); k > 0; --k) {
+        const uint32_t g = r.below(groups);
+        text << ":~ " << atom(g);
+        if (r.below(2) == 0) text << ", " << (r.below(3) == 0 ? "not " : "") << atom(near(g));
+        text << ". [" << 1 + r.below(6) << ":" << 1 + r.below(levels) << "]\n";
+    }
+    return text.str();
+}
+
 struct SETTING {
     const char* criteria;  // "--heuristic=" list; "" for none
     const char* combine;   // "--combineheuristic=" list
@@ -100,66 +132,166 @@ OUTCOME search(const SETTING& s, bool reuse, uint32_t checkFlags) {
     const std::vector<uint32_t> criteria = numbers(s.criteria), combine = numbers(s.combine);
     OUTCOME out;
     found = &out.answerSets;
-    COSTVECTOR bound(0);
+    // With weak constraints every better answer set is reported as found.
+    const uint32_t slots = uint32_t(costLevels.size());
+    COSTVECTOR bound(slots), initial(slots);
+    bound.unbounded.assign(slots, 1);
+    for (const GROUNDWEAKCONSTRAINT& w : violatedWeakConstraints)
+        initial.values[size_t(costSlot(integerValue(w.level)))] += uint64_t(integerValue(w.weight));
+    const bool weak = !groundWeakConstraints.empty() || !violatedWeakConstraints.empty();
     MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
-                     nullptr, &bound, checkFlags, collect, nullptr, false, nullptr, false, false, false, false, 0, 0,
+                     nullptr, &bound, checkFlags, collect, nullptr, false, &initial, weak, weak, weak, false, slots, 0,
                      &criteria, &combine);
     g.reuseLookaheads = reuse;
     g.computeAnswerSets();
     found = nullptr;
-    out.counters = {g.lookaheadsPerformed, g.inconsistentLookaheads, g.pruningLookaheads,   g.choicePoints,
+    if (g.bestModel)
+        for (uint64_t v : g.bestModel->cost.values) out.counters.push_back(v);
+    out.counters.insert(out.counters.end(), {g.lookaheadsPerformed, g.inconsistentLookaheads, g.pruningLookaheads,   g.choicePoints,
                     g.internalChoicePoints, g.inconsistentChoices,  g.answerSetCandidates, g.maxLevel,
-                    g.totalModelChecks};
+                    g.totalModelChecks});
     out.lookaheadsRun = g.lookaheadsRun;
     out.atomsVisited = g.possiblyTrueAtomsVisited;
     return out;
 }
 
+// Searches the program with and without reuse under every setting, in a
+// fresh process; returns the propagations run with and without reuse, or
+// fails the case on the first difference.
+bool sameWithAndWithout(const std::string& text, const std::vector<SETTING>& settings, uint64_t& with,
+                        uint64_t& without) {
+    const CHILDRUN child = runCaptured([&text, &settings] {
+        uint64_t ran = 0, ranWithout = 0;
+        if (groundIfConsistent(text))
+            for (const SETTING& s : settings)
+                for (uint32_t flags :
+                     {uint32_t(CHECK_MODEL_CHECKING_ON), uint32_t(CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS)}) {
+                    const OUTCOME a = search(s, true, flags), b = search(s, false, flags);
+                    if (a.answerSets != b.answerSets || a.counters != b.counters || a.lookaheadsRun > b.lookaheadsRun) {
+                        std::printf("differs: criteria %s flags %u\n", s.criteria, flags);
+                        endChild(0);
+                    }
+                    ran += a.lookaheadsRun;
+                    ranWithout += b.lookaheadsRun;
+                }
+        std::printf("%llu %llu\n", (unsigned long long)ran, (unsigned long long)ranWithout);
+    });
+    EXPECT_EQ(child.status, 0) << text << child.err;
+    EXPECT_EQ(child.out.find("differs"), std::string::npos) << text << child.out;
+    with = without = 0;
+    std::istringstream(child.out) >> with >> without;
+    return child.status == 0 && child.out.find("differs") == std::string::npos;
+}
+
 }  // namespace
 
 TEST(LookaheadReuse, SameAnswerSetsOrderAndCountsAsWithout) {
-    const SETTING settings[] = {
+    const std::vector<SETTING> settings = {
         {"0,2,4,15,37,7,8,9,10,11", "0,0,0,0,0,0,0,0,0,0", 5, true, true},  // the defaults
         {"0,2,4,15,37,7,8,9,10,11", "", 1, false, false},
         {"1009,21,6,16", "6,2,5,3", 3, true, true},
         {"29,1000,13,31", "7,8,1,4", 8, true, false},
-        {"", "", 5, true, true},                       // every entry ties: the later one wins
-        {"1,2,9", "0,0,0", 5, true, true},             // pairwise criteria: nothing is kept
-        {"0,2,4,15,37,7,8,9,10,11", "", 5, true, true}, // no combination kinds: kind 0
+        {"", "", 5, true, true},                         // every entry ties: the later one wins
+        {"1,2,9", "0,0,0", 5, true, true},               // pairwise criteria: nothing is kept
+        {"0,2,4,15,37,7,8,9,10,11", "", 5, true, true},  // no combination kinds: kind 0
+        {"7,8,0,1007", "7,5,0,4", 5, true, true},        // costs first, kinds that add
+        {"7,8,0", "1,0,0", 5, true, true},               // a kind that multiplies costs: nothing is kept
+        {"1008,7,15", "", 5, false, false},
     };
     const unsigned programs = randomProgramCount(300, 100);
     uint64_t run = 0, runWithout = 0;
     for (unsigned seed = 1; seed <= programs; ++seed) {
         RANDOM r{seed * 2654435761ULL};
-        const std::string text = seed % 3 == 0 ? randomColouring(r) : randomProgram(r);
-        // Each program in a fresh process; the child reports the
-        // propagations run with and without reuse.
-        const CHILDRUN child = runCaptured([&text, &settings] {
-            uint64_t with = 0, without = 0;
-            if (groundIfConsistent(text))
-                for (const SETTING& s : settings)
-                    for (uint32_t flags : {uint32_t(CHECK_MODEL_CHECKING_ON),
-                                           uint32_t(CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS)}) {
-                        const OUTCOME a = search(s, true, flags), b = search(s, false, flags);
-                        if (a.answerSets != b.answerSets || a.counters != b.counters ||
-                            a.lookaheadsRun > b.lookaheadsRun) {
-                            std::printf("differs: criteria %s flags %u\n", s.criteria, flags);
-                            endChild(0);
-                        }
-                        with += a.lookaheadsRun;
-                        without += b.lookaheadsRun;
-                    }
-            std::printf("%llu %llu\n", (unsigned long long)with, (unsigned long long)without);
-        });
-        ASSERT_EQ(child.status, 0) << text << child.err;
-        ASSERT_EQ(child.out.find("differs"), std::string::npos) << text << child.out;
+        const std::string text = seed % 4 == 0   ? randomColouring(r)
+                                 : seed % 4 == 1 ? randomOptimisation(r)
+                                                 : randomProgram(r);
         uint64_t with = 0, without = 0;
-        std::istringstream(child.out) >> with >> without;
+        ASSERT_TRUE(sameWithAndWithout(text, settings, with, without));
         run += with;
         runWithout += without;
     }
     // The programs are big enough for records to be reused.
     EXPECT_LT(run, runWithout) << run << " " << runWithout;
+}
+
+TEST(LookaheadReuse, ComplementRaisingTheCostWithinAComputation) {
+    // A lookahead fails on the bound and its complement violates weak
+    // constraints: the literals ranked after it rank from the higher cost,
+    // those before from the lower one, as without reuse.
+    const std::string text =
+        "c0_0 v c0_1 v c0_2.\n"
+        "c1_0 v c1_1 v c1_2.\n"
+        "c2_0 v c2_1.\n"
+        "c3_0 v c3_1.\n"
+        "c4_0 v c4_1.\n"
+        "c5_0 v c5_1.\n"
+        "c6_0 v c6_1.\n"
+        "c7_0 v c7_1 v c7_2.\n"
+        "c8_0 v c8_1 v c8_2.\n"
+        "c9_0 v c9_1.\n"
+        "c10_0 v c10_1.\n"
+        "c11_0 v c11_1.\n"
+        "c12_0 v c12_1.\n"
+        "c13_0 v c13_1 v c13_2.\n"
+        "c14_0 v c14_1 v c14_2.\n"
+        "c15_0 v c15_1 v c15_2.\n"
+        ":- c9_0, c12_0.\n"
+        ":- c13_0, c14_0.\n"
+        ":- c0_1, c1_1.\n"
+        ":- c13_0, c15_0.\n"
+        ":- c9_1, c10_0.\n"
+        ":- c5_0, c5_1.\n"
+        "d13 :- c13_0, c15_1.\n"
+        ":~ d13. [1:2]\n"
+        "d2 :- c2_1, not c5_1.\n"
+        ":~ d2. [2:1]\n"
+        "d12 :- c12_0, c13_1.\n"
+        ":~ d12. [4:1]\n"
+        "d6 :- c6_0, c8_0.\n"
+        ":~ d6. [4:1]\n"
+        "d8 :- c8_1, c10_0.\n"
+        ":~ d8. [1:1]\n"
+        "d7 :- c7_1, not c10_1.\n"
+        ":~ d7. [1:1]\n"
+        "d13 :- c13_1, c15_0.\n"
+        ":~ d13. [1:2]\n"
+        "d5 :- c5_0, c7_1.\n"
+        ":~ d5. [4:1]\n"
+        ":~ c5_0. [4:1]\n"
+        ":~ c14_0. [6:2]\n"
+        ":~ c5_1. [2:1]\n"
+        ":~ c12_1, c12_0. [3:1]\n"
+        ":~ c3_1. [4:2]\n"
+        ":~ c6_1. [3:2]\n"
+        ":~ c5_0, not c5_0. [6:2]\n"
+        ":~ c5_0. [5:2]\n"
+        ":~ c13_0, c13_1. [1:2]\n"
+        ":~ c11_0, not c12_1. [2:1]\n"
+        ":~ c0_0, c2_0. [2:1]\n"
+        ":~ c5_1, c6_1. [2:1]\n"
+        ":~ c15_1, not c15_1. [4:1]\n"
+        ":~ c3_0. [2:2]\n"
+        ":~ c1_1, not c3_1. [4:2]\n"
+        ":~ c11_1. [5:1]\n"
+        ":~ c2_1, not c3_0. [5:2]\n"
+        ":~ c1_1, not c3_0. [6:1]\n"
+        ":~ c2_1, c4_0. [2:1]\n"
+        ":~ c7_1, not c9_0. [2:2]\n"
+        ":~ c5_0. [4:1]\n"
+        ":~ c11_0, not c14_0. [6:2]\n"
+        ":~ c6_0, not c8_0. [4:2]\n"
+        ":~ c11_1. [3:2]\n"
+        ":~ c15_1. [6:1]\n"
+        ":~ c6_0. [6:1]\n"
+        ":~ c10_1, c12_1. [1:1]\n"
+        ":~ c9_1, c11_1. [6:1]\n"
+        ":~ c6_1. [1:2]\n"
+        ":~ c8_1. [4:2]\n"
+        ":~ c6_1, not c7_1. [3:1]\n"
+        ":~ c4_1, not c6_1. [4:2]\n";
+    uint64_t with = 0, without = 0;
+    EXPECT_TRUE(sameWithAndWithout(text, {{"1008,7,15", "", 5, false, false}}, with, without));
+    EXPECT_LT(with, without);
 }
 
 }  // namespace veltra
