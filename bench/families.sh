@@ -87,7 +87,8 @@ printf '%-22s %7s %9s %9s %9s %9s %7s %7s %8s %8s\n' \
 # run FAMILY SIZE MODE GENERATOR ARGS...
 #   MODE: first (the first answer set), all (every answer set, printed by
 #   both), ground (the ground program: -instantiate against clingo
-#   --mode=gringo), brave:QUERY
+#   --mode=gringo), optimum (the best answer set under weak constraints;
+#   found: its cost at the lowest level), brave:QUERY
 #   (brave reasoning: Veltra's query "QUERY?", clingo the same program with
 #   ":- not ATOM." per query atom and one answer set), veltra-only (first
 #   answer set, no clingo encoding).
@@ -96,10 +97,11 @@ run() {
     shift 3
     selected "$family" || return 0
     "$@" >"$DIR/in.dl"
-    sed 's/ v / ; /g' "$DIR/in.dl" >"$DIR/in.lp"
+    # clingo writes weak constraints' weight and level as [W@L].
+    sed -e 's/ v / ; /g' -e 's/\[\([0-9]*\):\([0-9]*\)\]$/[\1@\2]/' "$DIR/in.dl" >"$DIR/in.lp"
     clingo_args="--mode=clingo -q -n 1"
     case $mode in
-        first | veltra-only) veltra_args="-silent -n=1" ;;
+        first | veltra-only | optimum) veltra_args="-silent -n=1" ;;
         # Every answer set is printed by both: the models' text is part of
         # the work asked for.
         all) veltra_args="-silent -n=0" clingo_args="--mode=clingo -n 0" ;;
@@ -117,6 +119,7 @@ run() {
     case $mode in
         brave:*) v_found=$(grep -q 'is bravely true' "$DIR/out" && echo true || echo false) ;;
         ground) v_found=- ;;
+        optimum) v_found=$(sed -n 's/^Cost.*<\[\([0-9]*\):.*/\1/p' "$DIR/out") ;;
         *) v_found=$(grep -c '^{' "$DIR/out") ;;
     esac
     case $3 in
@@ -140,6 +143,7 @@ run() {
         case $mode in
             brave:*) c_found=$(grep -q '^SATISFIABLE' "$DIR/out" && echo true || echo false) ;;
             ground) ;;
+            optimum) c_found=$(awk '/^Optimization/ { print $NF }' "$DIR/out") ;;
             *) c_found=$(awk '/^Models/ { sub(/\+$/, "", $3); print $3 }' "$DIR/out") ;;
         esac
         case $c_time in [!0-9]*) c_found=- ;; esac
@@ -152,6 +156,7 @@ run() {
 n=$(size 200000); run chain-reach "$n" first gen_chain_reach "$n"
 n=$(size 100000); run choices "$n" first gen_choices "$n"
 EXTRA=-OH-; run choices-OH- "$n" first gen_choices "$n"; EXTRA=
+n=$(size 100000); run weighted-choices "$n" optimum gen_weighted_choices "$n"
 n=$(size 10000); run colouring "$n" first gen_colouring "$n"
 n=$(size 200); run hamiltonian "$n" first gen_hamiltonian "$n"
 n=$(size 50); run queens "$n" first gen_queens "$n"

@@ -27,6 +27,20 @@ gen_choices() {
     awk -v n="$1" 'BEGIN { for (i = 1; i <= n; i++) printf "a%d v b%d.\n", i, i }'
 }
 
+# n independent choices with weak constraints: a_i costs 1 to 3 at level 1,
+# or 1 at level 2 where i is a multiple of 7. The optimum, all b_i, costs
+# nothing, so the first answer set the search finds ends it; a cost above the
+# least possible would make the specified search prove it by refuting an
+# exponential tree.
+gen_weighted_choices() {
+    awk -v n="$1" 'BEGIN {
+        for (i = 1; i <= n; i++) {
+            if (i % 7 == 0) printf "a%d v b%d.\n:~ a%d. [1:2]\n", i, i, i
+            else printf "a%d v b%d.\n:~ a%d. [%d:1]\n", i, i, i, i % 3 + 1
+        }
+    }'
+}
+
 # 3-colouring of a random graph of n nodes and about 2n edges.
 gen_colouring() {
     awk -v n="$1" -v m="${2:-$(($1 * 2))}" -v seed="${3:-3}" 'BEGIN {
