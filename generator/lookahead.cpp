@@ -428,7 +428,7 @@ void MODELGENERATOR::startLookaheadCache() {
     // A watch has room for a slot number below 2^31.
     // Records with costs keep two values per cost slot: up to four slots.
     const bool costs = currentInfo.resultingCost && currentInfo.satisfiedWeakCost;
-    lookaheadCacheOn = reuseLookaheads && settings.useHeuristics && !programHasAggregates &&
+    lookaheadCacheOn = reuseLookaheads && settings.useHeuristics &&
                        (!costs || currentInfo.resultingCost->size() <= 4) && 3 * uint64_t(n) < (uint64_t(1) << 31);
     // Records with costs are ranked criterion by criterion, not by key.
     kept = KEPTCANDIDATES();
@@ -440,6 +440,7 @@ void MODELGENERATOR::startLookaheadCache() {
     keptKeyWidth = rankingKeyWidth(heuristicCriteria, costSlotCount);
     slotCosts.assign(size_t(3) * n * 2 * costSlotCount, 0);
     weakSeen.assign(groundWeakConstraints->size(), 0);
+    aggregateSeen.assign(programHasAggregates ? aggregateAtoms.size() : 0, 0);
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
     while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
@@ -478,6 +479,7 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint32_t>().swap(ruleSeen);
     std::vector<uint32_t>().swap(constraintSeen);
     std::vector<uint32_t>().swap(weakSeen);
+    std::vector<uint32_t>().swap(aggregateSeen);
     decltype(slotCosts)().swap(slotCosts);
     costSlotCount = 0;
     std::vector<int32_t>().swap(pendingChanges);
@@ -617,9 +619,23 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             for (const GROUNDLITERAL& l : (*groundWeakConstraints)[size_t(w)].body.literals) changed(l.atom);
         }
     };
+    // An aggregate's state is read by the propagations that assigned one
+    // of its elements or aggregate atoms, and changes with any of them.
+    auto aggregate = [&](int32_t g) {
+        uint32_t& seen = aggregateSeen[size_t(g)];
+        if (seen == syncStamp) return;
+        seen = syncStamp;
+        for (const GROUNDSETELEMENT& e : aggregateFunction(g).set().elements) changed(e.atom);
+        for (int32_t a : aggregateAtoms[size_t(g)]) changed(a);
+    };
     changed(x);
     weakConstraints(posWeakOccurrences);
     weakConstraints(negWeakOccurrences);
+    if (!aggregateSeen.empty()) {
+        if (size_t(x) < aggregateMemberships.size())
+            for (const AGGREGATEMEMBERSHIP& m : aggregateMemberships[size_t(x)]) aggregate(m.aggregate);
+        if (aggregateAtomSlot[size_t(x)] >= 0) aggregate(aggregateAtomInfo[size_t(aggregateAtomSlot[size_t(x)])].aggregate);
+    }
     const uint32_t* run = eventRun(x);
     rules(eventList(run, EVENTS_HEAD));
     rules(eventList(run, EVENTS_POSBODY));
@@ -654,6 +670,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
         std::fill(ruleSeen.begin(), ruleSeen.end(), 0);
         std::fill(constraintSeen.begin(), constraintSeen.end(), 0);
         std::fill(weakSeen.begin(), weakSeen.end(), 0);
+        std::fill(aggregateSeen.begin(), aggregateSeen.end(), 0);
         syncStamp = 1;
     }
     for (int32_t x : pendingChanges) {

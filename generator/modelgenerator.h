@@ -603,9 +603,10 @@ public:
     // atom's value or support count outside a lookahead (found on the
     // interpretation's log and on supportTrail, when made and when undone)
     // drops the records listed with every atom that shares a rule or
-    // constraint with it (weak constraints included). A propagation that
-    // ran the unfounded-set step (which reads a whole component) is not
-    // kept; with aggregates nothing is.
+    // constraint with it (weak constraints included), or an aggregate: the
+    // aggregate atoms and elements of an aggregate function are neighbours.
+    // A propagation that ran the unfounded-set step (which reads a whole
+    // component) is not kept.
     //
     // With weak constraints a record also keeps, per cost slot, the cost its
     // propagation added and the weight of the weak constraints it satisfied.
@@ -680,6 +681,7 @@ public:
     std::vector<int32_t> pendingChanges, syncedValue, syncedSupport;
     std::vector<uint32_t> ruleSeen, constraintSeen;  // per rule, constraint: last sync that walked it
     std::vector<uint32_t> weakSeen;                  // per weak constraint, likewise
+    std::vector<uint32_t> aggregateSeen;             // per aggregate index, likewise
     // With weak constraints: per slot, the cost added and the weight
     // satisfied, costSlotCount values each; the cost when the running
     // lookahead started.

@@ -25,7 +25,7 @@ struct WORK {
              atomsVisited = 0, watchesKept = 0;
 };
 
-enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES };
+enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
@@ -58,6 +58,8 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
                 if (i < n) text += "edge(" + std::to_string(i) + "," + std::to_string(i + 1) + ").\n";
             }
             text += "col(X,r) v col(X,g) v col(X,b) :- node(X).\n:- edge(X,Y), col(X,C), col(Y,C).\n";
+            // One aggregate per node, which the search reads.
+            if (shape == COUNTED_PATH_COLOURING) text += ":- node(X), #count{C: col(X,C)} > 1.\n";
         }
         groundProgram(text);
         OPTIONS.useHeuristics = heuristics;
@@ -69,8 +71,10 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
         const bool weak = !groundWeakConstraints.empty();
         const std::vector<uint32_t> criteria = {0, 2, 4, 15, 37, 7, 8, 9, 10, 11}, kinds(criteria.size(), 0);
         MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
-                         nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, false, &initial, weak, weak,
-                         weak, false, slots, 0, weak ? &criteria : nullptr, weak ? &kinds : nullptr);
+                         nullptr, &bound, CHECK_MODEL_CHECKING_ON, stopAtFirst, nullptr, aggregatesPresent, &initial,
+                         weak, weak,
+                         weak, false, slots, uint32_t(aggregateCount), weak ? &criteria : nullptr,
+                         weak ? &kinds : nullptr);
         g.computeAnswerSets();
         std::printf("%llu %llu %llu %llu %llu %llu\n", (unsigned long long)g.lookaheadsRun,
                     (unsigned long long)g.lookaheadsPerformed, (unsigned long long)g.choiceRulesScanned,
@@ -225,6 +229,19 @@ TEST(Growth, LookaheadsWithCostsAreReusedAndKeptToo) {
     EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
     EXPECT_GT(small.atomsVisited, 0u);
     EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
+}
+
+TEST(Growth, LookaheadsAreReusedBesideAggregates) {
+    // The path colouring with one #count per node: a record reads the
+    // aggregates of the nodes its propagation coloured, and is dropped
+    // only when one of their atoms changes.
+    const WORK small = firstAnswerSetWork(500, true, COUNTED_PATH_COLOURING),
+               large = firstAnswerSetWork(1000, true, COUNTED_PATH_COLOURING);
+    EXPECT_EQ(large.choicePoints, 2 * small.choicePoints);
+    EXPECT_GT(small.lookaheadsRun, 0u);
+    EXPECT_LE(large.lookaheadsRun, 3 * small.lookaheadsRun);
+    EXPECT_LT(large.lookaheadsRun * 4, large.lookaheadsPerformed);
+    EXPECT_LE(large.atomsVisited, 3 * small.atomsVisited);
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {
