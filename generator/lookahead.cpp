@@ -435,9 +435,11 @@ void MODELGENERATOR::startLookaheadCache() {
     kept.wanted = lookaheadCacheOn && settings.negativePT &&
                   (costs ? criteriaRankByKeyWithCosts(heuristicCriteria, combineKinds, settings.complementPT)
                          : criteriaRankByKey(heuristicCriteria));
-    if (!lookaheadCacheOn) return;
-    costSlotCount = costs ? uint32_t(currentInfo.resultingCost->size()) : 0;
+    // The record layout lasts the run: a pass of kept units that runs on
+    // after the reuse stopped ranks as it began.
+    costSlotCount = lookaheadCacheOn && costs ? uint32_t(currentInfo.resultingCost->size()) : 0;
     keptKeyWidth = rankingKeyWidth(heuristicCriteria, costSlotCount);
+    if (!lookaheadCacheOn) return;
     slotCosts.assign(size_t(3) * n * 2 * costSlotCount, 0);
     weakSeen.assign(groundWeakConstraints->size(), 0);
     aggregateSeen.assign(programHasAggregates ? aggregateAtoms.size() : 0, 0);
@@ -481,7 +483,6 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint32_t>().swap(weakSeen);
     std::vector<uint32_t>().swap(aggregateSeen);
     decltype(slotCosts)().swap(slotCosts);
-    costSlotCount = 0;
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
     std::vector<int32_t>().swap(syncedSupport);
