@@ -322,6 +322,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     notingReasons = lookaheadReasons == REASONS_ALWAYS ||
                     (backjumpingOn &&
                      (gusActive || (lookaheadReasons == REASONS_BY_FAILURE_SHARE && failuresCommon)));
+    lookaheadTrailStart = aggregateTrail.entries.size();
     assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;
@@ -344,10 +345,13 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const size_t reads = I.atomLog.size() - logStart + forcedSupportAtoms.size();  // an upper bound
     const bool affordable = reads <= LARGERECORD || reads <= largeRecordBudget;
     const bool costsKeepable = costSlotCount == 0 || !someWeakConstraintCanExceed(I.cost);
-    if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable) {
+    if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable &&
+        (slotCounts.empty() || keepCountDelta(slot, logStart, I))) {
         if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
         if (costSlotCount != 0) keepCostRecord(slot, I);
+        if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0)
+            countWatchers[size_t(slotCounts[slot].aggregate)].push_back(slotStates[slot]);
     } else {
         kept.unkeptLookahead = true;
     }
@@ -443,6 +447,9 @@ void MODELGENERATOR::startLookaheadCache() {
     slotCosts.assign(size_t(3) * n * 2 * costSlotCount, 0);
     weakSeen.assign(groundWeakConstraints->size(), 0);
     aggregateSeen.assign(programHasAggregates ? aggregateAtoms.size() : 0, 0);
+    slotCounts.assign(programHasAggregates ? 3 * n : 0, COUNTDELTA());
+    countWatchers.assign(aggregateSeen.size(), {});
+    changedCounts.clear();
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
     while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
@@ -482,6 +489,9 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint32_t>().swap(constraintSeen);
     std::vector<uint32_t>().swap(weakSeen);
     std::vector<uint32_t>().swap(aggregateSeen);
+    decltype(slotCounts)().swap(slotCounts);
+    decltype(countWatchers)().swap(countWatchers);
+    changedCounts.clear();
     decltype(slotCosts)().swap(slotCosts);
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
@@ -626,6 +636,10 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         uint32_t& seen = aggregateSeen[size_t(g)];
         if (seen == syncStamp) return;
         seen = syncStamp;
+        if (countKeptApart(g)) {
+            changedCounts.push_back(g);
+            return;
+        }
         for (const GROUNDSETELEMENT& e : aggregateFunction(g).set().elements) changed(e.atom);
         for (int32_t a : aggregateAtoms[size_t(g)]) changed(a);
     };
@@ -682,6 +696,89 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
         neighbourhoodChanged(x);
     }
     pendingChanges.clear();
+    if (!changedCounts.empty()) retestCountWatchers(I);
+}
+
+bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t madeTrue, int64_t madeFalse,
+                               const INTERPRETATION& I) const {
+    // Within the propagation the count of true elements rises from T0 to T1
+    // and that of elements not false falls from P0 to P1; every test of
+    // updateAggregatesOf and of the #count cases of the aggregate atom
+    // handlers must fail at every pair in between.
+    const int64_t T1 = T0 + madeTrue, P1 = P0 - madeFalse;
+    for (int32_t x : aggregateAtoms[size_t(g)]) {
+        const AGGREGATEATOMINFO& info = aggregateAtomInfo[size_t(aggregateAtomSlot[size_t(x)])];
+        const int64_t L = info.lowerGuard, U = info.upperGuard;
+        const bool surelyFalse = U < L || P1 < L || U < T1;  // somewhere in between
+        const bool surelyTrue = L <= T1 && P1 <= U;
+        const int32_t v = I.values[size_t(x)];
+        if (v == TV_UNDEFINED) {
+            if (surelyFalse || surelyTrue) return false;
+        } else if (v == TV_MUSTBETRUE) {
+            if (surelyFalse || surelyTrue) return false;
+            if ((T0 <= U && U <= T1) || (P1 <= L && L <= P0)) return false;  // forcing the undecided elements
+        } else if (v == TV_FALSE) {
+            if (surelyTrue) return false;
+            if (T1 >= L && P1 - 1 <= U && U < P0) return false;
+            if (P1 <= U && T0 < L && L <= T1 + 1) return false;
+        } else if (surelyFalse) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
+    // The one #count the propagation changed, with its counts before.
+    COUNTDELTA delta;
+    int64_t T0 = 0, P0 = 0;
+    const std::vector<AGGREGATESNAPSHOT>& trail = aggregateTrail.entries;
+    for (size_t i = lookaheadTrailStart; i < trail.size(); ++i) {
+        const AGGREGATESNAPSHOT& e = trail[i];
+        if (!e.function || !countKeptApart(e.aggregate) || e.aggregate == delta.aggregate) continue;
+        if (delta.aggregate >= 0) return false;
+        delta.aggregate = e.aggregate;
+        T0 = e.lower;
+        P0 = e.upper;
+    }
+    // An aggregate atom of such a count that the propagation assigned read
+    // the count in its handler.
+    for (size_t i = logStart; i < I.atomLog.size(); ++i) {
+        const int32_t slotOfAtom = aggregateAtomSlot[size_t(I.atomLog[i].atom)];
+        if (slotOfAtom >= 0 && aggregateAtomInfo[size_t(slotOfAtom)].aggregate >= 0 &&
+            countKeptApart(aggregateAtomInfo[size_t(slotOfAtom)].aggregate))
+            return false;
+    }
+    if (delta.aggregate >= 0) {
+        const AGGREGATEFUNCTION& f = aggregateFunction(delta.aggregate);
+        delta.madeTrue = uint32_t(f.lower - T0);
+        delta.madeFalse = uint32_t(P0 - f.upper);
+        if (!countRoom(delta.aggregate, T0, P0, delta.madeTrue, delta.madeFalse, I)) return false;
+    }
+    slotCounts[slot] = delta;
+    return true;
+}
+
+void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
+    for (int32_t g : changedCounts) {
+        const AGGREGATEFUNCTION& f = aggregateFunction(g);
+        std::vector<WATCH>& list = countWatchers[size_t(g)];
+        size_t k = 0;
+        for (WATCH w : list) {
+            if (!watchLive(w)) continue;
+            const uint32_t slot = watchSlot(w);
+            const COUNTDELTA& d = slotCounts[slot];
+            if (d.aggregate != g) continue;
+            if (countRoom(g, f.lower, f.upper, d.madeTrue, d.madeFalse, I)) {
+                list[k++] = w;
+                continue;
+            }
+            slotStates[slot] ^= 1;
+            if (kept.active) keptRecordDropped(int32_t(slot / 3));
+        }
+        list.resize(k);
+    }
+    changedCounts.clear();
 }
 
 void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {

@@ -97,17 +97,20 @@ std::string randomOptimisation(RANDOM& r) {
 // Choices with small aggregates over ranges of them, in constraints and in
 // rule bodies: lookaheads read aggregate states that other choices change.
 std::string randomAggregates(RANDOM& r) {
-    const uint32_t n = 4 + r.below(14);
+    const uint32_t n = 4 + r.below(26);
     std::ostringstream text;
     for (uint32_t i = 0; i < n; ++i) text << "p(" << i << ") v q(" << i << ").\n";
     static const char* const functions[] = {"#count", "#count", "#sum", "#sum", "#times", "#min", "#max"};
     static const char* const guards[] = {">", "<", "=", ">=", "<="};
     for (uint32_t k = 1 + r.below(n); k > 0; --k) {
-        const uint32_t lo = r.below(n), hi = lo + r.below(4);
+        // Some ranges span every choice: a #count over more than 16
+        // elements keeps its changes apart from the neighbourhoods.
+        const bool wide = r.below(4) == 0;
+        const uint32_t lo = wide ? 0 : r.below(n), hi = wide ? 2 * n : lo + r.below(4);
         const char* f = functions[r.below(7)];
         std::ostringstream aggregate;
         aggregate << f << "{X: " << (r.below(2) ? "p" : "q") << "(X), X >= " << lo << ", X <= " << hi << "} "
-                  << guards[r.below(5)] << " " << 1 + r.below(f[1] == 'm' ? n : 4);
+                  << guards[r.below(5)] << " " << 1 + r.below(f[1] == 'm' || wide ? n : 4);
         const std::string atom = std::string(r.below(2) ? "p(" : "q(") + std::to_string(r.below(n)) + ")";
         switch (r.below(3)) {
         case 0: text << ":- " << aggregate.str() << ".\n"; break;
@@ -318,6 +321,40 @@ TEST(LookaheadReuse, ComplementRaisingTheCostWithinAComputation) {
     uint64_t with = 0, without = 0;
     EXPECT_TRUE(sameWithAndWithout(text, {{"1008,7,15", "", 5, false, false}}, with, without));
     EXPECT_LT(with, without);
+}
+
+TEST(LookaheadReuse, AggregateAtomOfALargeCountAssigned) {
+    // Lookaheads that make a5 or a2 true or false read the counts of
+    // seventeen elements in the aggregate atoms' handlers: their records
+    // are not kept apart from the counts' changes.
+    const std::string text =
+        "p(0) v q(0).\n"
+        "p(1) v q(1).\n"
+        "p(2) v q(2).\n"
+        "p(3) v q(3).\n"
+        "p(4) v q(4).\n"
+        "p(5) v q(5).\n"
+        "p(6) v q(6).\n"
+        "p(7) v q(7).\n"
+        "p(8) v q(8).\n"
+        "p(9) v q(9).\n"
+        "p(10) v q(10).\n"
+        "p(11) v q(11).\n"
+        "p(12) v q(12).\n"
+        "p(13) v q(13).\n"
+        "p(14) v q(14).\n"
+        "p(15) v q(15).\n"
+        "p(16) v q(16).\n"
+        "a5 :- #count{X: p(X), X >= 0, X <= 34} >= 4.\n"
+        ":- a5, p(8).\n"
+        "a4 :- #max{X: p(X), X >= 9, X <= 9} >= 8.\n"
+        ":- a4, p(3).\n"
+        ":- #sum{X: p(X), X >= 12, X <= 13} > 1.\n"
+        "a2 :- #count{X: p(X), X >= 0, X <= 34} < 12.\n"
+        ":- a2, p(2).\n"
+        ":- #count{X: q(X), X >= 0, X <= 2} < 2.\n";
+    uint64_t with = 0, without = 0;
+    EXPECT_TRUE(sameWithAndWithout(text, {{"29,1000,13,31", "7,8,1,4", 8, true, false}}, with, without));
 }
 
 }  // namespace veltra
