@@ -448,6 +448,15 @@ void MODELGENERATOR::startLookaheadCache() {
     weakSeen.assign(groundWeakConstraints->size(), 0);
     aggregateSeen.assign(programHasAggregates ? aggregateAtoms.size() : 0, 0);
     slotCounts.assign(programHasAggregates ? 3 * n : 0, COUNTDELTA());
+    keptApart.assign(aggregateSeen.size(), 0);
+    for (size_t g = 0; g < keptApart.size(); ++g) {
+        // A #sum of values at least 0 whose bounds cannot saturate.
+        const AGGREGATEFUNCTION& f = aggregateFunction(int32_t(g));
+        const std::vector<GROUNDSETELEMENT>& set = f.set().elements;  // ordered by value
+        if (set.size() <= COUNTAPART) continue;
+        keptApart[g] = f.kind == AGG_COUNT || (f.kind == AGG_SUM && integerValue(set.front().value) >= 0 &&
+                                               f.lower >= 0 && f.upper < (int64_t(1) << 61));
+    }
     countWatchers.assign(aggregateSeen.size(), {});
     changedCounts.clear();
     largeRecordBudget = 16 * n + (size_t(1) << 20);
@@ -490,6 +499,7 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint32_t>().swap(weakSeen);
     std::vector<uint32_t>().swap(aggregateSeen);
     decltype(slotCounts)().swap(slotCounts);
+    std::vector<uint8_t>().swap(keptApart);
     decltype(countWatchers)().swap(countWatchers);
     changedCounts.clear();
     decltype(slotCosts)().swap(slotCosts);
@@ -699,13 +709,18 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
     if (!changedCounts.empty()) retestCountWatchers(I);
 }
 
-bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t madeTrue, int64_t madeFalse,
+bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t raised, int64_t lowered,
                                const INTERPRETATION& I) const {
-    // Within the propagation the count of true elements rises from T0 to T1
-    // and that of elements not false falls from P0 to P1; every test of
-    // updateAggregatesOf and of the #count cases of the aggregate atom
-    // handlers must fail at every pair in between.
-    const int64_t T1 = T0 + madeTrue, P1 = P0 - madeFalse;
+    // Within the propagation the least value rises from T0 to T1 and the
+    // greatest falls from P0 to P1; every test of updateAggregatesOf and of
+    // the #count and #sum cases of the aggregate atom handlers must fail at
+    // every pair in between (for #sum, with any element's value v, at most
+    // vmax: the first undecided element from the greatest down stops the
+    // forcing scan when it fails).
+    const int64_t T1 = T0 + raised, P1 = P0 - lowered;
+    const AGGREGATEFUNCTION& f = aggregateFunction(g);
+    const bool sum = f.kind == AGG_SUM;
+    const int64_t vmax = sum ? integerValue(f.set().elements.back().value) : 0;
     for (int32_t x : aggregateAtoms[size_t(g)]) {
         const AGGREGATEATOMINFO& info = aggregateAtomInfo[size_t(aggregateAtomSlot[size_t(x)])];
         const int64_t L = info.lowerGuard, U = info.upperGuard;
@@ -716,11 +731,20 @@ bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t madeTr
             if (surelyFalse || surelyTrue) return false;
         } else if (v == TV_MUSTBETRUE) {
             if (surelyFalse || surelyTrue) return false;
-            if ((T0 <= U && U <= T1) || (P1 <= L && L <= P0)) return false;  // forcing the undecided elements
+            if (sum) {
+                if (saturatingAdd(T1, vmax) > U || saturatingAdd(P1, -vmax) < L) return false;
+            } else if ((T0 <= U && U <= T1) || (P1 <= L && L <= P0)) {
+                return false;
+            }
         } else if (v == TV_FALSE) {
             if (surelyTrue) return false;
-            if (T1 >= L && P1 - 1 <= U && U < P0) return false;
-            if (P1 <= U && T0 < L && L <= T1 + 1) return false;
+            if (sum) {
+                if (P1 <= U && saturatingAdd(T1, vmax) >= L) return false;
+                if (!(T1 < L || saturatingAdd(P1, -vmax) > U)) return false;
+            } else {
+                if (T1 >= L && P1 - 1 <= U && U < P0) return false;
+                if (P1 <= U && T0 < L && L <= T1 + 1) return false;
+            }
         } else if (surelyFalse) {
             return false;
         }
@@ -729,7 +753,8 @@ bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t madeTr
 }
 
 bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
-    // The one #count the propagation changed, with its counts before.
+    // The one aggregate kept apart that the propagation changed, with its
+    // bounds before.
     COUNTDELTA delta;
     int64_t T0 = 0, P0 = 0;
     const std::vector<AGGREGATESNAPSHOT>& trail = aggregateTrail.entries;
@@ -741,8 +766,8 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
         T0 = e.lower;
         P0 = e.upper;
     }
-    // An aggregate atom of such a count that the propagation assigned read
-    // the count in its handler.
+    // An aggregate atom of such an aggregate that the propagation assigned
+    // read its bounds in its handler.
     for (size_t i = logStart; i < I.atomLog.size(); ++i) {
         const int32_t slotOfAtom = aggregateAtomSlot[size_t(I.atomLog[i].atom)];
         if (slotOfAtom >= 0 && aggregateAtomInfo[size_t(slotOfAtom)].aggregate >= 0 &&
@@ -751,9 +776,9 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
     }
     if (delta.aggregate >= 0) {
         const AGGREGATEFUNCTION& f = aggregateFunction(delta.aggregate);
-        delta.madeTrue = uint32_t(f.lower - T0);
-        delta.madeFalse = uint32_t(P0 - f.upper);
-        if (!countRoom(delta.aggregate, T0, P0, delta.madeTrue, delta.madeFalse, I)) return false;
+        delta.raised = f.lower - T0;
+        delta.lowered = P0 - f.upper;
+        if (!countRoom(delta.aggregate, T0, P0, delta.raised, delta.lowered, I)) return false;
     }
     slotCounts[slot] = delta;
     return true;
@@ -769,7 +794,7 @@ void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
             const uint32_t slot = watchSlot(w);
             const COUNTDELTA& d = slotCounts[slot];
             if (d.aggregate != g) continue;
-            if (countRoom(g, f.lower, f.upper, d.madeTrue, d.madeFalse, I)) {
+            if (countRoom(g, f.lower, f.upper, d.raised, d.lowered, I)) {
                 list[k++] = w;
                 continue;
             }

@@ -682,31 +682,30 @@ public:
     std::vector<uint32_t> ruleSeen, constraintSeen;  // per rule, constraint: last sync that walked it
     std::vector<uint32_t> weakSeen;                  // per weak constraint, likewise
     std::vector<uint32_t> aggregateSeen;             // per aggregate index, likewise
-    // A #count aggregate of more than COUNTAPART elements is not a
-    // neighbourhood (a change of any of its atoms would drop every record
-    // that changed its count): such a record keeps how many elements it
-    // made true and false, and stands while
-    // no test of the aggregate's atoms can act on any count between the
-    // aggregate's now and with the record's added (countRoom). Records that
-    // changed two counts, or assigned an aggregate atom of one, are not
-    // kept. countWatchers: per aggregate, the records that keep its change
-    // (watches as in watchLists); when its count or an aggregate atom of it
-    // changes, they are tested again.
+    // A #count, or a #sum of values at least 0, of more than COUNTAPART
+    // elements is not a neighbourhood (a change of any of its atoms would
+    // drop every record that changed its value): such a record keeps how far
+    // it raised the aggregate's least value (the true elements) and lowered
+    // its greatest (the elements not false), and stands while no test of the
+    // aggregate's atoms can act between the bounds now and with the
+    // record's change (countRoom). Records that changed two such aggregates,
+    // or assigned an aggregate atom of one, are not kept. countWatchers: per
+    // aggregate, the records that keep its change (watches as in
+    // watchLists); when its bounds or an aggregate atom of it change, they
+    // are tested again.
     struct COUNTDELTA {
-        int32_t aggregate = -1;  // -1: the record changed no count
-        uint32_t madeTrue = 0, madeFalse = 0;
+        int32_t aggregate = -1;  // -1: the record changed no such aggregate
+        int64_t raised = 0, lowered = 0;
     };
     std::vector<COUNTDELTA, LARGEALLOCATOR<COUNTDELTA>> slotCounts;  // per slot
     std::vector<std::vector<WATCH>> countWatchers;
     static constexpr size_t COUNTAPART = 16;
-    bool countKeptApart(int32_t aggregate) const {
-        const AGGREGATEFUNCTION& f = aggregateFunction(aggregate);
-        return f.kind == AGG_COUNT && f.set().elements.size() > COUNTAPART;
-    }
+    std::vector<uint8_t> keptApart;  // per aggregate index, set when the run starts
+    bool countKeptApart(int32_t aggregate) const { return keptApart[size_t(aggregate)] != 0; }
     std::vector<int32_t> changedCounts;  // the counts changed since the last sync
     size_t lookaheadTrailStart = 0;       // aggregateTrail entries before the running lookahead
-    bool countRoom(int32_t aggregate, int64_t countBefore, int64_t notFalseBefore, int64_t madeTrue,
-                   int64_t madeFalse, const INTERPRETATION& I) const;
+    bool countRoom(int32_t aggregate, int64_t lowerBefore, int64_t upperBefore, int64_t raised, int64_t lowered,
+                   const INTERPRETATION& I) const;
     bool keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     void retestCountWatchers(const INTERPRETATION& I);
     // With weak constraints: per slot, the cost added and the weight

@@ -25,7 +25,7 @@ struct WORK {
              atomsVisited = 0, watchesKept = 0;
 };
 
-enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT };
+enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT, ONE_SUM };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
@@ -43,11 +43,15 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
                 text += a + " v " + b + ".\n:~ " + a + ". [" + std::to_string(i % 3 + 1) + ":1]\n";
                 if (i % 7 == 0) text += ":~ " + b + ". [1:2]\n";
             }
-        } else if (shape == ONE_COUNT) {
-            // Independent choices, at most half of them a, under one count.
+        } else if (shape == ONE_COUNT || shape == ONE_SUM) {
+            // Independent choices under one count (at most half of them a)
+            // or one sum (the a's at most a quarter of n squared).
             for (int i = 1; i <= n; ++i)
                 text += "a(" + std::to_string(i) + ") v b(" + std::to_string(i) + ").\n";
-            text += ":- #count{X: a(X)} > " + std::to_string(n / 2) + ".\n";
+            if (shape == ONE_COUNT)
+                text += ":- #count{X: a(X)} > " + std::to_string(n / 2) + ".\n";
+            else
+                text += ":- #sum{X: a(X)} > " + std::to_string(n * n / 4) + ".\n";
         } else if (shape == LONG_HEAD) {
             // One head of n atoms: every lookahead on one of them falsifies
             // all the others. Beside it n / 4 independent choices, whose
@@ -249,15 +253,18 @@ TEST(Growth, LookaheadsAreReusedBesideAggregates) {
     EXPECT_LE(large.atomsVisited, 3 * small.atomsVisited);
 }
 
-TEST(Growth, LookaheadsUnderOneLargeCountAreReused) {
-    // Every choice changes the count that every lookahead changes; its
-    // records stand while the count stays far from the bound.
-    const WORK small = firstAnswerSetWork(1000, true, ONE_COUNT), large = firstAnswerSetWork(2000, true, ONE_COUNT);
-    EXPECT_EQ(small.choicePoints, 1000u);
-    EXPECT_EQ(large.choicePoints, 2000u);
-    EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
-    EXPECT_GT(small.lookaheadsRun, 0u);
-    EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
+TEST(Growth, LookaheadsUnderOneLargeCountOrSumAreReused) {
+    // Every choice changes the aggregate that every lookahead changes; the
+    // records stand while its value stays far from the guard.
+    for (SHAPE shape : {ONE_COUNT, ONE_SUM}) {
+        SCOPED_TRACE(shape == ONE_COUNT ? "count" : "sum");
+        const WORK small = firstAnswerSetWork(1000, true, shape), large = firstAnswerSetWork(2000, true, shape);
+        EXPECT_EQ(small.choicePoints, 1000u);
+        EXPECT_EQ(large.choicePoints, 2000u);
+        EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
+        EXPECT_GT(small.lookaheadsRun, 0u);
+        EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
+    }
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {

@@ -357,4 +357,33 @@ TEST(LookaheadReuse, AggregateAtomOfALargeCountAssigned) {
     EXPECT_TRUE(sameWithAndWithout(text, {{"29,1000,13,31", "7,8,1,4", 8, true, false}}, with, without));
 }
 
+TEST(LookaheadReuse, LargeSumNearItsGuard) {
+    // The #sum over seventeen elements is false: a lookahead that leaves its
+    // greatest value near 14 forces the elements of the largest values, so
+    // records of it stand only while the sum is far from its guard.
+    const std::string text =
+        "p(0) v q(0).\n"
+        "p(1) v q(1).\n"
+        "p(2) v q(2).\n"
+        "p(3) v q(3).\n"
+        "p(4) v q(4).\n"
+        "p(5) v q(5).\n"
+        "p(6) v q(6).\n"
+        "p(7) v q(7).\n"
+        "p(8) v q(8).\n"
+        "p(9) v q(9).\n"
+        "p(10) v q(10).\n"
+        "p(11) v q(11).\n"
+        "p(12) v q(12).\n"
+        "p(13) v q(13).\n"
+        "p(14) v q(14).\n"
+        "p(15) v q(15).\n"
+        "p(16) v q(16).\n"
+        "a2 :- #min{X: p(X), X >= 2, X <= 2} >= 15.\n"
+        ":- a2, p(2).\n"
+        ":- #sum{X: p(X), X >= 0, X <= 34} < 14.\n";
+    uint64_t with = 0, without = 0;
+    EXPECT_TRUE(sameWithAndWithout(text, {{"1009,21,6,16", "6,2,5,3", 3, true, true}}, with, without));
+}
+
 }  // namespace veltra
