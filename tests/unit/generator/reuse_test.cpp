@@ -323,28 +323,18 @@ TEST(LookaheadReuse, ComplementRaisingTheCostWithinAComputation) {
     EXPECT_LT(with, without);
 }
 
+// "p(i) v q(i)." for i below n.
+static std::string choicePairs(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "p(" + std::to_string(i) + ") v q(" + std::to_string(i) + ").\n";
+    return text;
+}
+
 TEST(LookaheadReuse, AggregateAtomOfALargeCountAssigned) {
     // Lookaheads that make a5 or a2 true or false read the counts of
     // seventeen elements in the aggregate atoms' handlers: their records
     // are not kept apart from the counts' changes.
-    const std::string text =
-        "p(0) v q(0).\n"
-        "p(1) v q(1).\n"
-        "p(2) v q(2).\n"
-        "p(3) v q(3).\n"
-        "p(4) v q(4).\n"
-        "p(5) v q(5).\n"
-        "p(6) v q(6).\n"
-        "p(7) v q(7).\n"
-        "p(8) v q(8).\n"
-        "p(9) v q(9).\n"
-        "p(10) v q(10).\n"
-        "p(11) v q(11).\n"
-        "p(12) v q(12).\n"
-        "p(13) v q(13).\n"
-        "p(14) v q(14).\n"
-        "p(15) v q(15).\n"
-        "p(16) v q(16).\n"
+    const std::string text = choicePairs(17) +
         "a5 :- #count{X: p(X), X >= 0, X <= 34} >= 4.\n"
         ":- a5, p(8).\n"
         "a4 :- #max{X: p(X), X >= 9, X <= 9} >= 8.\n"
@@ -361,24 +351,7 @@ TEST(LookaheadReuse, LargeSumNearItsGuard) {
     // The #sum over seventeen elements is false: a lookahead that leaves its
     // greatest value near 14 forces the elements of the largest values, so
     // records of it stand only while the sum is far from its guard.
-    const std::string text =
-        "p(0) v q(0).\n"
-        "p(1) v q(1).\n"
-        "p(2) v q(2).\n"
-        "p(3) v q(3).\n"
-        "p(4) v q(4).\n"
-        "p(5) v q(5).\n"
-        "p(6) v q(6).\n"
-        "p(7) v q(7).\n"
-        "p(8) v q(8).\n"
-        "p(9) v q(9).\n"
-        "p(10) v q(10).\n"
-        "p(11) v q(11).\n"
-        "p(12) v q(12).\n"
-        "p(13) v q(13).\n"
-        "p(14) v q(14).\n"
-        "p(15) v q(15).\n"
-        "p(16) v q(16).\n"
+    const std::string text = choicePairs(17) +
         "a2 :- #min{X: p(X), X >= 2, X <= 2} >= 15.\n"
         ":- a2, p(2).\n"
         ":- #sum{X: p(X), X >= 0, X <= 34} < 14.\n";
