@@ -350,8 +350,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
         if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
         if (costSlotCount != 0) keepCostRecord(slot, I);
-        if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0)
-            countWatchers[size_t(slotCounts[slot].aggregate)].push_back(slotStates[slot]);
+        if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0) addCountWatch(slot);
     } else {
         kept.unkeptLookahead = true;
     }
@@ -447,8 +446,8 @@ void MODELGENERATOR::startLookaheadCache() {
     slotCosts.assign(size_t(3) * n * 2 * costSlotCount, 0);
     weakSeen.assign(groundWeakConstraints->size(), 0);
     aggregateSeen.assign(programHasAggregates ? aggregateAtoms.size() : 0, 0);
-    slotCounts.assign(programHasAggregates ? 3 * n : 0, COUNTDELTA());
     keptApart.assign(aggregateSeen.size(), 0);
+    bool anyKeptApart = false;
     for (size_t g = 0; g < keptApart.size(); ++g) {
         // A #sum of values at least 0 whose bounds cannot saturate.
         const AGGREGATEFUNCTION& f = aggregateFunction(int32_t(g));
@@ -456,8 +455,11 @@ void MODELGENERATOR::startLookaheadCache() {
         if (set.size() <= COUNTAPART) continue;
         keptApart[g] = f.kind == AGG_COUNT || (f.kind == AGG_SUM && integerValue(set.front().value) >= 0 &&
                                                f.lower >= 0 && f.upper < (int64_t(1) << 61));
+        anyKeptApart |= keptApart[g] != 0;
     }
-    countWatchers.assign(aggregateSeen.size(), {});
+    // Without an aggregate kept apart no record keeps a change.
+    slotCounts.assign(anyKeptApart ? 3 * n : 0, COUNTDELTA());
+    countWatchers.assign(anyKeptApart ? aggregateSeen.size() : 0, {});
     changedCounts.clear();
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
@@ -659,7 +661,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     if (!aggregateSeen.empty()) {
         if (size_t(x) < aggregateMemberships.size())
             for (const AGGREGATEMEMBERSHIP& m : aggregateMemberships[size_t(x)]) aggregate(m.aggregate);
-        if (aggregateAtomSlot[size_t(x)] >= 0) aggregate(aggregateAtomInfo[size_t(aggregateAtomSlot[size_t(x)])].aggregate);
+        if (aggregateOfAtom(x) >= 0) aggregate(aggregateOfAtom(x));
     }
     const uint32_t* run = eventRun(x);
     rules(eventList(run, EVENTS_HEAD));
@@ -769,10 +771,8 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
     // An aggregate atom of such an aggregate that the propagation assigned
     // read its bounds in its handler.
     for (size_t i = logStart; i < I.atomLog.size(); ++i) {
-        const int32_t slotOfAtom = aggregateAtomSlot[size_t(I.atomLog[i].atom)];
-        if (slotOfAtom >= 0 && aggregateAtomInfo[size_t(slotOfAtom)].aggregate >= 0 &&
-            countKeptApart(aggregateAtomInfo[size_t(slotOfAtom)].aggregate))
-            return false;
+        const int32_t g = aggregateOfAtom(I.atomLog[i].atom);
+        if (g >= 0 && countKeptApart(g)) return false;
     }
     if (delta.aggregate >= 0) {
         const AGGREGATEFUNCTION& f = aggregateFunction(delta.aggregate);
@@ -782,6 +782,19 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
     }
     slotCounts[slot] = delta;
     return true;
+}
+
+// A full list is first rid of the watches of records dropped or replaced
+// since, as makeWatchRoom does, so that it stays proportional to the
+// records that keep the aggregate's change.
+void MODELGENERATOR::addCountWatch(uint32_t slot) {
+    const int32_t g = slotCounts[slot].aggregate;
+    std::vector<WATCH>& list = countWatchers[size_t(g)];
+    if (list.size() == list.capacity() && list.size() >= 16)
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](WATCH w) { return !watchLive(w) || slotCounts[watchSlot(w)].aggregate != g; }),
+                   list.end());
+    list.push_back(slotStates[slot]);
 }
 
 void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {

@@ -708,6 +708,7 @@ public:
                    const INTERPRETATION& I) const;
     bool keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     void retestCountWatchers(const INTERPRETATION& I);
+    void addCountWatch(uint32_t slot);
     // With weak constraints: per slot, the cost added and the weight
     // satisfied, costSlotCount values each; the cost when the running
     // lookahead started.
@@ -1154,6 +1155,14 @@ public:
     uint64_t invariantChecks = 0, invariantProgramSize = 0;
 
     bool isAggregateAtom(int32_t atom) const { return atomKind[atom] & 1; }
+    // The aggregate index of an aggregate atom the generator tracks; -1 for
+    // other atoms and for aggregate atoms without a tracked function.
+    int32_t aggregateOfAtom(int32_t atom) const {
+        const int32_t slot = aggregateAtomSlot[size_t(atom)];
+        if (slot < 0) return -1;
+        const int32_t g = aggregateAtomInfo[size_t(slot)].aggregate;
+        return g >= 0 && size_t(g) < aggregateAtoms.size() ? g : -1;
+    }
     bool inHeadCycleComponent(int32_t atom) const { return atomKind[atom] & 2; }
     AGGREGATEFUNCTION& aggregateFunction(int32_t aggregate) const { return *aggregatesByIndex[aggregate]; }
 

@@ -94,12 +94,19 @@ std::string randomOptimisation(RANDOM& r) {
     return text.str();
 }
 
+// "p(i) v q(i)." for i below n.
+std::string choicePairs(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "p(" + std::to_string(i) + ") v q(" + std::to_string(i) + ").\n";
+    return text;
+}
+
 // Choices with small aggregates over ranges of them, in constraints and in
 // rule bodies: lookaheads read aggregate states that other choices change.
 std::string randomAggregates(RANDOM& r) {
     const uint32_t n = 4 + r.below(26);
     std::ostringstream text;
-    for (uint32_t i = 0; i < n; ++i) text << "p(" << i << ") v q(" << i << ").\n";
+    text << choicePairs(int(n));
     static const char* const functions[] = {"#count", "#count", "#sum", "#sum", "#times", "#min", "#max"};
     static const char* const guards[] = {">", "<", "=", ">=", "<="};
     for (uint32_t k = 1 + r.below(n); k > 0; --k) {
@@ -321,13 +328,6 @@ TEST(LookaheadReuse, ComplementRaisingTheCostWithinAComputation) {
     uint64_t with = 0, without = 0;
     EXPECT_TRUE(sameWithAndWithout(text, {{"1008,7,15", "", 5, false, false}}, with, without));
     EXPECT_LT(with, without);
-}
-
-// "p(i) v q(i)." for i below n.
-static std::string choicePairs(int n) {
-    std::string text;
-    for (int i = 0; i < n; ++i) text += "p(" + std::to_string(i) + ") v q(" + std::to_string(i) + ").\n";
-    return text;
 }
 
 TEST(LookaheadReuse, AggregateAtomOfALargeCountAssigned) {
