@@ -14,6 +14,15 @@ namespace {
 
 int64_t elementValue(const GROUNDSETELEMENT& e) { return integerValue(e.value); }
 
+// In a set ordered by value: the first element of value at least x, and the
+// first of value above x.
+std::vector<GROUNDSETELEMENT>::const_iterator firstFrom(const std::vector<GROUNDSETELEMENT>& set, int64_t x) {
+    return std::partition_point(set.begin(), set.end(), [&](const GROUNDSETELEMENT& e) { return elementValue(e) < x; });
+}
+std::vector<GROUNDSETELEMENT>::const_iterator firstAbove(const std::vector<GROUNDSETELEMENT>& set, int64_t x) {
+    return std::partition_point(set.begin(), set.end(), [&](const GROUNDSETELEMENT& e) { return elementValue(e) <= x; });
+}
+
 // Product of the positive values of a set's elements, saturating.
 int64_t positiveProduct(const GROUNDSET& set) {
     int64_t p = 1;
@@ -52,7 +61,7 @@ void MODELGENERATOR::registerAggregateAtom(int32_t atom) {
     }
 }
 
-void MODELGENERATOR::buildAggregateLists() {
+void MODELGENERATOR::buildAggregateLists(const INTERPRETATION& I) {
     const int32_t n = groundAtomCount;
     FLATLISTSBUILDER<AGGREGATEMEMBERSHIP, uint32_t> memberships(aggregateMemberships, size_t(n));
     for (int32_t g : registeredAggregates_)
@@ -66,6 +75,46 @@ void MODELGENERATOR::buildAggregateLists() {
     for (const auto& [g, atom] : registeredAtoms_) atoms.count(g);
     atoms.layOut();
     for (const auto& [g, atom] : registeredAtoms_) atoms.add(g, atom);
+
+    // The true elements of #max and #min sets: those true already, then
+    // each one as it is made true.
+    auto extreme = [&](int32_t g) {
+        const int32_t kind = aggregateFunction(g).kind;
+        return kind == AGG_MAX || kind == AGG_MIN;
+    };
+    FLATLISTSBUILDER<int32_t, uint32_t> extremes(extremeMemberships, size_t(n));
+    bool any = false;
+    for (int32_t g : registeredAggregates_)
+        if (extreme(g))
+            for (const GROUNDSETELEMENT& e : aggregateFunction(g).set()) {
+                extremes.count(e.atom);
+                any = true;
+            }
+    if (!any) {
+        extremeMemberships.clear();
+        return;
+    }
+    extremes.layOut();
+    for (int32_t g : registeredAggregates_)
+        if (extreme(g))
+            for (const GROUNDSETELEMENT& e : aggregateFunction(g).set()) {
+                extremes.add(e.atom, g);
+                if (isTrueValue(I.values[e.atom])) ++trueElements[g];
+            }
+}
+
+// Before the atoms of the level are restored: an atom made true on the level
+// leaves the count of its sets. Only two assignments make an atom true:
+// must-be-true to true (logged with must-be-true) and undefined to assumed
+// (the atom stays assumed until the level is undone), so the log entry and
+// the value now tell which entries made one.
+void MODELGENERATOR::uncountUndoneTrueElements(const INTERPRETATION& I) {
+    for (size_t k = I.atomLog.size(); k-- > 0;) {
+        const ATOMLOGENTRY& e = I.atomLog[k];
+        if (e.atom < 0) break;
+        if (e.oldValue == TV_MUSTBETRUE || (e.oldValue == TV_UNDEFINED && I.values[e.atom] == TV_ASSUMED))
+            for (int32_t g : extremeMemberships[e.atom]) --trueElements[g];
+    }
 }
 
 // The element that held the potential maximum changed. The potential
@@ -245,8 +294,11 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
         // below L are left alone. When the known maximum (T: the true
         // elements, those grounding folded in included) already lies in
         // [L, U], only the elements above U are excluded: forcing one in
-        // the range would lose answer sets.
-        for (auto e = set.rbegin(); e != set.rend(); ++e) {
+        // the range would lose answer sets. Every element above P is false,
+        // so the walk starts below it, and with P not above U there is
+        // nothing to exclude.
+        if (T >= L && T <= U && P <= U) break;
+        for (auto e = std::make_reverse_iterator(firstAbove(set, P)); e != set.rend(); ++e) {
             if (!undefined(*e)) continue;
             int64_t v = elementValue(*e);
             if (v > U) {
@@ -255,14 +307,11 @@ void MODELGENERATOR::onAggregateAtomMustBeTrue(int32_t atom, INTERPRETATION& I) 
             }
             if (v < L || (T >= L && T <= U)) break;
             bool other = false;
-            for (const GROUNDSETELEMENT& o : set) {
-                int64_t w = elementValue(o);
-                int32_t tv = I.values[o.atom];
-                if (&o != &*e && w >= L && w <= U && tv != TV_FALSE) {
+            for (auto o = firstFrom(set, L); o != set.end() && elementValue(*o) <= U; ++o)
+                if (&*o != &*e && I.values[o->atom] != TV_FALSE) {
                     other = true;
                     break;
                 }
-            }
             if (!other) setMustBeTrue(e->atom, I);
             break;
         }
@@ -278,10 +327,18 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
     const int64_t L = info.lowerGuard, U = info.upperGuard, T = f.lower, P = f.upper;
     const std::vector<GROUNDSETELEMENT>& set = f.set().elements;
     auto undefined = [&](const GROUNDSETELEMENT& e) { return I.values[e.atom] == TV_UNDEFINED; };
-    auto anyTrue = [&]() {
-        for (const GROUNDSETELEMENT& e : set)
-            if (isTrueValue(I.values[e.atom])) return true;
-        return false;
+    auto anyTrue = [&]() { return trueElements[info.aggregate] > 0; };
+    // Every undefined element between the guards false, once: they stay
+    // decided until the level is undone (n events each rescanning the range).
+    auto falseBetweenGuards = [&]() {
+        const int32_t decided = rangeDecided(aggregateAtomSlot[atom]);
+        if (decidedSuffix[decided]) return;
+        const auto first = firstFrom(set, L);
+        auto e = first;
+        for (; e != set.end() && elementValue(*e) <= U; ++e)
+            if (undefined(*e)) setFalse(e->atom, I);
+        aggregateElementsScanned += uint64_t(e - first);
+        setDecidedSuffix(decided, 1);
     };
     switch (f.kind) {
     case AGG_COUNT:
@@ -305,9 +362,11 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
         if ((L <= T && P <= U) || L > U || L > P || T > U || !anyTrue()) break;
         if (T < L && P <= U) {
             // The minimum must fall below L: force the single element left there.
+            // Every element below T is false: the walk starts at T.
             const GROUNDSETELEMENT* only = nullptr;
             int32_t count = 0;
-            for (const GROUNDSETELEMENT& e : set) {
+            for (auto x = firstFrom(set, T); x != set.end(); ++x) {
+                const GROUNDSETELEMENT& e = *x;
                 int64_t v = elementValue(e);
                 if (v >= L) break;
                 if (isTrueOrMustBeTrue(I.values[e.atom])) return;
@@ -317,21 +376,19 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
             if (only) setMustBeTrue(only->atom, I);
         } else if (T >= L) {
             // The minimum must pass U.
-            for (const GROUNDSETELEMENT& e : set) {
-                int64_t v = elementValue(e);
-                if (v > U) break;
-                if (v >= L && undefined(e)) setFalse(e.atom, I);
-            }
+            falseBetweenGuards();
         }
         break;
     }
     case AGG_MAX: {
-        if (!anyTrue()) break;
+        // Every element above P is false: with P below L nothing is left to
+        // force, and the walks start at P.
+        if (P < L || !anyTrue()) break;
         if (L <= T) {
             // The maximum must pass U: force the single element left above it.
             const GROUNDSETELEMENT* only = nullptr;
             int32_t count = 0;
-            for (auto e = set.rbegin(); e != set.rend(); ++e) {
+            for (auto e = std::make_reverse_iterator(firstAbove(set, P)); e != set.rend(); ++e) {
                 int64_t v = elementValue(*e);
                 if (v <= U) break;
                 if (isTrueOrMustBeTrue(I.values[e->atom])) return;
@@ -345,10 +402,7 @@ void MODELGENERATOR::onAggregateAtomFalse(int32_t atom, INTERPRETATION& I) {
         }
         if (P > U) break;
         // The maximum must stay below L.
-        for (const GROUNDSETELEMENT& e : set) {
-            int64_t v = elementValue(e);
-            if (v >= L && v <= U && undefined(e)) setFalse(e.atom, I);
-        }
+        falseBetweenGuards();
         break;
     }
     default: break;

@@ -37,15 +37,16 @@ bool MODELGENERATOR::initDataStructures(INTERPRETATION& I) {
     aggregateAtomSeen_.assign(aggregateAtomInfo.size(), 0);
     timesBase.assign(aggregateSeen_.size(), 0);
     timesFactors.assign(aggregateSeen_.size(), 0);
-    decidedSuffix.assign(aggregateSeen_.size(), 0);
-    decidedSavedAt.assign(aggregateSeen_.size(), 0);
+    trueElements.assign(aggregateSeen_.size(), 0);
+    decidedSuffix.assign(aggregateSeen_.size() + aggregateAtomInfo.size(), 0);
+    decidedSavedAt.assign(decidedSuffix.size(), 0);
     decidedTrail.clear();
     bool ok = indexRules(I);
     if (gusActive) resetUnfoundedSources();
     if (ok) ok = indexConstraints(I);
     buildEventLists();
     if (ok) indexWeakConstraints(I);
-    buildAggregateLists();
+    buildAggregateLists(I);
     return ok;
 }
 

@@ -297,13 +297,15 @@ bool MODELGENERATOR::fullInvariantBroken(const INTERPRETATION& I, INVARIANTFINDI
 // The bookkeeping of the aggregates a run registered: the gap between the
 // bounds of #count and #sum is what the undefined elements add (unless a
 // bound is saturated), and timesFactors counts the #times elements of at
-// least 2 that are not false.
+// least 2 that are not false, and trueElements the #max and #min elements
+// that are true.
 bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING& f) const {
     for (int32_t g : registeredAggregates_) {
         const AGGREGATEFUNCTION& function = aggregateFunction(g);
-        int64_t undefinedPart = 0, factors = 0;
+        int64_t undefinedPart = 0, factors = 0, trueOnes = 0;
         for (const GROUNDSETELEMENT& e : function.set()) {
             const int32_t v = I.values[e.atom];
+            if (isTrueValue(v)) ++trueOnes;
             // A #count element may be a symbolic constant: no integer value.
             const int64_t value = integerOrZero(e.value);
             if (v == TV_UNDEFINED) undefinedPart = saturatingAdd(undefinedPart, function.kind == AGG_COUNT ? 1 : value);
@@ -317,6 +319,8 @@ bool MODELGENERATOR::aggregatesBroken(const INTERPRETATION& I, INVARIANTFINDING&
         } else if (function.kind == AGG_TIMES && timesFactors[g] != factors) {
             return f.broken("the large #times factors of aggregate", g, timesFactors[g],
                             factors);
+        } else if ((function.kind == AGG_MAX || function.kind == AGG_MIN) && trueElements[g] != trueOnes) {
+            return f.broken("the true elements of aggregate", g, trueElements[g], trueOnes);
         }
     }
     return false;

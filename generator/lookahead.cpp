@@ -395,6 +395,7 @@ void MODELGENERATOR::keepCostRecord(uint32_t slot, const INTERPRETATION& I) {
 void MODELGENERATOR::undoLookahead(INTERPRETATION& I) {
     --level;
     if (gusActive) unparkUndoneAtoms(I);
+    if (!extremeMemberships.items.empty()) uncountUndoneTrueElements(I);
     I.undoToMarkers();
     if (!decidedTrail.empty()) undoDecidedSuffixes();
     counterTrail.undoTo(level);

@@ -298,6 +298,7 @@ void MODELGENERATOR::leaveLevel(INTERPRETATION& I, const LEVELMARK& mark) {
     --level;
     if (lookaheadCacheOn) dropUndoneLookaheads(I);
     if (gusActive) unparkUndoneAtoms(I);
+    if (!extremeMemberships.items.empty()) uncountUndoneTrueElements(I);
     I.undoToMarkers();
     if (!decidedTrail.empty()) undoDecidedSuffixes();
     counterTrail.undoTo(level);

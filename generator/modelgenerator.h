@@ -509,7 +509,9 @@ public:
     uint64_t choiceRulesScanned = 0;
     uint64_t lookaheadsRun = 0;
     uint64_t watchesKept = 0;  // watches added for kept lookahead records
-    uint64_t aggregateElementsScanned = 0;  // by the scans forcing an aggregate atom's elements
+    // Set elements passed by the scans forcing an aggregate atom's elements
+    // (#count, #sum and #times; #max and #min making a range false).
+    uint64_t aggregateElementsScanned = 0;
     // For tests: a digest of the level sets of the failed lookaheads.
     uint64_t lookaheadFailureDigest = 0;
     // Atoms visited by the counting and lookahead passes of the
@@ -899,11 +901,25 @@ public:
     // value of at least 2 that are not false. From 62 on the product is
     // certainly saturated (with a base of at least 1).
     std::vector<int32_t> timesFactors;
+    // Per aggregate index, for #max and #min: the elements of its set whose
+    // atom is true (must-be-true does not count), kept as atoms are assigned
+    // and as levels are undone. The false aggregate atom's handler asks
+    // whether there is one at every event of the set.
+    std::vector<int32_t> trueElements;
+    OCCURRENCES<int32_t> extremeMemberships;  // per atom: the #max and #min sets it is an element of
+    void countTrueElement(int32_t atom) {
+        if (extremeMemberships.items.empty()) return;
+        for (int32_t g : extremeMemberships[atom]) ++trueElements[g];
+    }
+    void uncountUndoneTrueElements(const INTERPRETATION& interpretation);
     // Per aggregate index: how many elements of its set, counted from the
     // last one (the order of the #sum and #times scans), are known to be
     // decided. The scans forcing the elements of an aggregate atom resume
     // there instead of passing the decided elements again at every event of
-    // the set (n events each rescanning n elements). A level's changes are
+    // the set (n events each rescanning n elements). Past the aggregates, one
+    // entry per aggregate-atom slot (rangeDecided): 1 once every element of
+    // the #max or #min set whose value lies between the atom's guards is
+    // decided, for the scan that makes them false. A level's changes are
     // saved on decidedTrail and restored when it is undone.
     struct DECIDEDSAVE {
         int32_t aggregate;
@@ -914,6 +930,7 @@ public:
     std::vector<uint32_t> decidedSavedAt;  // per aggregate: trail position of its latest save
     std::vector<DECIDEDSAVE> decidedTrail;
     void setDecidedSuffix(int32_t aggregate, size_t suffix);
+    int32_t rangeDecided(int32_t slot) const { return int32_t(aggregateSeen_.size()) + slot; }
     void undoDecidedSuffixes();  // to the current level
     enum { FORCE_FALSE, FORCE_TRUE, FORCE_STOP };  // FORCE_TRUE: must-be-true
     // Forces every undefined element of the set false or must-be-true.
@@ -1221,7 +1238,7 @@ private:
 
     // aggregates.cpp
     void registerAggregateAtom(int32_t atom);
-    void buildAggregateLists();
+    void buildAggregateLists(const INTERPRETATION& interpretation);
     void refreshExtremes(int32_t aggregate, int32_t value, INTERPRETATION& interpretation);
     void recomputeMaxExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& interpretation);
     void recomputeMinExtremes(AGGREGATEFUNCTION& f, INTERPRETATION& interpretation);

@@ -51,6 +51,7 @@ void MODELGENERATOR::setTrueDirectly(int32_t atom, INTERPRETATION& I, REASON why
     noteAssignment(atom, why, I);
     logAssignment(atom, I);
     I.values[atom] = TV_ASSUMED;
+    countTrueElement(atom);
     eventQueue.push(EVENT{TV_ASSUMED, atom});
 }
 
@@ -64,6 +65,7 @@ void MODELGENERATOR::setSupported(int32_t atom, INTERPRETATION& I, REASON why) {
     logAssignment(atom, I);
     --I.mustBeTrueCount;
     I.values[atom] = TV_TRUE;
+    countTrueElement(atom);
     eventQueue.push(EVENT{TV_TRUE, atom});
 }
 

@@ -76,6 +76,8 @@ TEST(Aggregates, MustBeTrueAggregateForcesElements) {
 }
 
 TEST(Aggregates, FalseAggregateForcesElements) {
+    const char* const maxOfMustBeTrue =
+        ":- #max{X: m(X)} >= 3. :- not m(1). m(1) :- s. m(1) :- u. s v t. u v w. m(2) v n(2). m(3) v n(3).";
     const AGGREGATECASE cases[] = {
         // The count must stay below 2: with one true, the others are false.
         {"count below", ":- #count{X: p(X)} >= 2.", {{"p(1)", TV_ASSUMED}},
@@ -92,6 +94,13 @@ TEST(Aggregates, FalseAggregateForcesElements) {
         // The minimum must pass 1 once 3 is true.
         {"min above", ":- #min{X: p(X)} <= 1.", {{"p(3)", TV_ASSUMED}},
          {{"p(1)", TV_FALSE}, {"p(2)", TV_UNDEFINED}}},
+        // A must-be-true element (m(1), of two open rules) does not count as
+        // true; once supported it does, and the next event of the set makes
+        // 3 false.
+        {"max below, the element must-be-true", maxOfMustBeTrue, {{"m(2)", TV_FALSE}},
+         {{"m(1)", TV_MUSTBETRUE}, {"m(3)", TV_UNDEFINED}}},
+        {"max below, the element supported", maxOfMustBeTrue, {{"s", TV_ASSUMED}, {"m(2)", TV_FALSE}},
+         {{"m(1)", TV_TRUE}, {"m(3)", TV_FALSE}}},
     };
     for (const AGGREGATECASE& c : cases) runCase(c);
 }

@@ -138,15 +138,16 @@ uint64_t unfoundedWork(int n, bool incremental) {
     return visited;
 }
 
-// The set elements the aggregate scans pass while one choice, c, forces all
-// n elements of an aggregate true: each forced element's event looks at the
-// aggregate atom again, and a scan from the start would pass the n elements
-// again every time.
-uint64_t aggregateForcingWork(int n, const std::string& aggregate) {
-    const CHILDRUN run = runCaptured([n, aggregate] {
+// The set elements the aggregate scans pass while one choice, c, forces the
+// elements of an aggregate: all n true, or, where c also makes one element
+// true (the rule made), the other n - 1 false. Each forced element's event
+// looks at the aggregate atom again, and a scan from the start would pass
+// the n elements again every time.
+uint64_t aggregateForcingWork(int n, const std::string& aggregate, const std::string& made = "") {
+    const CHILDRUN run = runCaptured([n, aggregate, made] {
         std::string text;
         for (int i = 1; i <= n; ++i) text += "e(" + std::to_string(i) + ").\n";
-        text += "s(X) v t(X) :- e(X).\nc v d.\n:- c, " + aggregate + ".\n";
+        text += "s(X) v t(X) :- e(X).\nc v d.\n:- c, " + aggregate + ".\n" + made;
         groundProgram(text);
         COSTVECTOR initial(0);
         MODELGENERATOR g(&groundRules, &groundConstraints, &groundWeakConstraints, nullptr, &edbFacts, &trueAtoms,
@@ -159,7 +160,10 @@ uint64_t aggregateForcingWork(int n, const std::string& aggregate) {
         g.assignChoice(atomIndex("c"), TV_ASSUMED, I);
         ok = ok && g.propagateEvents(I);
         int forced = 0;
-        for (int i = 1; i <= n; ++i) forced += I.values[atomIndex("s(" + std::to_string(i) + ")")] >= TV_MUSTBETRUE;
+        for (int i = 1; i <= n; ++i) {
+            const int32_t v = I.values[atomIndex("s(" + std::to_string(i) + ")")];
+            forced += made.empty() ? v >= TV_MUSTBETRUE : v == TV_FALSE;
+        }
         std::printf("%d %llu\n", ok ? forced : -1, (unsigned long long)g.aggregateElementsScanned);
         std::fflush(stdout);
     });
@@ -167,7 +171,7 @@ uint64_t aggregateForcingWork(int n, const std::string& aggregate) {
     int forced = 0;
     uint64_t scanned = 0;
     std::istringstream(run.out) >> forced >> scanned;
-    EXPECT_EQ(forced, n) << aggregate;
+    EXPECT_EQ(forced, made.empty() ? n : n - 1) << aggregate;
     return scanned;
 }
 
@@ -179,6 +183,22 @@ TEST(Growth, AggregateScansPassEachDecidedElementOnce) {
             // The bound is reached only with every element true.
             const int bound = std::string(shape).find("#sum") == 0 ? n * (n + 1) / 2 : n;
             return aggregateForcingWork(n, shape + std::to_string(bound));
+        };
+        const uint64_t small = work(500), large = work(1000);
+        EXPECT_GT(small, 0u) << shape;
+        EXPECT_LE(large, 2 * small + 16) << shape;
+    }
+}
+
+// The greatest element true but 1, or the least at n, leaves every other
+// element false: the range between the guards is made false once.
+TEST(Growth, ExtremeScansMakeTheRangeFalseOnce) {
+    for (const char* shape : {"#max", "#min"}) {
+        auto work = [shape](int n) {
+            const bool max = std::string(shape) == "#max";
+            const std::string end = max ? "1" : std::to_string(n);
+            return aggregateForcingWork(n, std::string(shape) + "{X : s(X)} " + (max ? "> 1" : "< " + end),
+                                        "s(" + end + ") :- c.\n");
         };
         const uint64_t small = work(500), large = work(1000);
         EXPECT_GT(small, 0u) << shape;

@@ -80,6 +80,8 @@ SEARCHSTATE snapshot(const MODELGENERATOR& generator, const INTERPRETATION& inte
         s.counters.insert(s.counters.end(), w.counters, w.counters + 3);
     s.supportCount = generator.supportCount;
     for (const auto& f : aggregatesByIndex) s.aggregates.insert(s.aggregates.end(), {f->lower, f->upper, f->extra1(), f->extra2()});
+    s.aggregates.insert(s.aggregates.end(), generator.trueElements.begin(), generator.trueElements.end());
+    s.aggregates.insert(s.aggregates.end(), generator.decidedSuffix.begin(), generator.decidedSuffix.end());
     s.checkAtoms = generator.checkAtomList;
     return s;
 }
