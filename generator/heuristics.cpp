@@ -692,6 +692,18 @@ void considerCandidate(PTCANDIDATES& list, int32_t atom, bool negative, const HE
     }
 }
 
+bool sameRecord(const HEURISTICINFO& a, const HEURISTICINFO& b) {
+    WIDEINT x[COUNTERS], y[COUNTERS];
+    countersWide(a, x);
+    countersWide(b, y);
+    for (int i = 0; i < COUNTERS; ++i)
+        if (x[i] != y[i]) return false;
+    auto same = [](const COSTPOINTER& p, const COSTPOINTER& q) {
+        return !p == !q && (!p || p->values == q->values);
+    };
+    return same(a.resultingCost, b.resultingCost) && same(a.satisfiedWeakCost, b.satisfiedWeakCost);
+}
+
 void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src) {
     dst.madeTrue = src.madeTrue;
     dst.madeTrueSupport2 = src.madeTrueSupport2;

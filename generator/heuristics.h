@@ -93,5 +93,7 @@ void rankingKey(const HEURISTICINFO& record, const HEURISTICINFO* complement, co
 // Copies the counters and costs of src into dst; no allocation once dst has
 // its cost vectors.
 void copyRecord(HEURISTICINFO& dst, const HEURISTICINFO& src);
+// Whether two records hold the same counters and costs.
+bool sameRecord(const HEURISTICINFO& a, const HEURISTICINFO& b);
 
 }  // namespace veltra

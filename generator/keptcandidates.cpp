@@ -397,6 +397,14 @@ bool MODELGENERATOR::computeKeptPossiblyTrue(PTCANDIDATES& list, INTERPRETATION&
         k.passBase = I.cost.values;
     }
 
+    // Under verifyReuse 2 every unit is redone, so that every record the
+    // units stand on is verified.
+    if (verifyReuse == 2)
+        for (int32_t a = 0; a < int32_t(k.looked.size()); ++a)
+            if (!k.countDirty[a]) {
+                k.countDirty[a] = 1;
+                k.countDirtyList.push_back(a);
+            }
     // Counting pass: the units that changed, and those that ran a
     // lookahead whose record was not kept.
     for (int32_t a : k.volatileUnits) {

@@ -283,6 +283,7 @@ bool MODELGENERATOR::lookaheadBothSides(int32_t a, bool negative, INTERPRETATION
 bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTrue, INTERPRETATION& I) {
     // A kept record of the same assumption stands for the propagation.
     const uint32_t slot = uint32_t(a) * 3 + (assumeFalse ? 0 : setTrue ? 1 : 2);
+    bool verifying = false;
     if (lookaheadCacheOn) {
         syncLookaheadCache(I);
         if (slotValid(slot)) {
@@ -294,11 +295,13 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
                               &currentInfo.headCycleRulesSupported, &currentInfo.madeTrueInHeadCycles};
             if (costSlotCount == 0 || reuseCostRecord(slot, I)) {
                 for (int i = 0; i < 12; ++i) *f[i] = kept.counters[i];
-                return false;
+                if (!verifyReuse) return false;
+                copyRecord(reusedRecord, currentInfo);
+                verifying = true;
             }
         }
     }
-    ++lookaheadsRun;
+    if (!verifying) ++lookaheadsRun;
 
     // A level of its own and a fresh record.
     I.pushMarkers();
@@ -323,6 +326,7 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
                     (backjumpingOn &&
                      (gusActive || (lookaheadReasons == REASONS_BY_FAILURE_SHARE && failuresCommon)));
     lookaheadTrailStart = aggregateTrail.entries.size();
+    lookaheadCounterStart = counterTrail.entries.size();
     assignChoice(a, assumed, I);
     recordingReads = lookaheadCacheOn;
     lookaheadReadComponent = false;
@@ -342,15 +346,23 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     notingReasons = true;
     recordingReads = false;
     if (currentInfo.resultingCost) currentInfo.resultingCost->values = I.cost.values;
+    if (verifying) {
+        if (!ok || lookaheadReadComponent || !sameRecord(currentInfo, reusedRecord))
+            internalError("a reused lookahead record differs from its propagation");
+        undoLookahead(I);
+        return false;
+    }
     const size_t reads = I.atomLog.size() - logStart + forcedSupportAtoms.size();  // an upper bound
     const bool affordable = reads <= LARGERECORD || reads <= largeRecordBudget;
     const bool costsKeepable = costSlotCount == 0 || !someWeakConstraintCanExceed(I.cost);
     if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable &&
-        (slotCounts.empty() || keepCountDelta(slot, logStart, I))) {
+        (slotCounts.empty() || keepCountDelta(slot, logStart, I)) &&
+        (slotRules.empty() || keepRuleDelta(slot, logStart, I))) {
         if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
         if (costSlotCount != 0) keepCostRecord(slot, I);
         if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0) addCountWatch(slot);
+        if (!slotRules.empty() && slotRules[slot].rule >= 0) addRuleWatch(slot);
     } else {
         kept.unkeptLookahead = true;
     }
@@ -462,6 +474,7 @@ void MODELGENERATOR::startLookaheadCache() {
     slotCounts.assign(anyKeptApart ? 3 * n : 0, COUNTDELTA());
     countWatchers.assign(anyKeptApart ? aggregateSeen.size() : 0, {});
     changedCounts.clear();
+    startApartRules();
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
     while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
@@ -505,6 +518,14 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint8_t>().swap(keptApart);
     decltype(countWatchers)().swap(countWatchers);
     changedCounts.clear();
+    decltype(slotRules)().swap(slotRules);
+    std::vector<int32_t>().swap(apartNumber);
+    std::vector<uint32_t>().swap(apartRules);
+    apartRulesOf.clear();
+    decltype(ruleWatchers)().swap(ruleWatchers);
+    std::vector<uint8_t>().swap(apartClass);
+    std::vector<uint8_t>().swap(apartHeadChanged);
+    changedRules.clear();
     decltype(slotCosts)().swap(slotCosts);
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
@@ -592,31 +613,39 @@ void MODELGENERATOR::makeWatchRoom(WATCHLIST& list) {
     }
 }
 
+void MODELGENERATOR::neighbourChanged(int32_t y) {
+    WATCHLIST& list = watchLists[y];
+    if (list.size != 0) {
+        dropWatchers(*this, list.watches, list.size, slotStates, [this](int32_t a) {
+            if (kept.active) keptRecordDropped(a);
+        });
+        list.size = 0;
+    }
+    if (kept.active) {
+        if (!kept.countDirty[y]) {
+            kept.countDirty[y] = 1;
+            kept.countDirtyList.push_back(y);
+        }
+        markKeptUnit(y);
+    }
+}
+
 void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
     // Every atom that shares a rule or constraint with x: its kept records
     // read x (or a support count that x changed), and so does its unit.
-    auto dropped = [this](int32_t a) {
-        if (kept.active) keptRecordDropped(a);
-    };
-    auto changed = [&](int32_t y) {
-        WATCHLIST& list = watchLists[y];
-        if (list.size != 0) {
-            dropWatchers(*this, list.watches, list.size, slotStates, dropped);
-            list.size = 0;
-        }
-        if (kept.active) {
-            if (!kept.countDirty[y]) {
-                kept.countDirty[y] = 1;
-                kept.countDirtyList.push_back(y);
-            }
-            markKeptUnit(y);
-        }
-    };
+    auto changed = [this](int32_t y) { neighbourChanged(y); };
     // A rule or constraint is walked once per sync, however many of its
-    // atoms changed.
-    auto rules = [&](LISTVIEW<uint32_t> list) {
+    // atoms changed; a rule kept apart is tested after the walk instead.
+    auto rules = [&](LISTVIEW<uint32_t> list, bool heads) {
         for (uint32_t k : list) {
             uint32_t& seen = ruleSeen[k];
+            if (!apartNumber.empty() && apartNumber[k] >= 0) {
+                const int32_t j = apartNumber[k];
+                if (heads) apartHeadChanged[size_t(j)] = 1;
+                if (seen != syncStamp) changedRules.push_back(j);
+                seen = syncStamp;
+                continue;
+            }
             if (seen == syncStamp) continue;
             seen = syncStamp;
             const RULESHAPE& shape = ruleShapes[k];
@@ -665,9 +694,9 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
         if (aggregateOfAtom(x) >= 0) aggregate(aggregateOfAtom(x));
     }
     const uint32_t* run = eventRun(x);
-    rules(eventList(run, EVENTS_HEAD));
-    rules(eventList(run, EVENTS_POSBODY));
-    rules(eventList(run, EVENTS_NEGBODY));
+    rules(eventList(run, EVENTS_HEAD), true);
+    rules(eventList(run, EVENTS_POSBODY), false);
+    rules(eventList(run, EVENTS_NEGBODY), false);
     constraints(eventList(run, EVENTS_POSCONSTRAINT));
     constraints(eventList(run, EVENTS_NEGCONSTRAINT));
 }
@@ -683,6 +712,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
         // The first sync: nothing was kept before it.
         syncedValue = I.values;
         syncedSupport = supportCount;
+        for (size_t j = 0; j < apartRules.size(); ++j) apartClass[j] = ruleClass(apartRules[j]);
     }
     for (; atomLogSynced < I.atomLog.size(); ++atomLogSynced)
         if (I.atomLog[atomLogSynced].atom >= 0) pendChange(I.atomLog[atomLogSynced].atom);
@@ -710,6 +740,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
     }
     pendingChanges.clear();
     if (!changedCounts.empty()) retestCountWatchers(I);
+    if (!changedRules.empty()) retestRuleWatchers();
 }
 
 bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t raised, int64_t lowered,
@@ -818,6 +849,158 @@ void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
         list.resize(k);
     }
     changedCounts.clear();
+}
+
+void MODELGENERATOR::startApartRules() {
+    const size_t n = groundAtomCount, rules = groundRules->size();
+    apartRules.clear();
+    std::vector<uint32_t> seenIn(n, 0);  // the last rule (plus one) an atom was met in
+    for (uint32_t k = 0; k < rules; ++k) {
+        const RULESHAPE& shape = ruleShapes[k];
+        const uint32_t size = shape.heads + shape.positive + shape.negative;
+        if (size <= RULEAPART) continue;
+        const int32_t* atoms = ruleAtoms.data() + shape.start;
+        bool apart = true;
+        for (uint32_t i = 0; i < size && apart; ++i) {
+            apart = seenIn[size_t(atoms[i])] != k + 1;
+            seenIn[size_t(atoms[i])] = k + 1;
+        }
+        for (uint32_t i = 0; i < shape.heads && apart && gusActive; ++i) {
+            const int32_t c = gdg->componentOfSlot(atoms[i]);
+            apart = c < 0 || !componentQualifiesForGUS(c);
+        }
+        if (apart) {
+            if (apartNumber.empty()) apartNumber.assign(rules, -1);
+            apartNumber[k] = int32_t(apartRules.size());
+            apartRules.push_back(k);
+        }
+    }
+    const size_t count = apartRules.size();
+    FLATLISTSBUILDER<int32_t, uint32_t> of(apartRulesOf, count != 0 ? n : 0);
+    auto atomsOf = [&](uint32_t k) {
+        const RULESHAPE& shape = ruleShapes[k];
+        return LISTVIEW<int32_t>{ruleAtoms.data() + shape.start,
+                                 ruleAtoms.data() + shape.start + shape.heads + shape.positive + shape.negative};
+    };
+    for (uint32_t k : apartRules)
+        for (int32_t a : atomsOf(k)) of.count(size_t(a));
+    of.layOut();
+    for (size_t j = 0; j < count; ++j)
+        for (int32_t a : atomsOf(apartRules[j])) of.add(size_t(a), int32_t(j));
+    ruleWatchers.assign(count, {});
+    apartClass.assign(count, 0);
+    apartHeadChanged.assign(count, 0);
+    changedRules.clear();
+    slotRules.assign(count != 0 ? 3 * n : 0, RULEDELTA());
+}
+
+// What the units of the rule's atoms read of it: nothing while its positive
+// body has an open atom and it has three open literals or more (no head
+// atom possibly true through it, no negated body atom either, no binary
+// occurrence, no twin head atom); else its counters, for any change to
+// redo the units.
+uint8_t MODELGENERATOR::ruleClass(uint32_t k) const {
+    GROUNDRULE& r = ruleAt(k);
+    const uint32_t open = undefinedLiterals(r);
+    if (openPosBody(r) != 0 && open > 2) return 1;
+    return uint8_t(0x80 | std::min<uint32_t>(open, 3) | ruleStatus(r) << 2 | uint32_t(openNegBody(r) == 0) << 4 |
+                   uint32_t(openHead(r) == 2) << 5 | uint32_t(soleTrueHead(r) != 0) << 6);
+}
+
+bool MODELGENERATOR::ruleRoom(const RULEDELTA& delta) const {
+    GROUNDRULE& r = ruleAt(apartRules[size_t(delta.rule)]);
+    if (delta.bodyFalse) return (ruleStatus(r) & 1) != 0;
+    const uint32_t head = delta.headDrop, body = delta.bodyDrop;
+    return ruleStatus(r) == 0 && openHead(r) >= 1 + head && bodyUndefined(r) >= 1 + body &&
+           undefinedLiterals(r) >= 2 + head + body;
+}
+
+bool MODELGENERATOR::keepRuleDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
+    // Forcing an atom's single support reads the rules with it in the head.
+    for (int32_t a : forcedSupportAtoms)
+        for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
+            if (apartNumber[k] >= 0) return false;
+    // The one rule kept apart whose atoms the propagation assigned.
+    RULEDELTA delta;
+    for (size_t i = logStart; i < I.atomLog.size(); ++i)
+        for (int32_t j : apartRulesOf[size_t(I.atomLog[i].atom)]) {
+            if (delta.rule >= 0 && delta.rule != j) return false;
+            delta.rule = j;
+        }
+    if (delta.rule >= 0) {
+        // Its counters before the lookahead: the first change of each on
+        // the trail, or the counter now.
+        GROUNDRULE& r = ruleAt(apartRules[size_t(delta.rule)]);
+        uint32_t before[7];
+        for (int c = 0; c < 7; ++c) before[c] = r.counters[c];
+        uint32_t found = 0;
+        const auto& entries = counterTrail.entries;
+        for (size_t i = lookaheadCounterStart; i < entries.size() && found != 0x7f; ++i) {
+            const ptrdiff_t c = entries[i].cell - r.counters;
+            if (c >= 0 && c < 7 && !(found >> c & 1)) {
+                found |= 1u << c;
+                before[c] = entries[i].old;
+            }
+        }
+        const uint32_t status = before[0];
+        if (status == 2) return false;  // a true head atom: its support is read
+        if (status != 0) {
+            delta.bodyFalse = 1;
+        } else {
+            // The counters only fall within a propagation (until the rule is
+            // satisfied, when they stop): every test met them between their
+            // values before and now, and meets them as far below the values
+            // of a later run.
+            if (openHead(r) < 1 || bodyUndefined(r) < 1 || undefinedLiterals(r) < 2) return false;
+            delta.headDrop = before[1] - openHead(r);
+            delta.bodyDrop = before[2] - before[5] + before[3] - bodyUndefined(r);
+        }
+    }
+    slotRules[slot] = delta;
+    return true;
+}
+
+void MODELGENERATOR::addRuleWatch(uint32_t slot) {
+    const int32_t j = slotRules[slot].rule;
+    std::vector<WATCH>& list = ruleWatchers[size_t(j)];
+    if (list.size() == list.capacity() && list.size() >= 16)
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](WATCH w) { return !watchLive(w) || slotRules[watchSlot(w)].rule != j; }),
+                   list.end());
+    list.push_back(slotStates[slot]);
+}
+
+void MODELGENERATOR::retestRuleWatchers() {
+    for (int32_t j : changedRules) {
+        const uint32_t k = apartRules[size_t(j)];
+        bool dropAll = apartHeadChanged[size_t(j)] != 0;
+        apartHeadChanged[size_t(j)] = 0;
+        const uint8_t now = ruleClass(k);
+        if (now != apartClass[size_t(j)]) {
+            // The units read the rule: walked as any rule.
+            apartClass[size_t(j)] = now;
+            const RULESHAPE& shape = ruleShapes[k];
+            const int32_t* atoms = ruleAtoms.data() + shape.start;
+            for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) neighbourChanged(atoms[i]);
+            dropAll = true;
+        }
+        std::vector<WATCH>& list = ruleWatchers[size_t(j)];
+        size_t live = 0;
+        for (WATCH w : list) {
+            if (!watchLive(w)) continue;
+            const uint32_t slot = watchSlot(w);
+            const RULEDELTA& d = slotRules[slot];
+            if (d.rule != j) continue;
+            if (!dropAll && ruleRoom(d)) {
+                list[live++] = w;
+                continue;
+            }
+            slotStates[slot] ^= 1;
+            if (kept.active) keptRecordDropped(int32_t(slot / 3));
+        }
+        list.resize(live);
+    }
+    changedRules.clear();
 }
 
 void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {

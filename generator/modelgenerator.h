@@ -521,6 +521,13 @@ public:
     // propagates, every computation visits every atom); set before
     // computeAnswerSets.
     bool reuseLookaheads = true;
+    // Tests: from 1 on every reused record is compared with the propagation
+    // it stands for, run anyway (and not counted as run), a difference being
+    // an internal error; at 2 every kept unit is also redone at every
+    // computation, so that the records of units that would stand are
+    // compared too.
+    int verifyReuse = 0;
+    HEURISTICINFO reusedRecord;
 
     // Backjumping. Per atom the reason of its value, the level and the
     // atomLog position at which it was assigned (the first assignment when a
@@ -711,6 +718,47 @@ public:
     bool keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     void retestCountWatchers(const INTERPRETATION& I);
     void addCountWatch(uint32_t slot);
+    // Likewise a rule of more than RULEAPART atoms, each occurring once,
+    // none in the head a component of the unfounded-set step: a change of
+    // any of its atoms would drop every record that assigned one. A
+    // propagation reads such a rule only through tests of its counters
+    // (whether it is open, has fewer than two open literals, no open head,
+    // no undefined body literal, its body all true), through the support
+    // counts and values of its head atoms once it satisfied the rule, and
+    // through its atoms' values when it forced one of its head atoms' single
+    // support (such records are not kept). A record that assigned atoms of
+    // one such rule keeps how far its propagation lowered the rule's open
+    // head atoms and undefined body literals: made while the rule was open,
+    // it stands while the rule is open and those counters less that stay
+    // clear of every test; made while the body was false, while it stays
+    // false (the rule then does nothing). A change of a head atom drops them
+    // all. The units
+    // of the rule's atoms read it only when its positive body is all true
+    // or it has two open literals at most (ruleClass); while neither holds
+    // before and after a change, they stand too.
+    struct RULEDELTA {
+        int32_t rule = -1;                      // number among the rules kept apart; -1: none
+        uint32_t headDrop = 0, bodyDrop = 0;   // how far its open head and undefined body fell
+        uint8_t bodyFalse = 0;                  // made while its body was false
+    };
+    static constexpr uint32_t RULEAPART = 16;
+    std::vector<RULEDELTA, LARGEALLOCATOR<RULEDELTA>> slotRules;  // per slot, while some rule is kept apart
+    std::vector<int32_t> apartNumber;    // per rule: its number among those kept apart, or -1 (empty: none)
+    std::vector<uint32_t> apartRules;    // per number: the rule
+    OCCURRENCES<int32_t> apartRulesOf;   // per atom: the numbers of the rules kept apart it occurs in
+    std::vector<std::vector<WATCH>> ruleWatchers;  // per number: the records that keep its change
+    std::vector<uint8_t> apartClass;       // per number: ruleClass at the last sync
+    std::vector<uint8_t> apartHeadChanged;  // per number: a head atom changed since the last sync
+    std::vector<int32_t> changedRules;      // numbers whose atoms changed since the last sync
+    size_t lookaheadCounterStart = 0;       // counterTrail entries before the running lookahead
+    void startApartRules();
+    uint8_t ruleClass(uint32_t rule) const;
+    bool ruleRoom(const RULEDELTA& delta) const;
+    bool keepRuleDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
+    void addRuleWatch(uint32_t slot);
+    void retestRuleWatchers();
+    // The records that assigned atom go, and its unit is redone.
+    void neighbourChanged(int32_t atom);
     // With weak constraints: per slot, the cost added and the weight
     // satisfied, costSlotCount values each; the cost when the running
     // lookahead started.

@@ -25,7 +25,10 @@ struct WORK {
              atomsVisited = 0, watchesKept = 0;
 };
 
-enum SHAPE { INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT, ONE_SUM };
+enum SHAPE {
+    INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT, ONE_SUM,
+    LONG_BODY
+};
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
 
@@ -52,6 +55,15 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
                 text += ":- #count{X: a(X)} > " + std::to_string(n / 2) + ".\n";
             else
                 text += ":- #sum{X: a(X)} > " + std::to_string(n * n / 4) + ".\n";
+        } else if (shape == LONG_BODY) {
+            // Independent choices in one rule body, every other one negated.
+            std::string body;
+            for (int i = 1; i <= n; ++i) {
+                const std::string k = std::to_string(i);
+                text += "a" + k + " v b" + k + ".\n";
+                body += std::string(i > 1 ? ", " : "") + (i % 2 ? "a" : "not b") + k;
+            }
+            text += "ok :- " + body + ".\n";
         } else if (shape == LONG_HEAD) {
             // One head of n atoms: every lookahead on one of them falsifies
             // all the others. Beside it n / 4 independent choices, whose
@@ -285,6 +297,19 @@ TEST(Growth, LookaheadsUnderOneLargeCountOrSumAreReused) {
         EXPECT_GT(small.lookaheadsRun, 0u);
         EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
     }
+}
+
+TEST(Growth, LookaheadsOfAtomsOfOneLongRuleAreReused) {
+    // Every choice changes the rule that every lookahead reads; the records
+    // stand while it stays far from each test of its counters.
+    const WORK small = firstAnswerSetWork(1000, true, LONG_BODY), large = firstAnswerSetWork(2000, true, LONG_BODY);
+    EXPECT_EQ(small.choicePoints, 1000u);
+    EXPECT_EQ(large.choicePoints, 2000u);
+    EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
+    EXPECT_GT(small.lookaheadsRun, 0u);
+    EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
+    EXPECT_GT(small.atomsVisited, 0u);
+    EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {

@@ -2,7 +2,8 @@
 // programs under several heuristic settings, the search with reuse finds
 // the same answer sets in the same order and counts the same lookaheads,
 // choice points and conflicts as the search that propagates every
-// lookahead and visits every atom at every level.
+// lookahead and visits every atom at every level; and every record it
+// reuses equals the propagation it stands for, run alongside.
 #include <cstdio>
 #include <sstream>
 
@@ -128,6 +129,41 @@ std::string randomAggregates(RANDOM& r) {
     return text.str();
 }
 
+// Choices in rules of more than 16 atoms (heads among them, some body
+// literals negated, now and then an atom twice or a head in a cycle):
+// lookaheads read rules that other choices change.
+std::string randomLongRules(RANDOM& r) {
+    const uint32_t n = 9 + r.below(22);
+    std::ostringstream text;
+    text << choicePairs(int(n));
+    auto atom = [&]() { return std::string(r.below(2) ? "p(" : "q(") + std::to_string(r.below(n)) + ")"; };
+    for (uint32_t k = 1 + r.below(3); k > 0; --k) {
+        const uint32_t heads = r.below(4) == 0 ? 2 + r.below(2) : 1;
+        for (uint32_t i = 0; i < heads; ++i)
+            text << (i ? " v " : "") << (r.below(3) == 0 ? atom() : "h" + std::to_string(r.below(4)));
+        // Distinct body atoms, unless one repeats on purpose.
+        std::vector<uint32_t> picks(2 * n);
+        for (uint32_t i = 0; i < 2 * n; ++i) picks[i] = i;
+        const uint32_t size = 17 + r.below(std::min(2 * n, 30u) - 16);
+        for (uint32_t i = 0; i < size; ++i) {
+            std::swap(picks[i], picks[i + r.below(2 * n - i)]);
+            const uint32_t x = i + 1 == size && r.below(8) == 0 ? picks[0] : picks[i];
+            text << (i ? ", " : " :- ") << (r.below(4) == 0 ? "not " : "") << (x < n ? "p(" : "q(") << x % n << ")";
+        }
+        text << ".\n";
+    }
+    for (uint32_t h = 0; h < 4; ++h)
+        switch (r.below(4)) {
+        case 0: text << ":- h" << h << ", " << atom() << ".\n"; break;
+        case 1: text << ":- not h" << h << ", " << atom() << ".\n"; break;
+        case 2: text << "h" << h << " :- " << atom() << ", " << atom() << ".\n"; break;
+        default: break;
+        }
+    if (r.below(4) == 0) text << "p(1) :- h0, " << atom() << ".\n";  // a cycle through a head
+    for (uint32_t k = r.below(5); k > 0; --k) text << ":- " << atom() << ", " << atom() << ".\n";
+    return text.str();
+}
+
 struct SETTING {
     const char* criteria;  // "--heuristic=" list; "" for none
     const char* combine;   // "--combineheuristic=" list
@@ -160,7 +196,8 @@ bool collect(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION* I) {
     return found->size() < 200;
 }
 
-OUTCOME search(const SETTING& s, bool reuse, uint32_t checkFlags) {
+// verify: the generator's verifyReuse.
+OUTCOME search(const SETTING& s, bool reuse, uint32_t checkFlags, int verify = 0) {
     OPTIONS.ptCacheSize = s.ptCacheSize;
     OPTIONS.complementPT = s.complementPT;
     OPTIONS.canChooseComplementPT = s.canChooseComplementPT;
@@ -178,6 +215,7 @@ OUTCOME search(const SETTING& s, bool reuse, uint32_t checkFlags) {
                      nullptr, &bound, checkFlags, collect, nullptr, aggregatesPresent, &initial, weak, weak, weak, false,
                      slots, uint32_t(aggregateCount), &criteria, &combine);
     g.reuseLookaheads = reuse;
+    g.verifyReuse = verify;
     g.computeAnswerSets();
     found = nullptr;
     if (g.bestModel)
@@ -202,7 +240,11 @@ bool sameWithAndWithout(const std::string& text, const std::vector<SETTING>& set
                 for (uint32_t flags :
                      {uint32_t(CHECK_MODEL_CHECKING_ON), uint32_t(CHECK_MODEL_CHECKING_ON | CHECK_USE_GUS)}) {
                     const OUTCOME a = search(s, true, flags), b = search(s, false, flags);
-                    if (a.answerSets != b.answerSets || a.counters != b.counters || a.lookaheadsRun > b.lookaheadsRun) {
+                    // Every reused record against its propagation, every
+                    // unit redone at every computation.
+                    const OUTCOME c = search(s, true, flags, 2);
+                    if (a.answerSets != b.answerSets || a.counters != b.counters || a.lookaheadsRun > b.lookaheadsRun ||
+                        c.answerSets != b.answerSets || c.counters != b.counters) {
                         std::printf("differs: criteria %s flags %u\n", s.criteria, flags);
                         endChild(0);
                     }
@@ -237,9 +279,10 @@ TEST(LookaheadReuse, SameAnswerSetsOrderAndCountsAsWithout) {
     uint64_t run = 0, runWithout = 0;
     for (unsigned seed = 1; seed <= programs; ++seed) {
         RANDOM r{seed * 2654435761ULL};
-        const std::string text = seed % 5 == 0   ? randomColouring(r)
-                                 : seed % 5 == 1 ? randomOptimisation(r)
-                                 : seed % 5 == 2 ? randomAggregates(r)
+        const std::string text = seed % 6 == 0   ? randomColouring(r)
+                                 : seed % 6 == 1 ? randomOptimisation(r)
+                                 : seed % 6 == 2 ? randomAggregates(r)
+                                 : seed % 6 == 3 ? randomLongRules(r)
                                                  : randomProgram(r);
         uint64_t with = 0, without = 0;
         ASSERT_TRUE(sameWithAndWithout(text, settings, with, without));
@@ -357,6 +400,27 @@ TEST(LookaheadReuse, LargeSumNearItsGuard) {
         ":- #sum{X: p(X), X >= 0, X <= 34} < 14.\n";
     uint64_t with = 0, without = 0;
     EXPECT_TRUE(sameWithAndWithout(text, {{"1009,21,6,16", "6,2,5,3", 3, true, true}}, with, without));
+}
+
+}  // namespace veltra
+
+namespace veltra {
+
+TEST(LookaheadReuse, LongRuleNearItsTests) {
+    // The weak constraints lead the search to take the a's one by one: the
+    // rule's undefined body falls to one literal while its three head atoms
+    // stay open, and a record of taking the last a must not stand once a
+    // lookahead from there would leave no body literal undefined.
+    std::string text = "h1 v h2 v h3 :- ";
+    for (int i = 1; i <= 20; ++i) {
+        const std::string k = std::to_string(i);
+        text = "a" + k + " v b" + k + ".\n:~ b" + k + ". [1:1]\n" + text + (i > 1 ? ", a" : "a") + k;
+    }
+    text += ".\n";
+    uint64_t with = 0, without = 0;
+    EXPECT_TRUE(sameWithAndWithout(text, {{"0,2,4,15,37,7,8,9,10,11", "0,0,0,0,0,0,0,0,0,0", 5, true, true}}, with,
+                                   without));
+    EXPECT_LT(with, without);
 }
 
 }  // namespace veltra
