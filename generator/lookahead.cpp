@@ -357,12 +357,12 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const bool costsKeepable = costSlotCount == 0 || !someWeakConstraintCanExceed(I.cost);
     if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable &&
         (slotCounts.empty() || keepCountDelta(slot, logStart, I)) &&
-        (slotRules.empty() || keepRuleDelta(slot, logStart, I))) {
+        (slotApart.empty() || keepApartDelta(slot, logStart, I))) {
         if (reads > LARGERECORD) largeRecordBudget -= reads;
         keepLookahead(slot, I, logStart);
         if (costSlotCount != 0) keepCostRecord(slot, I);
         if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0) addCountWatch(slot);
-        if (!slotRules.empty() && slotRules[slot].rule >= 0) addRuleWatch(slot);
+        if (!slotApart.empty() && slotApart[slot].item >= 0) addApartWatch(slot);
     } else {
         kept.unkeptLookahead = true;
     }
@@ -474,7 +474,7 @@ void MODELGENERATOR::startLookaheadCache() {
     slotCounts.assign(anyKeptApart ? 3 * n : 0, COUNTDELTA());
     countWatchers.assign(anyKeptApart ? aggregateSeen.size() : 0, {});
     changedCounts.clear();
-    startApartRules();
+    startApart();
     largeRecordBudget = 16 * n + (size_t(1) << 20);
     watchSlotBits = 1;
     while ((uint64_t(1) << watchSlotBits) < 3 * uint64_t(n)) ++watchSlotBits;
@@ -518,14 +518,16 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<uint8_t>().swap(keptApart);
     decltype(countWatchers)().swap(countWatchers);
     changedCounts.clear();
-    decltype(slotRules)().swap(slotRules);
+    decltype(slotApart)().swap(slotApart);
     std::vector<int32_t>().swap(apartNumber);
     std::vector<uint32_t>().swap(apartRules);
+    std::vector<uint32_t>().swap(apartConstraints);
+    std::vector<int32_t>().swap(apartConstraintNumber);
     apartRulesOf.clear();
-    decltype(ruleWatchers)().swap(ruleWatchers);
+    decltype(apartWatchers)().swap(apartWatchers);
     std::vector<uint8_t>().swap(apartClass);
     std::vector<uint8_t>().swap(apartHeadChanged);
-    changedRules.clear();
+    changedApart.clear();
     decltype(slotCosts)().swap(slotCosts);
     std::vector<int32_t>().swap(pendingChanges);
     std::vector<int32_t>().swap(syncedValue);
@@ -642,7 +644,7 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             if (!apartNumber.empty() && apartNumber[k] >= 0) {
                 const int32_t j = apartNumber[k];
                 if (heads) apartHeadChanged[size_t(j)] = 1;
-                if (seen != syncStamp) changedRules.push_back(j);
+                if (seen != syncStamp) changedApart.push_back(j);
                 seen = syncStamp;
                 continue;
             }
@@ -659,6 +661,10 @@ void MODELGENERATOR::neighbourhoodChanged(int32_t x) {
             uint32_t& seen = constraintSeen[c[CONSTRAINT_INDEX]];
             if (seen == syncStamp) continue;
             seen = syncStamp;
+            if (!apartConstraintNumber.empty() && apartConstraintNumber[c[CONSTRAINT_INDEX]] >= 0) {
+                changedApart.push_back(apartConstraintNumber[c[CONSTRAINT_INDEX]]);
+                continue;
+            }
             const uint32_t literals = c[CONSTRAINT_POSITIVE] + c[CONSTRAINT_NEGATIVE];
             for (uint32_t i = 0; i < literals; ++i) changed(int32_t(c[CONSTRAINT_ATOMS + i]));
         }
@@ -712,7 +718,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
         // The first sync: nothing was kept before it.
         syncedValue = I.values;
         syncedSupport = supportCount;
-        for (size_t j = 0; j < apartRules.size(); ++j) apartClass[j] = ruleClass(apartRules[j]);
+        for (size_t j = 0; j < apartClass.size(); ++j) apartClass[j] = apartClassOf(int32_t(j));
     }
     for (; atomLogSynced < I.atomLog.size(); ++atomLogSynced)
         if (I.atomLog[atomLogSynced].atom >= 0) pendChange(I.atomLog[atomLogSynced].atom);
@@ -740,7 +746,7 @@ void MODELGENERATOR::syncLookaheadCache(const INTERPRETATION& I) {
     }
     pendingChanges.clear();
     if (!changedCounts.empty()) retestCountWatchers(I);
-    if (!changedRules.empty()) retestRuleWatchers();
+    if (!changedApart.empty()) retestApartWatchers();
 }
 
 bool MODELGENERATOR::countRoom(int32_t g, int64_t T0, int64_t P0, int64_t raised, int64_t lowered,
@@ -851,20 +857,27 @@ void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
     changedCounts.clear();
 }
 
-void MODELGENERATOR::startApartRules() {
-    const size_t n = groundAtomCount, rules = groundRules->size();
+void MODELGENERATOR::startApart() {
+    const size_t n = groundAtomCount, rules = groundRules->size(), constraints = constraintHandles.size();
     apartRules.clear();
-    std::vector<uint32_t> seenIn(n, 0);  // the last rule (plus one) an atom was met in
+    apartConstraints.clear();
+    std::vector<uint32_t> seenIn(n, 0);  // the last item (plus one) an atom was met in
+    uint32_t items = 0;
+    auto distinct = [&](auto atoms, uint32_t size) {
+        ++items;
+        bool once = true;
+        for (uint32_t i = 0; i < size; ++i) {
+            once &= seenIn[size_t(atoms[i])] != items;
+            seenIn[size_t(atoms[i])] = items;
+        }
+        return once;
+    };
     for (uint32_t k = 0; k < rules; ++k) {
         const RULESHAPE& shape = ruleShapes[k];
         const uint32_t size = shape.heads + shape.positive + shape.negative;
         if (size <= RULEAPART) continue;
         const int32_t* atoms = ruleAtoms.data() + shape.start;
-        bool apart = true;
-        for (uint32_t i = 0; i < size && apart; ++i) {
-            apart = seenIn[size_t(atoms[i])] != k + 1;
-            seenIn[size_t(atoms[i])] = k + 1;
-        }
+        bool apart = distinct(atoms, size);
         for (uint32_t i = 0; i < shape.heads && apart && gusActive; ++i) {
             const int32_t c = gdg->componentOfSlot(atoms[i]);
             apart = c < 0 || !componentQualifiesForGUS(c);
@@ -875,123 +888,149 @@ void MODELGENERATOR::startApartRules() {
             apartRules.push_back(k);
         }
     }
-    const size_t count = apartRules.size();
+    for (uint32_t k = 0; k < constraints; ++k) {
+        const uint32_t* c = constraintAt(constraintHandles[k]);
+        const uint32_t size = c[CONSTRAINT_POSITIVE] + c[CONSTRAINT_NEGATIVE];
+        if (size > RULEAPART && distinct(c + CONSTRAINT_ATOMS, size)) apartConstraints.push_back(constraintHandles[k]);
+    }
+    const size_t count = apartRules.size() + apartConstraints.size();
+    if (!apartConstraints.empty()) {
+        apartConstraintNumber.assign(constraints, -1);
+        for (size_t i = 0; i < apartConstraints.size(); ++i)
+            apartConstraintNumber[constraintAt(apartConstraints[i])[CONSTRAINT_INDEX]] =
+                int32_t(apartRules.size() + i);
+    }
     FLATLISTSBUILDER<int32_t, uint32_t> of(apartRulesOf, count != 0 ? n : 0);
-    auto atomsOf = [&](uint32_t k) {
-        const RULESHAPE& shape = ruleShapes[k];
-        return LISTVIEW<int32_t>{ruleAtoms.data() + shape.start,
-                                 ruleAtoms.data() + shape.start + shape.heads + shape.positive + shape.negative};
-    };
-    for (uint32_t k : apartRules)
-        for (int32_t a : atomsOf(k)) of.count(size_t(a));
+    for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.count(size_t(a)); });
     of.layOut();
-    for (size_t j = 0; j < count; ++j)
-        for (int32_t a : atomsOf(apartRules[j])) of.add(size_t(a), int32_t(j));
-    ruleWatchers.assign(count, {});
+    for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.add(size_t(a), int32_t(j)); });
+    apartWatchers.assign(count, {});
     apartClass.assign(count, 0);
     apartHeadChanged.assign(count, 0);
-    changedRules.clear();
-    slotRules.assign(count != 0 ? 3 * n : 0, RULEDELTA());
+    changedApart.clear();
+    slotApart.assign(count != 0 ? 3 * n : 0, APARTDELTA());
 }
 
-// What the units of the rule's atoms read of it: nothing while its positive
-// body has an open atom and it has three open literals or more (no head
-// atom possibly true through it, no negated body atom either, no binary
-// occurrence, no twin head atom); else its counters, for any change to
-// redo the units.
-uint8_t MODELGENERATOR::ruleClass(uint32_t k) const {
-    GROUNDRULE& r = ruleAt(k);
+// What the units of the item's atoms read of it. A rule: nothing while its
+// positive body has an open atom and it has three open literals or more (no
+// head atom possibly true through it, no negated body atom either, no binary
+// occurrence, no twin head atom); else its counters, for any change to redo
+// the units. A constraint: nothing while it is satisfied or has three open
+// literals or more; else its open literals (a binary occurrence at two).
+uint8_t MODELGENERATOR::apartClassOf(int32_t j) const {
+    if (size_t(j) >= apartRules.size()) {
+        const uint32_t h = apartConstraints[size_t(j) - apartRules.size()];
+        const uint32_t* c = constraintAt(h);
+        const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
+        return constraintSatisfiedAt(h) || open > 2 ? 1 : uint8_t(0x80 | open);
+    }
+    GROUNDRULE& r = ruleAt(apartRules[size_t(j)]);
     const uint32_t open = undefinedLiterals(r);
     if (openPosBody(r) != 0 && open > 2) return 1;
     return uint8_t(0x80 | std::min<uint32_t>(open, 3) | ruleStatus(r) << 2 | uint32_t(openNegBody(r) == 0) << 4 |
                    uint32_t(openHead(r) == 2) << 5 | uint32_t(soleTrueHead(r) != 0) << 6);
 }
 
-bool MODELGENERATOR::ruleRoom(const RULEDELTA& delta) const {
-    GROUNDRULE& r = ruleAt(apartRules[size_t(delta.rule)]);
-    if (delta.bodyFalse) return (ruleStatus(r) & 1) != 0;
+bool MODELGENERATOR::apartRoom(const APARTDELTA& delta) const {
+    if (size_t(delta.item) >= apartRules.size()) {
+        // A constraint tests its open literals only below two.
+        const uint32_t h = apartConstraints[size_t(delta.item) - apartRules.size()];
+        const uint32_t* c = constraintAt(h);
+        if (delta.satisfied) return constraintSatisfiedAt(h) != 0;
+        return !constraintSatisfiedAt(h) && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] >= 2 + delta.bodyDrop;
+    }
+    GROUNDRULE& r = ruleAt(apartRules[size_t(delta.item)]);
+    if (delta.satisfied) return (ruleStatus(r) & 1) != 0;
     const uint32_t head = delta.headDrop, body = delta.bodyDrop;
     return ruleStatus(r) == 0 && openHead(r) >= 1 + head && bodyUndefined(r) >= 1 + body &&
            undefinedLiterals(r) >= 2 + head + body;
 }
 
-bool MODELGENERATOR::keepRuleDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
+bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
     // Forcing an atom's single support reads the rules with it in the head.
-    for (int32_t a : forcedSupportAtoms)
-        for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
-            if (apartNumber[k] >= 0) return false;
-    // The one rule kept apart whose atoms the propagation assigned.
-    RULEDELTA delta;
+    if (!apartNumber.empty())
+        for (int32_t a : forcedSupportAtoms)
+            for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
+                if (apartNumber[k] >= 0) return false;
+    // The one item kept apart whose atoms the propagation assigned.
+    APARTDELTA delta;
     for (size_t i = logStart; i < I.atomLog.size(); ++i)
         for (int32_t j : apartRulesOf[size_t(I.atomLog[i].atom)]) {
-            if (delta.rule >= 0 && delta.rule != j) return false;
-            delta.rule = j;
+            if (delta.item >= 0 && delta.item != j) return false;
+            delta.item = j;
         }
-    if (delta.rule >= 0) {
-        // Its counters before the lookahead: the first change of each on
-        // the trail, or the counter now.
-        GROUNDRULE& r = ruleAt(apartRules[size_t(delta.rule)]);
-        uint32_t before[7];
-        for (int c = 0; c < 7; ++c) before[c] = r.counters[c];
-        uint32_t found = 0;
-        const auto& entries = counterTrail.entries;
-        for (size_t i = lookaheadCounterStart; i < entries.size() && found != 0x7f; ++i) {
-            const ptrdiff_t c = entries[i].cell - r.counters;
-            if (c >= 0 && c < 7 && !(found >> c & 1)) {
-                found |= 1u << c;
-                before[c] = entries[i].old;
-            }
+    if (delta.item < 0) {
+        slotApart[slot] = delta;
+        return true;
+    }
+    // Cells before the lookahead: the first change of each on the trail, or
+    // the cell now.
+    const auto& entries = counterTrail.entries;
+    auto before = [&](const uint32_t* cell) {
+        for (size_t i = lookaheadCounterStart; i < entries.size(); ++i)
+            if (entries[i].cell == cell) return entries[i].old;
+        return *cell;
+    };
+    // The counters only fall within a propagation (until the item is
+    // satisfied, when they stop): every test met them between their values
+    // before and now, and meets them as far below the values of a later run.
+    if (size_t(delta.item) >= apartRules.size()) {
+        const uint32_t h = apartConstraints[size_t(delta.item) - apartRules.size()];
+        const uint32_t* c = constraintAt(h);
+        const uint32_t* word = &constraintSatisfiedBits[satisfiedWord(h)];
+        if ((before(word) & satisfiedBit(h)) != 0) {
+            delta.satisfied = 1;
+        } else {
+            const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
+            if (open < 2) return false;  // its test acted
+            delta.bodyDrop = before(c + CONSTRAINT_OPENPOS) + before(c + CONSTRAINT_OPENNEG) - open;
         }
-        const uint32_t status = before[0];
+    } else {
+        GROUNDRULE& r = ruleAt(apartRules[size_t(delta.item)]);
+        const uint32_t status = before(&ruleStatus(r));
         if (status == 2) return false;  // a true head atom: its support is read
         if (status != 0) {
-            delta.bodyFalse = 1;
+            delta.satisfied = 1;
         } else {
-            // The counters only fall within a propagation (until the rule is
-            // satisfied, when they stop): every test met them between their
-            // values before and now, and meets them as far below the values
-            // of a later run.
             if (openHead(r) < 1 || bodyUndefined(r) < 1 || undefinedLiterals(r) < 2) return false;
-            delta.headDrop = before[1] - openHead(r);
-            delta.bodyDrop = before[2] - before[5] + before[3] - bodyUndefined(r);
+            delta.headDrop = before(&openHead(r)) - openHead(r);
+            delta.bodyDrop =
+                before(&openPosBody(r)) - before(&mustBeTruePosBody(r)) + before(&openNegBody(r)) - bodyUndefined(r);
         }
     }
-    slotRules[slot] = delta;
+    slotApart[slot] = delta;
     return true;
 }
 
-void MODELGENERATOR::addRuleWatch(uint32_t slot) {
-    const int32_t j = slotRules[slot].rule;
-    std::vector<WATCH>& list = ruleWatchers[size_t(j)];
+void MODELGENERATOR::addApartWatch(uint32_t slot) {
+    const int32_t j = slotApart[slot].item;
+    std::vector<WATCH>& list = apartWatchers[size_t(j)];
     if (list.size() == list.capacity() && list.size() >= 16)
         list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](WATCH w) { return !watchLive(w) || slotRules[watchSlot(w)].rule != j; }),
+                                  [&](WATCH w) { return !watchLive(w) || slotApart[watchSlot(w)].item != j; }),
                    list.end());
     list.push_back(slotStates[slot]);
 }
 
-void MODELGENERATOR::retestRuleWatchers() {
-    for (int32_t j : changedRules) {
-        const uint32_t k = apartRules[size_t(j)];
+void MODELGENERATOR::retestApartWatchers() {
+    for (int32_t j : changedApart) {
         bool dropAll = apartHeadChanged[size_t(j)] != 0;
         apartHeadChanged[size_t(j)] = 0;
-        const uint8_t now = ruleClass(k);
+        const uint8_t now = apartClassOf(j);
         if (now != apartClass[size_t(j)]) {
-            // The units read the rule: walked as any rule.
+            // The units read the item: walked as any rule or constraint.
             apartClass[size_t(j)] = now;
-            const RULESHAPE& shape = ruleShapes[k];
-            const int32_t* atoms = ruleAtoms.data() + shape.start;
-            for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) neighbourChanged(atoms[i]);
+            forApartAtoms(j, [this](int32_t a) { neighbourChanged(a); });
             dropAll = true;
         }
-        std::vector<WATCH>& list = ruleWatchers[size_t(j)];
+        std::vector<WATCH>& list = apartWatchers[size_t(j)];
         size_t live = 0;
         for (WATCH w : list) {
             if (!watchLive(w)) continue;
             const uint32_t slot = watchSlot(w);
-            const RULEDELTA& d = slotRules[slot];
-            if (d.rule != j) continue;
-            if (!dropAll && ruleRoom(d)) {
+            const APARTDELTA& d = slotApart[slot];
+            if (d.item != j) continue;
+            if (!dropAll && apartRoom(d)) {
                 list[live++] = w;
                 continue;
             }
@@ -1000,7 +1039,7 @@ void MODELGENERATOR::retestRuleWatchers() {
         }
         list.resize(live);
     }
-    changedRules.clear();
+    changedApart.clear();
 }
 
 void MODELGENERATOR::dropUndoneLookaheads(const INTERPRETATION& I) {

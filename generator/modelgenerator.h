@@ -718,45 +718,61 @@ public:
     bool keepCountDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     void retestCountWatchers(const INTERPRETATION& I);
     void addCountWatch(uint32_t slot);
-    // Likewise a rule of more than RULEAPART atoms, each occurring once,
-    // none in the head a component of the unfounded-set step: a change of
-    // any of its atoms would drop every record that assigned one. A
-    // propagation reads such a rule only through tests of its counters
-    // (whether it is open, has fewer than two open literals, no open head,
-    // no undefined body literal, its body all true), through the support
-    // counts and values of its head atoms once it satisfied the rule, and
-    // through its atoms' values when it forced one of its head atoms' single
-    // support (such records are not kept). A record that assigned atoms of
-    // one such rule keeps how far its propagation lowered the rule's open
-    // head atoms and undefined body literals: made while the rule was open,
-    // it stands while the rule is open and those counters less that stay
-    // clear of every test; made while the body was false, while it stays
-    // false (the rule then does nothing). A change of a head atom drops them
-    // all. The units
-    // of the rule's atoms read it only when its positive body is all true
-    // or it has two open literals at most (ruleClass); while neither holds
-    // before and after a change, they stand too.
-    struct RULEDELTA {
-        int32_t rule = -1;                      // number among the rules kept apart; -1: none
-        uint32_t headDrop = 0, bodyDrop = 0;   // how far its open head and undefined body fell
-        uint8_t bodyFalse = 0;                  // made while its body was false
+    // Likewise a rule or a constraint of more than RULEAPART atoms, each
+    // occurring once (for a rule, none in the head in a component of the
+    // unfounded-set step): a change of any of its atoms would drop every
+    // record that assigned one. A propagation reads such a rule only through
+    // tests of its counters (whether it is open, has fewer than two open
+    // literals, no open head, no undefined body literal, its body all true),
+    // through the support counts and values of its head atoms once it
+    // satisfied the rule, and through its atoms' values when it forced one
+    // of its head atoms' single support (such records are not kept); such a
+    // constraint, through whether it is satisfied and the test of fewer than
+    // two open literals. A record that assigned atoms of one such item keeps
+    // how far its propagation lowered its open head atoms and undefined body
+    // literals (a constraint's open literals): made while the item was open,
+    // it stands while the item is open and those counters less that stay
+    // clear of every test; made while it was satisfied (a rule by a false
+    // body literal), while it stays so (it then does nothing). A change of a
+    // rule's head atom drops them all. The units of the item's atoms read it
+    // only near its tests (apartClassOf); while it is far from them before
+    // and after a change, they stand too.
+    struct APARTDELTA {
+        int32_t item = -1;                     // number among the items kept apart; -1: none
+        uint32_t headDrop = 0, bodyDrop = 0;  // how far its open head and undefined body fell
+        uint8_t satisfied = 0;                 // made while it was satisfied
     };
     static constexpr uint32_t RULEAPART = 16;
-    std::vector<RULEDELTA, LARGEALLOCATOR<RULEDELTA>> slotRules;  // per slot, while some rule is kept apart
-    std::vector<int32_t> apartNumber;    // per rule: its number among those kept apart, or -1 (empty: none)
-    std::vector<uint32_t> apartRules;    // per number: the rule
-    OCCURRENCES<int32_t> apartRulesOf;   // per atom: the numbers of the rules kept apart it occurs in
-    std::vector<std::vector<WATCH>> ruleWatchers;  // per number: the records that keep its change
-    std::vector<uint8_t> apartClass;       // per number: ruleClass at the last sync
-    std::vector<uint8_t> apartHeadChanged;  // per number: a head atom changed since the last sync
-    std::vector<int32_t> changedRules;      // numbers whose atoms changed since the last sync
-    size_t lookaheadCounterStart = 0;       // counterTrail entries before the running lookahead
-    void startApartRules();
-    uint8_t ruleClass(uint32_t rule) const;
-    bool ruleRoom(const RULEDELTA& delta) const;
-    bool keepRuleDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
-    void addRuleWatch(uint32_t slot);
-    void retestRuleWatchers();
+    std::vector<APARTDELTA, LARGEALLOCATOR<APARTDELTA>> slotApart;  // per slot, while some item is kept apart
+    // Numbers: the rules kept apart first, then the constraints.
+    std::vector<int32_t> apartNumber;            // per rule: its number, or -1 (empty: none kept apart)
+    std::vector<int32_t> apartConstraintNumber;  // per constraint index, likewise
+    std::vector<uint32_t> apartRules;            // per number: the rule
+    std::vector<uint32_t> apartConstraints;      // per number less the rules': the constraint's handle
+    OCCURRENCES<int32_t> apartRulesOf;           // per atom: the numbers of the items it occurs in
+    std::vector<std::vector<WATCH>> apartWatchers;  // per number: the records that keep its change
+    std::vector<uint8_t> apartClass;                // per number: apartClassOf at the last sync
+    std::vector<uint8_t> apartHeadChanged;          // per number: a rule's head atom changed since the last sync
+    std::vector<int32_t> changedApart;              // numbers whose atoms changed since the last sync
+    size_t lookaheadCounterStart = 0;               // counterTrail entries before the running lookahead
+    template <class VISIT>
+    void forApartAtoms(int32_t number, VISIT&& visit) const {
+        if (size_t(number) < apartRules.size()) {
+            const RULESHAPE& shape = ruleShapes[apartRules[size_t(number)]];
+            const int32_t* atoms = ruleAtoms.data() + shape.start;
+            for (uint32_t i = 0; i < shape.heads + shape.positive + shape.negative; ++i) visit(atoms[i]);
+        } else {
+            const uint32_t* c = constraintAt(apartConstraints[size_t(number) - apartRules.size()]);
+            for (uint32_t i = 0; i < c[CONSTRAINT_POSITIVE] + c[CONSTRAINT_NEGATIVE]; ++i)
+                visit(int32_t(c[CONSTRAINT_ATOMS + i]));
+        }
+    }
+    void startApart();
+    uint8_t apartClassOf(int32_t number) const;
+    bool apartRoom(const APARTDELTA& delta) const;
+    bool keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
+    void addApartWatch(uint32_t slot);
+    void retestApartWatchers();
     // The records that assigned atom go, and its unit is redone.
     void neighbourChanged(int32_t atom);
     // With weak constraints: per slot, the cost added and the weight

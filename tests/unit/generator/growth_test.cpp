@@ -27,7 +27,7 @@ struct WORK {
 
 enum SHAPE {
     INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT, ONE_SUM,
-    LONG_BODY
+    LONG_BODY, LONG_CONSTRAINT
 };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
@@ -55,15 +55,16 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
                 text += ":- #count{X: a(X)} > " + std::to_string(n / 2) + ".\n";
             else
                 text += ":- #sum{X: a(X)} > " + std::to_string(n * n / 4) + ".\n";
-        } else if (shape == LONG_BODY) {
-            // Independent choices in one rule body, every other one negated.
+        } else if (shape == LONG_BODY || shape == LONG_CONSTRAINT) {
+            // Independent choices in one rule body or constraint, every
+            // other one negated.
             std::string body;
             for (int i = 1; i <= n; ++i) {
                 const std::string k = std::to_string(i);
                 text += "a" + k + " v b" + k + ".\n";
                 body += std::string(i > 1 ? ", " : "") + (i % 2 ? "a" : "not b") + k;
             }
-            text += "ok :- " + body + ".\n";
+            text += (shape == LONG_BODY ? "ok :- " : ":- ") + body + ".\n";
         } else if (shape == LONG_HEAD) {
             // One head of n atoms: every lookahead on one of them falsifies
             // all the others. Beside it n / 4 independent choices, whose
@@ -299,17 +300,21 @@ TEST(Growth, LookaheadsUnderOneLargeCountOrSumAreReused) {
     }
 }
 
-TEST(Growth, LookaheadsOfAtomsOfOneLongRuleAreReused) {
-    // Every choice changes the rule that every lookahead reads; the records
-    // stand while it stays far from each test of its counters.
-    const WORK small = firstAnswerSetWork(1000, true, LONG_BODY), large = firstAnswerSetWork(2000, true, LONG_BODY);
-    EXPECT_EQ(small.choicePoints, 1000u);
-    EXPECT_EQ(large.choicePoints, 2000u);
-    EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
-    EXPECT_GT(small.lookaheadsRun, 0u);
-    EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
-    EXPECT_GT(small.atomsVisited, 0u);
-    EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
+TEST(Growth, LookaheadsOfAtomsOfOneLongRuleOrConstraintAreReused) {
+    // Every choice changes the rule or constraint that every lookahead
+    // reads; the records stand while it stays far from each test of its
+    // counters.
+    for (SHAPE shape : {LONG_BODY, LONG_CONSTRAINT}) {
+        SCOPED_TRACE(shape == LONG_BODY ? "rule" : "constraint");
+        const WORK small = firstAnswerSetWork(1000, true, shape), large = firstAnswerSetWork(2000, true, shape);
+        EXPECT_EQ(small.choicePoints, 1000u);
+        EXPECT_EQ(large.choicePoints, 2000u);
+        EXPECT_GE(large.lookaheadsPerformed, 3 * small.lookaheadsPerformed);
+        EXPECT_GT(small.lookaheadsRun, 0u);
+        EXPECT_LE(large.lookaheadsRun, 2 * small.lookaheadsRun + 16);
+        EXPECT_GT(small.atomsVisited, 0u);
+        EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
+    }
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {

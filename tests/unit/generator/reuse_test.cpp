@@ -129,16 +129,17 @@ std::string randomAggregates(RANDOM& r) {
     return text.str();
 }
 
-// Choices in rules of more than 16 atoms (heads among them, some body
-// literals negated, now and then an atom twice or a head in a cycle):
-// lookaheads read rules that other choices change.
+// Choices in rules and constraints of more than 16 atoms (heads among
+// them, some body literals negated, now and then an atom twice or a head in
+// a cycle): lookaheads read rules that other choices change.
 std::string randomLongRules(RANDOM& r) {
     const uint32_t n = 9 + r.below(22);
     std::ostringstream text;
     text << choicePairs(int(n));
     auto atom = [&]() { return std::string(r.below(2) ? "p(" : "q(") + std::to_string(r.below(n)) + ")"; };
     for (uint32_t k = 1 + r.below(3); k > 0; --k) {
-        const uint32_t heads = r.below(4) == 0 ? 2 + r.below(2) : 1;
+        // A rule, or now and then a constraint.
+        const uint32_t heads = r.below(4) == 0 ? 2 + r.below(2) : r.below(4) == 0 ? 0 : 1;
         for (uint32_t i = 0; i < heads; ++i)
             text << (i ? " v " : "") << (r.below(3) == 0 ? atom() : "h" + std::to_string(r.below(4)));
         // Distinct body atoms, unless one repeats on purpose.
@@ -406,21 +407,26 @@ TEST(LookaheadReuse, LargeSumNearItsGuard) {
 
 namespace veltra {
 
-TEST(LookaheadReuse, LongRuleNearItsTests) {
+TEST(LookaheadReuse, LongRuleOrConstraintNearItsTests) {
     // The weak constraints lead the search to take the a's one by one: the
     // rule's undefined body falls to one literal while its three head atoms
     // stay open, and a record of taking the last a must not stand once a
-    // lookahead from there would leave no body literal undefined.
-    std::string text = "h1 v h2 v h3 :- ";
+    // lookahead from there would leave no body literal undefined. The same
+    // for a constraint of all a's but the last, whose open literals fall to
+    // one.
+    std::string choices, body;
     for (int i = 1; i <= 20; ++i) {
         const std::string k = std::to_string(i);
-        text = "a" + k + " v b" + k + ".\n:~ b" + k + ". [1:1]\n" + text + (i > 1 ? ", a" : "a") + k;
+        choices += "a" + k + " v b" + k + ".\n:~ b" + k + ". [1:1]\n";
+        body += (i > 1 ? ", a" : "a") + k;
     }
-    text += ".\n";
-    uint64_t with = 0, without = 0;
-    EXPECT_TRUE(sameWithAndWithout(text, {{"0,2,4,15,37,7,8,9,10,11", "0,0,0,0,0,0,0,0,0,0", 5, true, true}}, with,
-                                   without));
-    EXPECT_LT(with, without);
+    const std::vector<SETTING> defaults = {{"0,2,4,15,37,7,8,9,10,11", "0,0,0,0,0,0,0,0,0,0", 5, true, true}};
+    for (const std::string& text : {choices + "h1 v h2 v h3 :- " + body + ".\n",
+                                    choices + ":- " + body.substr(0, body.rfind(", ")) + ".\n"}) {
+        uint64_t with = 0, without = 0;
+        EXPECT_TRUE(sameWithAndWithout(text, defaults, with, without));
+        EXPECT_LT(with, without);
+    }
 }
 
 }  // namespace veltra
