@@ -904,7 +904,7 @@ void MODELGENERATOR::startApart() {
     for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.count(size_t(a)); });
     of.layOut();
     for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.add(size_t(a), int32_t(j)); });
-    apartWatchers.assign(count, {});
+    apartWatchers.assign(2 * count, {});
     apartClass.assign(count, 0);
     apartHeadChanged.assign(count, 0);
     changedApart.clear();
@@ -931,16 +931,20 @@ uint8_t MODELGENERATOR::apartClassOf(int32_t j) const {
                    uint32_t(openHead(r) == 2) << 5 | uint32_t(soleTrueHead(r) != 0) << 6);
 }
 
+bool MODELGENERATOR::apartSatisfied(int32_t j) const {
+    if (size_t(j) >= apartRules.size()) return constraintSatisfiedAt(apartConstraints[size_t(j) - apartRules.size()]) != 0;
+    return (ruleStatus(ruleAt(apartRules[size_t(j)])) & 1) != 0;
+}
+
 bool MODELGENERATOR::apartRoom(const APARTDELTA& delta) const {
+    if (delta.satisfied) return apartSatisfied(delta.item);
     if (size_t(delta.item) >= apartRules.size()) {
         // A constraint tests its open literals only below two.
         const uint32_t h = apartConstraints[size_t(delta.item) - apartRules.size()];
         const uint32_t* c = constraintAt(h);
-        if (delta.satisfied) return constraintSatisfiedAt(h) != 0;
         return !constraintSatisfiedAt(h) && c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG] >= 2 + delta.bodyDrop;
     }
     GROUNDRULE& r = ruleAt(apartRules[size_t(delta.item)]);
-    if (delta.satisfied) return (ruleStatus(r) & 1) != 0;
     const uint32_t head = delta.headDrop, body = delta.bodyDrop;
     return ruleStatus(r) == 0 && openHead(r) >= 1 + head && bodyUndefined(r) >= 1 + body &&
            undefinedLiterals(r) >= 2 + head + body;
@@ -1004,10 +1008,13 @@ bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERP
 
 void MODELGENERATOR::addApartWatch(uint32_t slot) {
     const int32_t j = slotApart[slot].item;
-    std::vector<WATCH>& list = apartWatchers[size_t(j)];
+    std::vector<WATCH>& list = apartWatchers[2 * size_t(j) + slotApart[slot].satisfied];
     if (list.size() == list.capacity() && list.size() >= 16)
         list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](WATCH w) { return !watchLive(w) || slotApart[watchSlot(w)].item != j; }),
+                                  [&](WATCH w) {
+                                      const APARTDELTA& d = slotApart[watchSlot(w)];
+                                      return !watchLive(w) || d.item != j || d.satisfied != slotApart[slot].satisfied;
+                                  }),
                    list.end());
     list.push_back(slotStates[slot]);
 }
@@ -1023,21 +1030,28 @@ void MODELGENERATOR::retestApartWatchers() {
             forApartAtoms(j, [this](int32_t a) { neighbourChanged(a); });
             dropAll = true;
         }
-        std::vector<WATCH>& list = apartWatchers[size_t(j)];
-        size_t live = 0;
-        for (WATCH w : list) {
-            if (!watchLive(w)) continue;
-            const uint32_t slot = watchSlot(w);
-            const APARTDELTA& d = slotApart[slot];
-            if (d.item != j) continue;
-            if (!dropAll && apartRoom(d)) {
-                list[live++] = w;
-                continue;
+        // The records made while the item was satisfied stand exactly while
+        // it is: none is walked while it stays so. The others are tested.
+        const bool satisfied = apartSatisfied(j);
+        for (int kind = 0; kind < 2; ++kind) {
+            std::vector<WATCH>& list = apartWatchers[2 * size_t(j) + size_t(kind)];
+            if (kind == 1 && satisfied && !dropAll) continue;
+            const bool none = dropAll || satisfied != (kind == 1);
+            size_t live = 0;
+            for (WATCH w : list) {
+                if (!watchLive(w)) continue;
+                const uint32_t slot = watchSlot(w);
+                const APARTDELTA& d = slotApart[slot];
+                if (d.item != j || d.satisfied != kind) continue;
+                if (!none && apartRoom(d)) {
+                    list[live++] = w;
+                    continue;
+                }
+                slotStates[slot] ^= 1;
+                if (kept.active) keptRecordDropped(int32_t(slot / 3));
             }
-            slotStates[slot] ^= 1;
-            if (kept.active) keptRecordDropped(int32_t(slot / 3));
+            list.resize(live);
         }
-        list.resize(live);
     }
     changedApart.clear();
 }

@@ -750,7 +750,9 @@ public:
     std::vector<uint32_t> apartRules;            // per number: the rule
     std::vector<uint32_t> apartConstraints;      // per number less the rules': the constraint's handle
     OCCURRENCES<int32_t> apartRulesOf;           // per atom: the numbers of the items it occurs in
-    std::vector<std::vector<WATCH>> apartWatchers;  // per number: the records that keep its change
+    // Per number, two lists: the records that keep its change, made while
+    // it was open, then those made while it was satisfied.
+    std::vector<std::vector<WATCH>> apartWatchers;
     std::vector<uint8_t> apartClass;                // per number: apartClassOf at the last sync
     std::vector<uint8_t> apartHeadChanged;          // per number: a rule's head atom changed since the last sync
     std::vector<int32_t> changedApart;              // numbers whose atoms changed since the last sync
@@ -769,6 +771,7 @@ public:
     }
     void startApart();
     uint8_t apartClassOf(int32_t number) const;
+    bool apartSatisfied(int32_t number) const;
     bool apartRoom(const APARTDELTA& delta) const;
     bool keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     void addApartWatch(uint32_t slot);
