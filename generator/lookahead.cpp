@@ -824,13 +824,19 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
 
 // A full list is first rid of the watches of records dropped or replaced
 // since, as makeWatchRoom does, so that it stays proportional to the
-// records that keep the aggregate's change.
+// records that keep the same change of the aggregate.
 void MODELGENERATOR::addCountWatch(uint32_t slot) {
-    const int32_t g = slotCounts[slot].aggregate;
-    std::vector<WATCH>& list = countWatchers[size_t(g)];
+    const COUNTDELTA& d = slotCounts[slot];
+    const int32_t g = d.aggregate;
+    const int64_t raised = d.raised, lowered = d.lowered;
+    std::vector<WATCH>& list = countWatchers[size_t(g)].of(raised, lowered);
     if (list.size() == list.capacity() && list.size() >= 16)
         list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](WATCH w) { return !watchLive(w) || slotCounts[watchSlot(w)].aggregate != g; }),
+                                  [&](WATCH w) {
+                                      const COUNTDELTA& x = slotCounts[watchSlot(w)];
+                                      return !watchLive(w) || x.aggregate != g || x.raised != raised ||
+                                             x.lowered != lowered;
+                                  }),
                    list.end());
     list.push_back(slotStates[slot]);
 }
@@ -838,21 +844,16 @@ void MODELGENERATOR::addCountWatch(uint32_t slot) {
 void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
     for (int32_t g : changedCounts) {
         const AGGREGATEFUNCTION& f = aggregateFunction(g);
-        std::vector<WATCH>& list = countWatchers[size_t(g)];
-        size_t k = 0;
-        for (WATCH w : list) {
-            if (!watchLive(w)) continue;
-            const uint32_t slot = watchSlot(w);
-            const COUNTDELTA& d = slotCounts[slot];
-            if (d.aggregate != g) continue;
-            if (countRoom(g, f.lower, f.upper, d.raised, d.lowered, I)) {
-                list[k++] = w;
-                continue;
+        for (WATCHGROUPS::GROUP& group : countWatchers[size_t(g)].groups) {
+            if (group.watches.empty() || countRoom(g, f.lower, f.upper, group.first, group.second, I)) continue;
+            for (WATCH w : group.watches) {
+                if (!watchLive(w)) continue;
+                const uint32_t slot = watchSlot(w);
+                slotStates[slot] ^= 1;
+                if (kept.active) keptRecordDropped(int32_t(slot / 3));
             }
-            slotStates[slot] ^= 1;
-            if (kept.active) keptRecordDropped(int32_t(slot / 3));
+            group.watches.clear();
         }
-        list.resize(k);
     }
     changedCounts.clear();
 }
@@ -904,7 +905,7 @@ void MODELGENERATOR::startApart() {
     for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.count(size_t(a)); });
     of.layOut();
     for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.add(size_t(a), int32_t(j)); });
-    apartWatchers.assign(2 * count, {});
+    apartWatchers.assign(count, {});
     apartClass.assign(count, 0);
     apartHeadChanged.assign(count, 0);
     changedApart.clear();
@@ -1006,14 +1007,18 @@ bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERP
     return true;
 }
 
+// Records made while the item was satisfied go to group (-1, 0), the
+// others to their drops.
 void MODELGENERATOR::addApartWatch(uint32_t slot) {
-    const int32_t j = slotApart[slot].item;
-    std::vector<WATCH>& list = apartWatchers[2 * size_t(j) + slotApart[slot].satisfied];
+    const APARTDELTA d = slotApart[slot];
+    const int64_t first = d.satisfied ? -1 : int64_t(d.headDrop), second = d.bodyDrop;
+    std::vector<WATCH>& list = apartWatchers[size_t(d.item)].of(first, second);
     if (list.size() == list.capacity() && list.size() >= 16)
         list.erase(std::remove_if(list.begin(), list.end(),
                                   [&](WATCH w) {
-                                      const APARTDELTA& d = slotApart[watchSlot(w)];
-                                      return !watchLive(w) || d.item != j || d.satisfied != slotApart[slot].satisfied;
+                                      const APARTDELTA& x = slotApart[watchSlot(w)];
+                                      return !watchLive(w) || x.item != d.item || x.satisfied != d.satisfied ||
+                                             x.headDrop != d.headDrop || x.bodyDrop != d.bodyDrop;
                                   }),
                    list.end());
     list.push_back(slotStates[slot]);
@@ -1030,27 +1035,21 @@ void MODELGENERATOR::retestApartWatchers() {
             forApartAtoms(j, [this](int32_t a) { neighbourChanged(a); });
             dropAll = true;
         }
-        // The records made while the item was satisfied stand exactly while
-        // it is: none is walked while it stays so. The others are tested.
-        const bool satisfied = apartSatisfied(j);
-        for (int kind = 0; kind < 2; ++kind) {
-            std::vector<WATCH>& list = apartWatchers[2 * size_t(j) + size_t(kind)];
-            if (kind == 1 && satisfied && !dropAll) continue;
-            const bool none = dropAll || satisfied != (kind == 1);
-            size_t live = 0;
-            for (WATCH w : list) {
+        for (WATCHGROUPS::GROUP& group : apartWatchers[size_t(j)].groups) {
+            if (group.watches.empty()) continue;
+            APARTDELTA d;
+            d.item = j;
+            d.satisfied = group.first < 0;
+            d.headDrop = d.satisfied ? 0 : uint32_t(group.first);
+            d.bodyDrop = uint32_t(group.second);
+            if (!dropAll && apartRoom(d)) continue;
+            for (WATCH w : group.watches) {
                 if (!watchLive(w)) continue;
                 const uint32_t slot = watchSlot(w);
-                const APARTDELTA& d = slotApart[slot];
-                if (d.item != j || d.satisfied != kind) continue;
-                if (!none && apartRoom(d)) {
-                    list[live++] = w;
-                    continue;
-                }
                 slotStates[slot] ^= 1;
                 if (kept.active) keptRecordDropped(int32_t(slot / 3));
             }
-            list.resize(live);
+            group.watches.clear();
         }
     }
     changedApart.clear();

@@ -3,6 +3,7 @@
 #pragma once
 #include <cassert>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -707,7 +708,23 @@ public:
         int64_t raised = 0, lowered = 0;
     };
     std::vector<COUNTDELTA, LARGEALLOCATOR<COUNTDELTA>> slotCounts;  // per slot
-    std::vector<std::vector<WATCH>> countWatchers;
+    // Watches of records grouped by the change they keep (two numbers): a
+    // retest depends on nothing else, so a group stands or falls whole and
+    // costs one test while it stands.
+    struct WATCHGROUPS {
+        struct GROUP {
+            int64_t first, second;
+            std::vector<WATCH> watches;
+        };
+        std::vector<GROUP> groups;
+        std::map<std::pair<int64_t, int64_t>, uint32_t> index;  // (first, second) -> group
+        std::vector<WATCH>& of(int64_t first, int64_t second) {
+            const auto [at, added] = index.emplace(std::make_pair(first, second), uint32_t(groups.size()));
+            if (added) groups.push_back(GROUP{first, second, {}});
+            return groups[at->second].watches;
+        }
+    };
+    std::vector<WATCHGROUPS> countWatchers;
     static constexpr size_t COUNTAPART = 16;
     std::vector<uint8_t> keptApart;  // per aggregate index, set when the run starts
     bool countKeptApart(int32_t aggregate) const { return keptApart[size_t(aggregate)] != 0; }
@@ -750,9 +767,9 @@ public:
     std::vector<uint32_t> apartRules;            // per number: the rule
     std::vector<uint32_t> apartConstraints;      // per number less the rules': the constraint's handle
     OCCURRENCES<int32_t> apartRulesOf;           // per atom: the numbers of the items it occurs in
-    // Per number, two lists: the records that keep its change, made while
-    // it was open, then those made while it was satisfied.
-    std::vector<std::vector<WATCH>> apartWatchers;
+    // Per number: the records that keep its change, by their drops (those
+    // made while it was satisfied: group (-1, 0)).
+    std::vector<WATCHGROUPS> apartWatchers;
     std::vector<uint8_t> apartClass;                // per number: apartClassOf at the last sync
     std::vector<uint8_t> apartHeadChanged;          // per number: a rule's head atom changed since the last sync
     std::vector<int32_t> changedApart;              // numbers whose atoms changed since the last sync
