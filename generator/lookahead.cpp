@@ -522,6 +522,7 @@ void MODELGENERATOR::stopLookaheadCache() {
     std::vector<int32_t>().swap(apartNumber);
     std::vector<uint32_t>().swap(apartRules);
     std::vector<uint32_t>().swap(apartConstraints);
+    std::vector<uint32_t>().swap(apartTouchMark);
     std::vector<int32_t>().swap(apartConstraintNumber);
     apartRulesOf.clear();
     decltype(apartWatchers)().swap(apartWatchers);
@@ -824,20 +825,15 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
 
 // A full list is first rid of the watches of records dropped or replaced
 // since, as makeWatchRoom does, so that it stays proportional to the
-// records that keep the same change of the aggregate.
+// records that keep the same change of the aggregate (a live watch is
+// always in its record's group).
 void MODELGENERATOR::addCountWatch(uint32_t slot) {
     const COUNTDELTA& d = slotCounts[slot];
     const int32_t g = d.aggregate;
     const int64_t raised = d.raised, lowered = d.lowered;
     std::vector<WATCH>& list = countWatchers[size_t(g)].of(raised, lowered);
     if (list.size() == list.capacity() && list.size() >= 16)
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](WATCH w) {
-                                      const COUNTDELTA& x = slotCounts[watchSlot(w)];
-                                      return !watchLive(w) || x.aggregate != g || x.raised != raised ||
-                                             x.lowered != lowered;
-                                  }),
-                   list.end());
+        list.erase(std::remove_if(list.begin(), list.end(), [&](WATCH w) { return !watchLive(w); }), list.end());
     list.push_back(slotStates[slot]);
 }
 
@@ -906,6 +902,8 @@ void MODELGENERATOR::startApart() {
     of.layOut();
     for (size_t j = 0; j < count; ++j) forApartAtoms(int32_t(j), [&](int32_t a) { of.add(size_t(a), int32_t(j)); });
     apartWatchers.assign(count, {});
+    apartTouchMark.assign(count, 0);
+    apartTouchStamp = 0;
     apartClass.assign(count, 0);
     apartHeadChanged.assign(count, 0);
     changedApart.clear();
@@ -938,6 +936,7 @@ bool MODELGENERATOR::apartSatisfied(int32_t j) const {
 }
 
 bool MODELGENERATOR::apartRoom(const APARTDELTA& delta) const {
+    if (delta.whole) return false;
     if (delta.satisfied) return apartSatisfied(delta.item);
     if (size_t(delta.item) >= apartRules.size()) {
         // A constraint tests its open literals only below two.
@@ -952,22 +951,46 @@ bool MODELGENERATOR::apartRoom(const APARTDELTA& delta) const {
 }
 
 bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
-    // Forcing an atom's single support reads the rules with it in the head.
+    // The items kept apart the propagation read: those with an atom it
+    // assigned, and the rules it read by forcing a head atom's single
+    // support (their atoms' values: the record falls with any change).
+    apartTouched.clear();
+    if (++apartTouchStamp == 0) {
+        std::fill(apartTouchMark.begin(), apartTouchMark.end(), 0);
+        apartTouchStamp = 1;
+    }
+    auto touch = [&](int32_t j) {
+        if (apartTouchMark[size_t(j)] == apartTouchStamp) return;
+        apartTouchMark[size_t(j)] = apartTouchStamp;
+        apartTouched.push_back(j);
+    };
+    bool whole = false;
     if (!apartNumber.empty())
         for (int32_t a : forcedSupportAtoms)
             for (uint32_t k : eventList(eventRun(a), EVENTS_HEAD))
-                if (apartNumber[k] >= 0) return false;
-    // The one item kept apart whose atoms the propagation assigned.
-    APARTDELTA delta;
+                if (apartNumber[k] >= 0) {
+                    touch(apartNumber[k]);
+                    whole = true;
+                }
     for (size_t i = logStart; i < I.atomLog.size(); ++i)
-        for (int32_t j : apartRulesOf[size_t(I.atomLog[i].atom)]) {
-            if (delta.item >= 0 && delta.item != j) return false;
-            delta.item = j;
-        }
-    if (delta.item < 0) {
-        slotApart[slot] = delta;
-        return true;
-    }
+        for (int32_t j : apartRulesOf[size_t(I.atomLog[i].atom)]) touch(j);
+    APARTDELTA delta;
+    if (!apartTouched.empty()) delta.item = apartTouched.front();
+    // Of one item only, the record may keep its change. Else it falls with
+    // any change of an item it read, as with any rule or constraint.
+    if (apartTouched.size() > 1)
+        whole = true;
+    else if (!apartTouched.empty() && !whole)
+        whole = !apartChange(delta);
+    delta.whole = whole;
+    slotApart[slot] = delta;
+    return true;
+}
+
+// The change of the record's propagation to item delta.item, into delta;
+// false when it cannot be kept (a test of the item acted, or a true head
+// atom's support was read).
+bool MODELGENERATOR::apartChange(APARTDELTA& delta) const {
     // Cells before the lookahead: the first change of each on the trail, or
     // the cell now.
     const auto& entries = counterTrail.entries;
@@ -985,43 +1008,44 @@ bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERP
         const uint32_t* word = &constraintSatisfiedBits[satisfiedWord(h)];
         if ((before(word) & satisfiedBit(h)) != 0) {
             delta.satisfied = 1;
-        } else {
-            const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
-            if (open < 2) return false;  // its test acted
-            delta.bodyDrop = before(c + CONSTRAINT_OPENPOS) + before(c + CONSTRAINT_OPENNEG) - open;
+            return true;
         }
-    } else {
-        GROUNDRULE& r = ruleAt(apartRules[size_t(delta.item)]);
-        const uint32_t status = before(&ruleStatus(r));
-        if (status == 2) return false;  // a true head atom: its support is read
-        if (status != 0) {
-            delta.satisfied = 1;
-        } else {
-            if (openHead(r) < 1 || bodyUndefined(r) < 1 || undefinedLiterals(r) < 2) return false;
-            delta.headDrop = before(&openHead(r)) - openHead(r);
-            delta.bodyDrop =
-                before(&openPosBody(r)) - before(&mustBeTruePosBody(r)) + before(&openNegBody(r)) - bodyUndefined(r);
-        }
+        const uint32_t open = c[CONSTRAINT_OPENPOS] + c[CONSTRAINT_OPENNEG];
+        if (open < 2) return false;
+        delta.bodyDrop = before(c + CONSTRAINT_OPENPOS) + before(c + CONSTRAINT_OPENNEG) - open;
+        return true;
     }
-    slotApart[slot] = delta;
+    GROUNDRULE& r = ruleAt(apartRules[size_t(delta.item)]);
+    const uint32_t status = before(&ruleStatus(r));
+    if (status == 2) return false;
+    if (status != 0) {
+        delta.satisfied = 1;
+        return true;
+    }
+    if (openHead(r) < 1 || bodyUndefined(r) < 1 || undefinedLiterals(r) < 2) return false;
+    delta.headDrop = before(&openHead(r)) - openHead(r);
+    delta.bodyDrop =
+        before(&openPosBody(r)) - before(&mustBeTruePosBody(r)) + before(&openNegBody(r)) - bodyUndefined(r);
     return true;
 }
 
-// Records made while the item was satisfied go to group (-1, 0), the
-// others to their drops.
+// Records made while the item was satisfied go to group (-1, 0), those that
+// fall with any change to group (-2, 0) of every item they read, the others
+// to their drops. A full list is first rid of the watches of records
+// dropped or replaced since: a live watch is always in its record's group.
 void MODELGENERATOR::addApartWatch(uint32_t slot) {
     const APARTDELTA d = slotApart[slot];
-    const int64_t first = d.satisfied ? -1 : int64_t(d.headDrop), second = d.bodyDrop;
-    std::vector<WATCH>& list = apartWatchers[size_t(d.item)].of(first, second);
-    if (list.size() == list.capacity() && list.size() >= 16)
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](WATCH w) {
-                                      const APARTDELTA& x = slotApart[watchSlot(w)];
-                                      return !watchLive(w) || x.item != d.item || x.satisfied != d.satisfied ||
-                                             x.headDrop != d.headDrop || x.bodyDrop != d.bodyDrop;
-                                  }),
-                   list.end());
-    list.push_back(slotStates[slot]);
+    auto add = [&](int32_t j, int64_t first, int64_t second) {
+        std::vector<WATCH>& list = apartWatchers[size_t(j)].of(first, second);
+        if (list.size() == list.capacity() && list.size() >= 16)
+            list.erase(std::remove_if(list.begin(), list.end(), [&](WATCH w) { return !watchLive(w); }), list.end());
+        list.push_back(slotStates[slot]);
+    };
+    if (d.whole) {
+        for (int32_t j : apartTouched) add(j, -2, 0);
+        return;
+    }
+    add(d.item, d.satisfied ? -1 : int64_t(d.headDrop), d.bodyDrop);
 }
 
 void MODELGENERATOR::retestApartWatchers() {
@@ -1039,8 +1063,9 @@ void MODELGENERATOR::retestApartWatchers() {
             if (group.watches.empty()) continue;
             APARTDELTA d;
             d.item = j;
-            d.satisfied = group.first < 0;
-            d.headDrop = d.satisfied ? 0 : uint32_t(group.first);
+            d.whole = group.first == -2;
+            d.satisfied = group.first == -1;
+            d.headDrop = group.first < 0 ? 0 : uint32_t(group.first);
             d.bodyDrop = uint32_t(group.second);
             if (!dropAll && apartRoom(d)) continue;
             for (WATCH w : group.watches) {

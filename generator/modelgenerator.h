@@ -718,10 +718,14 @@ public:
         };
         std::vector<GROUP> groups;
         std::map<std::pair<int64_t, int64_t>, uint32_t> index;  // (first, second) -> group
+        uint32_t last = 0;                                        // the group found last
         std::vector<WATCH>& of(int64_t first, int64_t second) {
+            if (last < groups.size() && groups[last].first == first && groups[last].second == second)
+                return groups[last].watches;
             const auto [at, added] = index.emplace(std::make_pair(first, second), uint32_t(groups.size()));
             if (added) groups.push_back(GROUP{first, second, {}});
-            return groups[at->second].watches;
+            last = at->second;
+            return groups[last].watches;
         }
     };
     std::vector<WATCHGROUPS> countWatchers;
@@ -743,21 +747,25 @@ public:
     // literals, no open head, no undefined body literal, its body all true),
     // through the support counts and values of its head atoms once it
     // satisfied the rule, and through its atoms' values when it forced one
-    // of its head atoms' single support (such records are not kept); such a
-    // constraint, through whether it is satisfied and the test of fewer than
-    // two open literals. A record that assigned atoms of one such item keeps
-    // how far its propagation lowered its open head atoms and undefined body
-    // literals (a constraint's open literals): made while the item was open,
-    // it stands while the item is open and those counters less that stay
-    // clear of every test; made while it was satisfied (a rule by a false
-    // body literal), while it stays so (it then does nothing). A change of a
-    // rule's head atom drops them all. The units of the item's atoms read it
+    // of its head atoms' single support; such a constraint, through whether
+    // it is satisfied and the test of fewer than two open literals. A record
+    // that assigned atoms of one such item keeps how far its propagation
+    // lowered its open head atoms and undefined body literals (a
+    // constraint's open literals): made while the item was open, it stands
+    // while the item is open and those counters less that stay clear of
+    // every test; made while it was satisfied (a rule by a false body
+    // literal), while it stays so (it then does nothing). A change of a
+    // rule's head atom drops them all. A record that read several items, or
+    // forced a single support through one, or met a test of its item on the
+    // way, falls with any change of them, as with any rule. The units of the
+    // item's atoms read it
     // only near its tests (apartClassOf); while it is far from them before
     // and after a change, they stand too.
     struct APARTDELTA {
         int32_t item = -1;                     // number among the items kept apart; -1: none
         uint32_t headDrop = 0, bodyDrop = 0;  // how far its open head and undefined body fell
         uint8_t satisfied = 0;                 // made while it was satisfied
+        uint8_t whole = 0;                     // falls with any change of the items it read
     };
     static constexpr uint32_t RULEAPART = 16;
     std::vector<APARTDELTA, LARGEALLOCATOR<APARTDELTA>> slotApart;  // per slot, while some item is kept apart
@@ -791,6 +799,10 @@ public:
     bool apartSatisfied(int32_t number) const;
     bool apartRoom(const APARTDELTA& delta) const;
     bool keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
+    bool apartChange(APARTDELTA& delta) const;
+    std::vector<int32_t> apartTouched;      // keepApartDelta's scratch: the items the record read
+    std::vector<uint32_t> apartTouchMark;   // per number: apartTouchStamp when listed there
+    uint32_t apartTouchStamp = 0;
     void addApartWatch(uint32_t slot);
     void retestApartWatchers();
     // The records that assigned atom go, and its unit is redone.
