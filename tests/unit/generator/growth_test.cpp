@@ -27,7 +27,7 @@ struct WORK {
 
 enum SHAPE {
     INDEPENDENT_CHOICES, PATH_COLOURING, COUNTED_PATH_COLOURING, LONG_HEAD, WEIGHTED_CHOICES, ONE_COUNT, ONE_SUM,
-    LONG_BODY, LONG_CONSTRAINT
+    LONG_BODY, LONG_CONSTRAINT, LONG_RULES
 };
 
 bool stopAtFirst(MODELGENERATOR*, const ATOMSET&, const INTERPRETATION*) { return false; }
@@ -55,6 +55,20 @@ WORK firstAnswerSetWork(int n, bool heuristics, SHAPE shape = INDEPENDENT_CHOICE
                 text += ":- #count{X: a(X)} > " + std::to_string(n / 2) + ".\n";
             else
                 text += ":- #sum{X: a(X)} > " + std::to_string(n * n / 4) + ".\n";
+        } else if (shape == LONG_RULES) {
+            // Choices in n / 5 rules of 20 body atoms each, drawn at
+            // random (a fixed sequence): each atom in about four of them.
+            for (int i = 0; i < n; ++i) text += "p(" + std::to_string(i) + ") v q(" + std::to_string(i) + ").\n";
+            uint64_t x = 12345;
+            auto draw = [&x, n]() {
+                x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+                return int((x >> 33) % uint64_t(n));
+            };
+            for (int k = 0; k < n / 5; ++k) {
+                text += "h(" + std::to_string(k) + ") :- ";
+                for (int i = 0; i < 20; ++i) text += (i ? ", p(" : "p(") + std::to_string(draw()) + ")";
+                text += ".\n:- h(" + std::to_string(k) + "), q(" + std::to_string(draw()) + ").\n";
+            }
         } else if (shape == LONG_BODY || shape == LONG_CONSTRAINT) {
             // Independent choices in one rule body or constraint, every
             // other one negated.
@@ -315,6 +329,15 @@ TEST(Growth, LookaheadsOfAtomsOfOneLongRuleOrConstraintAreReused) {
         EXPECT_GT(small.atomsVisited, 0u);
         EXPECT_LE(large.atomsVisited, 2 * small.atomsVisited + 16);
     }
+}
+
+TEST(Growth, LookaheadsBesideManyLongRulesAreReused) {
+    // A lookahead reads several of the rules at once: its record falls with
+    // a change of any of them, and is reused until then.
+    const WORK small = firstAnswerSetWork(1000, true, LONG_RULES), large = firstAnswerSetWork(2000, true, LONG_RULES);
+    EXPECT_GT(small.lookaheadsRun, 0u);
+    EXPECT_LT(large.lookaheadsRun * 4, large.lookaheadsPerformed);
+    EXPECT_LE(large.lookaheadsRun, 3 * small.lookaheadsRun);
 }
 
 TEST(Growth, LookaheadRecordsKeepNoQuadraticTableOfWatches) {
