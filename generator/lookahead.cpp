@@ -825,30 +825,37 @@ bool MODELGENERATOR::keepCountDelta(uint32_t slot, size_t logStart, const INTERP
 
 // A full list is first rid of the watches of records dropped or replaced
 // since, as makeWatchRoom does, so that it stays proportional to the
-// records that keep the same change of the aggregate (a live watch is
-// always in its record's group).
+// records that keep the same change (a live watch is always in its
+// record's group).
+void MODELGENERATOR::addGroupWatch(std::vector<WATCH>& list, uint32_t slot) {
+    if (list.size() == list.capacity() && list.size() >= 16)
+        list.erase(std::remove_if(list.begin(), list.end(), [&](WATCH w) { return !watchLive(w); }), list.end());
+    list.push_back(slotStates[slot]);
+}
+
+void MODELGENERATOR::dropGroup(std::vector<WATCH>& watches) {
+    for (WATCH w : watches) {
+        if (!watchLive(w)) continue;
+        const uint32_t slot = watchSlot(w);
+        slotStates[slot] ^= 1;
+        if (kept.active) keptRecordDropped(int32_t(slot / 3));
+    }
+    watches.clear();
+}
+
 void MODELGENERATOR::addCountWatch(uint32_t slot) {
     const COUNTDELTA& d = slotCounts[slot];
     const int32_t g = d.aggregate;
     const int64_t raised = d.raised, lowered = d.lowered;
-    std::vector<WATCH>& list = countWatchers[size_t(g)].of(raised, lowered);
-    if (list.size() == list.capacity() && list.size() >= 16)
-        list.erase(std::remove_if(list.begin(), list.end(), [&](WATCH w) { return !watchLive(w); }), list.end());
-    list.push_back(slotStates[slot]);
+    addGroupWatch(countWatchers[size_t(g)].of(raised, lowered), slot);
 }
 
 void MODELGENERATOR::retestCountWatchers(const INTERPRETATION& I) {
     for (int32_t g : changedCounts) {
         const AGGREGATEFUNCTION& f = aggregateFunction(g);
         for (WATCHGROUPS::GROUP& group : countWatchers[size_t(g)].groups) {
-            if (group.watches.empty() || countRoom(g, f.lower, f.upper, group.first, group.second, I)) continue;
-            for (WATCH w : group.watches) {
-                if (!watchLive(w)) continue;
-                const uint32_t slot = watchSlot(w);
-                slotStates[slot] ^= 1;
-                if (kept.active) keptRecordDropped(int32_t(slot / 3));
-            }
-            group.watches.clear();
+            if (!group.watches.empty() && !countRoom(g, f.lower, f.upper, group.first, group.second, I))
+                dropGroup(group.watches);
         }
     }
     changedCounts.clear();
@@ -1031,15 +1038,11 @@ bool MODELGENERATOR::apartChange(APARTDELTA& delta) const {
 
 // Records made while the item was satisfied go to group (-1, 0), those that
 // fall with any change to group (-2, 0) of every item they read, the others
-// to their drops. A full list is first rid of the watches of records
-// dropped or replaced since: a live watch is always in its record's group.
+// to their drops.
 void MODELGENERATOR::addApartWatch(uint32_t slot) {
     const APARTDELTA d = slotApart[slot];
     auto add = [&](int32_t j, int64_t first, int64_t second) {
-        std::vector<WATCH>& list = apartWatchers[size_t(j)].of(first, second);
-        if (list.size() == list.capacity() && list.size() >= 16)
-            list.erase(std::remove_if(list.begin(), list.end(), [&](WATCH w) { return !watchLive(w); }), list.end());
-        list.push_back(slotStates[slot]);
+        addGroupWatch(apartWatchers[size_t(j)].of(first, second), slot);
     };
     if (d.whole) {
         for (int32_t j : apartTouched) add(j, -2, 0);
@@ -1067,14 +1070,7 @@ void MODELGENERATOR::retestApartWatchers() {
             d.satisfied = group.first == -1;
             d.headDrop = group.first < 0 ? 0 : uint32_t(group.first);
             d.bodyDrop = uint32_t(group.second);
-            if (!dropAll && apartRoom(d)) continue;
-            for (WATCH w : group.watches) {
-                if (!watchLive(w)) continue;
-                const uint32_t slot = watchSlot(w);
-                slotStates[slot] ^= 1;
-                if (kept.active) keptRecordDropped(int32_t(slot / 3));
-            }
-            group.watches.clear();
+            if (dropAll || !apartRoom(d)) dropGroup(group.watches);
         }
     }
     changedApart.clear();

@@ -729,6 +729,8 @@ public:
         }
     };
     std::vector<WATCHGROUPS> countWatchers;
+    void addGroupWatch(std::vector<WATCH>& list, uint32_t slot);
+    void dropGroup(std::vector<WATCH>& watches);  // every record still watched there
     static constexpr size_t COUNTAPART = 16;
     std::vector<uint8_t> keptApart;  // per aggregate index, set when the run starts
     bool countKeptApart(int32_t aggregate) const { return keptApart[size_t(aggregate)] != 0; }
