@@ -137,16 +137,24 @@ bool planningAfterGrounding() {
     return true;
 }
 
-// Every selection of the step's rules in which no two contradicting rules are
-// both chosen (a rule without contradictions always is; a chosen rule
-// excludes the later rules it contradicts) must be stratified. The
-// selections are enumerated depth first on an explicit stack, rule j's
-// "not chosen" branch before its "chosen" one; false at the first
-// unstratified selection.
-bool isMuxStratified(uint32_t t) {
-    const std::vector<GROUNDRULE>& rules = rulesByTime[t];
-    const std::vector<std::vector<uint32_t>>& exclusions = exclusiveRulesByTime[t];
-    const uint32_t count = static_cast<uint32_t>(rules.size());
+namespace {
+
+// Every selection of the given rules of a step (indices in increasing order)
+// in which no two contradicting rules are both chosen (a rule without
+// contradictions among them always is; a chosen rule excludes the later
+// rules it contradicts) must be stratified. The selections are enumerated
+// depth first on an explicit stack, rule j's "not chosen" branch before its
+// "chosen" one; false at the first unstratified selection.
+bool selectionsStratified(const std::vector<GROUNDRULE>& rules, const std::vector<std::vector<uint32_t>>& exclusions,
+                          const std::vector<uint32_t>& group) {
+    const uint32_t count = static_cast<uint32_t>(group.size());
+    // Exclusions as positions in the group.
+    std::vector<int32_t> position(rules.size(), -1);
+    for (uint32_t i = 0; i < count; ++i) position[group[i]] = int32_t(i);
+    std::vector<std::vector<uint32_t>> excludes(count);
+    for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t k : exclusions[group[i]])
+            if (position[k] >= 0) excludes[i].push_back(uint32_t(position[k]));
     struct BRANCH {
         uint32_t rule;      // the rule with contradicting partners
         size_t chosenSize;  // chosen rules before it
@@ -160,13 +168,13 @@ bool isMuxStratified(uint32_t t) {
     for (;;) {
         for (; j < count; ++j) {
             if (excludedCount[j]) continue;
-            if (exclusions[j].empty())
+            if (excludes[j].empty())
                 chosen.push_back(j);
             else
                 branches.push_back(BRANCH{j, chosen.size(), false});
         }
         selection.clear();
-        for (uint32_t r : chosen) selection.push_back(rules[r]);
+        for (uint32_t r : chosen) selection.push_back(rules[group[r]]);
         if (hasUnstratifiedComponent(selection)) return false;
         for (;;) {
             if (branches.empty()) return true;
@@ -174,15 +182,41 @@ bool isMuxStratified(uint32_t t) {
             chosen.resize(b.chosenSize);
             if (!b.chosen) {
                 b.chosen = true;
-                for (uint32_t k : exclusions[b.rule]) ++excludedCount[k];
+                for (uint32_t k : excludes[b.rule]) ++excludedCount[k];
                 chosen.push_back(b.rule);
                 j = b.rule + 1;
                 break;
             }
-            for (uint32_t k : exclusions[b.rule]) --excludedCount[k];
+            for (uint32_t k : excludes[b.rule]) --excludedCount[k];
             branches.pop_back();
         }
     }
+}
+
+}  // namespace
+
+// Whether every selection of step t's rules is stratified. A selection's
+// dependency graph is part of the graph of all the step's rules, so a cycle
+// through negation in it lies within one unstratified component of that
+// graph and is made of rules with a head atom there: the selections are
+// enumerated for each such component over those rules alone (more rules
+// chosen only add edges), instead of over all combinations of the step.
+bool isMuxStratified(uint32_t t) {
+    const std::vector<GROUNDRULE>& rules = rulesByTime[t];
+    GDG gdg(rules, std::vector<GROUNDCONSTRAINT>(), DEPGRAPH_GDG_FULL);
+    gdg.computeComponentFlags();
+    std::vector<std::vector<uint32_t>> groups(gdg.componentCount());
+    for (uint32_t r = 0; r < rules.size(); ++r) {
+        for (ATOMID h : *rules[r].head) {
+            const int32_t c = gdg.componentOfSlot(int32_t(h));
+            if (c < 0 || !gdg.notStratified[size_t(c)]) continue;
+            std::vector<uint32_t>& group = groups[size_t(c)];
+            if (group.empty() || group.back() != r) group.push_back(r);
+        }
+    }
+    for (const std::vector<uint32_t>& group : groups)
+        if (!group.empty() && !selectionsStratified(rules, exclusiveRulesByTime[t], group)) return false;
+    return true;
 }
 
 }  // namespace veltra

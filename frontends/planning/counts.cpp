@@ -1,5 +1,6 @@
 // frontends/planning/counts.cpp: the bounds on the number of actions executed
 // at one time step ("noConcurrency", "-planminactions=", "-planmaxactions=").
+#include <cctype>
 #include <iostream>
 #include <sstream>
 
@@ -22,6 +23,22 @@ void checkVariableLimit(int32_t action, int64_t variables) {
     std::cout.flush();
     std::cerr << "Action " << actionTable.name(action).str()
               << " has too many parameters for the limit on the number of actions per time.\n";
+    finish(1);
+}
+
+// An action's name as a constant of the projection: a name that begins with
+// an upper-case letter would be read as a variable there, so it is written
+// with a leading '$', which no declared name has.
+std::string actionConstant(const std::string& name) {
+    return std::isupper(static_cast<unsigned char>(name[0])) ? "$" + name : name;
+}
+
+// A bound above the integer range ("-N=") could not be written into the
+// count constraint.
+void checkBoundInRange(uint32_t bound, const char* option, const char* what) {
+    if (OPTIONS.maxInt < 0 || bound <= uint32_t(OPTIONS.maxInt)) return;
+    std::cout.flush();
+    std::cerr << option << ": " << what << " number of actions per time exceeds the maximum integer (-N).\n";
     finish(1);
 }
 
@@ -66,6 +83,8 @@ void constrainNumberOfActions() {
                      "of actions per time.\n";
         finish(1);
     }
+    checkBoundInRange(least, "-planminactions", "Minimum");
+    checkBoundInRange(most, "-planmaxactions", "Maximum");
     for (int32_t i = 0; i < actionTable.count; ++i)
         if (uint32_t(parameterCount(i)) == maxActionArity) checkVariableLimit(i, int64_t(maxActionArity) + 2);
 
@@ -73,7 +92,7 @@ void constrainNumberOfActions() {
     for (int32_t i = 0; i < actionTable.count; ++i) {
         const std::string& a = actionTable.name(i).str();
         const uint32_t p = static_cast<uint32_t>(parameterCount(i));
-        text << "$proj_action(" << a << ',';
+        text << "$proj_action(" << actionConstant(a) << ',';
         for (uint32_t k = 1; k <= maxActionArity; ++k) {
             if (k <= p)
                 text << 'X' << k << ',';
