@@ -2,6 +2,7 @@
 // grammar actions build them.
 #include "input/statements.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <iostream>
@@ -100,6 +101,10 @@ std::vector<RULE>* intervalFacts(const char* name, const TERM& lower, const TERM
         return list;
     }
     int64_t from = integerValue(lower), to = integerValue(upper);
+    // After a reported error the program is not run: one fact still names the
+    // predicate for the checks of later statements, the rest would only cost
+    // time (a bound misread after an error can span the whole integer range).
+    if (parseErrorCount > 0) to = std::min(to, from);
     // No reserve: a wide interval grows as its rules are made, so that memory
     // runs out (and is reported) only when it is really exhausted.
     for (int64_t i = from; i <= to; ++i) {
