@@ -107,7 +107,46 @@ struct PRECEDENCEWALK {
     bool everyFact = true;              // store every fact, read or not
     std::vector<uint8_t> hasAncestor;   // per object: some fact has it first
     std::vector<uint8_t> isAncestor;    // per object: some fact has it second
+    // Where every object has at most one parent and facts may be left out:
+    // per object its number of ancestors and its nearest ancestor that is
+    // read (-1: none), so that only stored facts are walked.
+    bool singleParents = false;
+    std::vector<uint32_t> depth;
+    std::vector<int32_t> nearestRead;
 };
+
+// The facts of addPrecedenceFacts where every object has at most one
+// parent: the ancestors form a chain, the parent's chain extended by it.
+// The chain is walked only for the facts stored and, until "__prec" is
+// registered, for the first fact left out; the others are counted.
+void addChainPrecedenceFacts(int32_t o, PRECEDENCEWALK& walk) {
+    const std::vector<std::unique_ptr<OBJECT>>& all = objects;
+    const int32_t p = all[o]->parents[0];
+    walk.depth[o] = walk.depth[p] + 1;
+    walk.nearestRead[o] = walk.read[p] ? p : walk.nearestRead[p];
+    walk.hasAncestor[o] = 1;
+    walk.isAncestor[p] = 1;
+    std::vector<TERM> terms{objectConstant(*all[o]), TERM()};
+    if (omittedFacts.predicate < 0) {
+        for (int32_t a = p;; a = all[a]->parents[0]) {
+            ++omittedFacts.ancestorsWalked;
+            if (!walk.read[a]) {
+                terms[1] = objectConstant(*all[a]);
+                omittedFacts.predicate = ATOM("__prec", &terms, KIND_EDB).predicate;
+                break;
+            }
+            if (all[a]->parents.empty()) break;
+        }
+    }
+    uint32_t stored = 0;
+    for (int32_t a = walk.nearestRead[o]; a >= 0; a = walk.nearestRead[a]) {
+        ++omittedFacts.ancestorsWalked;
+        terms[1] = objectConstant(*all[a]);
+        edbFacts.add(ATOM("__prec", &terms, KIND_EDB));
+        ++stored;
+    }
+    omittedFacts.count += walk.depth[o] - stored;
+}
 
 // __prec(o, a) for every ancestor a of object o. An ancestor met again on
 // another path adds nothing new, nor do its own ancestors, so it is skipped.
@@ -117,6 +156,7 @@ struct PRECEDENCEWALK {
 void addPrecedenceFacts(int32_t o, PRECEDENCEWALK& walk) {
     const std::vector<std::unique_ptr<OBJECT>>& all = objects;
     if (all[o]->parents.empty()) return;
+    if (walk.singleParents) return addChainPrecedenceFacts(o, walk);
     ++walk.stamp;
     std::vector<int32_t>& stack = walk.stack;
     stack.assign(all[o]->parents.rbegin(), all[o]->parents.rend());
@@ -126,6 +166,7 @@ void addPrecedenceFacts(int32_t o, PRECEDENCEWALK& walk) {
         stack.pop_back();
         if (walk.visited[a] == walk.stamp) continue;
         walk.visited[a] = walk.stamp;
+        ++omittedFacts.ancestorsWalked;
         if (walk.everyFact || walk.read[a] || omittedFacts.predicate < 0) {
             // The first fact also registers "__prec", where it always was.
             terms[1] = objectConstant(*all[a]);
@@ -328,6 +369,15 @@ void rewriteInheritance(std::vector<std::unique_ptr<OBJECT>>& objectList, bool e
     std::unordered_set<int32_t> names;
     for (size_t o = 0; o < n && walk.everyFact == false; ++o)
         if (!names.insert(objectList[o]->name).second) walk.everyFact = true;
+    if (!walk.everyFact) {
+        walk.singleParents = true;
+        for (size_t o = 0; o < n && walk.singleParents; ++o)
+            if (objectList[o]->parents.size() > 1) walk.singleParents = false;
+        if (walk.singleParents) {
+            walk.depth.assign(n, 0);
+            walk.nearestRead.assign(n, -1);
+        }
+    }
     for (size_t o = 0; o < n; ++o) {
         addPrecedenceFacts(static_cast<int32_t>(o), walk);
         addOverridingRules(static_cast<int32_t>(o));

@@ -64,6 +64,7 @@ struct OMITTEDFACTS {
     int32_t predicate = -1;          // -1: none left out
     uint32_t count = 0;              // facts left out
     std::vector<uint32_t> distinct;  // per argument position: distinct values over every fact, stored or not
+    uint64_t ancestorsWalked = 0;    // steps of the walks over ancestors that made or counted them
 };
 extern OMITTEDFACTS omittedFacts;
 // Number of the next "__ovrN" guard; grows through the run.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 #include "core/options.h"
@@ -59,14 +60,31 @@ void defineObject(const char* name, const std::vector<int32_t>* parents) {
     currentObject = static_cast<int32_t>(objects.size() - 1);
 }
 
+// The first object of each name, for the objects up to objectsIndexed: a
+// chain of k objects names k parents, and a scan of all objects per name
+// would cost k*k/2.
+namespace {
+std::unordered_map<int32_t, int32_t> firstObjectNamed;
+size_t objectsIndexed = 0;
+}  // namespace
+
+void forgetObjectNames() {
+    firstObjectNamed.clear();
+    objectsIndexed = 0;
+}
+
 void lookupObject(std::vector<int32_t>& list, const char* name) {
-    int32_t symbol = symbolTable.find(NAME(name));
-    if (symbol >= 0)
-        for (size_t i = 0; i < objects.size(); ++i)
-            if (objects[i]->name == symbol) {
-                list.push_back(static_cast<int32_t>(i));
-                return;
-            }
+    if (objects.size() < objectsIndexed) forgetObjectNames();
+    for (; objectsIndexed < objects.size(); ++objectsIndexed)
+        firstObjectNamed.emplace(objects[objectsIndexed]->name, int32_t(objectsIndexed));
+    const int32_t symbol = symbolTable.find(NAME(name));
+    if (symbol >= 0) {
+        auto it = firstObjectNamed.find(symbol);
+        if (it != firstObjectNamed.end()) {
+            list.push_back(it->second);
+            return;
+        }
+    }
     reportCounted("Undefined object identifier");
 }
 

@@ -23,6 +23,10 @@ void defineObject(const char* name, const std::vector<int32_t>* parents);
 // counts "Undefined object identifier" when there is none.
 void lookupObject(std::vector<int32_t>& list, const char* name);
 
+// Forgets the names lookupObject has indexed; called when the objects are
+// cleared.
+void forgetObjectNames();
+
 // Records atom in the overridden-atom sets of the ancestors (from parents on)
 // that define it by a fact or a rule head.
 void propagateToParentObjects(const ATOM& atom, const std::vector<int32_t>& parents);

@@ -278,6 +278,7 @@ void resetInputState() {
     weakConstraints.clear();
     query.reset();
     objects.clear();
+    forgetObjectNames();
     edbFacts = ATOMSET();
     objectsUsed = false;
     strictRulesUsed = false;
