@@ -356,9 +356,9 @@ bool MODELGENERATOR::assumeAndPropagate(int32_t a, bool assumeFalse, bool setTru
     const bool affordable = reads <= LARGERECORD || reads <= largeRecordBudget;
     const bool costsKeepable = costSlotCount == 0 || !someWeakConstraintCanExceed(I.cost);
     if (ok && lookaheadCacheOn && !lookaheadReadComponent && affordable && costsKeepable &&
-        (slotCounts.empty() || keepCountDelta(slot, logStart, I)) &&
-        (slotApart.empty() || keepApartDelta(slot, logStart, I))) {
+        (slotCounts.empty() || keepCountDelta(slot, logStart, I))) {
         if (reads > LARGERECORD) largeRecordBudget -= reads;
+        if (!slotApart.empty()) keepApartDelta(slot, logStart, I);
         keepLookahead(slot, I, logStart);
         if (costSlotCount != 0) keepCostRecord(slot, I);
         if (!slotCounts.empty() && slotCounts[slot].aggregate >= 0) addCountWatch(slot);
@@ -957,7 +957,7 @@ bool MODELGENERATOR::apartRoom(const APARTDELTA& delta) const {
            undefinedLiterals(r) >= 2 + head + body;
 }
 
-bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
+void MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I) {
     // The items kept apart the propagation read: those with an atom it
     // assigned, and the rules it read by forcing a head atom's single
     // support (their atoms' values: the record falls with any change).
@@ -991,7 +991,6 @@ bool MODELGENERATOR::keepApartDelta(uint32_t slot, size_t logStart, const INTERP
         whole = !apartChange(delta);
     delta.whole = whole;
     slotApart[slot] = delta;
-    return true;
 }
 
 // The change of the record's propagation to item delta.item, into delta;

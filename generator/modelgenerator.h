@@ -800,7 +800,7 @@ public:
     uint8_t apartClassOf(int32_t number) const;
     bool apartSatisfied(int32_t number) const;
     bool apartRoom(const APARTDELTA& delta) const;
-    bool keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
+    void keepApartDelta(uint32_t slot, size_t logStart, const INTERPRETATION& I);
     bool apartChange(APARTDELTA& delta) const;
     std::vector<int32_t> apartTouched;      // keepApartDelta's scratch: the items the record read
     std::vector<uint32_t> apartTouchMark;   // per number: apartTouchStamp when listed there

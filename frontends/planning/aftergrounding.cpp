@@ -145,16 +145,18 @@ namespace {
 // rules it contradicts) must be stratified. The selections are enumerated
 // depth first on an explicit stack, rule j's "not chosen" branch before its
 // "chosen" one; false at the first unstratified selection.
+// position: -1 per rule of the step, as it is left again (the groups share
+// it, so that many small groups cost their own size only).
 bool selectionsStratified(const std::vector<GROUNDRULE>& rules, const std::vector<std::vector<uint32_t>>& exclusions,
-                          const std::vector<uint32_t>& group) {
+                          const std::vector<uint32_t>& group, std::vector<int32_t>& position) {
     const uint32_t count = static_cast<uint32_t>(group.size());
     // Exclusions as positions in the group.
-    std::vector<int32_t> position(rules.size(), -1);
     for (uint32_t i = 0; i < count; ++i) position[group[i]] = int32_t(i);
     std::vector<std::vector<uint32_t>> excludes(count);
     for (uint32_t i = 0; i < count; ++i)
         for (uint32_t k : exclusions[group[i]])
             if (position[k] >= 0) excludes[i].push_back(uint32_t(position[k]));
+    for (uint32_t r : group) position[r] = -1;
     struct BRANCH {
         uint32_t rule;      // the rule with contradicting partners
         size_t chosenSize;  // chosen rules before it
@@ -214,8 +216,9 @@ bool isMuxStratified(uint32_t t) {
             if (group.empty() || group.back() != r) group.push_back(r);
         }
     }
+    std::vector<int32_t> position(rules.size(), -1);
     for (const std::vector<uint32_t>& group : groups)
-        if (!group.empty() && !selectionsStratified(rules, exclusiveRulesByTime[t], group)) return false;
+        if (!group.empty() && !selectionsStratified(rules, exclusiveRulesByTime[t], group, position)) return false;
     return true;
 }
 
